@@ -22,7 +22,8 @@ asan-build: setup
 
 test: build asan-build
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LIBGL_ALWAYS_SOFTWARE=1 \
+	ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1 LIBGL_ALWAYS_SOFTWARE=1 \
 	  $(XVFB) ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
 clean:
