@@ -28,6 +28,12 @@ public:
     // back to gEngine.
     void SetEngine(Engine* engine);
     Engine* GetEngine() const { return p_engine; }
+    // Forgets the engine when it is the given one (the engine is going away).
+    void ForgetEngine(const Engine* engine)
+    {
+        if (p_engine == engine)
+            p_engine = nullptr;
+    }
     // Messages waiting in the queue.
     int QueuedCount() const;
 
