@@ -3,15 +3,15 @@
 #include <GLFW/glfw3.h>
 
 #include "MessageSystem.h"
+#include "Stream.h"
 #include "Trace.h"
 #include "Window.h"
 
 // Systems the factory can build. Each system that joins the factory adds its header here and its
 // creator in the table in CreateSystem.
+#include "EditorSystem.h"
 #include "InputManager.h"
 #include "JobSystem.h"
-
-class Stream;
 
 Engine* gEngine = nullptr;
 
@@ -97,6 +97,34 @@ ISystem* Engine::AddSystem(std::string name)
     if (system)
         systems.push_back(system);
     return system;
+}
+
+int Engine::AddSystems(Stream& stream)
+{
+    const int wanted = stream.ReadInt("numSystems");
+    const rapidjson::Value* list = nullptr;
+    if (stream.data.IsObject()) {
+        auto it = stream.data.FindMember("Systems");
+        if (it != stream.data.MemberEnd() && it->value.IsArray())
+            list = &it->value;
+    }
+    const int available = list ? static_cast<int>(list->Size()) : 0;
+    int count = wanted < 0 ? 0 : wanted;
+    if (count > available) {
+        Trace("numSystems is %d but \"Systems\" holds %d names; using %d", wanted, available, available);
+        count = available;
+    }
+    int added = 0;
+    for (int i = 0; i < count; ++i) {
+        const rapidjson::Value& entry = (*list)[static_cast<rapidjson::SizeType>(i)];
+        if (!entry.IsString()) {
+            Trace("Systems entry %d is not a name; skipped", i);
+            continue;
+        }
+        if (AddSystem(std::string(entry.GetString(), entry.GetStringLength())))
+            ++added;
+    }
+    return added;
 }
 
 ISystem* Engine::AddSystem(ISystem* system)
@@ -189,7 +217,7 @@ struct FactoryEntry {
 const FactoryEntry kFactory[] = {
     {"AudioSystem", nullptr},
     {"StudioSystem", nullptr},
-    {"EditorSystem", nullptr},
+    {"EditorSystem", Make<EditorSystem>},
     {"GameObjectFactory", nullptr},
     {"GameObjectManager", nullptr},
     {"InputManager", Make<InputManager>},
@@ -215,10 +243,11 @@ const FactoryEntry kFactory[] = {
 
 ISystem* CreateSystem(std::string name)
 {
-    Stream* settings = nullptr;
+    // Every system gets the chance to read "assets/data/<name>.json"; the file need not exist.
+    Stream settings(name.c_str(), StreamMode_Data, false);
     for (const FactoryEntry& entry : kFactory) {
         if (name == entry.name)
-            return entry.create ? entry.create(settings) : nullptr;
+            return entry.create ? entry.create(&settings) : nullptr;
     }
     return nullptr;
 }

@@ -8,6 +8,7 @@
 
 #include "ISystem.h"
 
+class Stream;
 class Window;
 
 class Engine : public Object {
@@ -34,6 +35,10 @@ public:
     // Traces "Adding %s...", creates the system by factory name and appends it. Returns the new
     // system, or null for a name the factory does not know (nothing is appended then).
     ISystem* AddSystem(std::string name);
+    // Adds the systems a "main" file lists: the first "numSystems" names of "Systems", in order.
+    // A count beyond the array uses the array's length and a non-string entry is skipped (one trace
+    // line each); unknown names add nothing. Returns how many systems were added.
+    int AddSystems(Stream& stream);
     // Appends a system made elsewhere; the engine owns it from now on. Null is ignored.
     ISystem* AddSystem(ISystem* system);
     // Deletes the first system whose GetName equals name and removes it from the list.
