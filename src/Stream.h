@@ -186,6 +186,6 @@ private:
     const rapidjson::Value& TileMapLookup(const char* arrayName, uint32_t index, const char* fieldName);
     void CheckTilesArray();
     void WriteValue(rapidjson::Value& target, const StreamData& value);
-    void ReadFile(const std::string& path);
+    bool ReadFile(const std::string& path);
     void Parse();
 };
