@@ -44,8 +44,15 @@ void Engine::Init()
         system->Init();
     }
     running = 1;
-    if (ISystem* found = GetSystem("MessageSystem"))
-        static_cast<MessageSystem*>(found)->SetEngine(this);
+    if (ISystem* found = GetSystem("MessageSystem")) {
+        // Every message system learns the engine, so a second one listed delivers as well.
+        for (ISystem* system : systems) {
+            if (system == found || system->GetName() == "MessageSystem") {
+                if (auto* messages = dynamic_cast<MessageSystem*>(system))
+                    messages->SetEngine(this);
+            }
+        }
+    }
 }
 
 void Engine::Update(float frameDt)
