@@ -2,23 +2,15 @@
 
 #include <string>
 
+#include "GameObject.h"
 #include "MessageSystem.h"
 #include "Trace.h"
-
-#if __has_include("GameObject.h")
-#include "GameObject.h"
-#define OBJECT_HAS_GAMEOBJECT 1
-#endif
 
 Object* Object::Clone()
 {
     AssertionFailed("false", "src/Object", 26,
                     "Unable to clone " + GetName() + "since no clone functio was created");
-#ifdef OBJECT_HAS_GAMEOBJECT
     return new GameObject();
-#else
-    return nullptr;
-#endif
 }
 
 void Object::HandleMessage(Message*) {}

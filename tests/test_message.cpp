@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "GameObject.h"
 #include "ISystem.h"
 #include "Message.h"
 #include "MessageSystem.h"
@@ -491,4 +492,28 @@ TEST(ObjectDefaults, EmptyOperationsIgnoreTheirArguments)
     sender.HandleMessage(&message);
     EXPECT_EQ(sender.exposed, 0);
     EXPECT_EQ(sender.active, 1);
+}
+
+TEST(ObjectDefaults, CloningAnObjectWithoutItsOwnCloneGivesAnEmptyGameObjectAndOneReport)
+{
+    TraceReset();
+    gMessageSystem = nullptr;
+    Sender sender;
+    Object* copy = nullptr;
+    const std::string out = Capture([&] { copy = sender.Clone(); });
+    EXPECT_EQ(out, "Assertion `false` failed.Location: src/Object Line 26: "
+                   "Unable to clone Sendersince no clone functio was created\n");
+    GameObject* object = dynamic_cast<GameObject*>(copy);
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->GetName(), "");
+    for (int slot = 0; slot < COMPONENT_TYPE_COUNT; ++slot)
+        EXPECT_EQ(object->GetComponent(slot), nullptr);
+    EXPECT_TRUE(object->GetChildren().empty());
+    delete copy;
+
+    // A system that does not clone itself behaves the same.
+    MessageSystem system;
+    Capture([&] { copy = system.Clone(); });
+    EXPECT_NE(dynamic_cast<GameObject*>(copy), nullptr);
+    delete copy;
 }
