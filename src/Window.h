@@ -85,6 +85,11 @@ public:
     // the buffers and polls GLFW's events.
     void Render();
 
+    // Appends a command to a draw layer; a layer outside 0..10 queues nothing.
+    void QueueDrawCommand(int layer, const DrawCommand& command);
+    // Appends a text item (not owned) to a text layer; a layer outside 0..10 or a null item queues nothing.
+    void QueueText(int layer, TextItem* item);
+
     // True when the window and the OpenGL entry points both came up.
     bool IsReady() const { return window != nullptr && glLoaded; }
 
@@ -124,9 +129,7 @@ void WindowFocusCallback(GLFWwindow* window, int focused);
 // X11 reports no 0 x 0 size on iconify: iconifying is treated as minimising.
 void WindowIconifyCallback(GLFWwindow* window, int iconified);
 
-// Queueing. Layers outside 0..10 queue nothing.
-void QueueDrawCommand(int layer, const DrawCommand& command);
-void QueueText(int layer, TextItem* item);
+// Queueing on CurrentWindow (nothing without a window). Layers outside 0..10 queue nothing.
 void DrawSprite(int layer, GameObject* object, int drawMode);
 void DrawMesh(int layer, bool drawThroughFog, Mesh* mesh, Texture* texture, float column, float row,
               Transform* transform, const float* rgba);

@@ -1,9 +1,7 @@
-#include "Trace.h"
+#include "GameLoop.h"
 
+// The game takes no arguments; everything it does is described by its data files.
 int main()
 {
-    TraceInit();
-    Trace("Pemmet's Dustrun");
-    TraceClose();
-    return 0;
+    return RunGame();
 }
