@@ -12,6 +12,7 @@
 #include "EditorSystem.h"
 #include "InputManager.h"
 #include "JobSystem.h"
+#include "PhysicsSystem.h"
 
 Engine* gEngine = nullptr;
 
@@ -243,7 +244,7 @@ const FactoryEntry kFactory[] = {
     {"LuaAPI", nullptr},
     {"MenuSystem", nullptr},
     {"MoonBoot", nullptr},
-    {"PhysicsSystem", nullptr},
+    {"PhysicsSystem", Make<PhysicsSystem>},
 };
 
 } // namespace
