@@ -39,3 +39,7 @@ void LoadFont(Font* font);
 // off, no program in use, no texture and no vertex array bound. A byte without a glyph (128 and up)
 // draws nothing and does not advance. A null font does nothing; a null colour draws white.
 void RenderText(Font* font, std::string text, float x, float y, float scale, const float* rgba);
+
+// How far RenderText moves its cursor for text at scale (the sum of the glyph advances); 0 for a
+// null font. Bytes without a glyph count 0.
+float MeasureText(const Font* font, const std::string& text, float scale);

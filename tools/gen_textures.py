@@ -1,0 +1,349 @@
+#!/usr/bin/env python3
+"""Draws the game's textures and writes their descriptions.
+
+Every image is drawn here from simple shapes (no image comes from anywhere else) and written as an
+RGBA PNG to assets/textures/<name>.png; each gets its description assets/data/textures/<name>.json
+("FileType" and, for sprite sheets, the frame layout). Standard library only.
+
+    python3 tools/gen_textures.py [--check]
+
+--check exits with status 1 when a written file would differ (nothing is written then).
+"""
+import json
+import math
+import os
+import struct
+import sys
+import zlib
+
+ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+IMAGE_DIR = os.path.join(ROOT, "assets", "textures")
+DATA_DIR = os.path.join(ROOT, "assets", "data", "textures")
+
+
+# ---------------------------------------------------------------- PNG output
+
+def png_bytes(width, height, pixels):
+    """pixels: list of rows (top row first), each a list of (r, g, b, a) tuples of 0..255."""
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)  # filter: none
+        for r, g, b, a in row:
+            raw += bytes((r, g, b, a))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)  # 8 bits, RGBA
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+# ---------------------------------------------------------------- drawing
+
+class Canvas:
+    def __init__(self, width, height, fill=(0, 0, 0, 0)):
+        self.width, self.height = width, height
+        self.px = [[fill for _ in range(width)] for _ in range(height)]
+
+    def blend(self, x, y, color, coverage=1.0):
+        if not (0 <= x < self.width and 0 <= y < self.height) or coverage <= 0:
+            return
+        r, g, b, a = color
+        a = a / 255.0 * min(coverage, 1.0)
+        dr, dg, db, da = self.px[y][x]
+        da /= 255.0
+        out_a = a + da * (1 - a)
+        if out_a <= 0:
+            return
+        mix = lambda s, d: int(round((s * a + d * da * (1 - a)) / out_a))
+        self.px[y][x] = (mix(r, dr), mix(g, dg), mix(b, db), int(round(out_a * 255)))
+
+    def shape(self, inside, color, x0=0, y0=0, x1=None, y1=None, samples=4):
+        """Fills where inside(x, y) is true (pixel-space floats), anti-aliased by supersampling."""
+        x1 = self.width if x1 is None else x1
+        y1 = self.height if y1 is None else y1
+        step = 1.0 / samples
+        for y in range(max(0, int(y0)), min(self.height, int(math.ceil(y1)))):
+            for x in range(max(0, int(x0)), min(self.width, int(math.ceil(x1)))):
+                hits = 0
+                for sy in range(samples):
+                    for sx in range(samples):
+                        if inside(x + (sx + 0.5) * step, y + (sy + 0.5) * step):
+                            hits += 1
+                if hits:
+                    self.blend(x, y, color, hits / float(samples * samples))
+
+    def circle(self, cx, cy, radius, color, ring=None):
+        def inside(x, y):
+            d = math.hypot(x - cx, y - cy)
+            return d <= radius and (ring is None or d >= radius - ring)
+        self.shape(inside, color, cx - radius - 1, cy - radius - 1, cx + radius + 1, cy + radius + 1)
+
+    def rect(self, x0, y0, x1, y1, color):
+        self.shape(lambda x, y: x0 <= x < x1 and y0 <= y < y1, color, x0, y0, x1, y1, samples=1)
+
+    def polygon(self, points, color):
+        xs = [p[0] for p in points]
+        ys = [p[1] for p in points]
+
+        def inside(x, y):
+            hit = False
+            j = len(points) - 1
+            for i in range(len(points)):
+                xi, yi = points[i]
+                xj, yj = points[j]
+                if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
+                    hit = not hit
+                j = i
+            return hit
+        self.shape(inside, color, min(xs), min(ys), max(xs) + 1, max(ys) + 1)
+
+    def glow(self, cx, cy, radius, color, power=2.0):
+        r, g, b, a = color
+        for y in range(self.height):
+            for x in range(self.width):
+                d = math.hypot(x + 0.5 - cx, y + 0.5 - cy) / radius
+                if d < 1:
+                    self.blend(x, y, (r, g, b, int(a * (1 - d) ** power)))
+
+    def text(self, string, x, y, cell, color):
+        """Blocky letters from the 5 x 7 pattern table below; cell = size of one pattern pixel."""
+        for ch in string:
+            pattern = GLYPHS.get(ch.upper(), GLYPHS["?"])
+            for row, bits in enumerate(pattern):
+                for col, bit in enumerate(bits):
+                    if bit == "#":
+                        self.rect(x + col * cell, y + row * cell, x + (col + 1) * cell, y + (row + 1) * cell, color)
+            x += 6 * cell
+
+    def paste(self, other, ox, oy):
+        for y in range(other.height):
+            for x in range(other.width):
+                r, g, b, a = other.px[y][x]
+                if a:
+                    self.blend(ox + x, oy + y, (r, g, b, 255), a / 255.0)
+
+
+def star_points(cx, cy, outer, inner, spikes=5, turn=-math.pi / 2):
+    pts = []
+    for i in range(spikes * 2):
+        radius = outer if i % 2 == 0 else inner
+        angle = turn + i * math.pi / spikes
+        pts.append((cx + radius * math.cos(angle), cy + radius * math.sin(angle)))
+    return pts
+
+
+GLYPHS = {
+    "0": [".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."],
+    "1": ["..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."],
+    "2": [".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"],
+    "3": ["####.", "....#", "....#", ".###.", "....#", "....#", "####."],
+    "4": ["...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."],
+    "5": ["#####", "#....", "####.", "....#", "....#", "#...#", ".###."],
+    "6": [".###.", "#....", "#....", "####.", "#...#", "#...#", ".###."],
+    "7": ["#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."],
+    "8": [".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."],
+    "9": [".###.", "#...#", "#...#", ".####", "....#", "....#", ".###."],
+    "R": ["####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"],
+    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
+    "M": ["#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"],
+    "P": ["####.", "#...#", "#...#", "####.", "#....", "#....", "#...."],
+    "I": [".###.", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."],
+    "C": [".###.", "#...#", "#....", "#....", "#....", "#...#", ".###."],
+    "K": ["#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"],
+    "U": ["#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
+    "S": [".####", "#....", "#....", ".###.", "....#", "....#", "####."],
+    " ": [".....", ".....", ".....", ".....", ".....", ".....", "....."],
+    ":": [".....", "..#..", "..#..", ".....", "..#..", "..#..", "....."],
+    "/": ["....#", "....#", "...#.", "..#..", ".#...", "#....", "#...."],
+    "?": [".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."],
+}
+
+WHITE = (255, 255, 255, 255)
+GOLD = (246, 196, 58, 255)
+DARK_GOLD = (176, 120, 20, 255)
+
+
+# ---------------------------------------------------------------- the textures
+
+def coin():
+    c = Canvas(64, 64)
+    c.circle(32, 32, 30, DARK_GOLD)
+    c.circle(32, 32, 25, GOLD)
+    c.polygon(star_points(32, 33, 14, 6), DARK_GOLD)
+    return c
+
+
+def pickup_word():
+    small = Canvas(128, 32)
+    small.text("PICKUPS", 1, 9, 2, WHITE)
+    small.polygon(star_points(110, 16, 12, 5), GOLD)
+    return small
+
+
+def single_glyph(ch):
+    c = Canvas(32, 64)
+    c.text(ch, 1, 11, 6, WHITE)
+    return c
+
+
+def room_name(n):
+    c = Canvas(128, 32)
+    c.text("ROOM %d" % n, 10, 5, 3, WHITE)
+    return c
+
+
+def number_sheet():
+    """Digits 0..9: 10 frames in 5 columns and 2 rows, 0 at the top left."""
+    cell_w, cell_h = 32, 48
+    c = Canvas(cell_w * 5, cell_h * 2)
+    for digit in range(10):
+        col, row = digit % 5, digit // 5
+        c.text(str(digit), col * cell_w + 1, row * cell_h + 3, 6, WHITE)
+    return c
+
+
+def pemmet_frame(angle, moving, phase):
+    """The little round robot Pemmet, seen from above, facing `angle` (radians)."""
+    c = Canvas(64, 64)
+    body = (92, 170, 220, 255)
+    c.circle(32, 32, 26, (40, 60, 90, 255))
+    c.circle(32, 32, 23, body)
+    c.circle(32, 32, 12, (150, 210, 240, 255))
+    ex, ey = 32 + 15 * math.cos(angle), 32 + 15 * math.sin(angle)
+    c.circle(ex, ey, 6, (20, 20, 30, 255))
+    c.circle(ex + 1.5, ey - 1.5, 2, WHITE)
+    if moving:
+        # Dust puffs behind, alternating with the step.
+        bx, by = 32 - 28 * math.cos(angle), 32 - 28 * math.sin(angle)
+        off = 5 if phase % 2 else -5
+        c.circle(bx - off * math.sin(angle), by + off * math.cos(angle), 4, (200, 190, 170, 200))
+    return c
+
+
+def sheet(frames, cols, rows):
+    w, h = frames[0].width, frames[0].height
+    out = Canvas(w * cols, h * rows)
+    for i, frame in enumerate(frames):
+        out.paste(frame, (i % cols) * w, (i // cols) * h)
+    return out
+
+
+def pemmet_rotation():
+    return sheet([pemmet_frame(i * math.pi / 4, False, i) for i in range(8)], 4, 2)
+
+
+def pemmet_moving():
+    return sheet([pemmet_frame(-math.pi / 2, True, i) for i in range(8)], 4, 2)
+
+
+def p2sketch():
+    c = Canvas(64, 64)
+    c.circle(32, 32, 26, (90, 40, 40, 255))
+    c.circle(32, 32, 23, (230, 120, 90, 255))
+    c.circle(32, 17, 6, (20, 20, 30, 255))
+    return c
+
+
+def smoke():
+    c = Canvas(32, 32)
+    c.glow(16, 16, 15, (235, 235, 235, 230), 1.5)
+    return c
+
+
+def shimmer():
+    c = Canvas(32, 32)
+    c.glow(16, 16, 15, (255, 255, 255, 200), 3.0)
+    c.polygon(star_points(16, 16, 15, 2.5, spikes=4, turn=0), WHITE)
+    return c
+
+
+def circle_ring():
+    c = Canvas(64, 64)
+    c.circle(32, 32, 31, WHITE, ring=4)
+    return c
+
+
+def circle_full():
+    c = Canvas(64, 64)
+    c.circle(32, 32, 31, WHITE)
+    return c
+
+
+def star():
+    c = Canvas(32, 32)
+    c.polygon(star_points(16, 17, 15, 6.5), WHITE)
+    return c
+
+
+def volume_button(plus):
+    c = Canvas(64, 64)
+    c.circle(32, 32, 30, (40, 40, 60, 255))
+    c.circle(32, 32, 30, WHITE, ring=3)
+    c.rect(16, 28, 48, 36, WHITE)
+    if plus:
+        c.rect(28, 16, 36, 48, WHITE)
+    return c
+
+
+# name -> (draw function, extra description keys)
+TEXTURES = {
+    "coin": (coin, {}),
+    "Pickup": (pickup_word, {}),
+    "colon_character": (lambda: single_glyph(":"), {}),
+    "slash_character": (lambda: single_glyph("/"), {}),
+    "Number": (number_sheet, {"numFrames": 10, "numRows": 2, "numCols": 5, "frameTime": 0.1,
+                              "bottomToTop": True}),
+    "PemmetRotationSpritesheet": (pemmet_rotation, {"numFrames": 8, "numRows": 2, "numCols": 4,
+                                                    "frameTime": 0.1, "bottomToTop": True}),
+    "PemmetMovingSpritesheet": (pemmet_moving, {"numFrames": 8, "numRows": 2, "numCols": 4,
+                                                "frameTime": 0.08, "bottomToTop": True}),
+    "p2sketch": (p2sketch, {}),
+    "smoke_par": (smoke, {}),
+    "ShimmerParticle": (shimmer, {}),
+    "Circle_Par": (circle_ring, {}),
+    "Circle_Full": (circle_full, {}),
+    "StarParticle": (star, {}),
+    "Volume_CoolVersion_Plus": (lambda: volume_button(True), {}),
+    "Volume_CoolVersion_Minus": (lambda: volume_button(False), {}),
+}
+for _n in range(1, 9):
+    TEXTURES["Room%d" % _n] = ((lambda n=_n: room_name(n)), {})
+
+
+def outputs():
+    for name, (draw, extra) in sorted(TEXTURES.items()):
+        canvas = draw()
+        description = {"FileType": "png"}
+        description.update(extra)
+        yield (os.path.join(IMAGE_DIR, name + ".png"), png_bytes(canvas.width, canvas.height, canvas.px))
+        yield (os.path.join(DATA_DIR, name + ".json"), (json.dumps(description, indent=4) + "\n").encode())
+
+
+def main(argv):
+    check = "--check" in argv
+    stale = []
+    for path, data in outputs():
+        try:
+            with open(path, "rb") as f:
+                same = f.read() == data
+        except OSError:
+            same = False
+        if same:
+            continue
+        stale.append(path)
+        if not check:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+    if check and stale:
+        for path in stale:
+            print("out of date: " + os.path.relpath(path, ROOT))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
