@@ -95,8 +95,14 @@ public:
 
 private:
     void ReadChildren(Stream& stream);
+    // Records the child name, then builds the child.
     void CreateChild(const std::string& childName);
+    // Builds, registers and initialises a child through the GameObjectFactory and links it.
+    void SpawnChild(const std::string& childName);
     void CreateComponents(Stream& stream);
+    // Lets the component read the file and puts it in its slot (owner set before or after reading).
+    void AttachRead(Component* component, Stream& stream, bool ownerFirst);
+    void CreateSpriteSheet(Stream& stream);
     void CreateBehavior(Stream& stream, int assertionLine);
 
     std::uint8_t destroy = 0;
