@@ -1,6 +1,5 @@
 #include "Window.h"
 
-#define DUSTRUN_WINDOW_OBJECTS 0
 
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -154,7 +153,6 @@ void CopyMatrix(float* target, const Matrix4f& source)
         target[i] = source.m[i];
 }
 
-#if DUSTRUN_WINDOW_OBJECTS
 // Stores value in field only when it differs; returns whether it changed.
 bool StoreIfChanged(float& field, float value)
 {
@@ -211,7 +209,6 @@ void DrawDebugShape(GameObject* object, const char* kind, float x, float y, floa
     }
     DrawSprite(0, object, DRAW_EDGES);
 }
-#endif
 
 } // namespace
 
@@ -275,12 +272,10 @@ Window::Window()
 Window::~Window()
 {
     // The pooled debug objects are kept out of the object manager, so the pools free them.
-#if DUSTRUN_WINDOW_OBJECTS
     for (GameObject* object : debugLines)
         delete object;
     for (GameObject* object : debugRectangles)
         delete object;
-#endif
     debugLines.clear();
     debugLines.shrink_to_fit();
     debugRectangles.clear();
@@ -486,7 +481,6 @@ void WindowIconifyCallback(GLFWwindow*, int iconified)
 
 void DrawSprite(int layer, GameObject* object, int drawMode)
 {
-#if DUSTRUN_WINDOW_OBJECTS
     if (!CurrentWindow || !object || !ValidLayer(layer))
         return;
     Sprite* sprite = object->GetSprite();
@@ -517,9 +511,6 @@ void DrawSprite(int layer, GameObject* object, int drawMode)
     for (int i = 0; i < 4; ++i)
         command.color[i] = sprite->color[i];
     CurrentWindow->QueueDrawCommand(layer, command);
-#else
-    (void)layer; (void)object; (void)drawMode;
-#endif
 }
 
 void DrawMesh(int layer, bool drawThroughFog, Mesh* mesh, Texture* texture, float column, float row,
@@ -547,7 +538,6 @@ void DrawMesh(int layer, bool drawThroughFog, Mesh* mesh, Texture* texture, floa
 
 void DrawDebugLine(float x1, float y1, float x2, float y2, const float* rgba)
 {
-#if DUSTRUN_WINDOW_OBJECTS
     if (!CurrentWindow)
         return;
     Window& w = *CurrentWindow;
@@ -560,14 +550,10 @@ void DrawDebugLine(float x1, float y1, float x2, float y2, const float* rgba)
     DrawDebugShape(object, "DebugLine", (x1 + x2) * 0.5f, (y1 + y2) * 0.5f, std::atan2(dy, dx), length * 0.5f,
                    nullptr, rgba);
     w.debugLinesUsed += 1;
-#else
-    (void)x1; (void)y1; (void)x2; (void)y2; (void)rgba;
-#endif
 }
 
 void DrawDebugRectangle(float x, float y, float width, float height, float rotation, const float* rgba)
 {
-#if DUSTRUN_WINDOW_OBJECTS
     if (!CurrentWindow)
         return;
     Window& w = *CurrentWindow;
@@ -577,9 +563,6 @@ void DrawDebugRectangle(float x, float y, float width, float height, float rotat
     const float halfHeight = height * 0.5f;
     DrawDebugShape(object, "DebugRectangle", x, y, rotation, width * 0.5f, &halfHeight, rgba);
     w.debugRectanglesUsed += 1;
-#else
-    (void)x; (void)y; (void)width; (void)height; (void)rotation; (void)rgba;
-#endif
 }
 
 Matrix4f GetProjectionMatrix()
