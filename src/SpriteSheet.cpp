@@ -69,11 +69,23 @@ SpriteSheet* SpriteSheet::Clone()
 
 void SpriteSheet::Read(Stream& stream)
 {
-    if (!stream.HasMember("Animation", "StartingAnimation"))
+    // Only a string names an animation; anything else counts as no starting animation.
+    if (!stream.data.IsObject())
         return;
+    auto block = stream.data.FindMember("Animation");
+    if (block == stream.data.MemberEnd() || !block->value.IsObject())
+        return;
+    auto start = block->value.FindMember("StartingAnimation");
+    if (start == block->value.MemberEnd())
+        return;
+    if (!start->value.IsString())
+    {
+        Trace("SpriteSheet: \"StartingAnimation\" is not a texture name and is ignored");
+        return;
+    }
     bool loop = stream.ReadBool("Animation", "StartingAnimationIsLooping");
-    std::string start = stream.ReadString("Animation", "StartingAnimation");
-    PlayAnimation(start, loop, "");
+    std::string name = stream.ReadString("Animation", "StartingAnimation");
+    PlayAnimation(name, loop, "");
 }
 
 void SpriteSheet::ExposeFields()
