@@ -10,8 +10,11 @@
 // Systems the factory can build. Each system that joins the factory adds its header here and its
 // creator in the table in CreateSystem.
 #include "EditorSystem.h"
+#include "GameObjectFactory.h"
+#include "GameObjectManager.h"
 #include "InputManager.h"
 #include "JobSystem.h"
+#include "ObjectFactory.h"
 #include "PhysicsSystem.h"
 
 Engine* gEngine = nullptr;
@@ -226,14 +229,14 @@ const FactoryEntry kFactory[] = {
     {"AudioSystem", nullptr},
     {"StudioSystem", nullptr},
     {"EditorSystem", Make<EditorSystem>},
-    {"GameObjectFactory", nullptr},
-    {"GameObjectManager", nullptr},
+    {"GameObjectFactory", Make<GameObjectFactory>},
+    {"GameObjectManager", Make<GameObjectManager>},
     {"InputManager", Make<InputManager>},
     {"InputSystem", Make<InputManager>},
     {"LightingSystem", nullptr},
     {"LevelSystem", nullptr},
     {"MessageSystem", Make<MessageSystem>},
-    {"ObjectFactory", nullptr},
+    {"ObjectFactory", Make<ObjectFactory>},
     {"PlayerManager", nullptr},
     {"ScoreManager", nullptr},
     {"TileMapSystem", nullptr},

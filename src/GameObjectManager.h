@@ -18,6 +18,7 @@
 
 #include "ISystem.h"
 
+class Collider;
 class GameObject;
 class LinkedList;
 
@@ -96,3 +97,6 @@ extern GameObjectManager* gGameObjectManager;
 // Empties the menu system's list of menu objects; called by ClearGameObjects. Null when there is no
 // menu system.
 extern void (*ClearMenuObjectsHook)();
+// The step the collision pass takes for each pair of colliders (the earlier object's first):
+// Collider::ResolveCollision. Tests may replace it to watch the pairs; null skips the pass.
+extern void (*CollisionPairHook)(Collider* a, Collider* b);
