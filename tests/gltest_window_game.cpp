@@ -1,0 +1,300 @@
+// The game program end to end under Xvfb: start-up order, the Escape rule with real key presses,
+// stopping on signals, and starting without a display.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const GAME = DUSTRUN_GAME_EXE;
+const char* const SOURCE_DIR = DUSTRUN_SOURCE_DIR;
+const char* const TITLE = "Pemmet's Dustrun";
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string RunCommand(const std::string& command)
+{
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    pclose(pipe);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+// One run of the game program in its own folder, with its own save directory.
+class GameProcess {
+public:
+    GameProcess(const std::string& exe, const fs::path& folder, bool withDisplay)
+        : folder_(folder), output_(folder / "stdout.txt"), save_(folder / "save")
+    {
+        fs::create_directories(save_);
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (chdir(folder.c_str()) != 0)
+                _exit(126);
+            const int fd = open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                dup2(fd, 1);
+                dup2(fd, 2);
+                close(fd);
+            }
+            setenv("APPDATA", save_.c_str(), 1);
+            if (!withDisplay)
+                unsetenv("DISPLAY");
+            execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~GameProcess()
+    {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // The exit status, or -1 when the program is still running after the timeout.
+    int Wait(double seconds)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            const pid_t done = waitpid(pid_, &status, WNOHANG);
+            if (done == pid_) {
+                exited_ = true;
+                if (WIFEXITED(status))
+                    return WEXITSTATUS(status);
+                return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+    bool Running()
+    {
+        if (exited_)
+            return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Waits until the output holds the text.
+    bool WaitForOutput(const std::string& text, double seconds)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            if (Output().find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    void Signal(int signal) { kill(pid_, signal); }
+    std::string Output() const { return ReadFile(output_); }
+    std::string TraceLog() const { return ReadFile(save_ / "Quorvex" / "PemmetsDustrun" / "trace" / "trace.log"); }
+
+private:
+    fs::path folder_;
+    fs::path output_;
+    fs::path save_;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+class GameRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() /
+                 ("dustrun_game_" + std::to_string(getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+
+    static bool HaveDisplay()
+    {
+        const char* display = std::getenv("DISPLAY");
+        return display && *display;
+    }
+
+    void WriteMain(const std::string& json)
+    {
+        fs::create_directories(folder / "assets" / "data");
+        std::ofstream(folder / "assets" / "data" / "main.json") << json;
+    }
+
+    fs::path folder;
+};
+
+// Lines of text in the order they appear, each after the previous one.
+::testing::AssertionResult InOrder(const std::string& text, const std::vector<std::string>& lines)
+{
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        const std::size_t found = text.find(line, at);
+        if (found == std::string::npos)
+            return ::testing::AssertionFailure() << "\"" << line << "\" not found in order in:\n" << text;
+        at = found + line.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(GameRunTest, NoDisplayReportsAndExitsWithStatusOne)
+{
+    GameProcess game(GAME, SOURCE_DIR, false);
+    const int status = game.Wait(20.0);
+    EXPECT_EQ(status, 1);
+    const std::string out = game.Output();
+    EXPECT_NE(out.find("Assertion `false` failed.Location: src/Window Line "), std::string::npos) << out;
+    EXPECT_NE(out.find(": Failed to create GLFW window: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Trace log ended..."), std::string::npos) << out;
+    // No system was made.
+    EXPECT_EQ(out.find("Adding "), std::string::npos) << out;
+}
+
+TEST_F(GameRunTest, StartUpOrderFromTheListedSystems)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    WriteMain(R"({ "numSystems": 7, "Systems": ["MessageSystem", "NoSuchSystem", 12, "InputManager"] })");
+    GameProcess game(GAME, folder, true);
+    ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
+    game.Signal(SIGTERM);
+    EXPECT_EQ(game.Wait(20.0), 0);
+    const std::string log = game.TraceLog();
+    EXPECT_TRUE(InOrder(log, {"Window Dimensions: (1920, 1080)", "Adding MessageSystem...", "Adding NoSuchSystem...",
+                              "Adding InputManager...", "Adding EditorSystem...", "Initializing MessageSystem...",
+                              "Initializing InputSystem...", "Initializing EditorSystem..."}));
+    // Unknown names add nothing, so nothing is initialised for them.
+    EXPECT_EQ(log.find("Initializing NoSuchSystem"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Assertion"), std::string::npos) << log;
+}
+
+TEST_F(GameRunTest, MissingMainFileIsReportedAndTheGameStillRuns)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    // A copy of the program in a folder with no data anywhere above it.
+    const fs::path exe = folder / "PemmetsDustrun";
+    fs::copy_file(GAME, exe);
+    GameProcess game(exe.string(), folder, true);
+    ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
+    EXPECT_TRUE(game.Running());
+    game.Signal(SIGINT);
+    EXPECT_EQ(game.Wait(20.0), 0);
+    const std::string out = game.Output();
+    EXPECT_TRUE(InOrder(out, {"Assertion `systems->IsValid()` failed.Location: src/main Line 62: File "
+                              "\"assets/data/main.json\" not found!",
+                              "Trace log ended...", "Adding EditorSystem...", "Initializing EditorSystem..."}));
+    // The log stops at the report.
+    const std::string log = game.TraceLog();
+    EXPECT_NE(log.find("not found!"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Adding EditorSystem"), std::string::npos) << log;
+}
+
+TEST_F(GameRunTest, TermSignalStopsInOrderWithStatusZero)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    GameProcess game(GAME, SOURCE_DIR, true);
+    ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    game.Signal(SIGTERM);
+    EXPECT_EQ(game.Wait(20.0), 0) << game.Output();
+}
+
+class GameKeysTest : public GameRunTest {
+protected:
+    void SetUp() override
+    {
+        GameRunTest::SetUp();
+        if (!HaveDisplay())
+            GTEST_SKIP() << "no X display";
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "xdotool is not installed";
+    }
+    void TearDown() override
+    {
+        std::system("xdotool keyup slash keyup Escape >/dev/null 2>&1");
+        GameRunTest::TearDown();
+    }
+
+    // Focuses the game's window and sends xdotool commands to it.
+    bool Keys(const std::string& windowId, const std::string& keys)
+    {
+        std::system(("xdotool windowfocus --sync " + windowId + " >/dev/null 2>&1").c_str());
+        return std::system(("xdotool " + keys).c_str()) == 0;
+    }
+
+    std::string FindWindow()
+    {
+        return RunCommand(std::string("timeout 20 xdotool search --sync --name \"^") + TITLE + "$\" | head -n 1");
+    }
+};
+
+TEST_F(GameKeysTest, EscapeAloneKeepsRunningSlashWithEscapeEndsWithStatusZero)
+{
+    GameProcess game(GAME, SOURCE_DIR, true);
+    ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
+    const std::string windowId = FindWindow();
+    ASSERT_FALSE(windowId.empty()) << "the game window was not found";
+
+    ASSERT_TRUE(Keys(windowId, "keydown Escape"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ASSERT_TRUE(Keys(windowId, "keyup Escape"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(game.Running()) << "Escape alone closed the game";
+
+    ASSERT_TRUE(Keys(windowId, "keydown slash"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(Keys(windowId, "keydown Escape"));
+    int status = game.Wait(10.0);
+    Keys(windowId, "keyup Escape keyup slash");
+    if (status == -1) {
+        game.Signal(SIGKILL);
+        game.Wait(5.0);
+    }
+    EXPECT_EQ(status, 0) << game.Output();
+}
+
+} // namespace
