@@ -890,11 +890,16 @@ void Stream::AddObjectField(const char* objectName, const char* fieldName, Strea
 
 void Stream::WriteMenuObjectField(unsigned index, const char* fieldName, StreamData value)
 {
-    const Value* element = Element(Root("MenuObjects"), index);
-    if (!element || !element->IsObject())
+    if (!data.IsObject())
         return;
-    auto it = const_cast<Value*>(element)->FindMember(Str(fieldName));
-    if (it == element->MemberEnd())
+    auto menuObjects = data.FindMember("MenuObjects");
+    if (menuObjects == data.MemberEnd() || !menuObjects->value.IsArray() || index >= menuObjects->value.Size())
+        return;
+    Value& element = menuObjects->value[index];
+    if (!element.IsObject())
+        return;
+    auto it = element.FindMember(Str(fieldName));
+    if (it == element.MemberEnd())
         return;
     if (value.GetType() == StreamDataType::Float)
         it->value.SetDouble(static_cast<double>(value.GetFloat()));

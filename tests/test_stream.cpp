@@ -302,3 +302,16 @@ TEST_F(StreamFileTest, UnknownModeOpensNothing)
     stream.Save();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
+
+TEST_F(StreamFileTest, SaveDirModeFollowsXdgDataHomeWithoutAppData)
+{
+    unsetenv("APPDATA");
+    setenv("XDG_DATA_HOME", (root_ / "xdg").c_str(), 1);
+    Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
+    EXPECT_TRUE(stream.IsValid());
+    EXPECT_EQ(ReadFile(root_ / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"), "{\n}");
+    stream.WriteData("Level", 2);
+    EXPECT_EQ(ReadFile(root_ / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"),
+              "{\n    \"Level\": 2\n}");
+    unsetenv("XDG_DATA_HOME");
+}
