@@ -385,10 +385,20 @@ bool GameObject::RemoveChild(GameObject* child)
 
 void GameObject::ReadChildren(Stream& stream)
 {
-    if (!stream.HasMember("Children"))
+    if (!stream.HasMember("Children") || !stream.data.IsObject())
         return;
-    for (const std::string& childName : stream.ReadStringArray("Children"))
-        CreateChild(childName);
+    const rapidjson::Value& list = stream.data["Children"];
+    if (!list.IsArray()) {
+        Trace("Object %s: \"Children\" is not a list of names; no children", name.c_str());
+        return;
+    }
+    for (const rapidjson::Value& entry : list.GetArray()) {
+        if (!entry.IsString()) {
+            Trace("Object %s: a child entry is not a name; skipped", name.c_str());
+            continue;
+        }
+        CreateChild(std::string(entry.GetString(), entry.GetStringLength()));
+    }
 }
 
 void GameObject::CreateChild(const std::string& childName)
