@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "Collider.h"
+#include "Physics.h"
 #include "PhysicsSystem.h"
+#include "Transform.h"
 
 using testfixture::ObjectsTest;
 using testfixture::ProbeBehavior;
@@ -383,6 +385,47 @@ TEST(ManagerAlone, WorksWithoutInitOrPhysics)
     EXPECT_EQ(manager.FindGameObject("Solo"), object);
     manager.Update(0.0f);
     // The destructor deletes the object (no leak under the sanitizers).
+}
+
+} // namespace
+
+namespace {
+
+// The shipped archetypes, built from the repository's data folder: two walls and a crate placed over
+// one of them meet in the collision pass.
+TEST(ManagerShippedData, CollisionPassReachesTheColliders)
+{
+    Engine engine;
+    gEngine = &engine;
+    for (const char* name : {"MessageSystem", "ObjectFactory", "GameObjectFactory", "GameObjectManager"})
+        ASSERT_NE(engine.AddSystem(std::string(name)), nullptr) << name;
+    engine.Init();
+    ASSERT_NE(gGameObjectFactory, nullptr);
+    ASSERT_NE(gGameObjectManager, nullptr);
+
+    GameObject* wall = gGameObjectFactory->CreateGameObject("archetypes/Wall", true);
+    GameObject* far = gGameObjectFactory->CreateGameObject("archetypes/Wall", true);
+    GameObject* crate = gGameObjectFactory->CreateGameObject("archetypes/Crate", true);
+    ASSERT_NE(wall->GetCollider(), nullptr);
+    ASSERT_NE(crate->GetCollider(), nullptr);
+    EXPECT_EQ(far->GetName(), "Wall(Clone 1)");
+    far->GetTransform()->SetTranslation(50.0f, 50.0f);
+    crate->GetTransform()->SetTranslation(0.6f, 0.0f);   // overlapping the wall's right edge
+
+    testing::internal::CaptureStdout();
+    gGameObjectManager->Update(1.0f / 60.0f);
+    const std::string out = testing::internal::GetCapturedStdout();
+    // Only the wall under the crate met it (the static wall comes first in the list), and the
+    // crate is now blocked on some side for the next physics step.
+    std::size_t seen = 0;
+    for (std::size_t at = out.find("Static NonStatic Collision"); at != std::string::npos;
+         at = out.find("Static NonStatic Collision", at + 1))
+        ++seen;
+    EXPECT_EQ(seen, 1u) << out;
+    ASSERT_NE(crate->GetPhysics(), nullptr);
+    EXPECT_EQ(crate->GetPhysics()->GetSideBits(), 4) << "blocked on its left";
+    engine.DeleteSystems();
+    gEngine = nullptr;
 }
 
 } // namespace
