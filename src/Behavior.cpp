@@ -25,7 +25,8 @@ void Behavior::ExposeFields()
 namespace {
 
 // One behaviour class the factory can make by its "BehaviorType" name. make is null while the class
-// is not part of the build yet; such a name gives null like an unknown one.
+// is not part of the build yet; such a name gives null like an unknown one. To add a class, include
+// its header and replace its nullptr with  [] () -> Behavior* { return new BehaviorWall(); }
 struct BehaviorEntry {
     const char* typeName;
     Behavior* (*make)();
@@ -51,8 +52,6 @@ const BehaviorEntry BEHAVIOR_TABLE[] = {
 
 } // namespace
 
-// To add a class: include its header above and replace its nullptr with
-//     [] () -> Behavior* { return new BehaviorWall(); }
 Behavior* CreateBehaviorByName(const std::string& typeName)
 {
     for (const BehaviorEntry& entry : BEHAVIOR_TABLE) {

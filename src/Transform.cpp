@@ -3,6 +3,8 @@
 #include "GameObject.h"
 #include "Stream.h"
 
+void (*WriteMenuTransformHook)(const std::string& objectName) = nullptr;
+
 namespace {
 
 // Degrees to radians and back, in single precision.
@@ -61,7 +63,8 @@ void Transform::OnFieldChanged(std::string field)
 
 void Transform::WriteToMenuFile()
 {
-    // Menu files are written by the menu system; without one there is nothing to write to.
+    if (WriteMenuTransformHook && owner)
+        WriteMenuTransformHook(owner->GetName());
 }
 
 void Transform::Read(Stream& stream)

@@ -10,6 +10,10 @@
 
 class Stream;
 
+// Writes an object's transform back to the menu file it came from, by object name. Installed by the
+// menu system; null while there is none.
+extern void (*WriteMenuTransformHook)(const std::string& objectName);
+
 class Transform : public Component {
 public:
     // Every value 0 (both scales too), the local matrix the identity, dirty set.

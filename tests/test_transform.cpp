@@ -304,3 +304,23 @@ TEST_F(TransformTest, ChildOutlivingItsParentIsPlacedOnItsOwn)
     ExpectPoint(c->GetWorldPosition(), 1.0f, 0.0f, 0.0f);
     ExpectMatrix(c->GetWorldMatrix(), Matrix4f::Translation(1.0f, 0.0f));
 }
+
+namespace {
+std::string gWrittenMenuObject;
+}
+
+TEST_F(TransformTest, WriteToMenuFileNamesItsObjectToTheMenuSystem)
+{
+    GameObject object;
+    object.SetName("Title Button");
+    Transform* t = AddTransform(object, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f);
+    gWrittenMenuObject.clear();
+    WriteMenuTransformHook = [](const std::string& objectName) { gWrittenMenuObject = objectName; };
+    t->WriteToMenuFile();
+    EXPECT_EQ(gWrittenMenuObject, "Title Button");
+    Transform loose;
+    gWrittenMenuObject = "unchanged";
+    loose.WriteToMenuFile();  // no owner: nothing to name
+    EXPECT_EQ(gWrittenMenuObject, "unchanged");
+    WriteMenuTransformHook = nullptr;
+}
