@@ -221,8 +221,9 @@ TEST_F(World, EveryObjectGetsAPhysics)
     EXPECT_EQ(object.GetPhysics()->Mass, 1.0f);
     EXPECT_EQ(object.GetPhysics()->owner, &object);
     for (int slot = 0; slot < COMPONENT_TYPE_COUNT; ++slot) {
-        if (slot != 5)
+        if (slot != 5) {
             EXPECT_EQ(object.GetComponent(slot), nullptr) << slot;
+        }
     }
 }
 
