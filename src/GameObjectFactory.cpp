@@ -90,8 +90,15 @@ void GameObjectFactory::HandleMessage(Message* message)
 {
     if (!message)
         return;
-    if (message->Is(MSG_GAMEOBJECT_BUILD))
+    if (message->Is(MSG_GAMEOBJECT_BUILD)) {
+        // The name travels as text; a build request without one is reported instead of building a
+        // nameless object.
+        if (message->type != MessageType::String || !message->IsComplete()) {
+            Trace("GameObjectFactory: \"%s\" carries no object name; nothing was built", message->name.c_str());
+            return;
+        }
         CreateGameObject(message->GetString(), true);
+    }
     else if (message->Is(MSG_CHANGE_PREFAB_NAME))
         ClearArchetypes();
 }

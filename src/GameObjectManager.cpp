@@ -194,7 +194,8 @@ void GameObjectManager::HandleMessage(Message* message)
 {
     if (!message)
         return;
-    if (message->Is(MSG_REMOVE_OBJECT_INDEX)) {
+    // A "Remove Object Index" without its text (a script can send one) only goes on to the objects.
+    if (message->Is(MSG_REMOVE_OBJECT_INDEX) && message->type == MessageType::String && message->IsComplete()) {
         auto it = nameCounts.find(message->GetString());
         if (it != nameCounts.end())
             it->second = std::max(0, it->second - 1);

@@ -223,6 +223,13 @@ void InputManager::Update(float)
     }
 }
 
+ActionBindings* InputManager::GetBindings(int player)
+{
+    if (player < 0 || player >= PLAYERS)
+        return nullptr;
+    return &bindings[player];
+}
+
 bool InputManager::IsKeyDown(int index) const { return InRange(index) && current[index] != 0; }
 
 bool InputManager::IsKeyTriggered(int index) const

@@ -123,6 +123,9 @@ public:
     void SetKeySource(std::shared_ptr<KeySource> source);
     KeySource* GetKeySource() const { return source_.get(); }
 
+    // The bindings of a player (0..3); null for any other number.
+    ActionBindings* GetBindings(int player);
+
     // State of one key index this frame; indices outside 0..217 read as up.
     bool IsKeyDown(int index) const;
     bool IsKeyTriggered(int index) const;  // down now, up last frame

@@ -370,3 +370,19 @@ TEST_F(Factory, ObjectFactoryMakesTheKnownBehaviours)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Factory, BuildAndRemoveMessagesWithoutTextAreHarmless)
+{
+    testing::internal::CaptureStdout();
+    factory->SendMessage(2, 7, nullptr);        // "GameObject Build" with a number
+    manager->SendMessage(35, nullptr);          // "Remove Object Index" without a payload
+    Deliver();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(manager->GetObjectCount(), 0);
+    EXPECT_NE(out.find("GameObjectFactory: \"GameObject Build\" carries no object name"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Assertion"), std::string::npos) << out;
+}
+
+} // namespace

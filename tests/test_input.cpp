@@ -93,8 +93,9 @@ TEST_F(InputTest, IndexSixteenAndHighIndicesNeverSet)
     Frame();
     EXPECT_EQ(input->current[16], 0);
     for (int i = 0; i < 122; ++i) {
-        if (i != 16)
+        if (i != 16) {
             EXPECT_EQ(input->current[i], 1) << i;
+        }
     }
     for (int i = 122; i < InputManager::KEY_COUNT; ++i)
         EXPECT_EQ(input->current[i], 0) << i;
@@ -332,6 +333,58 @@ TEST(InputGlfw, NoContextReadsEverythingUp)
         EXPECT_EQ(input.current[i], 0);
     EXPECT_FLOAT_EQ(input.cursorDX, 0.0f);
     EXPECT_FALSE(InputManager::IsDebugCloseRequested());
+}
+
+} // namespace
+
+#include "Engine.h"
+
+namespace {
+
+TEST(InputEngine, BothFactoryNamesMakeTheInputSystem)
+{
+    SetDefaultKeySource(std::make_shared<ScriptedKeySource>());
+    Engine engine;
+    ASSERT_NE(engine.AddSystem(std::string("InputManager")), nullptr);
+    ASSERT_NE(engine.AddSystem(std::string("InputSystem")), nullptr);
+    engine.Init();
+    ISystem* found = engine.GetSystem("InputSystem");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found, engine.systems[0]);
+    EXPECT_NE(dynamic_cast<InputManager*>(engine.systems[1]), nullptr);
+    // Init ran on both; the last one initialised is the instance.
+    EXPECT_EQ(InputManagerInstance, engine.systems[1]);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(engine.GetSystem("InputManager"), nullptr);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("System InputManager not found"), std::string::npos) << out;
+    engine.DeleteSystems();
+    EXPECT_EQ(InputManagerInstance, nullptr);
+    SetDefaultKeySource(nullptr);
+}
+
+TEST(InputEngine, EngineUpdatePollsTheKeys)
+{
+    auto keys = std::make_shared<ScriptedKeySource>();
+    SetDefaultKeySource(keys);
+    Engine engine;
+    engine.AddSystem(std::string("InputSystem"));
+    engine.Init();
+    keys->SetKey(GLFW_KEY_D, true);
+    engine.Update(1.0f / 60.0f);
+    ASSERT_NE(InputManagerInstance, nullptr);
+    EXPECT_TRUE(InputManager::IsActionDown(InputManagerInstance->bindings[0], ACTION_RIGHT));
+    EXPECT_TRUE(InputManager::IsActionTriggered(ACTION_RIGHT));
+    ASSERT_NE(InputManagerInstance->GetBindings(3), nullptr);
+    EXPECT_EQ(InputManagerInstance->GetBindings(4), nullptr);
+    EXPECT_EQ(InputManagerInstance->GetBindings(-1), nullptr);
+    // An inactive input system is not polled.
+    InputManagerInstance->active = 0;
+    keys->SetKey(GLFW_KEY_D, false);
+    engine.Update(1.0f / 60.0f);
+    EXPECT_TRUE(InputManager::IsActionDown(InputManagerInstance->bindings[0], ACTION_RIGHT));
+    engine.DeleteSystems();
+    SetDefaultKeySource(nullptr);
 }
 
 } // namespace

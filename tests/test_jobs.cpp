@@ -209,3 +209,30 @@ TEST(JobQueue, TryPopIsFirstInFirstOut)
 }
 
 } // namespace
+
+#include "Engine.h"
+
+namespace {
+
+TEST(JobSystemEngine, SecondEntryStartsNoWorkersAndLookupFindsTheFirst)
+{
+    Engine engine;
+    auto* first = dynamic_cast<JobSystem*>(engine.AddSystem(std::string("JobSystem")));
+    auto* second = dynamic_cast<JobSystem*>(engine.AddSystem(std::string("JobSystem")));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    engine.Init();
+    EXPECT_EQ(gJobSystem, first);
+    EXPECT_EQ(first->StartedWorkers(), JobSystem::WorkersFor(std::thread::hardware_concurrency()));
+    EXPECT_EQ(second->StartedWorkers(), 0u);
+    EXPECT_EQ(engine.GetSystem("Job System"), first);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(engine.GetSystem("JobSystem"), nullptr);
+    testing::internal::GetCapturedStdout();
+    engine.Update(1.0f / 60.0f);
+    engine.Draw();
+    EXPECT_TRUE(FinishesWithin(30s, [&engine] { engine.DeleteSystems(); }));
+    EXPECT_EQ(gJobSystem, nullptr);
+}
+
+} // namespace
