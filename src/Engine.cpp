@@ -16,6 +16,7 @@
 #include "JobSystem.h"
 #include "ObjectFactory.h"
 #include "PhysicsSystem.h"
+#include "SceneSystem.h"
 
 Engine* gEngine = nullptr;
 
@@ -243,7 +244,7 @@ const FactoryEntry kFactory[] = {
     {"TreasureManager", nullptr},
     {"CameraSystem", nullptr},
     {"JobSystem", Make<JobSystem>},
-    {"SceneSystem", nullptr},
+    {"SceneSystem", Make<SceneSystem>},
     {"LuaAPI", nullptr},
     {"MenuSystem", nullptr},
     {"MoonBoot", nullptr},
