@@ -9,13 +9,17 @@
 
 // Systems the factory can build. Each system that joins the factory adds its header here and its
 // creator in the table in CreateSystem.
+#include "CameraSystem.h"
 #include "EditorSystem.h"
 #include "GameObjectFactory.h"
 #include "GameObjectManager.h"
 #include "InputManager.h"
 #include "JobSystem.h"
+#include "LevelSystem.h"
+#include "LightingSystem.h"
 #include "ObjectFactory.h"
 #include "PhysicsSystem.h"
+#include "TileMapSystem.h"
 #include "SceneSystem.h"
 
 Engine* gEngine = nullptr;
@@ -234,15 +238,15 @@ const FactoryEntry kFactory[] = {
     {"GameObjectManager", Make<GameObjectManager>},
     {"InputManager", Make<InputManager>},
     {"InputSystem", Make<InputManager>},
-    {"LightingSystem", nullptr},
-    {"LevelSystem", nullptr},
+    {"LightingSystem", Make<LightingSystem>},
+    {"LevelSystem", Make<LevelSystem>},
     {"MessageSystem", Make<MessageSystem>},
     {"ObjectFactory", Make<ObjectFactory>},
     {"PlayerManager", nullptr},
     {"ScoreManager", nullptr},
-    {"TileMapSystem", nullptr},
+    {"TileMapSystem", Make<TileMapSystem>},
     {"TreasureManager", nullptr},
-    {"CameraSystem", nullptr},
+    {"CameraSystem", [](Stream* settings) -> ISystem* { return new CameraSystem(settings); }},
     {"JobSystem", Make<JobSystem>},
     {"SceneSystem", Make<SceneSystem>},
     {"LuaAPI", nullptr},

@@ -9,11 +9,13 @@
 #include <limits>
 #include <string>
 
+#include "CameraSystem.h"
 #include "Engine.h"
 #include "Font.h"
 #include "GameObject.h"
 #include "GameObjectFactory.h"
 #include "GraphicsLibrary.h"
+#include "LightingSystem.h"
 #include "Matrix4f.h"
 #include "Mesh.h"
 #include "Shader.h"
@@ -35,8 +37,8 @@ float AspectMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 bool (*WindowScenePausableHook)() = nullptr;
 bool (*WindowSceneChangePendingHook)() = nullptr;
 void (*WindowOpenPauseMenuHook)() = nullptr;
-void (*WindowCameraResetHook)(Camera* camera) = nullptr;
-void (*WindowDrawFogHook)() = nullptr;
+void (*WindowCameraResetHook)(Camera* camera) = CameraSystemResetCamera;
+void (*WindowDrawFogHook)() = LightingSystemDrawFog;
 
 namespace {
 
