@@ -367,9 +367,10 @@ void Scene::CreateSceneObjects()
         GameObject* object = Create(objectName);
         if (!object)
             continue;
+        const std::string shown = object->GetName();
         Transform* transform = object->GetTransform();
         if (!transform) {
-            Trace("Scene %s: object \"%s\" has no Transform; it is not placed", name.c_str(), objectName.c_str());
+            Trace("Scene %s: object \"%s\" has no Transform; it is not placed", name.c_str(), shown.c_str());
             continue;
         }
         float x = 0.0f;
@@ -380,7 +381,7 @@ void Scene::CreateSceneObjects()
                 Store(transform, transform->TranslationY, y);
             } else {
                 Trace("Scene %s: position %u is not a pair of numbers; \"%s\" keeps its own", name.c_str(), i,
-                      objectName.c_str());
+                      shown.c_str());
             }
         }
         if (scales && i < scales->Size()) {
@@ -389,7 +390,7 @@ void Scene::CreateSceneObjects()
                 Store(transform, transform->ScaleY, y);
             } else {
                 Trace("Scene %s: scale %u is not a pair of numbers; \"%s\" keeps its own", name.c_str(), i,
-                      objectName.c_str());
+                      shown.c_str());
             }
         }
         if (rotations && i < rotations->Size()) {
@@ -400,7 +401,7 @@ void Scene::CreateSceneObjects()
                 Store(transform, transform->Rotation, static_cast<float>(whole) * DEGREES_TO_RADIANS);
             } else {
                 Trace("Scene %s: rotation %u is not a number; \"%s\" keeps its own", name.c_str(), i,
-                      objectName.c_str());
+                      shown.c_str());
             }
         }
     }
