@@ -288,6 +288,114 @@ def volume_button(plus):
     return c
 
 
+# ---------------------------------------------------------------- tilesets (32 x 32 tiles, row 0 at the top)
+
+TILE = 32
+
+
+def house_tiles():
+    """8 x 2 tiles. Row 0: floors (wood, wood across, carpet, kitchen checks, bathroom, hall, dark wood,
+    threshold). Row 1: walls (solid, brick, top edge, bottom edge, left edge, right edge, pillar, window)."""
+    c = Canvas(TILE * 8, TILE * 2)
+
+    def at(i):
+        return (i % 8) * TILE, (i // 8) * TILE
+
+    def planks(i, base, seam, across=False):
+        x0, y0 = at(i)
+        c.rect(x0, y0, x0 + TILE, y0 + TILE, base)
+        for k in range(0, TILE, 8):
+            if across:
+                c.rect(x0, y0 + k, x0 + TILE, y0 + k + 1, seam)
+            else:
+                c.rect(x0 + k, y0, x0 + k + 1, y0 + TILE, seam)
+
+    planks(0, (150, 104, 62, 255), (112, 74, 40, 255))
+    planks(1, (160, 112, 68, 255), (118, 80, 44, 255), across=True)
+    x0, y0 = at(2)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, (120, 46, 56, 255))
+    for k in range(2, TILE, 6):
+        for m in range(2, TILE, 6):
+            c.rect(x0 + k, y0 + m, x0 + k + 2, y0 + m + 2, (140, 62, 70, 255))
+    x0, y0 = at(3)
+    for k in range(4):
+        for m in range(4):
+            shade = (228, 228, 220, 255) if (k + m) % 2 == 0 else (70, 84, 104, 255)
+            c.rect(x0 + k * 8, y0 + m * 8, x0 + k * 8 + 8, y0 + m * 8 + 8, shade)
+    x0, y0 = at(4)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, (170, 206, 214, 255))
+    c.rect(x0, y0 + 15, x0 + TILE, y0 + 16, (130, 170, 180, 255))
+    c.rect(x0 + 15, y0, x0 + 16, y0 + TILE, (130, 170, 180, 255))
+    x0, y0 = at(5)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, (196, 184, 150, 255))
+    c.rect(x0 + 2, y0 + 2, x0 + TILE - 2, y0 + TILE - 2, (206, 194, 160, 255))
+    planks(6, (96, 64, 40, 255), (70, 46, 28, 255))
+    x0, y0 = at(7)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, (150, 104, 62, 255))
+    c.rect(x0, y0 + 12, x0 + TILE, y0 + 20, (110, 110, 110, 255))
+
+    wall, edge = (58, 54, 70, 255), (92, 88, 110, 255)
+    x0, y0 = at(8)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, wall)
+    x0, y0 = at(9)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, (140, 70, 52, 255))
+    for m in range(0, TILE, 8):
+        c.rect(x0, y0 + m, x0 + TILE, y0 + m + 1, (200, 190, 180, 255))
+        shift = 0 if (m // 8) % 2 == 0 else 8
+        for k in range(shift, TILE, 16):
+            c.rect(x0 + k, y0 + m, x0 + k + 1, y0 + m + 8, (200, 190, 180, 255))
+    for i, (ex0, ey0, ex1, ey1) in zip(range(10, 14), [(0, 0, 32, 6), (0, 26, 32, 32), (0, 0, 6, 32), (26, 0, 32, 32)]):
+        x0, y0 = at(i)
+        c.rect(x0, y0, x0 + TILE, y0 + TILE, wall)
+        c.rect(x0 + ex0, y0 + ey0, x0 + ex1, y0 + ey1, edge)
+    x0, y0 = at(14)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, wall)
+    c.circle(x0 + 16, y0 + 16, 11, edge)
+    x0, y0 = at(15)
+    c.rect(x0, y0, x0 + TILE, y0 + TILE, wall)
+    c.rect(x0 + 4, y0 + 10, x0 + 28, y0 + 22, (150, 200, 240, 255))
+    c.rect(x0 + 15, y0 + 10, x0 + 17, y0 + 22, wall)
+    return c
+
+
+def house_decor():
+    """8 x 1 tiles drawn over the player: lamp, plant, shelf, table corner, curtain, ceiling fan,
+    hanging light, cobweb. Transparent around each."""
+    c = Canvas(TILE * 8, TILE)
+    c.circle(16, 16, 12, (250, 226, 150, 230))
+    c.circle(16, 16, 5, (255, 250, 220, 255))
+    x0 = TILE
+    for k in range(5):
+        a = k * 2 * math.pi / 5
+        c.circle(x0 + 16 + 8 * math.cos(a), 16 + 8 * math.sin(a), 6, (60, 150, 70, 255))
+    c.circle(x0 + 16, 16, 4, (40, 110, 50, 255))
+    x0 = TILE * 2
+    c.rect(x0 + 2, 4, x0 + 30, 12, (120, 84, 50, 255))
+    c.rect(x0 + 5, 0, x0 + 10, 4, (200, 60, 60, 255))
+    c.rect(x0 + 12, 1, x0 + 16, 4, (60, 90, 200, 255))
+    x0 = TILE * 3
+    c.rect(x0 + 4, 4, x0 + 32, 32, (132, 92, 56, 255))
+    c.rect(x0 + 4, 4, x0 + 32, 7, (160, 118, 76, 255))
+    x0 = TILE * 4
+    for k in range(0, TILE, 6):
+        c.rect(x0 + k, 0, x0 + k + 4, TILE, (110, 60, 120, 200))
+    x0 = TILE * 5
+    for k in range(4):
+        a = k * math.pi / 2 + 0.3
+        c.polygon([(x0 + 16, 16), (x0 + 16 + 14 * math.cos(a), 16 + 14 * math.sin(a)),
+                   (x0 + 16 + 14 * math.cos(a + 0.4), 16 + 14 * math.sin(a + 0.4))], (200, 200, 210, 220))
+    c.circle(x0 + 16, 16, 3, (90, 90, 100, 255))
+    x0 = TILE * 6
+    c.rect(x0 + 15, 0, x0 + 17, 14, (60, 60, 60, 255))
+    c.circle(x0 + 16, 20, 7, (255, 240, 170, 240))
+    x0 = TILE * 7
+    for k in range(5):
+        a = k * math.pi / 8
+        c.polygon([(x0, 0), (x0 + 24 * math.cos(a), 24 * math.sin(a)),
+                   (x0 + 24 * math.cos(a) + 1, 24 * math.sin(a) + 1)], (230, 230, 230, 160))
+    return c
+
+
 # name -> (draw function, extra description keys)
 TEXTURES = {
     "coin": (coin, {}),
@@ -308,6 +416,8 @@ TEXTURES = {
     "StarParticle": (star, {}),
     "Volume_CoolVersion_Plus": (lambda: volume_button(True), {}),
     "Volume_CoolVersion_Minus": (lambda: volume_button(False), {}),
+    "HouseTiles": (house_tiles, {"numFrames": 16, "numRows": 2, "numCols": 8}),
+    "HouseDecor": (house_decor, {"numFrames": 8, "numRows": 1, "numCols": 8}),
 }
 for _n in range(1, 9):
     TEXTURES["Room%d" % _n] = ((lambda n=_n: room_name(n)), {})
