@@ -152,6 +152,11 @@ Texture* GraphicsLibrary::BuildTextures(const std::string& name, int image, cons
                   MAX_IMAGES);
             numImages = MAX_IMAGES;
         }
+        // Asked for the last image directly: it has the last image's single row, like its siblings.
+        if (image >= 1 && image == numImages) {
+            texture->numRows = 1;
+            texture->numCols = ReadCount(stream, "numFramesLastImage", key);
+        }
         for (int j = 1; j <= numImages; ++j) {
             if (j == image)
                 continue;

@@ -286,8 +286,10 @@ TEST_F(GraphicsTest, RequestingOneImageFirstMakesItThenItsSiblings)
     ASSERT_EQ(library->textures.size(), 2u);
     EXPECT_EQ(library->textures[0]->name, "Walk2");
     EXPECT_EQ(library->textures[1]->name, "Walk1");
-    // The key's own texture takes the layout of the first image; its number is skipped below.
-    EXPECT_EQ(walk2->numCols, 2);
+    // The last image asked for directly has the last image's layout, as if made as a sibling.
+    EXPECT_EQ(walk2->numRows, 1);
+    EXPECT_EQ(walk2->numCols, 1);
+    EXPECT_EQ(library->textures[1]->numCols, 2);
     // Asking for the base afterwards adds only the base.
     Console([&] { GraphicsLibrary::GetTexture("Walk", -1); });
     ASSERT_EQ(library->textures.size(), 3u);
