@@ -416,8 +416,8 @@ TEXTURES = {
     "StarParticle": (star, {}),
     "Volume_CoolVersion_Plus": (lambda: volume_button(True), {}),
     "Volume_CoolVersion_Minus": (lambda: volume_button(False), {}),
-    "HouseTiles": (house_tiles, {"numFrames": 16, "numRows": 2, "numCols": 8}),
-    "HouseDecor": (house_decor, {"numFrames": 8, "numRows": 1, "numCols": 8}),
+    "HouseTiles": (house_tiles, {"numFrames": 16, "numRows": 2, "numCols": 8, "frameTime": 0.1}),
+    "HouseDecor": (house_decor, {"numFrames": 8, "numRows": 1, "numCols": 8, "frameTime": 0.1}),
 }
 for _n in range(1, 9):
     TEXTURES["Room%d" % _n] = ((lambda n=_n: room_name(n)), {})
