@@ -433,10 +433,16 @@ void Scene::SetUpSystems()
                     SceneResetTreasureHook(treasure);
             }
         } else {
-            // The first gameplay scene brings the gameplay systems in.
+            // The first gameplay scene brings the gameplay systems in. One that is already there
+            // (added by an earlier scene while the player manager is missing) is switched on instead
+            // of being added a second time.
             for (const char* systemName : GAMEPLAY_SYSTEMS) {
-                if (ISystem* system = gEngine->AddSystem(std::string(systemName)))
+                if (ISystem* present = FindSystem(systemName)) {
+                    present->SetActive(true);
+                    present->OnEnable();
+                } else if (ISystem* system = gEngine->AddSystem(std::string(systemName))) {
                     system->Init();
+                }
             }
         }
         return;

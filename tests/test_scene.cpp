@@ -29,6 +29,9 @@ void LogCall(const std::string& call)
 class Seams {
 public:
     Seams()
+        : menu_(SceneLoadMenuHook), fog_(SceneSetFogEnabledHook), position_(SceneSetFogGridPositionHook),
+          grid_(SceneResetFogGridHook), level_(SceneClearLevelGridHook), rooms_(SceneSetRoomCountHook),
+          display_(SceneClearTreasureDisplayHook), reset_(SceneResetTreasureHook)
     {
         gLog = &log;
         SceneLoadMenuHook = [](ISystem*, const std::string& menu) { LogCall("menu " + menu); };
@@ -51,16 +54,27 @@ public:
     ~Seams()
     {
         gLog = nullptr;
-        SceneLoadMenuHook = nullptr;
-        SceneSetFogEnabledHook = nullptr;
-        SceneSetFogGridPositionHook = nullptr;
-        SceneResetFogGridHook = nullptr;
-        SceneClearLevelGridHook = nullptr;
-        SceneSetRoomCountHook = nullptr;
-        SceneClearTreasureDisplayHook = nullptr;
-        SceneResetTreasureHook = nullptr;
+        SceneLoadMenuHook = menu_;
+        SceneSetFogEnabledHook = fog_;
+        SceneSetFogGridPositionHook = position_;
+        SceneResetFogGridHook = grid_;
+        SceneClearLevelGridHook = level_;
+        SceneSetRoomCountHook = rooms_;
+        SceneClearTreasureDisplayHook = display_;
+        SceneResetTreasureHook = reset_;
     }
     SeamLog log;
+
+private:
+    // The seams as they were, put back afterwards.
+    decltype(SceneLoadMenuHook) menu_;
+    decltype(SceneSetFogEnabledHook) fog_;
+    decltype(SceneSetFogGridPositionHook) position_;
+    decltype(SceneResetFogGridHook) grid_;
+    decltype(SceneClearLevelGridHook) level_;
+    decltype(SceneSetRoomCountHook) rooms_;
+    decltype(SceneClearTreasureDisplayHook) display_;
+    decltype(SceneResetTreasureHook) reset_;
 };
 
 class SceneFile : public SceneTest {};
@@ -505,6 +519,30 @@ TEST_F(SceneSystems, FirstGameplaySceneAddsTheSystems)
     ASSERT_NE(c, std::string::npos);
     EXPECT_LT(a, b);
     EXPECT_LT(b, c);
+}
+
+TEST_F(SceneSystems, GameplaySystemsAreNeverAddedTwice)
+{
+    // Without a player manager every gameplay scene takes the first-time road; a gameplay system
+    // already there is switched on rather than added again.
+    auto* score = new StandIn("ScoreManager");
+    engine->AddSystem(score);
+    score->SetActive(false);
+    WriteScene("Level", R"({ "Scene Type": "Gameplay", "Tilemap Name": "M" })");
+    Scene scene("Level");
+    const std::size_t before = engine->GetSystems().size();
+    TraceCapture capture;
+    scene.SetUpSystems();
+    scene.SetUpSystems();
+    const std::string out = capture.Take();
+    EXPECT_EQ(CountOf(out, "Adding ScoreManager..."), 0) << out;
+    EXPECT_TRUE(score->IsActive());
+    EXPECT_EQ(score->enables, 2);
+    int tileMaps = 0;
+    for (ISystem* system : engine->GetSystems())
+        tileMaps += system->GetName() == "TileMapSystem" ? 1 : 0;
+    EXPECT_LE(tileMaps, 1);
+    EXPECT_LE(engine->GetSystems().size(), before + 2);
 }
 
 TEST_F(SceneSystems, OnForGameplayOffOtherwise)
