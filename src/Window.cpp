@@ -138,7 +138,8 @@ void PrepareCommand(const DrawCommand& command, float globalAlpha)
     if (command.texture)
         mesh->BindTextureFrame(command.texture, command.column, command.row);
     glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, command.model);
-    glUniform1f(mesh->globalAlphaLocation, globalAlpha);
+    // The fade may run past 0 or 1 for timing; the shaders get it within 0..1.
+    glUniform1f(mesh->globalAlphaLocation, std::fmin(std::fmax(globalAlpha, 0.0f), 1.0f));
 }
 
 int FloatToCell(float value)
