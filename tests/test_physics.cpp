@@ -726,3 +726,81 @@ TEST(PhysicsRead, FromFilesGoodTruncatedAndMissing)
     });
     EXPECT_FLOAT_EQ(c.Mass, 1.0f);
 }
+
+// ---- Through the engine and the object manager ---------------------------------------------------------------
+
+#include "GameObjectManager.h"
+
+namespace {
+// Deletes its own object the moment something enters it (the way a pickup goes away).
+class VanishOnEnter : public RecordingBehavior {
+public:
+    void OnCollisionEnter(Collider* other) override
+    {
+        RecordingBehavior::OnCollisionEnter(other);
+        if (owner)
+            owner->RequestDestroy();
+    }
+};
+}  // namespace
+
+TEST(PhysicsFrames, ThroughTheEngineAndTheObjectManager)
+{
+    Engine engine;
+    engine.AddSystem("MessageSystem");
+    engine.AddSystem("GameObjectManager");
+    engine.AddSystem("PhysicsSystem");
+    Captured([&] { engine.Init(); });
+    ASSERT_NE(gGameObjectManager, nullptr);
+    ASSERT_NE(gPhysicsSystem, nullptr);
+
+    auto make = [](const char* name, float x) {
+        auto* object = new GameObject();
+        object->SetName(name);
+        auto* transform = new Transform();
+        transform->TranslationX = x;
+        transform->ScaleX = 1.0f;
+        transform->ScaleY = 1.0f;
+        object->SetComponent(transform);
+        object->SetComponent(new Physics());
+        return object;
+    };
+    GameObject* player = make("Player", 0.0f);
+    World::AddSquare(player, 1, 1, true);
+    RecordingBehavior* playerEvents = World::AddBehavior(player);
+    GameObject* coin = make("Coin", 1.5f);
+    World::AddCircle(coin, 0.25f, false, true);
+    auto* vanish = new VanishOnEnter();
+    coin->SetComponent(vanish);
+    const std::uint32_t coinId = coin->GetCollider()->GetID();
+    GameObject* wall = make("Wall", 4.0f);
+    World::AddSquare(wall, 1, 1, false);
+    gGameObjectManager->AddGameObject(player);
+    gGameObjectManager->AddGameObject(coin);
+    gGameObjectManager->AddGameObject(wall);
+
+    const std::string out = Captured([&] {
+        for (int i = 0; i < 180; ++i) {
+            if (Physics* physics = player->GetPhysics())
+                physics->SetVelocity(2.0f, 0.0f);
+            engine.Update(1.0f / 60.0f);
+        }
+    });
+    // The coin was entered once, went away, and the player's contact with it ended.
+    EXPECT_EQ(playerEvents->Count("enter:Coin"), 1);
+    EXPECT_EQ(playerEvents->Count("exit:Coin"), 1);
+    EXPECT_EQ(gGameObjectManager->FindGameObject("Coin"), nullptr);
+    EXPECT_FALSE(player->GetCollider()->HasContact(coinId));
+    EXPECT_EQ(Collider::FindById(coinId), nullptr);
+    EXPECT_EQ(playerEvents->Count("enter:Wall"), 1);
+    // The wall stopped the player against its left side.
+    const float x = player->GetTransform()->TranslationX;
+    EXPECT_GT(x, 3.0f);
+    EXPECT_LT(x, 3.1f);
+    const std::vector<CollisionRecord>* records = gPhysicsSystem->GetRecords("Player");
+    ASSERT_NE(records, nullptr);
+    ASSERT_EQ(records->size(), 1u);
+    EXPECT_EQ((*records)[0].other, "Wall");
+    EXPECT_EQ((*records)[0].side, 3u);
+    EXPECT_FLOAT_EQ((*records)[0].value, 10000.0f);
+}
