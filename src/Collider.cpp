@@ -232,6 +232,22 @@ bool LineCircleOverlap(const LineShape& line, float cx, float cy, float r)
 
 // ---- Reading helpers ------------------------------------------------------------------------------------
 
+enum class Kind { Number, Bool, String };
+
+// True when Collider[key] is present with the expected JSON type. A member of another type is reported
+// once and counts as missing.
+bool Present(Stream& stream, const char* key, Kind kind)
+{
+    if (!stream.HasMember(BLOCK, key))
+        return false;
+    const rapidjson::Value& value = stream.data[BLOCK][key];
+    const bool fits = (kind == Kind::Number && value.IsNumber()) || (kind == Kind::Bool && value.IsBool()) ||
+                      (kind == Kind::String && value.IsString());
+    if (!fits)
+        Trace("Collider: \"%s\" has the wrong type and is ignored", key);
+    return fits;
+}
+
 // The two numbers of Collider[key] = [a, b]. Anything else is reported and leaves the values as they are.
 void ReadPair(Stream& stream, const char* key, float& first, float& second)
 {
@@ -770,7 +786,7 @@ void Collider::Read(Stream& stream)
         return;
     }
     const std::string type = stream.ReadString(BLOCK, "Type");
-    if (stream.HasMember(BLOCK, "IsTrigger"))
+    if (Present(stream, "IsTrigger", Kind::Bool))
         IsTrigger = stream.ReadBool(BLOCK, "IsTrigger");
 
     if (type == "Circle") {
@@ -780,7 +796,7 @@ void Collider::Read(Stream& stream)
         const float y1 = stream.ReadFloat(BLOCK, "Point1Y");
         const float x2 = stream.ReadFloat(BLOCK, "Point2X");
         // The second y has its own key when the file gives one; older files repeat "Point2X".
-        const float y2 = stream.ReadFloat(BLOCK, stream.HasMember(BLOCK, "Point2Y") ? "Point2Y" : "Point2X");
+        const float y2 = stream.ReadFloat(BLOCK, Present(stream, "Point2Y", Kind::Number) ? "Point2Y" : "Point2X");
         SetLine(x1, y1, x2, y2);
     } else if (type == "Square") {
         float w = 1.0f, h = 1.0f, ox = 0.0f, oy = 0.0f;
@@ -794,16 +810,16 @@ void Collider::Read(Stream& stream)
         shapeType = static_cast<std::uint32_t>(ColliderShape::None);
     }
 
-    if (stream.HasMember(BLOCK, "DynamicState"))
+    if (Present(stream, "DynamicState", Kind::String))
         IsDynamic = stream.ReadString(BLOCK, "DynamicState") == "Dynamic" ? 1 : 0;
     else
         IsDynamic = 0;
-    if (stream.HasMember(BLOCK, "IsDynamic"))
+    if (Present(stream, "IsDynamic", Kind::Bool))
         IsDynamic = stream.ReadBool(BLOCK, "IsDynamic") ? 1 : 0;
     dynamic = IsDynamic != 0;
 
-    if (stream.HasMember(BLOCK, "CanRotate"))
+    if (Present(stream, "CanRotate", Kind::Bool))
         CanRotate = stream.ReadBool(BLOCK, "CanRotate");
-    if (stream.HasMember(BLOCK, "CollisionRotation"))
+    if (Present(stream, "CollisionRotation", Kind::Bool))
         CollisionRotation = stream.ReadBool(BLOCK, "CollisionRotation");
 }

@@ -135,9 +135,19 @@ void Physics::HandleMessage(Message* message)
 
 void Physics::Read(Stream& stream)
 {
-    if (stream.HasMember(BLOCK, "Collision SFX"))
+    // Each key is optional; one of the wrong type is reported and leaves the default.
+    auto present = [&stream](const char* key, bool number) {
+        if (!stream.HasMember(BLOCK, key))
+            return false;
+        const rapidjson::Value& value = stream.data[BLOCK][key];
+        if (number ? value.IsNumber() : value.IsString())
+            return true;
+        Trace("Physics: \"%s\" has the wrong type and is ignored", key);
+        return false;
+    };
+    if (present("Collision SFX", false))
         CollisionSFX = stream.ReadString(BLOCK, "Collision SFX");
-    if (stream.HasMember(BLOCK, "Mass"))
+    if (present("Mass", true))
         Mass = stream.ReadFloat(BLOCK, "Mass");
 }
 

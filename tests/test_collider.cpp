@@ -402,6 +402,18 @@ TEST(ColliderRead, BadInputIsReportedAndGivesDefaults)
     EXPECT_FALSE(wrong.IsTrigger);
     EXPECT_NE(trace.find("Radius"), std::string::npos) << trace;
 
+    // A flag of the wrong type counts as missing: "IsDynamic": "yes" leaves "DynamicState" in charge, and
+    // a "Point2Y" that is not a number gives way to "Point2X".
+    Collider flag;
+    ReadCollider(flag, trace, R"({"Collider": {"Type": "Square", "DynamicState": "Dynamic", "IsDynamic": "yes"}})");
+    EXPECT_EQ(flag.IsDynamic, 1);
+    EXPECT_NE(trace.find("IsDynamic"), std::string::npos) << trace;
+    Collider point;
+    ReadCollider(point, trace, R"({"Collider": {"Type": "Line", "Point1X": 0, "Point1Y": 0, "Point2X": 3, "Point2Y": "4"}})");
+    ASSERT_NE(point.line, nullptr);
+    EXPECT_FLOAT_EQ(point.line->segments[0].y2, 3.0f);
+    EXPECT_NE(trace.find("Point2Y"), std::string::npos) << trace;
+
     // Dimensions with one number, an offset that is not an array: reported, defaults kept.
     Collider shortArray;
     ReadCollider(shortArray, trace, R"({"Collider": {"Type": "Square", "Dimensions": [5], "Offset": 2}})");

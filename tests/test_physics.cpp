@@ -571,8 +571,9 @@ TEST(PhysicsRead, OptionalBlockAndKeys)
     Physics wrong;
     LoadJson(stream, R"({"Physics": {"Mass": "heavy", "Collision SFX": 4}})");
     const std::string out = Captured([&] { wrong.Read(stream); });
-    EXPECT_FLOAT_EQ(wrong.Mass, 0.0f);   // the reader's default for a value it cannot read
-    EXPECT_EQ(wrong.CollisionSFX, "");
+    EXPECT_FLOAT_EQ(wrong.Mass, 1.0f);   // read as missing: the default stays
+    EXPECT_EQ(wrong.CollisionSFX, "Player_Collision");
+    EXPECT_NE(out.find("Collision SFX"), std::string::npos);
     EXPECT_NE(out.find("Mass"), std::string::npos);
 
     Physics truncated;
