@@ -5,9 +5,11 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Engine.h"
@@ -92,8 +94,16 @@ protected:
     {
         if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
-        window = new Window();
-        ASSERT_TRUE(window->IsReady());
+        // The X server now and then refuses a connection made right after the last one closed.
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            window = new Window();
+            if (window->IsReady())
+                break;
+            delete window;
+            window = nullptr;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        ASSERT_NE(window, nullptr);
         WindowDrawFogHook = CaptureFrame;
         captured.clear();
     }
