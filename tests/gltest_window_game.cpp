@@ -52,13 +52,14 @@ std::string RunCommand(const std::string& command)
 // One run of the game program in its own folder, with its own save directory.
 class GameProcess {
 public:
-    GameProcess(const std::string& exe, const fs::path& folder, bool withDisplay)
-        : folder_(folder), output_(folder / "stdout.txt"), save_(folder / "save")
+    // Runs in workingDir; the output and the save directory go to outputDir.
+    GameProcess(const std::string& exe, const fs::path& workingDir, const fs::path& outputDir, bool withDisplay)
+        : output_(outputDir / "stdout.txt"), save_(outputDir / "save")
     {
         fs::create_directories(save_);
         pid_ = fork();
         if (pid_ == 0) {
-            if (chdir(folder.c_str()) != 0)
+            if (chdir(workingDir.c_str()) != 0)
                 _exit(126);
             const int fd = open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (fd >= 0) {
@@ -128,7 +129,6 @@ public:
     std::string TraceLog() const { return ReadFile(save_ / "Quorvex" / "PemmetsDustrun" / "trace" / "trace.log"); }
 
 private:
-    fs::path folder_;
     fs::path output_;
     fs::path save_;
     pid_t pid_ = -1;
@@ -181,7 +181,7 @@ protected:
 
 TEST_F(GameRunTest, NoDisplayReportsAndExitsWithStatusOne)
 {
-    GameProcess game(GAME, SOURCE_DIR, false);
+    GameProcess game(GAME, SOURCE_DIR, folder, false);
     const int status = game.Wait(20.0);
     EXPECT_EQ(status, 1);
     const std::string out = game.Output();
@@ -197,7 +197,7 @@ TEST_F(GameRunTest, StartUpOrderFromTheListedSystems)
     if (!HaveDisplay())
         GTEST_SKIP() << "no X display";
     WriteMain(R"({ "numSystems": 7, "Systems": ["MessageSystem", "NoSuchSystem", 12, "InputManager"] })");
-    GameProcess game(GAME, folder, true);
+    GameProcess game(GAME, folder, folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     game.Signal(SIGTERM);
     EXPECT_EQ(game.Wait(20.0), 0);
@@ -217,7 +217,7 @@ TEST_F(GameRunTest, MissingMainFileIsReportedAndTheGameStillRuns)
     // A copy of the program in a folder with no data anywhere above it.
     const fs::path exe = folder / "PemmetsDustrun";
     fs::copy_file(GAME, exe);
-    GameProcess game(exe.string(), folder, true);
+    GameProcess game(exe.string(), folder, folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     EXPECT_TRUE(game.Running());
     game.Signal(SIGINT);
@@ -236,7 +236,7 @@ TEST_F(GameRunTest, TermSignalStopsInOrderWithStatusZero)
 {
     if (!HaveDisplay())
         GTEST_SKIP() << "no X display";
-    GameProcess game(GAME, SOURCE_DIR, true);
+    GameProcess game(GAME, SOURCE_DIR, folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     game.Signal(SIGTERM);
@@ -274,7 +274,7 @@ protected:
 
 TEST_F(GameKeysTest, EscapeAloneKeepsRunningSlashWithEscapeEndsWithStatusZero)
 {
-    GameProcess game(GAME, SOURCE_DIR, true);
+    GameProcess game(GAME, SOURCE_DIR, folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     const std::string windowId = FindWindow();
     ASSERT_FALSE(windowId.empty()) << "the game window was not found";
