@@ -94,6 +94,11 @@ protected:
     {
         if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
+        savedFog = WindowDrawFogHook;
+        savedPausable = WindowScenePausableHook;
+        savedPending = WindowSceneChangePendingHook;
+        savedMenu = WindowOpenPauseMenuHook;
+        hooksSaved = true;
         // The X server now and then refuses a connection made right after the last one closed.
         for (int attempt = 0; attempt < 4; ++attempt) {
             window = new Window();
@@ -109,10 +114,12 @@ protected:
     }
     void TearDown() override
     {
-        WindowDrawFogHook = nullptr;
-        WindowScenePausableHook = nullptr;
-        WindowSceneChangePendingHook = nullptr;
-        WindowOpenPauseMenuHook = nullptr;
+        if (hooksSaved) {
+            WindowDrawFogHook = savedFog;
+            WindowScenePausableHook = savedPausable;
+            WindowSceneChangePendingHook = savedPending;
+            WindowOpenPauseMenuHook = savedMenu;
+        }
         delete window;
         window = nullptr;
     }
@@ -134,6 +141,11 @@ protected:
     }
 
     Window* window = nullptr;
+    void (*savedFog)() = nullptr;
+    bool (*savedPausable)() = nullptr;
+    bool (*savedPending)() = nullptr;
+    void (*savedMenu)() = nullptr;
+    bool hooksSaved = false;
 };
 
 TEST_F(WindowTest, StartValues)

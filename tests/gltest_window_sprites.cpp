@@ -47,6 +47,8 @@ protected:
         const char* display = std::getenv("DISPLAY");
         if (!display || !*display)
             GTEST_SKIP() << "no X display";
+        savedFog = WindowDrawFogHook;
+        hooksSaved = true;
         // The X server now and then refuses a connection made right after the last one closed.
         for (int attempt = 0; attempt < 4; ++attempt) {
             window = new Window();
@@ -62,7 +64,8 @@ protected:
     }
     void TearDown() override
     {
-        WindowDrawFogHook = nullptr;
+        if (hooksSaved)
+            WindowDrawFogHook = savedFog;
         delete object;
         object = nullptr;
         delete texture;
@@ -127,6 +130,8 @@ protected:
     }
 
     Window* window = nullptr;
+    void (*savedFog)() = nullptr;
+    bool hooksSaved = false;
     GameObject* object = nullptr;
     Texture* texture = nullptr;
 };
