@@ -76,9 +76,9 @@ protected:
     TileMap* Load(const std::string& name, std::string* console = nullptr)
     {
         TileMap* map = nullptr;
-        const std::string out = Capture([&] {
-            system->HandleMessage(TextMessage("LoadTileMap", name, system));
-        });
+        Message* load = TextMessage("LoadTileMap", name, system);
+        const std::string out = Capture([&] { system->HandleMessage(load); });
+        delete load;
         if (console)
             *console = out;
         if (!system->GetMaps().empty())
