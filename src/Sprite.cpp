@@ -1,5 +1,7 @@
 #include "Sprite.h"
 
+#include <algorithm>
+
 #include "Font.h"
 #include "GameObject.h"
 #include "GraphicsLibrary.h"
@@ -59,6 +61,12 @@ Sprite::Sprite() : Component(ComponentType::Sprite)
 
 Sprite::~Sprite()
 {
+    // A text item queued this frame must not outlive its sprite in the window's text layers.
+    if (text && CurrentWindow)
+    {
+        for (auto& items : CurrentWindow->textLayers)
+            items.erase(std::remove(items.begin(), items.end(), text), items.end());
+    }
     delete text;
     text = nullptr;
 }

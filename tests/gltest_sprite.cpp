@@ -347,6 +347,19 @@ TEST_F(SheetFrames, NoLayerQueuesNoCommandButStillQueuesText)
     RenderFrame();
 }
 
+TEST_F(SheetFrames, DeletedSpriteLeavesNoTextBehindInTheQueue)
+{
+    GameObject* object = Add(R"({"Name": "Gone", "Sprite": {"Text": "Bye", "Font": "DejaVuSans"}})");
+    GameObject* other = Add(R"({"Name": "Stays", "Sprite": {"Text": "Hi", "Font": "DejaVuSans"}})");
+    object->Draw();
+    other->Draw();
+    ASSERT_EQ(window->textLayers[0].size(), 2u);
+    objects.front().reset();
+    ASSERT_EQ(window->textLayers[0].size(), 1u);
+    EXPECT_EQ(window->textLayers[0][0], other->GetSprite()->text);
+    RenderFrame();
+}
+
 TEST_F(SheetFrames, LayerFromDataQueuesOnThatLayerAndAlphaZeroQueuesOnlyText)
 {
     GameObject* object = Add(R"({"Name": "Back", "Transform": {"ScaleX": 1.0, "ScaleY": 1.0},
