@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "GameObject.h"
+#include "GameObjectFactory.h"
 #include "GraphicsLibrary.h"
 #include "Matrix4f.h"
 #include "Mesh.h"
@@ -72,6 +73,8 @@ protected:
         texture = nullptr;
         delete window;
         window = nullptr;
+        delete factory;
+        factory = nullptr;
     }
 
     // An object with a transform (scale 1 at x, y) and a sprite with the given mesh.
@@ -132,6 +135,7 @@ protected:
     Window* window = nullptr;
     void (*savedFog)() = nullptr;
     bool hooksSaved = false;
+    GameObjectFactory* factory = nullptr;
     GameObject* object = nullptr;
     Texture* texture = nullptr;
 };
@@ -295,6 +299,37 @@ TEST_F(SpriteDrawTest, DebugShapesWithoutAFactoryDoNothing)
     EXPECT_TRUE(window->debugLines.empty());
     EXPECT_TRUE(window->debugRectangles.empty());
     EXPECT_TRUE(window->layers[0].empty());
+}
+
+TEST_F(SpriteDrawTest, DebugShapesComeFromTheFactoryAndArePooled)
+{
+    factory = new GameObjectFactory();
+    ASSERT_EQ(gGameObjectFactory, factory);
+    const float white[4] = {1, 1, 1, 1};
+    DrawDebugLine(-1.0f, 0.0f, 1.0f, 0.0f, white);
+    DrawDebugLine(-1.0f, 1.0f, 1.0f, 1.0f, white);
+    DrawDebugRectangle(3.0f, 3.0f, 1.0f, 1.0f, 0.0f, white);
+    ASSERT_EQ(window->debugLines.size(), 2u);
+    ASSERT_EQ(window->debugRectangles.size(), 1u);
+    EXPECT_EQ(window->debugLines[0]->GetName(), "DebugLine");
+    EXPECT_EQ(window->debugRectangles[0]->GetName(), "DebugRectangle");
+    ASSERT_EQ(window->layers[0].size(), 3u);
+    ASSERT_NE(window->layers[0][0].mesh, nullptr);
+    EXPECT_EQ(window->layers[0][0].mesh->meshType, Mesh::MESH_LINE);
+    EXPECT_EQ(window->layers[0][2].mesh->meshType, Mesh::MESH_QUAD);
+    Render();
+    // The first line runs through the centre: 120 pixels wide at zoom 45.
+    EXPECT_EQ(At(960, 540), (std::vector<int>{255, 255, 255}));
+    EXPECT_EQ(At(905, 540), (std::vector<int>{255, 255, 255}));
+    EXPECT_EQ(At(1060, 540), (std::vector<int>{0, 0, 0}));
+
+    // The next frame reuses the pooled objects.
+    GameObject* first = window->debugLines[0];
+    DrawDebugLine(0.0f, 0.0f, 1.0f, 1.0f, white);
+    EXPECT_EQ(window->debugLines.size(), 2u);
+    EXPECT_EQ(window->debugLinesUsed, 1);
+    EXPECT_EQ(window->debugLines[0], first);
+    Render();
 }
 
 } // namespace
