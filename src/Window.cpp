@@ -1,6 +1,5 @@
 #include "Window.h"
 
-
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 

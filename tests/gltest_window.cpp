@@ -398,6 +398,51 @@ TEST_F(WindowTest, SetBGColorClearsTheFrameAndReachesNoSystem)
     gEngine = nullptr;
 }
 
+TEST_F(WindowTest, TheFrameThatSeesSlashWithEscapeSkipsTheClear)
+{
+    Engine engine;
+    gEngine = &engine;
+    window->clearColor[0] = 0.0f;
+    window->clearColor[1] = 1.0f;
+    window->clearColor[2] = 0.0f;
+    bool escape = false;
+    bool closeAsked = false;
+    GameLoop loop(&engine, window);
+    float now = 0.0f;
+    loop.clock = [&]() { return now += 0.01f; };
+    loop.escapeDown = [&]() { return escape; };
+    loop.modifierDown = []() { return true; };
+    loop.requestClose = [&]() { closeAsked = true; };
+    loop.shouldClose = [&]() { return closeAsked; };
+    loop.Start();
+
+    // An ordinary frame clears to the clear colour.
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_TRUE(loop.Frame());
+    EXPECT_TRUE(IsColour(At(960, 540), 0, 255, 0));
+
+    // The Escape frame leaves the buffer as it was.
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    escape = true;
+    ASSERT_TRUE(loop.Frame());
+    EXPECT_TRUE(closeAsked);
+    EXPECT_TRUE(IsColour(At(960, 540), 255, 0, 0));
+    EXPECT_FALSE(loop.Frame());
+    gEngine = nullptr;
+}
+
+TEST_F(WindowTest, DefaultCloseRequestReachesGlfw)
+{
+    Engine engine;
+    GameLoop loop(&engine, window);
+    EXPECT_FALSE(loop.ShouldEnd());
+    loop.requestClose();
+    EXPECT_TRUE(glfwWindowShouldClose(window->window));
+    EXPECT_TRUE(loop.ShouldEnd());
+}
+
 // ---- Draw layers ---------------------------------------------------------------------------------
 
 TEST_F(WindowTest, ScaleOneQuadAtZoom45Covers120PixelsAtTheCentre)
