@@ -5,19 +5,23 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <system_error>
 
 #include "EditorSystem.h"
 #include "Engine.h"
+#include "GameObject.h"
+#include "GameObjectManager.h"
 #include "GraphicsLibrary.h"
 #include "InputManager.h"
 #include "Stream.h"
 #include "Trace.h"
+#include "Transform.h"
 #include "Window.h"
 
 volatile std::sig_atomic_t StopRequested = 0;
-void (*CreditsStepHook)(float step) = nullptr;
+CreditsScroll CreditsScrollState;
 void (*StartupScriptHook)(const char* code) = nullptr;
 
 namespace {
@@ -157,11 +161,41 @@ bool GameLoop::Frame()
 
     // A paused game updates with dt 0 while drawing goes on; the credits scroll moves meanwhile.
     if (engine->paused) {
-        if (CreditsStepHook)
-            CreditsStepHook(step);
+        AdvanceCredits(CreditsScrollState, step);
         frameStep = 0.0f;
     }
     return true;
+}
+
+void AdvanceCredits(CreditsScroll& credits, float step)
+{
+    if (!credits.running)
+        return;
+    std::cout << "Credits scrolling - time elapsed: " << credits.elapsed << std::endl;
+    if (credits.elapsed >= credits.waitTime) {
+        for (GameObject* object : credits.objects) {
+            // Objects deleted since the credits were loaded are no longer listed by the manager.
+            if (!object || !gGameObjectManager || !gGameObjectManager->IsListed(object))
+                continue;
+            Transform* transform = object->GetTransform();
+            if (!transform)
+                continue;
+            const float y = transform->TranslationY + credits.speed * step;
+            if (y != transform->TranslationY) {
+                transform->TranslationY = y;
+                transform->dirty = true;
+            }
+        }
+        if (credits.elapsed >= credits.waitTime + credits.scrollTime) {
+            std::cout << "Credits stopped" << std::endl;
+            credits.elapsed = 0.0f;
+            credits.running = false;
+            credits.objects.clear();
+            credits.lowestY = 1000.0f;
+            credits.highestY = -1000.0f;
+        }
+    }
+    credits.elapsed += step;
 }
 
 int GameLoop::Run(int maxFrames)

@@ -3,8 +3,10 @@
 // directly with their own clock and their own "should close".
 #include <csignal>
 #include <functional>
+#include <vector>
 
 class Engine;
+class GameObject;
 class Window;
 
 // Frames start no closer than this many seconds apart.
@@ -53,9 +55,24 @@ public:
     int fpsFrames = 0;         // frames counted since the last fps store
 };
 
-// Advances the credits scroll of the menus while the game is paused; called with the frame step.
-// Null until a menu system provides it.
-extern void (*CreditsStepHook)(float step);
+// The credits scroll (one for the whole program): the menus start it when they load the credits and
+// the frame loop moves it while the game is paused.
+struct CreditsScroll {
+    std::vector<GameObject*> objects; // the objects that scroll (not owned)
+    float waitTime = 0.0f;            // seconds before the scroll starts
+    float scrollTime = 0.0f;          // seconds the scroll lasts
+    float lowestY = 1000.0f;          // lowest TranslationY of the objects
+    float highestY = -1000.0f;        // highest TranslationY of the objects
+    float speed = 0.0f;               // units per second
+    float elapsed = 0.0f;             // seconds since the credits were loaded
+    bool running = false;
+};
+extern CreditsScroll CreditsScrollState;
+
+// One credits step of a paused frame with the measured frame step: reports the elapsed time, moves the
+// objects up once the wait is over, stops the scroll when it has run its time. Objects that are no
+// longer alive are left alone. Does nothing while the scroll is not running.
+void AdvanceCredits(CreditsScroll& credits, float step);
 // Runs one line of Lua once at start-up; null when there is no scripting system.
 extern void (*StartupScriptHook)(const char* code);
 

@@ -7,7 +7,10 @@
 
 #include "Engine.h"
 #include "GameLoop.h"
+#include "GameObject.h"
+#include "GameObjectManager.h"
 #include "ISystem.h"
+#include "Transform.h"
 
 namespace {
 
@@ -46,14 +49,14 @@ protected:
         loop = new GameLoop(engine, nullptr);
         loop->clock = [this]() { return clock.Read(); };
         loop->shouldClose = [this]() { return closeAfter >= 0 && framesSeen >= closeAfter; };
-        CreditsStepHook = nullptr;
+        CreditsScrollState = CreditsScroll();
     }
     void TearDown() override
     {
         delete loop;
         delete engine;
         gEngine = nullptr;
-        CreditsStepHook = nullptr;
+        CreditsScrollState = CreditsScroll();
         StopRequested = 0;
     }
 
@@ -65,10 +68,12 @@ protected:
     int framesSeen = 0;
 };
 
-std::vector<float> creditSteps;
-void RecordCreditsStep(float step)
+int CountOf(const std::string& text, const std::string& part)
 {
-    creditSteps.push_back(step);
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 TEST_F(MainLoopTest, FirstFrameGetsZeroThenAtLeastOneSixtieth)
@@ -154,8 +159,11 @@ TEST_F(MainLoopTest, AccumulatedTimeResetsToZeroNotReducedBySecond)
 TEST_F(MainLoopTest, PausedFramesUpdateWithZeroWhileDrawingGoesOn)
 {
     clock.increment = 0.02f;
-    creditSteps.clear();
-    CreditsStepHook = RecordCreditsStep;
+    // A running credits scroll that is still waiting: the loop reports it on paused frames only.
+    CreditsScrollState.running = true;
+    CreditsScrollState.waitTime = 100.0f;
+    CreditsScrollState.scrollTime = 1.0f;
+    ::testing::internal::CaptureStdout();
     loop->Start();
     loop->Frame();
     loop->Frame();
@@ -166,6 +174,7 @@ TEST_F(MainLoopTest, PausedFramesUpdateWithZeroWhileDrawingGoesOn)
     engine->paused = 0;
     loop->Frame(); // first frame after unpause still gets 0 (set at the end of the paused frame)
     loop->Frame();
+    const std::string out = ::testing::internal::GetCapturedStdout();
 
     ASSERT_EQ(recorder->updates.size(), 7u);
     EXPECT_EQ(recorder->updates[0], 0.0f);
@@ -178,10 +187,100 @@ TEST_F(MainLoopTest, PausedFramesUpdateWithZeroWhileDrawingGoesOn)
     EXPECT_EQ(recorder->draws, 7);
     // Engine::dt keeps the measured step while paused.
     EXPECT_NEAR(engine->dt, 0.02f, 1e-5f);
-    // The credits step runs only on paused frames, with the measured step.
-    ASSERT_EQ(creditSteps.size(), 3u);
-    for (float step : creditSteps)
-        EXPECT_NEAR(step, 0.02f, 1e-5f);
+    // The credits step runs only on paused frames and adds the measured step each time.
+    EXPECT_EQ(CountOf(out, "Credits scrolling - time elapsed: "), 3) << out;
+    EXPECT_NE(out.find("Credits scrolling - time elapsed: 0\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Credits scrolling - time elapsed: 0.02\n"), std::string::npos) << out;
+    EXPECT_NEAR(CreditsScrollState.elapsed, 0.06f, 1e-5f);
+}
+
+class CreditsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        manager = new GameObjectManager();
+        manager->Init();
+        credit = new GameObject();
+        credit->SetName("CreditLine");
+        Transform* transform = new Transform();
+        transform->TranslationY = -3.0f;
+        credit->SetComponent(transform);
+        manager->AddGameObject(credit);
+        credits.objects = {credit};
+        credits.waitTime = 0.5f;
+        credits.scrollTime = 1.0f;
+        credits.speed = 2.0f;
+        credits.lowestY = -3.0f;
+        credits.highestY = -3.0f;
+        credits.running = true;
+    }
+    void TearDown() override { delete manager; }
+
+    GameObjectManager* manager = nullptr;
+    GameObject* credit = nullptr;
+    CreditsScroll credits;
+};
+
+TEST_F(CreditsTest, WaitsThenScrollsThenStopsOnce)
+{
+    ::testing::internal::CaptureStdout();
+    AdvanceCredits(credits, 0.25f); // elapsed 0: waiting
+    AdvanceCredits(credits, 0.25f); // 0.25: waiting
+    EXPECT_EQ(credit->GetTransform()->TranslationY, -3.0f);
+    AdvanceCredits(credits, 0.25f); // 0.5: moves
+    EXPECT_EQ(credit->GetTransform()->TranslationY, -2.5f);
+    EXPECT_TRUE(credit->GetTransform()->dirty);
+    AdvanceCredits(credits, 0.25f); // 0.75
+    AdvanceCredits(credits, 0.25f); // 1.0
+    EXPECT_TRUE(credits.running);
+    AdvanceCredits(credits, 0.25f); // 1.25
+    AdvanceCredits(credits, 0.25f); // 1.5: moves a last time and stops
+    EXPECT_FALSE(credits.running);
+    AdvanceCredits(credits, 0.25f); // stopped: nothing
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(credit->GetTransform()->TranslationY, -0.5f);
+    EXPECT_EQ(CountOf(out, "Credits stopped\n"), 1) << out;
+    EXPECT_EQ(CountOf(out, "Credits scrolling - time elapsed: "), 7) << out;
+    EXPECT_NE(out.find("Credits scrolling - time elapsed: 1.5\nCredits stopped\n"), std::string::npos) << out;
+    EXPECT_TRUE(credits.objects.empty());
+    EXPECT_EQ(credits.lowestY, 1000.0f);
+    EXPECT_EQ(credits.highestY, -1000.0f);
+    // Reset to 0, then the frame's step is added.
+    EXPECT_EQ(credits.elapsed, 0.25f);
+}
+
+TEST_F(CreditsTest, ZeroSpeedLeavesTheTransformClean)
+{
+    credits.speed = 0.0f;
+    credits.waitTime = 0.0f;
+    credit->GetTransform()->GetWorldMatrix(); // clears the dirty flag
+    ::testing::internal::CaptureStdout();
+    AdvanceCredits(credits, 0.25f);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(credit->GetTransform()->dirty);
+}
+
+TEST_F(CreditsTest, DeletedObjectsAreLeftAlone)
+{
+    manager->DeleteGameObject("CreditLine"); // the credits list still holds the old pointer
+    GameObject unlisted;
+    credits.objects.push_back(&unlisted);
+    credits.objects.push_back(nullptr);
+    credits.waitTime = 0.0f;
+    ::testing::internal::CaptureStdout();
+    AdvanceCredits(credits, 0.25f);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_NEAR(credits.elapsed, 0.25f, 1e-6f);
+}
+
+TEST_F(CreditsTest, NotRunningDoesNothing)
+{
+    credits.running = false;
+    ::testing::internal::CaptureStdout();
+    AdvanceCredits(credits, 0.25f);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(out.empty()) << out;
+    EXPECT_EQ(credits.elapsed, 0.0f);
 }
 
 TEST_F(MainLoopTest, InactiveSystemIsDrawnButNotUpdated)
