@@ -233,6 +233,20 @@ TEST_F(GameRunTest, MissingMainFileIsReportedAndTheGameStillRuns)
     EXPECT_EQ(log.find("Adding EditorSystem"), std::string::npos) << log;
 }
 
+TEST_F(GameRunTest, DataBesideTheProgramIsFoundFromAnotherFolder)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    // Started in an empty folder: the data is found above the program's own folder.
+    GameProcess game(GAME, folder, folder, true);
+    ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
+    game.Signal(SIGTERM);
+    EXPECT_EQ(game.Wait(20.0), 0);
+    const std::string out = game.Output();
+    EXPECT_NE(out.find("Adding MessageSystem..."), std::string::npos) << out;
+    EXPECT_EQ(out.find("not found!"), std::string::npos) << out;
+}
+
 TEST_F(GameRunTest, TermSignalStopsInOrderWithStatusZero)
 {
     if (!HaveDisplay())
