@@ -24,6 +24,9 @@ class GameLoop {
 public:
     // Works on the engine and the window given (either may be null; a missing window draws nothing).
     GameLoop(Engine* engine, Window* window);
+    // The default seams refer to this loop, so a loop is not copied.
+    GameLoop(const GameLoop&) = delete;
+    GameLoop& operator=(const GameLoop&) = delete;
 
     // Reads the clock once: the previous frame time before the first frame.
     void Start();
