@@ -476,3 +476,11 @@ TEST(RandomGenerator, SameSeedSameSequenceWithinRange)
     EXPECT_LT(low, 100);
     EXPECT_GT(high, 32667);
 }
+
+TEST_F(CameraTest, TheWindowHandsCameraZeroBackAfterAResize)
+{
+    EXPECT_EQ(WindowCameraResetHook, &CameraSystemResetCamera);
+    camera->camera = nullptr;
+    CameraSystemResetCamera(&cam());
+    EXPECT_EQ(camera->camera, &cam());
+}
