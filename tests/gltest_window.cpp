@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "Font.h"
 #include "GameLoop.h"
 #include "GraphicsLibrary.h"
 #include "ISystem.h"
@@ -564,6 +565,36 @@ TEST_F(WindowTest, CommandWithoutMeshIsReportedAndSkipped)
     EXPECT_NE(out.find("Assertion `mesh` failed.Location: src/Window Line "), std::string::npos) << out;
     EXPECT_NE(out.find(": Ghost's mesh does not exist"), std::string::npos) << out;
     EXPECT_TRUE(IsColour(At(960, 540), 0, 255, 0));
+}
+
+TEST_F(WindowTest, TextItemsAreDrawnOverTheLayersAndLeaveTheirQueue)
+{
+    Font* font = GraphicsLibrary::GetFont("DejaVuSans");
+    ASSERT_NE(font, nullptr);
+    CameraList[0].zoom = 45.0f;
+    // A dark red world quad on layer 0 under the text.
+    window->QueueDrawCommand(0, Quad(FlatQuad(), 0.0f, 0.0f, 20.0f, 0.5f, 0.0f, 0.0f));
+    TextItem item;
+    item.text = "WWWW";
+    item.x = -0.2f;
+    item.y = 0.0f;
+    item.scale = 0.004f;
+    item.font = font;
+    TextItem noFont;
+    noFont.text = "no font";
+    window->QueueText(3, &item);
+    window->QueueText(0, &noFont);
+    RenderFrame();
+    int white = 0;
+    for (int y = 400; y < 540; ++y)
+        for (int x = 700; x < 1300; ++x)
+            if (IsColour(At(x, y), 255, 255, 255, 40))
+                ++white;
+    EXPECT_GT(white, 200);
+    for (const auto& layer : window->textLayers)
+        EXPECT_TRUE(layer.empty());
+    // The item still belongs to its owner and is untouched.
+    EXPECT_EQ(item.text, "WWWW");
 }
 
 TEST_F(WindowTest, LayersOutsideTheElevenQueueNothing)
