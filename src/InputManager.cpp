@@ -242,60 +242,39 @@ bool InputManager::IsKeyReleased(int index) const
     return InRange(index) && current[index] == 0 && previous[index] != 0;
 }
 
+namespace {
+
+// Whether a key bound to the action (to any of actions 0..4 for ACTION_ANY) passes the test.
+bool AnyBoundKey(const InputManager& input, const ActionBindings& table, int action,
+                 bool (InputManager::*test)(int) const)
+{
+    const int first = action == ACTION_ANY ? int(ACTION_UP) : action;
+    const int last = action == ACTION_ANY ? int(ACTION_INTERACT) : action;
+    for (int a = first; a <= last; ++a)
+        for (int key : table.Get(a))
+            if (key != -1 && (input.*test)(key))
+                return true;
+    return false;
+}
+
+}  // namespace
+
 bool InputManager::IsActionDown(const ActionBindings& playerBindings, int action)
 {
     const InputManager* input = InputManagerInstance;
-    if (!input)
-        return false;
-    if (action == ACTION_ANY) {
-        for (int a = ACTION_UP; a <= ACTION_INTERACT; ++a)
-            for (int key : playerBindings.Get(a))
-                if (key != -1 && input->IsKeyDown(key))
-                    return true;
-        return false;
-    }
-    for (int key : playerBindings.Get(action))
-        if (key != -1 && input->IsKeyDown(key))
-            return true;
-    return false;
+    return input && AnyBoundKey(*input, playerBindings, action, &InputManager::IsKeyDown);
 }
 
 bool InputManager::IsActionTriggered(int action)
 {
     const InputManager* input = InputManagerInstance;
-    if (!input)
-        return false;
-    const ActionBindings& table = input->bindings[0];
-    if (action == ACTION_ANY) {
-        for (int a = ACTION_UP; a <= ACTION_INTERACT; ++a)
-            for (int key : table.Get(a))
-                if (key != -1 && input->IsKeyTriggered(key))
-                    return true;
-        return false;
-    }
-    for (int key : table.Get(action))
-        if (key != -1 && input->IsKeyTriggered(key))
-            return true;
-    return false;
+    return input && AnyBoundKey(*input, input->bindings[0], action, &InputManager::IsKeyTriggered);
 }
 
 bool InputManager::IsActionReleased(int action)
 {
     const InputManager* input = InputManagerInstance;
-    if (!input)
-        return false;
-    const ActionBindings& table = input->bindings[0];
-    if (action == ACTION_ANY) {
-        for (int a = ACTION_UP; a <= ACTION_INTERACT; ++a)
-            for (int key : table.Get(a))
-                if (key != -1 && input->IsKeyReleased(key))
-                    return true;
-        return false;
-    }
-    for (int key : table.Get(action))
-        if (key != -1 && input->IsKeyReleased(key))
-            return true;
-    return false;
+    return input && AnyBoundKey(*input, input->bindings[0], action, &InputManager::IsKeyReleased);
 }
 
 bool InputManager::IsDebugCloseRequested()
