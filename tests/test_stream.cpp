@@ -3,59 +3,19 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
-#include <sstream>
-#include <unistd.h>
 
+#include "FolderTest.h"
 #include "Stream.h"
 #include "Trace.h"
 
-namespace fs = std::filesystem;
+using namespace testsupport;
 
 namespace {
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
 // Runs each test in a fresh folder holding "assets/data/", with the save directory under "appdata/".
-class StreamFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        oldCwd_ = fs::current_path();
-        root_ = fs::temp_directory_path() / ("dustrun_stream_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "assets/data");
-        fs::current_path(root_);
-        setenv("APPDATA", (root_ / "appdata").c_str(), 1);
-        TraceReset();
-    }
-    void TearDown() override
-    {
-        fs::current_path(oldCwd_);
-        fs::remove_all(root_);
-    }
-    fs::path SaveDir() const { return root_ / "appdata/Quorvex/PemmetsDustrun"; }
-    fs::path Data(const std::string& name) const { return root_ / "assets/data" / name; }
-
-    fs::path oldCwd_;
-    fs::path root_;
-};
+class StreamFileTest : public FolderTest {};
 
 } // namespace
 
@@ -93,7 +53,7 @@ TEST_F(StreamFileTest, RawTextModesKeepTheTextAndParseNothing)
     EXPECT_EQ(shader.ReadString("object", "field"), shader.text);
     EXPECT_EQ(shader.ReadString("array", 3, "field"), shader.text);
 
-    WriteFile(root_ / "plain.txt", "{\"a\": 1}");
+    WriteFile(folder.root / "plain.txt", "{\"a\": 1}");
     Stream path("plain.txt", StreamMode_Path, false);
     EXPECT_TRUE(path.IsValid());
     EXPECT_TRUE(path.data.IsNull());
@@ -130,21 +90,21 @@ TEST_F(StreamFileTest, SaveDirModeCreatesFoldersAndFile)
 {
     Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
     EXPECT_TRUE(stream.IsValid());
-    EXPECT_TRUE(fs::is_directory(SaveDir() / "scripts"));
-    EXPECT_TRUE(fs::is_directory(SaveDir() / "scripts/variables"));
-    EXPECT_EQ(ReadFile(SaveDir() / "scripts/variables/StaticVars.json"), "{\n}");
-    EXPECT_EQ(stream.GetPath(), (SaveDir() / "scripts/variables/StaticVars.json").string());
+    EXPECT_TRUE(fs::is_directory(saveDir.Dir() / "scripts"));
+    EXPECT_TRUE(fs::is_directory(saveDir.Dir() / "scripts/variables"));
+    EXPECT_EQ(ReadFile(saveDir.Dir() / "scripts/variables/StaticVars.json"), "{\n}");
+    EXPECT_EQ(stream.GetPath(), (saveDir.Dir() / "scripts/variables/StaticVars.json").string());
     ASSERT_TRUE(stream.data.IsObject());
 
     // Backslashes in a name are folder separators as well.
     Stream backslashed("scripts\\other\\Player_Level1", StreamMode_SaveDir, true);
     EXPECT_TRUE(backslashed.IsValid());
-    EXPECT_EQ(ReadFile(SaveDir() / "scripts/other/Player_Level1.json"), "{\n}");
+    EXPECT_EQ(ReadFile(saveDir.Dir() / "scripts/other/Player_Level1.json"), "{\n}");
 }
 
 TEST_F(StreamFileTest, SaveDirModeReadsAnExistingFile)
 {
-    WriteFile(SaveDir() / "settings.json", R"({"Volume": 0.5})");
+    WriteFile(saveDir.Dir() / "settings.json", R"({"Volume": 0.5})");
     Stream stream("settings", StreamMode_SaveDir, false);
     EXPECT_TRUE(stream.IsValid());
     EXPECT_FLOAT_EQ(stream.ReadFloat("Volume"), 0.5f);
@@ -156,7 +116,7 @@ TEST_F(StreamFileTest, SaveDirModeReportsAMissingFileWhenNotCreating)
     Stream stream("scripts/variables/Nothing", StreamMode_SaveDir, false);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to create stream\n");
     EXPECT_FALSE(stream.IsValid());
-    EXPECT_FALSE(fs::exists(SaveDir() / "scripts"));
+    EXPECT_FALSE(fs::exists(saveDir.Dir() / "scripts"));
 }
 
 TEST_F(StreamFileTest, SaveDirModeWithoutSaveDirectoryIsInvalidAndSilent)
@@ -187,26 +147,26 @@ TEST_F(StreamFileTest, SaveDirModeWithoutSaveDirectoryIsInvalidAndSilent)
 TEST_F(StreamFileTest, SaveDirFolderThatCannotBeCreatedIsReportedNotThrown)
 {
     // The save directory lies below a regular file, so no folder can be made there.
-    WriteFile(root_ / "blocker", "x");
-    setenv("APPDATA", (root_ / "blocker").c_str(), 1);
+    WriteFile(folder.root / "blocker", "x");
+    setenv("APPDATA", (folder.root / "blocker").c_str(), 1);
 
     testing::internal::CaptureStdout();
     std::unique_ptr<Stream> stream;
     EXPECT_NO_THROW(stream = std::make_unique<Stream>("scripts/variables/StaticVars", StreamMode_SaveDir, true));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(stream->IsValid());
-    EXPECT_NE(out.find("Unable to create folder " + (root_ / "blocker").string() +
+    EXPECT_NE(out.find("Unable to create folder " + (folder.root / "blocker").string() +
                        "/Quorvex/PemmetsDustrun/scripts/variables: "),
               std::string::npos)
         << out;
     EXPECT_TRUE(out.ends_with("\nUnable to create stream\n")) << out;
-    EXPECT_EQ(ReadFile(root_ / "blocker"), "x");
+    EXPECT_EQ(ReadFile(folder.root / "blocker"), "x");
 }
 
 TEST_F(StreamFileTest, EmptyFileIsInvalidAndIsNotReplaced)
 {
     WriteFile(Data("empty.json"), "");
-    WriteFile(SaveDir() / "empty.json", "");
+    WriteFile(saveDir.Dir() / "empty.json", "");
     testing::internal::CaptureStdout();
     Stream data("empty", StreamMode_Data, true);
     Stream save("empty", StreamMode_SaveDir, true);
@@ -214,7 +174,7 @@ TEST_F(StreamFileTest, EmptyFileIsInvalidAndIsNotReplaced)
     EXPECT_FALSE(data.IsValid());
     EXPECT_FALSE(save.IsValid());
     EXPECT_EQ(ReadFile(Data("empty.json")), "");
-    EXPECT_EQ(ReadFile(SaveDir() / "empty.json"), "");
+    EXPECT_EQ(ReadFile(saveDir.Dir() / "empty.json"), "");
 }
 
 TEST_F(StreamFileTest, BrokenJsonIsValidTextWithNoFieldsAndIsNeverOverwritten)
@@ -306,12 +266,12 @@ TEST_F(StreamFileTest, UnknownModeOpensNothing)
 TEST_F(StreamFileTest, SaveDirModeFollowsXdgDataHomeWithoutAppData)
 {
     unsetenv("APPDATA");
-    setenv("XDG_DATA_HOME", (root_ / "xdg").c_str(), 1);
+    setenv("XDG_DATA_HOME", (folder.root / "xdg").c_str(), 1);
     Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
     EXPECT_TRUE(stream.IsValid());
-    EXPECT_EQ(ReadFile(root_ / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"), "{\n}");
+    EXPECT_EQ(ReadFile(folder.root / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"), "{\n}");
     stream.WriteData("Level", 2);
-    EXPECT_EQ(ReadFile(root_ / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"),
+    EXPECT_EQ(ReadFile(folder.root / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"),
               "{\n    \"Level\": 2\n}");
     unsetenv("XDG_DATA_HOME");
 }

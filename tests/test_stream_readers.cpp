@@ -10,37 +10,17 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "FolderTest.h"
 #include "Stream.h"
 #include "Trace.h"
 
-namespace fs = std::filesystem;
+using namespace testsupport;
 
 namespace {
 
-class StreamReaderTest : public ::testing::Test {
+class StreamReaderTest : public FolderTest {
 protected:
-    void SetUp() override
-    {
-        oldCwd_ = fs::current_path();
-        root_ = fs::temp_directory_path() / ("dustrun_readers_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "assets/data");
-        fs::current_path(root_);
-        setenv("APPDATA", (root_ / "appdata").c_str(), 1);
-        TraceReset();
-    }
-    void TearDown() override
-    {
-        fs::current_path(oldCwd_);
-        fs::remove_all(root_);
-    }
-    void Write(const std::string& relative, const std::string& content)
-    {
-        const fs::path path = root_ / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-    }
+    void Write(const std::string& relative, const std::string& content) { folder.Write(relative, content); }
     // A mode-0 stream over the given JSON.
     Stream& Data(const std::string& json)
     {
@@ -51,8 +31,6 @@ protected:
     static void Capture() { testing::internal::CaptureStdout(); }
     static std::string Captured() { return testing::internal::GetCapturedStdout(); }
 
-    fs::path oldCwd_;
-    fs::path root_;
     std::unique_ptr<Stream> stream_;
 };
 

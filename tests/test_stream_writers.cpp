@@ -7,53 +7,20 @@
 #include <unistd.h>
 
 #include "AudioEvent.h"
+#include "FolderTest.h"
 #include "Stream.h"
 #include "Trace.h"
 
-namespace fs = std::filesystem;
+using namespace testsupport;
 using StreamData = Stream::StreamData;
 using Type = Stream::StreamDataType;
 
 namespace {
 
-class StreamWriterTest : public ::testing::Test {
+class StreamWriterTest : public FolderTest {
 protected:
-    void SetUp() override
-    {
-        oldCwd_ = fs::current_path();
-        root_ = fs::temp_directory_path() / ("dustrun_writers_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "assets/data");
-        fs::current_path(root_);
-        setenv("APPDATA", (root_ / "appdata").c_str(), 1);
-        TraceReset();
-    }
-    void TearDown() override
-    {
-        fs::current_path(oldCwd_);
-        fs::remove_all(root_);
-    }
-    fs::path SaveFile(const std::string& name) const
-    {
-        return root_ / "appdata/Quorvex/PemmetsDustrun" / (name + ".json");
-    }
-    fs::path DataFile(const std::string& name) const { return root_ / "assets/data" / (name + ".json"); }
-    static std::string Read(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static void Write(const fs::path& path, const std::string& content)
-    {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-    }
-
-    fs::path oldCwd_;
-    fs::path root_;
+    fs::path SaveFile(const std::string& name) const { return Save(name + ".json"); }
+    fs::path DataFile(const std::string& name) const { return Data(name + ".json"); }
 };
 
 AudioEvent SoundEvent()
@@ -77,13 +44,13 @@ TEST_F(StreamWriterTest, WriteDataAddsThenReplacesAndSaves)
     Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
     const fs::path file = SaveFile("scripts/variables/StaticVars");
     stream.WriteData("Score", 5);
-    EXPECT_EQ(Read(file), "{\n    \"Score\": 5\n}");
+    EXPECT_EQ(ReadFile(file), "{\n    \"Score\": 5\n}");
     stream.WriteData("Score", 7);
-    EXPECT_EQ(Read(file), "{\n    \"Score\": 7\n}");
+    EXPECT_EQ(ReadFile(file), "{\n    \"Score\": 7\n}");
     stream.WriteData("Ratio", 0.1f);
     stream.WriteData("Name", "Pemmet");
     stream.WriteData("Alive", true);
-    EXPECT_EQ(Read(file), "{\n"
+    EXPECT_EQ(ReadFile(file), "{\n"
                           "    \"Score\": 7,\n"
                           "    \"Ratio\": 0.10000000149011612,\n"
                           "    \"Name\": \"Pemmet\",\n"
@@ -101,29 +68,29 @@ TEST_F(StreamWriterTest, WriteDataAddsThenReplacesAndSaves)
 
 TEST_F(StreamWriterTest, WriteDataWithoutCreateOnlyOverwrites)
 {
-    Write(SaveFile("vars"), "{}");
+    WriteFile(SaveFile("vars"), "{}");
     Stream stream("vars", StreamMode_SaveDir, false);
     stream.WriteData("Score", 5);
-    EXPECT_EQ(Read(SaveFile("vars")), "{}");
+    EXPECT_EQ(ReadFile(SaveFile("vars")), "{}");
     EXPECT_FALSE(stream.HasMember("Score"));
 
-    Write(SaveFile("vars2"), R"({"Score": 1})");
+    WriteFile(SaveFile("vars2"), R"({"Score": 1})");
     Stream existing("vars2", StreamMode_SaveDir, false);
     existing.WriteData("Score", 2);
-    EXPECT_EQ(Read(SaveFile("vars2")), "{\n    \"Score\": 2\n}");
+    EXPECT_EQ(ReadFile(SaveFile("vars2")), "{\n    \"Score\": 2\n}");
 }
 
 TEST_F(StreamWriterTest, WriteMemberIntoObjects)
 {
-    Write(DataFile("menu"), R"({"Player": {"Lives": 1}, "Count": 3})");
+    WriteFile(DataFile("menu"), R"({"Player": {"Lives": 1}, "Count": 3})");
     Stream stream("menu", StreamMode_Data, true);
     stream.WriteMember(4, "Player", "Lives");  // overwriting does not save
-    EXPECT_EQ(Read(DataFile("menu")), R"({"Player": {"Lives": 1}, "Count": 3})");
+    EXPECT_EQ(ReadFile(DataFile("menu")), R"({"Player": {"Lives": 1}, "Count": 3})");
     EXPECT_EQ(stream.ReadInt("Player", "Lives"), 4);
     stream.WriteMember(2, "Player", "Bombs");  // adding saves
     stream.WriteMember(1, "Count", "Sub");     // "Count" is not an object: left alone
     stream.WriteMember(9, "Enemy", "Lives");
-    EXPECT_EQ(Read(DataFile("menu")), "{\n"
+    EXPECT_EQ(ReadFile(DataFile("menu")), "{\n"
                                       "    \"Player\": {\n"
                                       "        \"Lives\": 4,\n"
                                       "        \"Bombs\": 2\n"
@@ -137,10 +104,10 @@ TEST_F(StreamWriterTest, WriteMemberIntoObjects)
 
 TEST_F(StreamWriterTest, AddFieldWritesVectorListsThatReadBack)
 {
-    Write(DataFile("scene"), R"({"Scene Positions": [[1, 2]]})");
+    WriteFile(DataFile("scene"), R"({"Scene Positions": [[1, 2]]})");
     Stream stream("scene", StreamMode_Data, false);
     stream.AddField("Scene Scales", StreamData(std::vector<Vector4f>{Vector4f(1, 2, 0, 0)}));
-    EXPECT_EQ(Read(DataFile("scene")), "{\n"
+    EXPECT_EQ(ReadFile(DataFile("scene")), "{\n"
                                        "    \"Scene Positions\": [\n"
                                        "        [\n"
                                        "            1,\n"
@@ -164,10 +131,10 @@ TEST_F(StreamWriterTest, AddFieldWritesVectorListsThatReadBack)
 
 TEST_F(StreamWriterTest, AddObjectFieldCreatesTheObject)
 {
-    Write(DataFile("save"), "{}");
+    WriteFile(DataFile("save"), "{}");
     Stream stream("save", StreamMode_Data, false);
     stream.AddObjectField("Player", "Lives", 3);
-    EXPECT_EQ(Read(DataFile("save")), "{\n    \"Player\": {\n        \"Lives\": 3\n    }\n}");
+    EXPECT_EQ(ReadFile(DataFile("save")), "{\n    \"Player\": {\n        \"Lives\": 3\n    }\n}");
     stream.AddObjectField("Player", "Keys", 1);
     EXPECT_EQ(stream.ReadInt("Player", "Keys"), 1);
     EXPECT_EQ(stream.ReadInt("Player", "Lives"), 3);
@@ -175,7 +142,7 @@ TEST_F(StreamWriterTest, AddObjectFieldCreatesTheObject)
 
 TEST_F(StreamWriterTest, EveryTagHasItsJsonShape)
 {
-    Write(DataFile("all"), "{}");
+    WriteFile(DataFile("all"), "{}");
     Stream stream("all", StreamMode_Data, false);
     stream.AddField("v", StreamData(Vector4f(1, 2.5f, 3, 4)));
     stream.AddField("ints", StreamData(std::vector<int32_t>{1, -2}));
@@ -183,7 +150,7 @@ TEST_F(StreamWriterTest, EveryTagHasItsJsonShape)
     stream.AddField("wide", StreamData::IntList64({3000, -4}));
     stream.AddField("names", StreamData(std::vector<std::string>{"a", "b"}));
     stream.AddField("empty", StreamData(std::vector<float>{}));
-    EXPECT_EQ(Read(DataFile("all")), "{\n"
+    EXPECT_EQ(ReadFile(DataFile("all")), "{\n"
                                      "    \"v\": [\n        1.0,\n        2.5,\n        3.0,\n        4.0\n    ],\n"
                                      "    \"ints\": [\n        1,\n        -2\n    ],\n"
                                      "    \"floats\": [\n        0.5,\n        0.10000000149011612\n    ],\n"
@@ -195,7 +162,7 @@ TEST_F(StreamWriterTest, EveryTagHasItsJsonShape)
 
 TEST_F(StreamWriterTest, AudioEventsAreWrittenAsObjects)
 {
-    Write(DataFile("audio"), "{}");
+    WriteFile(DataFile("audio"), "{}");
     Stream stream("audio", StreamMode_Data, false);
     AudioEvent sound = SoundEvent();
     AudioEvent parameter;
@@ -206,7 +173,7 @@ TEST_F(StreamWriterTest, AudioEventsAreWrittenAsObjects)
     parameter.eventStopTrigger = static_cast<AudioEventTrigger>(12);
     stream.AddField("one", StreamData(sound));
     stream.AddField("list", StreamData(std::vector<AudioEvent*>{&sound, nullptr, &parameter}));
-    EXPECT_EQ(Read(DataFile("audio")), "{\n"
+    EXPECT_EQ(ReadFile(DataFile("audio")), "{\n"
                                        "    \"one\": {\n"
                                        "        \"audioEventType\": \"soundEmitter\",\n"
                                        "        \"audioEventID\": \"Player_Motor\",\n"
@@ -242,7 +209,7 @@ TEST_F(StreamWriterTest, AudioEventsAreWrittenAsObjects)
                                        "}");
 
     // Overwriting an existing object sets the members and keeps the others.
-    Write(DataFile("audio2"), R"({"ev": {"note": "x", "audioEventID": "old"}, "num": 3})");
+    WriteFile(DataFile("audio2"), R"({"ev": {"note": "x", "audioEventID": "old"}, "num": 3})");
     Stream over("audio2", StreamMode_Data, false);
     over.WriteData("ev", StreamData(sound));
     over.WriteData("num", StreamData(sound));
@@ -253,7 +220,7 @@ TEST_F(StreamWriterTest, AudioEventsAreWrittenAsObjects)
 
 TEST_F(StreamWriterTest, WriteMenuObjectFieldSetsOnlyExistingFloatAndStringMembers)
 {
-    Write(DataFile("menus/Main"), R"({"MenuObjects": [{"TranslationX": 1, "Texture": "a"}, 4]})");
+    WriteFile(DataFile("menus/Main"), R"({"MenuObjects": [{"TranslationX": 1, "Texture": "a"}, 4]})");
     Stream stream("menus/Main", StreamMode_Data, false);
     {
         StreamData texture(std::string("button_pressed"));
@@ -264,9 +231,9 @@ TEST_F(StreamWriterTest, WriteMenuObjectFieldSetsOnlyExistingFloatAndStringMembe
     stream.WriteMenuObjectField(0, "Texture", 5);           // an int changes nothing
     stream.WriteMenuObjectField(1, "Texture", "x");         // not an object
     stream.WriteMenuObjectField(7, "Texture", "x");         // past the end
-    EXPECT_EQ(Read(DataFile("menus/Main")), R"({"MenuObjects": [{"TranslationX": 1, "Texture": "a"}, 4]})");
+    EXPECT_EQ(ReadFile(DataFile("menus/Main")), R"({"MenuObjects": [{"TranslationX": 1, "Texture": "a"}, 4]})");
     stream.Save();
-    EXPECT_EQ(Read(DataFile("menus/Main")), "{\n"
+    EXPECT_EQ(ReadFile(DataFile("menus/Main")), "{\n"
                                             "    \"MenuObjects\": [\n"
                                             "        {\n"
                                             "            \"TranslationX\": 0.10000000149011612,\n"

@@ -2,44 +2,27 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <chrono>
 #include <fstream>
-#include <sstream>
 
 #include "LinkedList.h"
 #include "Stream.h"
+#include "TestFiles.h"
 #include "Trace.h"
 
-namespace fs = std::filesystem;
+using namespace testsupport;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Points the save directory at a fresh temporary folder for one test.
 class SaveDirTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        root_ = fs::temp_directory_path() / ("dustrun_trace_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        setenv("APPDATA", root_.c_str(), 1);
-        TraceReset();
-    }
-    void TearDown() override
-    {
-        TraceReset();
-        fs::remove_all(root_);
-    }
-    fs::path LogPath() const { return root_ / "Quorvex/PemmetsDustrun/trace/trace.log"; }
-    fs::path root_;
+    void SetUp() override { TraceReset(); }
+    void TearDown() override { TraceReset(); }
+    fs::path LogPath() const { return saveDir_.LogPath(); }
+
+    TestSaveDir saveDir_;
+    const fs::path& root_ = saveDir_.appdata;
 };
 
 } // namespace
