@@ -14,9 +14,10 @@
 #include "Message.h"
 #include "MessageSystem.h"
 #include "Stream.h"
+#include "TestFiles.h"
 #include "Trace.h"
 
-namespace fs = std::filesystem;
+using namespace testsupport;
 
 namespace {
 
@@ -50,13 +51,6 @@ public:
     std::function<void()> onInit;
     std::function<void()> onUpdate;
 };
-
-std::string Capture(const std::function<void()>& action)
-{
-    testing::internal::CaptureStdout();
-    action();
-    return testing::internal::GetCapturedStdout();
-}
 
 class EngineTest : public ::testing::Test {
 protected:
@@ -122,20 +116,20 @@ TEST(SystemFactory, EveryFactoryNameGivesItsSystemOrNothingYet)
     TraceReset();
     for (const auto& [factoryName, lookupName] : names) {
         ISystem* system = nullptr;
-        Capture([&] { system = CreateSystem(factoryName); });
+        CaptureConsole([&] { system = CreateSystem(factoryName); });
         if (!system)
             continue;
         EXPECT_EQ(system->GetName(), lookupName) << factoryName;
         EXPECT_EQ(system->exposed, 0) << factoryName;
         EXPECT_EQ(system->active, 1) << factoryName;
-        Capture([&] { delete system; });
+        CaptureConsole([&] { delete system; });
     }
 }
 
 TEST(SystemFactory, UnknownNamesGiveNoSystemAndNoMessage)
 {
     TraceReset();
-    std::string out = Capture([] {
+    std::string out = CaptureConsole([] {
         EXPECT_EQ(CreateSystem("Bogus"), nullptr);
         EXPECT_EQ(CreateSystem("messagesystem"), nullptr);
         EXPECT_EQ(CreateSystem("MessageSystem "), nullptr);
@@ -161,7 +155,7 @@ TEST_F(EngineTest, StartsRunningUnpausedWithNoSystems)
 
 TEST_F(EngineTest, AddSystemTracesAndSkipsNamesTheFactoryDoesNotKnow)
 {
-    const std::string out = Capture([&] {
+    const std::string out = CaptureConsole([&] {
         EXPECT_NE(engine->AddSystem(std::string("MessageSystem")), nullptr);
         EXPECT_EQ(engine->AddSystem(std::string("NoSuchSystem")), nullptr);
         EXPECT_NE(engine->AddSystem(std::string("InputManager")), nullptr);
@@ -174,17 +168,17 @@ TEST_F(EngineTest, AddSystemTracesAndSkipsNamesTheFactoryDoesNotKnow)
 
 TEST_F(EngineTest, GetSystemFindsByLookupNameOnly)
 {
-    Capture([&] {
+    CaptureConsole([&] {
         engine->AddSystem(std::string("InputManager"));
         engine->AddSystem(std::string("JobSystem"));
     });
     ISystem* input = engine->systems[0];
-    std::string out = Capture([&] {
+    std::string out = CaptureConsole([&] {
         EXPECT_EQ(engine->GetSystem("InputSystem"), input);
         EXPECT_EQ(engine->GetSystem("Job System"), engine->systems[1]);
     });
     EXPECT_EQ(out, "");
-    out = Capture([&] {
+    out = CaptureConsole([&] {
         EXPECT_EQ(engine->GetSystem("InputManager"), nullptr);
         EXPECT_EQ(engine->GetSystem("JobSystem"), nullptr);
     });
@@ -208,7 +202,7 @@ TEST_F(EngineTest, InitRunsInListOrderIncludingSystemsAddedMeanwhile)
         engine->AddSystem(late);
     };
     engine->running = 0;
-    const std::string out = Capture([&] { engine->Init(); });
+    const std::string out = CaptureConsole([&] { engine->Init(); });
     EXPECT_EQ(out, "Initializing A...\nInitializing B...\nInitializing Late...\nInitializing Later...\n"
                    "System MessageSystem not found\n");
     EXPECT_EQ(log, (std::vector<std::string>{"init A", "init B", "init Late", "init Later"}));
@@ -217,10 +211,10 @@ TEST_F(EngineTest, InitRunsInListOrderIncludingSystemsAddedMeanwhile)
 
 TEST_F(EngineTest, InitHandsTheEngineToTheMessageSystem)
 {
-    Capture([&] { engine->AddSystem(std::string("MessageSystem")); });
+    CaptureConsole([&] { engine->AddSystem(std::string("MessageSystem")); });
     MessageSystem* messages = static_cast<MessageSystem*>(engine->systems[0]);
     EXPECT_EQ(messages->GetEngine(), nullptr);
-    Capture([&] { engine->Init(); });
+    CaptureConsole([&] { engine->Init(); });
     EXPECT_EQ(messages->GetEngine(), engine);
     EXPECT_EQ(gMessageSystem, messages);
 }
@@ -228,7 +222,7 @@ TEST_F(EngineTest, InitHandsTheEngineToTheMessageSystem)
 TEST_F(EngineTest, InitWithoutAMessageSystemSkipsTheHandOver)
 {
     Add("A");
-    const std::string out = Capture([&] { engine->Init(); });
+    const std::string out = CaptureConsole([&] { engine->Init(); });
     EXPECT_EQ(out, "Initializing A...\nSystem MessageSystem not found\n");
     EXPECT_EQ(engine->running, 1);
 }
@@ -258,12 +252,12 @@ TEST_F(EngineTest, SystemsAppendedDuringUpdateRunInTheSamePass)
 
 TEST_F(EngineTest, MessagesGoToActiveSystemsInListOrder)
 {
-    Capture([&] { engine->AddSystem(std::string("MessageSystem")); });
+    CaptureConsole([&] { engine->AddSystem(std::string("MessageSystem")); });
     Probe* a = Add("A");
     Probe* b = Add("B");
     Probe* c = Add("C");
     b->active = 0;
-    Capture([&] { engine->Init(); });
+    CaptureConsole([&] { engine->Init(); });
     log.clear();
     a->SendMessage(std::string("Ping"), 1, nullptr);
     engine->Update(0.0f);
@@ -276,9 +270,9 @@ TEST_F(EngineTest, MessagesGoToActiveSystemsInListOrder)
 
 TEST_F(EngineTest, SetBGColorReachesNoSystemAndSetsTheClearColour)
 {
-    Capture([&] { engine->AddSystem(std::string("MessageSystem")); });
+    CaptureConsole([&] { engine->AddSystem(std::string("MessageSystem")); });
     Probe* a = Add("A");
-    Capture([&] { engine->Init(); });
+    CaptureConsole([&] { engine->Init(); });
     EXPECT_EQ(engine->GetClearColor(), (std::array<float, 4>{0.0f, 0.0f, 0.0f, 1.0f}));
     a->SendMessage(std::string("SetBGColor"), 0.25f, 0.5f, 0.75f, 1.0f, nullptr);
     a->SendMessage(std::string("After"), nullptr);
@@ -310,7 +304,7 @@ TEST_F(EngineTest, RemoveSystemDeletesTheFirstMatchAndKeepsTheOrder)
     EXPECT_EQ(engine->systems[1]->GetName(), "C");
     EXPECT_EQ(engine->systems[2]->GetName(), "B");
 
-    const std::string out = Capture([&] { engine->RemoveSystem("Missing"); });
+    const std::string out = CaptureConsole([&] { engine->RemoveSystem("Missing"); });
     EXPECT_EQ(out, "System Missing was not found and therefore could not be deleted\n");
     EXPECT_EQ(engine->systems.size(), 3u);
 }
@@ -328,9 +322,9 @@ TEST_F(EngineTest, DestroyingTheEngineDeletesSystemsLastToFirst)
 
 TEST_F(EngineTest, PauseAndUnpauseSendThePausedParameterOnceEach)
 {
-    Capture([&] { engine->AddSystem(std::string("MessageSystem")); });
+    CaptureConsole([&] { engine->AddSystem(std::string("MessageSystem")); });
     Probe* audio = Add("Audio");
-    Capture([&] { engine->Init(); });
+    CaptureConsole([&] { engine->Init(); });
 
     PauseGame();
     EXPECT_EQ(engine->paused, 1);
@@ -377,26 +371,12 @@ TEST(EnginePause, WithoutAnEngineNothingHappens)
 // Reading the system list of a "main" file.
 class SystemListTest : public EngineTest {
 protected:
-    void SetUp() override
-    {
-        root_ = fs::temp_directory_path() / ("dustrun_engine_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "Quorvex/PemmetsDustrun");
-        setenv("APPDATA", root_.c_str(), 1);
-        EngineTest::SetUp();
-    }
-    void TearDown() override
-    {
-        EngineTest::TearDown();
-        fs::remove_all(root_);
-    }
     // Writes the file into the save directory and adds its systems.
     std::string AddFrom(const std::string& json, int* added = nullptr)
     {
-        std::ofstream(root_ / "Quorvex/PemmetsDustrun/systems.json") << json;
+        saveDir_.Write("systems", json);
         Stream stream("systems", StreamMode_SaveDir, false);
-        return Capture([&] {
+        return CaptureConsole([&] {
             const int n = engine->AddSystems(stream);
             if (added)
                 *added = n;
@@ -409,7 +389,7 @@ protected:
             names.push_back(s->GetName());
         return names;
     }
-    fs::path root_;
+    TestSaveDir saveDir_;
 };
 
 TEST_F(SystemListTest, AddsTheFirstNumSystemsNamesInOrder)
@@ -470,7 +450,7 @@ TEST_F(SystemListTest, AMissingFileAddsNothing)
     Stream stream("no_such_file", StreamMode_SaveDir, false);
     EXPECT_FALSE(stream.IsValid());
     int added = -1;
-    Capture([&] { added = engine->AddSystems(stream); });
+    CaptureConsole([&] { added = engine->AddSystems(stream); });
     EXPECT_EQ(added, 0);
     EXPECT_TRUE(engine->systems.empty());
 }

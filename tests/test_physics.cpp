@@ -8,16 +8,9 @@
 #include "test_physics_world.h"
 
 using namespace physics_test;
+using testsupport::CaptureConsole;
 
 namespace {
-// Runs f with standard output captured and returns what was written.
-template <typename F>
-std::string Captured(F f)
-{
-    testing::internal::CaptureStdout();
-    f();
-    return testing::internal::GetCapturedStdout();
-}
 int Occurrences(const std::string& text, const std::string& what)
 {
     int n = 0;
@@ -76,7 +69,7 @@ TEST(CollisionEvents, StaticPairsProduceNothingEvenWhenOverlapping)
     GameObject* b = world.Add("B", 0.5f, 0);
     World::AddSquare(b, 2, 2, false);
     RecordingBehavior* bEvents = World::AddBehavior(b);
-    const std::string out = Captured([&] {
+    const std::string out = CaptureConsole([&] {
         world.Frame();
         world.Frame();
     });
@@ -98,7 +91,7 @@ TEST(CollisionEvents, ContactsOnlyOnObjectsWithABehaviourOrAudioEvents)
     Collider* moverCollider = World::AddSquare(mover, 1.5f, 1, true);
     RecordingBehavior* moverEvents = World::AddBehavior(mover);
 
-    Captured([&] { world.Frame(); });
+    CaptureConsole([&] { world.Frame(); });
     EXPECT_TRUE(wallCollider->contacts.empty());                 // no behaviour, no audio events
     EXPECT_TRUE(bellCollider->HasContact(moverCollider->GetID()));  // audio events keep contacts
     EXPECT_TRUE(moverCollider->HasContact(wallCollider->GetID()));
@@ -121,12 +114,12 @@ TEST(CollisionEvents, LeavingOneContactDoesNotDisturbOthersTouchingTheSameCollid
     World::AddCircle(leaver, 1.0f, true, true);
     RecordingBehavior* leaverEvents = World::AddBehavior(leaver);
 
-    Captured([&] { world.Frame(); });
+    CaptureConsole([&] { world.Frame(); });
     EXPECT_EQ(stayerEvents->Count("enter:Post"), 1);
     EXPECT_EQ(leaverEvents->Count("enter:Post"), 1);
 
     leaver->GetTransform()->TranslationX = -10.0f;
-    Captured([&] {
+    CaptureConsole([&] {
         world.Frame();
         world.Frame();
     });
@@ -147,13 +140,13 @@ TEST(CollisionEvents, DestroyedObjectEndsItsContacts)
     World::AddCircle(coin, 1.0f, true, true);
     World::AddBehavior(coin);
 
-    Captured([&] { world.Frame(); });
+    CaptureConsole([&] { world.Frame(); });
     ASSERT_EQ(keeperEvents->Count("enter:Coin"), 1);
     coin->RequestDestroy();
-    Captured([&] { world.Deliver(); });   // "CollisionRemove" while the coin still exists
+    CaptureConsole([&] { world.Deliver(); });   // "CollisionRemove" while the coin still exists
     EXPECT_EQ(keeperEvents->Count("exit:Coin"), 1);
     EXPECT_TRUE(keeperCollider->contacts.empty());
-    Captured([&] {
+    CaptureConsole([&] {
         world.Frame();   // the coin is deleted
         world.Frame();
     });
@@ -174,13 +167,13 @@ TEST(CollisionEvents, AudioHookFiresOnEnterAndExit)
         bell->SetComponent(new SlotComponent(ComponentType::AudioEventManager));
         GameObject* mover = world.Add("Mover", 0.5f, 0);
         World::AddCircle(mover, 1.0f, true);
-        Captured([&] {
+        CaptureConsole([&] {
             world.Frame();
             world.Frame();
         });
         EXPECT_EQ(fired, (std::vector<int>{2}));
         mover->GetTransform()->TranslationX = 9.0f;
-        Captured([&] { world.Frame(); });
+        CaptureConsole([&] { world.Frame(); });
         EXPECT_EQ(fired, (std::vector<int>{2, 3}));
     }
     Collider::AudioTriggerHook = nullptr;
@@ -199,18 +192,18 @@ TEST(CollisionEvents, PlayerParticlePatternFollowsWhatItTouches)
         player->SetComponent(new SlotComponent(ComponentType::ParticleEmitter));
         GameObject* rug = world.Add("LivingRoomRug(Clone 2)", 0.2f, 0);
         World::AddSquare(rug, 1, 1, false, true);
-        Captured([&] {
+        CaptureConsole([&] {
             world.Frame();
             world.Frame();
         });
         EXPECT_EQ(patterns, (std::vector<int>{14, 14}));   // every overlapping frame
         rug->SetName("Table");
-        Captured([&] { world.Frame(); });
+        CaptureConsole([&] { world.Frame(); });
         EXPECT_EQ(patterns.back(), 13);
         // An object named otherwise gets no pattern.
         player->SetName("NotPlayer");
         const std::size_t before = patterns.size();
-        Captured([&] { world.Frame(); });
+        CaptureConsole([&] { world.Frame(); });
         EXPECT_EQ(patterns.size(), before);
     }
     Collider::ParticlePatternHook = nullptr;
@@ -226,7 +219,7 @@ TEST(CollisionBlocking, DynamicSquareAgainstStaticSquareOnItsRight)
     GameObject* wall = world.Add("Wall", 0.9f, 0);
     World::AddSquare(wall, 1, 1, false);
 
-    const std::string out = Captured([&] { world.CollisionPass(); });
+    const std::string out = CaptureConsole([&] { world.CollisionPass(); });
     Physics* physics = mover->GetPhysics();
     EXPECT_EQ(physics->GetSideBits(), BLOCKED_RIGHT);
     ASSERT_EQ(physics->records.size(), 1u);
@@ -246,7 +239,7 @@ TEST(CollisionBlocking, DynamicSquareAgainstStaticSquareOnItsRight)
     physics->VelocityX = 2.0f;
     physics->VelocityY = 1.0f;
     physics->SetKeepVelocity(true);
-    const std::string hit = Captured([&] { physics->Update(0.5f); });
+    const std::string hit = CaptureConsole([&] { physics->Update(0.5f); });
     EXPECT_NE(hit.find("Hit Dynamic object"), std::string::npos);
     EXPECT_FLOAT_EQ(mover->GetTransform()->TranslationX, 0.0f);
     EXPECT_FLOAT_EQ(mover->GetTransform()->TranslationY, 0.5f);
@@ -255,7 +248,7 @@ TEST(CollisionBlocking, DynamicSquareAgainstStaticSquareOnItsRight)
     EXPECT_TRUE(physics->records.empty());
     EXPECT_EQ(physics->pushValue, 0.0f);
 
-    Captured([&] { world.CollisionPass(); });
+    CaptureConsole([&] { world.CollisionPass(); });
     physics->VelocityX = -2.0f;
     physics->Update(0.5f);
     EXPECT_FLOAT_EQ(mover->GetTransform()->TranslationX, -1.0f);
@@ -279,7 +272,7 @@ TEST(CollisionBlocking, EachSideOfASquare)
         World::AddSquare(mover, 1, 1, true);
         GameObject* block = world.Add("Block", k.x, k.y);
         World::AddSquare(block, 1, 1, false);
-        Captured([&] { world.CollisionPass(); });
+        CaptureConsole([&] { world.CollisionPass(); });
         Physics* physics = mover->GetPhysics();
         EXPECT_EQ(physics->GetSideBits(), k.bit) << k.x << "," << k.y;
         ASSERT_EQ(physics->records.size(), 1u);
@@ -296,7 +289,7 @@ TEST(CollisionBlocking, PushAgainstAnotherDynamicSquareUsesItsMassAndVelocity)
     World::AddSquare(crate, 1, 1, true);
     crate->GetPhysics()->Mass = 4.0f;
     crate->GetPhysics()->VelocityX = -1.5f;
-    Captured([&] { world.CollisionPass(); });
+    CaptureConsole([&] { world.CollisionPass(); });
     Physics* physics = mover->GetPhysics();
     ASSERT_EQ(physics->records.size(), 1u);
     EXPECT_FLOAT_EQ(physics->records[0].value, 4.0f);
@@ -308,7 +301,7 @@ TEST(CollisionBlocking, PushAgainstAnotherDynamicSquareUsesItsMassAndVelocity)
     ASSERT_EQ(cratePhysics->records.size(), 1u);
     EXPECT_FLOAT_EQ(cratePhysics->records[0].value, 1.0f);
     // The next update does not report a hard hit for a light push.
-    const std::string out = Captured([&] { physics->Update(0.0f); });
+    const std::string out = CaptureConsole([&] { physics->Update(0.0f); });
     EXPECT_EQ(out.find("Hit Dynamic object"), std::string::npos);
 }
 
@@ -319,7 +312,7 @@ TEST(CollisionBlocking, SquareAgainstCircle)
     World::AddSquare(mover, 1, 1, true);
     GameObject* ball = world.Add("Ball", 1.3f, 0);
     World::AddCircle(ball, 1.0f, false);
-    Captured([&] { world.CollisionPass(); });
+    CaptureConsole([&] { world.CollisionPass(); });
     Physics* physics = mover->GetPhysics();
     EXPECT_EQ(physics->GetSideBits(), BLOCKED_RIGHT);
     ASSERT_EQ(physics->records.size(), 1u);
@@ -332,7 +325,7 @@ TEST(CollisionBlocking, SquareAgainstCircle)
     GameObject* box = level.Add("Box", 0, 0);
     World::AddSquare(box, 1, 1, true);
     World::AddCircle(level.Add("Ball", 0.8f, 0), 0.5f, false);
-    Captured([&] { level.CollisionPass(); });
+    CaptureConsole([&] { level.CollisionPass(); });
     EXPECT_EQ(box->GetPhysics()->GetSideBits(), BLOCKED_RIGHT | BLOCKED_ABOVE | BLOCKED_BELOW);
     EXPECT_EQ(box->GetPhysics()->records.size(), 3u);
 }
@@ -344,7 +337,7 @@ TEST(CollisionBlocking, CircleMoverAgainstSquareIsOnlyBlockedAbove)
     World::AddCircle(mover, 0.5f, true);
     GameObject* block = world.Add("Block", 0.8f, 0);
     World::AddSquare(block, 1, 1, false);
-    Captured([&] { world.CollisionPass(); });
+    CaptureConsole([&] { world.CollisionPass(); });
     EXPECT_EQ(mover->GetPhysics()->GetSideBits(), BLOCKED_ABOVE);
     EXPECT_TRUE(mover->GetPhysics()->records.empty());
 }
@@ -366,7 +359,7 @@ TEST(CollisionBlocking, TriggersNeverBlockInEitherOrder)
             trigger = world.Add("Trigger", 0.9f, 0);
             World::AddSquare(trigger, 1, 1, false, true);
         }
-        Captured([&] { world.CollisionPass(); });
+        CaptureConsole([&] { world.CollisionPass(); });
         EXPECT_EQ(mover->GetPhysics()->GetSideBits(), 0) << "order " << order;
         EXPECT_TRUE(mover->GetPhysics()->records.empty()) << "order " << order;
     }
@@ -387,7 +380,7 @@ TEST(CollisionBlocking, StaticFirstIsTracedAndStillBlocksTheMover)
     World::AddSquare(wall, 1, 1, false);
     GameObject* mover = world.Add("Mover", 0, 0);
     World::AddSquare(mover, 1, 1, true);
-    const std::string out = Captured([&] { world.CollisionPass(); });
+    const std::string out = CaptureConsole([&] { world.CollisionPass(); });
     EXPECT_EQ(Occurrences(out, "Static NonStatic Collision"), 1);
     EXPECT_EQ(mover->GetPhysics()->GetSideBits(), BLOCKED_RIGHT);
 }
@@ -471,7 +464,7 @@ TEST(PhysicsUpdate, SideBitsClampAndDoublePush)
     for (float vy : {3.0f, -3.0f}) {
         physics->AddSideBits(BLOCKED_ABOVE | BLOCKED_BELOW);
         physics->SetVelocity(0.0f, vy);
-        const std::string out = Captured([&] { physics->Update(1.0f); });
+        const std::string out = CaptureConsole([&] { physics->Update(1.0f); });
         EXPECT_EQ(Occurrences(out, "DOouble Push"), 1);
         EXPECT_EQ(physics->VelocityY, 0.0f);
         EXPECT_EQ(physics->GetLastSideBits(), BLOCKED_ABOVE | BLOCKED_BELOW);
@@ -542,7 +535,7 @@ TEST(PhysicsUpdate, PlayerAttackIsTraced)
     Physics physics;
     Object* sender = &physics;
     Message message("Player Attack", sender, nullptr, MessageType::None);
-    const std::string out = Captured([&] { physics.HandleMessage(&message); });
+    const std::string out = CaptureConsole([&] { physics.HandleMessage(&message); });
     EXPECT_NE(out.find("Player Attack registered!"), std::string::npos);
 }
 
@@ -570,7 +563,7 @@ TEST(PhysicsRead, OptionalBlockAndKeys)
 
     Physics wrong;
     LoadJson(stream, R"({"Physics": {"Mass": "heavy", "Collision SFX": 4}})");
-    const std::string out = Captured([&] { wrong.Read(stream); });
+    const std::string out = CaptureConsole([&] { wrong.Read(stream); });
     EXPECT_FLOAT_EQ(wrong.Mass, 1.0f);   // read as missing: the default stays
     EXPECT_EQ(wrong.CollisionSFX, "Player_Collision");
     EXPECT_NE(out.find("Collision SFX"), std::string::npos);
@@ -660,7 +653,7 @@ TEST(PhysicsSystemRegistry, GlobalFollowsTheSystemAndNothingWithoutOne)
     GameObject* mover = world.Add("Mover", 0, 0);
     World::AddSquare(mover, 1, 1, true);
     World::AddSquare(world.Add("Wall", 0.9f, 0), 1, 1, false);
-    Captured([&] { world.CollisionPass(); });
+    CaptureConsole([&] { world.CollisionPass(); });
     EXPECT_EQ(mover->GetPhysics()->GetSideBits(), BLOCKED_RIGHT);
 }
 
@@ -684,7 +677,7 @@ TEST(PhysicsFrames, MoverStopsAtAWallAndCanBackAway)
     Physics* physics = mover->GetPhysics();
 
     // Drive right at 3 units/s for two seconds: it stops after it first overlaps the wall.
-    std::string out = Captured([&] {
+    std::string out = CaptureConsole([&] {
         for (int i = 0; i < 120; ++i) {
             physics->SetVelocity(3.0f, 0.0f);
             world.Frame();
@@ -696,7 +689,7 @@ TEST(PhysicsFrames, MoverStopsAtAWallAndCanBackAway)
     EXPECT_EQ(physics->GetLastSideBits(), BLOCKED_RIGHT);
 
     // Backing away works at once.
-    Captured([&] {
+    CaptureConsole([&] {
         for (int i = 0; i < 30; ++i) {
             physics->SetVelocity(-3.0f, 0.0f);
             world.Frame();
@@ -716,12 +709,12 @@ TEST(PhysicsRead, FromFilesGoodTruncatedAndMissing)
 
     Stream cut(dir.Write("cut", R"({"Physics": {"Mass": 6, "Coll)").c_str(), StreamMode_SaveDir);
     Physics b;
-    Captured([&] { b.Read(cut); });
+    CaptureConsole([&] { b.Read(cut); });
     EXPECT_FLOAT_EQ(b.Mass, 1.0f);
     EXPECT_EQ(b.CollisionSFX, "Player_Collision");
 
     Physics c;
-    Captured([&] {
+    CaptureConsole([&] {
         Stream missing("no_such_physics_file", StreamMode_SaveDir);
         c.Read(missing);
     });
@@ -751,7 +744,7 @@ TEST(PhysicsFrames, ThroughTheEngineAndTheObjectManager)
     engine.AddSystem("MessageSystem");
     engine.AddSystem("GameObjectManager");
     engine.AddSystem("PhysicsSystem");
-    Captured([&] { engine.Init(); });
+    CaptureConsole([&] { engine.Init(); });
     ASSERT_NE(gGameObjectManager, nullptr);
     ASSERT_NE(gPhysicsSystem, nullptr);
 
@@ -780,7 +773,7 @@ TEST(PhysicsFrames, ThroughTheEngineAndTheObjectManager)
     gGameObjectManager->AddGameObject(coin);
     gGameObjectManager->AddGameObject(wall);
 
-    const std::string out = Captured([&] {
+    const std::string out = CaptureConsole([&] {
         for (int i = 0; i < 180; ++i) {
             if (Physics* physics = player->GetPhysics())
                 physics->SetVelocity(2.0f, 0.0f);

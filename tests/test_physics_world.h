@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +18,7 @@
 #include "Physics.h"
 #include "PhysicsSystem.h"
 #include "Stream.h"
+#include "TestFiles.h"
 #include "Transform.h"
 
 namespace physics_test {
@@ -194,43 +192,8 @@ inline void LoadJson(Stream& stream, const char* json)
         stream.data.SetNull();
 }
 
-// Points the save directory at a fresh temporary folder while it lives, so that tests can write
+// The save directory pointed at a fresh temporary folder while it lives, so that tests can write
 // object files and open them as save-directory streams (mode 4).
-class TempSaveDir {
-public:
-    TempSaveDir()
-    {
-        char pattern[] = "/tmp/dustrun_physics_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        folder = made ? made : "";
-        const char* old = std::getenv("APPDATA");
-        hadOld = old != nullptr;
-        if (old)
-            oldValue = old;
-        setenv("APPDATA", folder.c_str(), 1);
-    }
-    ~TempSaveDir()
-    {
-        if (hadOld)
-            setenv("APPDATA", oldValue.c_str(), 1);
-        else
-            unsetenv("APPDATA");
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-    // Writes <save dir>/<name>.json and returns the stream name to open in mode 4.
-    std::string Write(const std::string& name, const std::string& text) const
-    {
-        const std::string dir = folder + "/Quorvex/PemmetsDustrun";
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir + "/" + name + ".json", std::ios::binary) << text;
-        return name;
-    }
-    std::string folder;
-
-private:
-    bool hadOld = false;
-    std::string oldValue;
-};
+using TempSaveDir = testsupport::TestSaveDir;
 
 }  // namespace physics_test
