@@ -122,6 +122,17 @@ void TraceNoField(const char* name)
     Trace("Error! No field exists with name '%s'", Str(name));
 }
 
+// Every element of a JSON array, converted one by one.
+template <typename T, typename Convert>
+std::vector<T> ConvertElements(const Value& array, Convert convert)
+{
+    std::vector<T> result;
+    result.reserve(array.Size());
+    for (const Value& element : array.GetArray())
+        result.push_back(convert(element));
+    return result;
+}
+
 void ReplaceBackslashes(std::string& path)
 {
     for (char& c : path)
@@ -651,72 +662,55 @@ bool Stream::ReadBool(const char* arrayName, uint32_t index, const char* fieldNa
 
 std::vector<int32_t> Stream::ReadIntArray(const char* fieldName)
 {
-    std::vector<int32_t> result;
     if (mode != StreamMode_Data)
-        return result;
+        return {};
     const Value* array = Root(fieldName);
     if (!array || !array->IsArray()) {
         TraceNoField(fieldName);
-        return result;
+        return {};
     }
-    result.reserve(array->Size());
-    for (const Value& element : array->GetArray())
-        result.push_back(ToInt(element));
-    return result;
+    return ConvertElements<int32_t>(*array, ToInt);
 }
 
 std::vector<float> Stream::ReadFloatArray(const char* fieldName)
 {
-    std::vector<float> result;
     if (mode != StreamMode_Data)
-        return result;
+        return {};
     const Value* array = Root(fieldName);
     if (!array || !array->IsArray()) {
         TraceNoField(fieldName);
-        return result;
+        return {};
     }
-    result.reserve(array->Size());
-    for (const Value& element : array->GetArray())
-        result.push_back(ToFloat(element));
-    return result;
+    return ConvertElements<float>(*array, ToFloat);
 }
 
 std::vector<std::string> Stream::ReadStringArray(const char* fieldName)
 {
-    std::vector<std::string> result;
     if (!IsPlainJsonMode(mode))
-        return result;
+        return {};
     const Value* array = Root(fieldName);
     if (!array || !array->IsArray()) {
         STREAM_ASSERT("false", std::string("Error! No field exists with name '") + Str(fieldName) + "'");
-        return result;
+        return {};
     }
-    result.reserve(array->Size());
-    for (const Value& element : array->GetArray())
-        result.push_back(ToString(element));
-    return result;
+    return ConvertElements<std::string>(*array, ToString);
 }
 
 std::vector<Vector4f> Stream::ReadVector4fArray(const char* fieldName)
 {
-    std::vector<Vector4f> result;
     if (!IsPlainJsonMode(mode))
-        return result;
+        return {};
     const Value* array = Root(fieldName);
     if (!array || !array->IsArray()) {
         STREAM_ASSERT("false", std::string("Error! No field exists with name '") + Str(fieldName) + "'");
-        return result;
+        return {};
     }
-    result.reserve(array->Size());
-    for (const Value& element : array->GetArray()) {
+    return ConvertElements<Vector4f>(*array, [](const Value& element) {
         const Value* x = Element(&element, 0);
         const Value* y = Element(&element, 1);
-        result.emplace_back(x ? ToFloat(*x) : 0.0f, y ? ToFloat(*y) : 0.0f);
-    }
-    return result;
+        return Vector4f(x ? ToFloat(*x) : 0.0f, y ? ToFloat(*y) : 0.0f);
+    });
 }
-
-// ---- Stored values --------------------------------------------------------------------------------------
 
 Stream::StreamData Stream::ReadData(const char* fieldName)
 {
