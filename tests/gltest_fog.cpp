@@ -81,7 +81,7 @@ protected:
         ASSERT_EQ(WindowHeight, 1080);
         WindowDrawFogHook = FogThenCapture;
         CameraList[0].zoom = 45.0f; // 60 pixels per world unit
-        Capture([&] {
+        CaptureConsole([&] {
             lighting = new LightingSystem();
             levels = new LevelSystem();
             lighting->Init();
@@ -102,7 +102,7 @@ protected:
     void TearDown() override
     {
         WindowDrawFogHook = LightingSystemDrawFog;
-        Capture([&] {
+        CaptureConsole([&] {
             delete levels;
             delete lighting;
         });
@@ -221,12 +221,12 @@ TEST_F(FogDrawTest, CellsFarOffScreenAreSkippedAndTheDefaultGridDraws)
     // The shipped settings and a full default grid with a few reveals, some far away.
     lighting->cols = 1024;
     lighting->rows = 1024;
-    Capture([&] { lighting->Init(); });
+    CaptureConsole([&] { lighting->Init(); });
     ASSERT_EQ(lighting->grid.size(), 1024u);
     lighting->enabled = 1;
     lighting->RevealCircle(0.0f, 0.0f, 4);
     lighting->RevealCircle(120.0f, 120.0f, 4);
-    std::string out = Capture([&] { RenderScene(); });
+    std::string out = CaptureConsole([&] { RenderScene(); });
     EXPECT_FALSE(Contains(out, "Assertion")) << out;
     EXPECT_TRUE(Is(At(960, 540 + 30), 255, 255, 255)); // world (0, 0) is revealed
     EXPECT_TRUE(Is(At(10, 10), 13, 13, 13));           // shipped fog colour 0.05

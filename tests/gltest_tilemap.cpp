@@ -107,12 +107,12 @@ protected:
         ASSERT_TRUE(window->IsReady());
         WindowDrawFogHook = CaptureFrame;
         CameraList[0].zoom = 45.0f; // 60 pixels per world unit
-        Capture([&] { system = new TileMapSystem(); });
+        CaptureConsole([&] { system = new TileMapSystem(); });
     }
     void TearDown() override
     {
         WindowDrawFogHook = LightingSystemDrawFogDefault();
-        Capture([&] { delete system; });
+        CaptureConsole([&] { delete system; });
         delete window;
         window = nullptr;
         delete scratch;
@@ -123,7 +123,7 @@ protected:
     {
         Message* load = TextMessage("LoadTileMap", name, system);
         Message* show = TextMessage("DisplayTileMap", name, system);
-        std::string out = Capture([&] {
+        std::string out = CaptureConsole([&] {
             system->HandleMessage(load);
             system->HandleMessage(show);
         });
@@ -218,7 +218,7 @@ TEST_F(TileDrawTest, NothingIsDrawnBeforeAMapIsDisplayed)
 {
     scratch->Data("tilemaps/Quiet.json", Map(1, 1, {Layer(1, "FloorLayer", {1})}));
     Message* load = TextMessage("LoadTileMap", "Quiet", system);
-    Capture([&] { system->HandleMessage(load); });
+    CaptureConsole([&] { system->HandleMessage(load); });
     delete load;
     ClearQueues();
     system->Draw();
@@ -237,7 +237,7 @@ TEST_F(TileDrawTest, TilesShowTheirFramesOfTheImage)
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     captured.clear();
-    std::string out = Capture([&] { window->Render(); });
+    std::string out = CaptureConsole([&] { window->Render(); });
     ASSERT_FALSE(captured.empty());
     EXPECT_FALSE(Contains(out, "Assertion")) << out;
     // The map's one row lies at world y 0; cell 0 at x 0 (the centre), cell 1 at x 1 (60 pixels right).
@@ -257,10 +257,10 @@ TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
     WindowDrawFogHook = CaptureFrame;
     CameraList[0].zoom = 45.0f;
     TileMapSystem* system = nullptr;
-    Capture([&] { system = new TileMapSystem(); });
+    CaptureConsole([&] { system = new TileMapSystem(); });
     Message* load = TextMessage("LoadTileMap", "LivingRoom", system);
     Message* show = TextMessage("DisplayTileMap", "LivingRoom", system);
-    std::string out = Capture([&] {
+    std::string out = CaptureConsole([&] {
         system->HandleMessage(load);
         system->HandleMessage(show);
     });
@@ -269,11 +269,8 @@ TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
     EXPECT_TRUE(out.empty()) << out;
 
     // Count the tiles the file holds, per draw layer.
-    std::ifstream in("assets/data/tilemaps/LivingRoom.json");
-    std::stringstream text;
-    text << in.rdbuf();
     rapidjson::Document map;
-    map.Parse(text.str().c_str());
+    map.Parse(ReadFile("assets/data/tilemaps/LivingRoom.json").c_str());
     ASSERT_FALSE(map.HasParseError());
     std::size_t expected[NUM_DRAW_LAYERS] = {};
     for (const auto& layer : map["layers"].GetArray()) {
@@ -302,11 +299,11 @@ TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
     for (auto& layer : window.layers)
         layer.clear();
     system->Draw();
-    out = Capture([&] { window.Render(); });
+    out = CaptureConsole([&] { window.Render(); });
     EXPECT_FALSE(Contains(out, "Assertion")) << out;
     ASSERT_FALSE(captured.empty());
     const Pixel centre = At(960, 540);
     EXPECT_FALSE(centre.r == 0 && centre.g == 0 && centre.b == 0);
-    Capture([&] { delete system; });
+    CaptureConsole([&] { delete system; });
     WindowDrawFogHook = LightingSystemDrawFog;
 }

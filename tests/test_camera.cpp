@@ -40,7 +40,7 @@ protected:
         WindowHeight = 1080;
         CameraList.clear();
         CameraList.push_back(Camera{});
-        Capture([&] { camera = new CameraSystem(nullptr); });
+        CaptureConsole([&] { camera = new CameraSystem(nullptr); });
         target.SetTranslation(0.0f, 0.0f);
         target.SetScale(1.0f, 1.0f);
     }
@@ -79,7 +79,7 @@ TEST_F(CameraTest, NameAndGlobal)
     EXPECT_EQ(camera->GetName(), "Camera System");
     EXPECT_EQ(CameraSystemInstance, camera);
     CameraSystem* second = nullptr;
-    Capture([&] { second = new CameraSystem(nullptr); });
+    CaptureConsole([&] { second = new CameraSystem(nullptr); });
     EXPECT_EQ(CameraSystemInstance, second);
     delete second;
     EXPECT_EQ(CameraSystemInstance, nullptr);
@@ -92,7 +92,7 @@ TEST_F(CameraTest, FactoryReadsTheSettingsFile)
                  "{\"TargetOffsetY\": 1.5, \"TargetOffsetX\": -2.0, \"Lerp Speed\": 0.25, \"ShakeMagnitude\": 0.75,"
                  " \"ZoomLevels\": [20, 40, 80], \"Starting Zoom Level\": 2}");
     ISystem* system = nullptr;
-    Capture([&] { system = CreateSystem("CameraSystem"); });
+    CaptureConsole([&] { system = CreateSystem("CameraSystem"); });
     auto* made = dynamic_cast<CameraSystem*>(system);
     ASSERT_NE(made, nullptr);
     EXPECT_FLOAT_EQ(made->targetOffsetY, 1.5f);
@@ -111,7 +111,7 @@ TEST_F(CameraTest, MissingSettingsAreReportedAndGiveTheDefaults)
 {
     Scratch scratch("camera_missing");
     ISystem* system = nullptr;
-    std::string out = Capture([&] { system = CreateSystem("CameraSystem"); });
+    std::string out = CaptureConsole([&] { system = CreateSystem("CameraSystem"); });
     auto* made = dynamic_cast<CameraSystem*>(system);
     ASSERT_NE(made, nullptr);
     for (const char* key : {"TargetOffsetY", "TargetOffsetX", "Lerp Speed", "ShakeMagnitude", "ZoomLevels",
@@ -132,7 +132,7 @@ TEST_F(CameraTest, WrongTypesAndTruncatedSettingsReadAsMissing)
     Scratch scratch("camera_bad");
     scratch.Data("CameraSystem.json", "{\"Lerp Speed\": \"fast\", \"ZoomLevels\": 7, \"Starting");
     ISystem* system = nullptr;
-    Capture([&] { system = CreateSystem("CameraSystem"); });
+    CaptureConsole([&] { system = CreateSystem("CameraSystem"); });
     auto* made = dynamic_cast<CameraSystem*>(system);
     ASSERT_NE(made, nullptr);
     EXPECT_FLOAT_EQ(made->lerpSpeed, 0.0f);
@@ -140,7 +140,7 @@ TEST_F(CameraTest, WrongTypesAndTruncatedSettingsReadAsMissing)
     delete made;
 
     scratch.Data("CameraSystem.json", "{\"Lerp Speed\": \"fast\", \"ZoomLevels\": 7}");
-    std::string out = Capture([&] { system = CreateSystem("CameraSystem"); });
+    std::string out = CaptureConsole([&] { system = CreateSystem("CameraSystem"); });
     made = dynamic_cast<CameraSystem*>(system);
     ASSERT_NE(made, nullptr);
     EXPECT_TRUE(Contains(out, "'Lerp Speed'")) << out;
@@ -312,7 +312,7 @@ TEST_F(CameraTest, TargetMessageCarriesATransform)
 TEST_F(CameraTest, NullTargetIsReportedAndStopsTheFollow)
 {
     FreeFollow(1.0f);
-    std::string out = Capture([&] { camera->SetTarget(nullptr); });
+    std::string out = CaptureConsole([&] { camera->SetTarget(nullptr); });
     EXPECT_TRUE(Contains(out, "Assertion `transform` failed.")) << out;
     EXPECT_TRUE(Contains(out, "src/CameraSystem Line 217: No target found for Camera System")) << out;
     EXPECT_EQ(camera->target, nullptr);
@@ -326,7 +326,7 @@ TEST_F(CameraTest, TargetOfAnObjectThatGoesIsDropped)
     GameObjectManager manager;
     manager.Init();
     GameObject* object = MakeMover("Player", 2.0f, 2.0f, false);
-    Capture([&] { manager.AddGameObject(object); });
+    CaptureConsole([&] { manager.AddGameObject(object); });
     camera->Init();
     camera->lerpSpeed = 1.0f;
     auto* message = new Message("Set Camera Target", camera, nullptr, MessageType::UInt64);
@@ -337,8 +337,8 @@ TEST_F(CameraTest, TargetOfAnObjectThatGoesIsDropped)
     camera->Update(0.1f);
     EXPECT_FLOAT_EQ(cam().x, 2.0f);
 
-    Capture([&] { manager.ClearGameObjects(); });
-    std::string out = Capture([&] { camera->Update(0.1f); });
+    CaptureConsole([&] { manager.ClearGameObjects(); });
+    std::string out = CaptureConsole([&] { camera->Update(0.1f); });
     EXPECT_EQ(camera->target, nullptr);
     EXPECT_FLOAT_EQ(cam().x, 2.0f);
 
@@ -346,7 +346,7 @@ TEST_F(CameraTest, TargetOfAnObjectThatGoesIsDropped)
     auto* stale = new Message("Set Camera Target", camera, nullptr, MessageType::UInt64);
     stale->number.u64 = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&target));
     stale->complete = true;
-    out = Capture([&] { Send(stale); });
+    out = CaptureConsole([&] { Send(stale); });
     EXPECT_EQ(camera->target, nullptr);
     EXPECT_TRUE(Contains(out, "names no live object's transform")) << out;
 }

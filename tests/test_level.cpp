@@ -22,14 +22,14 @@ protected:
     {
         TraceReset();
         scratch = new Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        Capture([&] {
+        CaptureConsole([&] {
             lighting = new LightingSystem();
             levels = new LevelSystem();
         });
     }
     void TearDown() override
     {
-        Capture([&] {
+        CaptureConsole([&] {
             delete levels;
             delete lighting;
         });
@@ -38,7 +38,7 @@ protected:
     // Both systems initialised, lighting first, with a small grid.
     void Start(int cols = 64, int rows = 48)
     {
-        Capture([&] {
+        CaptureConsole([&] {
             lighting->cols = cols;
             lighting->rows = rows;
             lighting->Init();
@@ -73,7 +73,7 @@ TEST_F(FogTest, NamesGlobalsAndDefaults)
     EXPECT_EQ(lighting->enabled, 0);
     EXPECT_FLOAT_EQ(lighting->fogColor[0], 0.05f);
     EXPECT_FLOAT_EQ(lighting->fogColor[3], 1.0f);
-    Capture([&] {
+    CaptureConsole([&] {
         lighting->Init();
         levels->Init();
     });
@@ -96,7 +96,7 @@ TEST_F(FogTest, FactoryMakesBothAndEachNewOneReplacesTheGlobal)
 {
     ISystem* a = nullptr;
     ISystem* b = nullptr;
-    Capture([&] {
+    CaptureConsole([&] {
         a = CreateSystem("LightingSystem");
         b = CreateSystem("LevelSystem");
     });
@@ -104,7 +104,7 @@ TEST_F(FogTest, FactoryMakesBothAndEachNewOneReplacesTheGlobal)
     ASSERT_NE(dynamic_cast<LevelSystem*>(b), nullptr);
     EXPECT_EQ(LightingSystemInstance, a);
     EXPECT_EQ(gLevelSystem, b);
-    Capture([&] {
+    CaptureConsole([&] {
         delete a;
         delete b;
     });
@@ -209,7 +209,7 @@ TEST_F(FogTest, WithEnabledZeroRevealsStillMarkBothGrids)
 TEST_F(FogTest, BadGridSizesAreRefused)
 {
     Start();
-    std::string out = Capture([&] {
+    std::string out = CaptureConsole([&] {
         EXPECT_FALSE(lighting->ResizeGrid(0, 10));
         EXPECT_FALSE(lighting->ResizeGrid(10, -3));
         EXPECT_FALSE(lighting->ResizeGrid(LightingSystem::MAX_GRID_SIDE + 1, 10));
@@ -254,7 +254,7 @@ TEST_F(FogTest, BadSettingsKeepTheDefaults)
                   "{\"EnableLightingSystem\": 1, \"GridSize\": -2, \"PlayerWalkRadius\": \"big\","
                   " \"FogColor\": [0.5, \"red\"]}");
     std::string out;
-    out = Capture([&] { lighting->Init(); });
+    out = CaptureConsole([&] { lighting->Init(); });
     EXPECT_EQ(lighting->enabled, 0);
     EXPECT_FLOAT_EQ(lighting->gridSize, 0.125f);
     EXPECT_EQ(lighting->playerWalkRadius, 0);
@@ -263,7 +263,7 @@ TEST_F(FogTest, BadSettingsKeepTheDefaults)
     EXPECT_TRUE(Contains(out, "\"FogColor\" is not an array of 4 numbers")) << out;
 
     scratch->Data("LightingSystem.json", "{\"GridSize\": 0.5, ");
-    out = Capture([&] { lighting->Init(); });
+    out = CaptureConsole([&] { lighting->Init(); });
     EXPECT_FLOAT_EQ(lighting->gridSize, 0.125f);
 }
 
@@ -272,7 +272,7 @@ TEST_F(FogTest, ShippedSettingsAreUsable)
     scratch->CopyFromRepo("assets/data/LightingSystem.json");
     scratch->CopyFromRepo("assets/data/LevelSystem.json");
     std::string out;
-    out = Capture([&] {
+    out = CaptureConsole([&] {
         lighting->Init();
         levels->Init();
     });
@@ -293,7 +293,7 @@ TEST_F(FogTest, LevelSettingsAndBadLevelSettings)
 
     scratch->Data("LevelSystem.json", "{\"NumLevels\": \"three\", \"LevelNames\": [\"A\", 2, \"C\"]}");
     LevelSystem other;
-    std::string out = Capture([&] { other.Init(); });
+    std::string out = CaptureConsole([&] { other.Init(); });
     EXPECT_EQ(other.NumLevels, 0);
     EXPECT_EQ(other.LevelNames, (std::vector<std::string>{"A", "C"}));
     EXPECT_TRUE(Contains(out, "\"LevelNames\" entry 1 is not a name")) << out;
@@ -311,7 +311,7 @@ TEST_F(FogTest, ClearCurrentGridAndLevelSwitching)
     EXPECT_EQ(LevelRevealed(), 0);
     EXPECT_EQ(lighting->CountRevealed(), 13);
 
-    std::string out = Capture([&] { levels->SetCurrentLevel(3); });
+    std::string out = CaptureConsole([&] { levels->SetCurrentLevel(3); });
     EXPECT_TRUE(Contains(out, "level 3 does not exist")) << out;
     EXPECT_EQ(levels->currentLevel, 0);
     levels->SetCurrentLevel(2);
@@ -360,7 +360,7 @@ TEST_F(FogTest, SceneSeamsReachTheSystems)
     SceneSetFogGridPositionHook(lighting, 0.5f, 1.5f);
     EXPECT_FLOAT_EQ(lighting->originX, 0.5f);
     EXPECT_FLOAT_EQ(lighting->originY, 1.5f);
-    std::string out = Capture([&] { SceneResetFogGridHook(lighting, 0, 5); });
+    std::string out = CaptureConsole([&] { SceneResetFogGridHook(lighting, 0, 5); });
     EXPECT_TRUE(Contains(out, "refused")) << out;
     EXPECT_EQ(lighting->cols, 64);
     SceneRevealCircleHook(lighting, 2.0f, 2.0f, 1.0f);
@@ -380,7 +380,7 @@ TEST_F(FogTest, SceneSeamsReachTheSystems)
 TEST_F(FogTest, NoLevelSystemAndNoLightingSystemAreTolerated)
 {
     Start();
-    Capture([&] { delete levels; });
+    CaptureConsole([&] { delete levels; });
     levels = nullptr;
     EXPECT_EQ(gLevelSystem, nullptr);
     lighting->RevealCircle(1.0f, 1.0f, 1);
@@ -390,7 +390,7 @@ TEST_F(FogTest, NoLevelSystemAndNoLightingSystemAreTolerated)
     LightingSystem* saved = LightingSystemInstance;
     LightingSystemInstance = nullptr;
     LevelSystem orphan;
-    std::string out = Capture([&] { orphan.Init(); });
+    std::string out = CaptureConsole([&] { orphan.Init(); });
     EXPECT_TRUE(Contains(out, "no LightingSystem")) << out;
     EXPECT_EQ(orphan.grids[0].width, 0);
     orphan.SetCell(0, 0, 1);
@@ -403,9 +403,9 @@ TEST_F(FogTest, NoLevelSystemAndNoLightingSystemAreTolerated)
 TEST_F(FogTest, DestructorTracesThePingCount)
 {
     LightingSystem* counted = nullptr;
-    Capture([&] { counted = new LightingSystem(); });
+    CaptureConsole([&] { counted = new LightingSystem(); });
     counted->pingCount += 3;
-    std::string out = Capture([&] { delete counted; });
+    std::string out = CaptureConsole([&] { delete counted; });
     EXPECT_TRUE(Contains(out, "Ping count: 3")) << out;
     LightingSystemInstance = lighting;
 }

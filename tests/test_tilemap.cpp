@@ -65,11 +65,11 @@ protected:
         scratch = new Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
         scratch->Data("tilesets/Floors.json", TilesetFile("Floors", 4, 8));
         scratch->Data("tilesets/Props.json", TilesetFile("Props", 3, 5));
-        Capture([&] { system = new TileMapSystem(); });
+        CaptureConsole([&] { system = new TileMapSystem(); });
     }
     void TearDown() override
     {
-        Capture([&] { delete system; });
+        CaptureConsole([&] { delete system; });
         delete scratch;
     }
 
@@ -77,7 +77,7 @@ protected:
     {
         TileMap* map = nullptr;
         Message* load = TextMessage("LoadTileMap", name, system);
-        const std::string out = Capture([&] { system->HandleMessage(load); });
+        const std::string out = CaptureConsole([&] { system->HandleMessage(load); });
         delete load;
         if (console)
             *console = out;
@@ -101,7 +101,7 @@ struct Owned {
 
 TEST_F(TileMapTest, ConstructionTracesTheMapCount)
 {
-    std::string out = Capture([] { delete new TileMapSystem(); });
+    std::string out = CaptureConsole([] { delete new TileMapSystem(); });
     EXPECT_TRUE(Contains(out, "TileMapSystem started... 0 maps loaded...")) << out;
     EXPECT_EQ(system->GetName(), "TileMapSystem");
 }
@@ -116,7 +116,7 @@ TEST_F(TileMapTest, ReadsSizeOriginLayersAndTilesets)
                       kTwoTilesets, 2));
     Message* load = TextMessage("LoadTileMap", "Small", system);
     Owned guard(load);
-    std::string out = Capture([&] { system->HandleMessage(load); });
+    std::string out = CaptureConsole([&] { system->HandleMessage(load); });
     ASSERT_EQ(system->GetMaps().size(), 1u);
     TileMap* map = system->GetMaps()[0];
     EXPECT_EQ(map->name, "Small");
@@ -201,7 +201,7 @@ TEST_F(TileMapTest, GidLookupAcrossTwoTilesets)
 TEST_F(TileMapTest, TilesetEntriesPastTheTileCountAreEmpty)
 {
     Tileset* tileset = nullptr;
-    Capture([&] { tileset = system->LoadTileset("../tilesets/Props.json"); });
+    CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Props.json"); });
     ASSERT_NE(tileset, nullptr);
     EXPECT_EQ(tileset->entries[0], std::make_pair(-1, -1));
     EXPECT_EQ(tileset->entries[1], std::make_pair(0, 0));
@@ -304,32 +304,32 @@ TEST_F(TileMapTest, BadTilesetsAreTracedAndDrawNothing)
     scratch->Data("tilesets/Broken.json", "{\"columns\": 2,");
 
     Tileset* tileset = nullptr;
-    std::string out = Capture([&] { tileset = system->LoadTileset("../tilesets/NoColumns.json"); });
+    std::string out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/NoColumns.json"); });
     EXPECT_TRUE(Contains(out, "\"columns\" is 0")) << out;
     EXPECT_EQ(tileset->entries[1], std::make_pair(-1, -1));
     delete tileset;
 
-    out = Capture([&] { tileset = system->LoadTileset("../tilesets/Huge.json"); });
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Huge.json"); });
     EXPECT_TRUE(Contains(out, "only the first 1023 are used")) << out;
     EXPECT_EQ(tileset->entries[1023], std::make_pair(2, 102));
     delete tileset;
 
-    out = Capture([&] { tileset = system->LoadTileset("../tilesets/ShortImage.json"); });
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/ShortImage.json"); });
     EXPECT_TRUE(Contains(out, "too short to name a texture")) << out;
     EXPECT_EQ(tileset->texture, nullptr);
     EXPECT_EQ(tileset->entries[2], std::make_pair(1, 0));
     delete tileset;
 
-    out = Capture([&] { tileset = system->LoadTileset("../tilesets/Broken.json"); });
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Broken.json"); });
     EXPECT_TRUE(Contains(out, "Broken wasn't opened...")) << out;
     delete tileset;
 
-    out = Capture([&] { tileset = system->LoadTileset("../tilesets/Absent.json"); });
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Absent.json"); });
     EXPECT_TRUE(Contains(out, "Absent wasn't opened...")) << out;
     EXPECT_EQ(tileset->columns, 0);
     delete tileset;
 
-    out = Capture([&] { tileset = system->LoadTileset("x.json"); });
+    out = CaptureConsole([&] { tileset = system->LoadTileset("x.json"); });
     EXPECT_TRUE(Contains(out, "too short to name a tileset file")) << out;
     delete tileset;
 }
@@ -387,7 +387,7 @@ TEST_F(TileMapTest, WallLayerFillsTheGridAndUnloadClearsIt)
 
 TEST_F(TileMapTest, DisablingTraces)
 {
-    std::string out = Capture([&] { system->OnDisable(); });
+    std::string out = CaptureConsole([&] { system->OnDisable(); });
     EXPECT_TRUE(Contains(out, "TileMapSystem has been disabled...")) << out;
 }
 
@@ -487,10 +487,10 @@ TEST_F(WallTest, NoPlayerOrAPlayerThatLeftTheManagerIsLeftAlone)
     GameObjectManager manager;
     manager.Init();
     GameObject* listed = MakeMover("Player", 4.5f, 4.5f, true);
-    Capture([&] { manager.AddGameObject(listed); });
+    CaptureConsole([&] { manager.AddGameObject(listed); });
     system->SetPlayer(listed);
     EXPECT_EQ(system->GetPlayer(), listed);
-    Capture([&] { manager.ClearGameObjects(); });
+    CaptureConsole([&] { manager.ClearGameObjects(); });
     EXPECT_EQ(system->GetPlayer(), nullptr);
     system->Update(0.1f);
 }
@@ -512,12 +512,7 @@ namespace {
 
 bool ReadJson(const std::string& path, rapidjson::Document& document)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::stringstream text;
-    text << in.rdbuf();
-    document.Parse(text.str().c_str());
+    document.Parse(ReadFile(path).c_str());
     return !document.HasParseError();
 }
 
@@ -582,9 +577,9 @@ TEST(ShippedTileMap, LoadsWithoutComplaintsAndTheDeveloperPointsAreFree)
 {
     TraceReset();
     TileMapSystem* system = nullptr;
-    Capture([&] { system = new TileMapSystem(); });
+    CaptureConsole([&] { system = new TileMapSystem(); });
     Message* load = TextMessage("LoadTileMap", "LivingRoom", system);
-    std::string out = Capture([&] { system->HandleMessage(load); });
+    std::string out = CaptureConsole([&] { system->HandleMessage(load); });
     delete load;
     EXPECT_TRUE(out.empty()) << out;
     ASSERT_EQ(system->GetMaps().size(), 1u);
@@ -605,5 +600,5 @@ TEST(ShippedTileMap, LoadsWithoutComplaintsAndTheDeveloperPointsAreFree)
             for (int dc = -1; dc <= 2; ++dc)
                 EXPECT_FALSE(system->IsWall(row + dr, column + dc)) << x << ", " << y;
     }
-    Capture([&] { delete system; });
+    CaptureConsole([&] { delete system; });
 }

@@ -3,17 +3,14 @@
 // write their own data files there), console capture and small object builders.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 
 #include "Collider.h"
 #include "GameObject.h"
 #include "Message.h"
 #include "Physics.h"
+#include "TestFiles.h"
 #include "Trace.h"
 #include "Transform.h"
 
@@ -21,59 +18,21 @@ namespace worldtest {
 
 namespace fs = std::filesystem;
 
-// Everything printed to the console while the action runs.
-inline std::string Capture(const std::function<void()>& action)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    action();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+using testsupport::CaptureConsole;
+using testsupport::Contains;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
-inline bool Contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-inline void WriteFile(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// Works in a fresh folder of its own for the life of the object; the repository stays reachable
-// through repo.
-class Scratch {
+// Works in a fresh folder of its own, holding assets/data/, for the life of the object.
+class Scratch : public testsupport::ScratchDir {
 public:
-    explicit Scratch(const std::string& tag)
+    explicit Scratch(const std::string& tag) : ScratchDir("world_" + tag)
     {
-        repo = fs::current_path();
-        dir = fs::temp_directory_path() / ("dustrun_world_" + std::to_string(::getpid()) + "_" + tag);
-        fs::remove_all(dir);
-        fs::create_directories(dir / "assets/data");
-        fs::current_path(dir);
-    }
-    ~Scratch()
-    {
-        fs::current_path(repo);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
+        Enter();
+        fs::create_directories(root / "assets/data");
     }
     // Writes a file under assets/data/.
-    void Data(const std::string& relative, const std::string& text) const
-    {
-        WriteFile(dir / "assets/data" / relative, text);
-    }
-    // Copies a folder of the repository into the scratch folder.
-    void CopyFromRepo(const std::string& relative) const
-    {
-        fs::create_directories((dir / relative).parent_path());
-        fs::copy(repo / relative, dir / relative, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    }
-    fs::path repo;
-    fs::path dir;
+    void Data(const std::string& relative, const std::string& text) const { Write("assets/data/" + relative, text); }
 };
 
 // A message with a text payload, sent by the given object.
