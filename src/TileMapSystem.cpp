@@ -242,9 +242,10 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
     const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
 
     // Layers: "nextlayerid" - 1 of them, at most the slots and at most what the array holds.
-    int wanted = IntMember(root, "nextlayerid", file, 1) - 1;
-    if (wanted < 0)
-        wanted = 0;
+    const int nextLayerId = IntMember(root, "nextlayerid", file, 1);
+    if (nextLayerId < 1)
+        Trace("%s: \"nextlayerid\" is %d; no layers are read", file.c_str(), nextLayerId);
+    int wanted = nextLayerId > 1 ? nextLayerId - 1 : 0;
     const Value* layers = ArrayMember(root, "layers", file);
     const int available = layers ? static_cast<int>(layers->Size()) : 0;
     int count = wanted;
@@ -319,6 +320,10 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
             continue;
         }
         const int firstGid = IntMember(entry, "firstgid", where, 1);
+        if (firstGid < 1) {
+            Trace("%s starts at gid %d; gids start at 1; skipped", where.c_str(), firstGid);
+            continue;
+        }
         Tileset* tileset = LoadTileset(std::string(source->GetString(), source->GetStringLength()));
         tileset->firstGidMinusOne = firstGid - 1;
         if (tileset->firstGidMinusOne % 100 != 0)
