@@ -5,10 +5,9 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
+#include "GlFrame.h"
 #include "GraphicsLibrary.h"
 #include "LevelSystem.h"
 #include "LightingSystem.h"
@@ -18,50 +17,16 @@
 #include "Window.h"
 #include "test_tilemap_fixture.h"
 
+using namespace testsupport;
 using namespace worldtest;
 
 namespace {
-
-struct Pixel {
-    int r = 0, g = 0, b = 0;
-};
-
-std::vector<unsigned char> captured;
-
-void CaptureFrame()
-{
-    captured.assign(static_cast<std::size_t>(WindowWidth) * static_cast<std::size_t>(WindowHeight) * 4, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, captured.data());
-}
 
 // The window's own fog pass, then the read-back.
 void FogThenCapture()
 {
     LightingSystemDrawFog();
     CaptureFrame();
-}
-
-// x right and y down from the window's top-left corner.
-Pixel At(int x, int y)
-{
-    Pixel p;
-    const int row = WindowHeight - 1 - y;
-    if (x < 0 || row < 0 || x >= WindowWidth || row >= WindowHeight || captured.empty())
-        return p;
-    const std::size_t i = (static_cast<std::size_t>(row) * static_cast<std::size_t>(WindowWidth) + x) * 4;
-    p.r = captured[i];
-    p.g = captured[i + 1];
-    p.b = captured[i + 2];
-    return p;
-}
-
-::testing::AssertionResult Is(Pixel p, int r, int g, int b, int tolerance = 3)
-{
-    if (std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance && std::abs(p.b - b) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << p.r << ", " << p.g << ", " << p.b << ") is not (" << r
-                                         << ", " << g << ", " << b << ")";
 }
 
 // The hook as the window starts with it, before any fixture replaces it.
@@ -71,12 +36,11 @@ class FogDrawTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = std::getenv("DISPLAY");
-        if (!display || !*display)
+        if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
         TraceReset();
-        window = new Window();
-        ASSERT_TRUE(window->IsReady());
+        window = OpenWindow();
+        ASSERT_NE(window, nullptr);
         ASSERT_EQ(WindowWidth, 1920);
         ASSERT_EQ(WindowHeight, 1080);
         WindowDrawFogHook = FogThenCapture;
@@ -135,9 +99,9 @@ protected:
         }
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        captured.clear();
+        ForgetFrame();
         window->Render();
-        ASSERT_FALSE(captured.empty());
+        ASSERT_TRUE(HaveFrame());
     }
 
     Window* window = nullptr;
@@ -158,13 +122,13 @@ TEST_F(FogDrawTest, RevealedCellShowsTheSceneAndTheRestIsFog)
     ASSERT_EQ(lighting->CountRevealed(), 1);
     RenderScene();
     // The stamp of cell (8, 8) covers world -1..1 on both axes: pixels 900..1020 by 480..600.
-    EXPECT_TRUE(Is(At(960, 540), 255, 255, 255));
-    EXPECT_TRUE(Is(At(905, 485), 255, 255, 255));
-    EXPECT_TRUE(Is(At(1015, 595), 255, 255, 255));
-    EXPECT_TRUE(Is(At(1030, 540), 51, 102, 153));
-    EXPECT_TRUE(Is(At(960, 470), 51, 102, 153));
-    EXPECT_TRUE(Is(At(10, 10), 51, 102, 153));
-    EXPECT_TRUE(Is(At(1900, 1070), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(960, 540), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(905, 485), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(1015, 595), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(1030, 540), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(960, 470), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(10, 10), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(1900, 1070), 51, 102, 153));
 }
 
 TEST_F(FogDrawTest, RevealOfRadiusTwoOpensItsCells)
@@ -173,35 +137,35 @@ TEST_F(FogDrawTest, RevealOfRadiusTwoOpensItsCells)
     lighting->RevealCircle(-4.0f, 2.0f, 2);
     ASSERT_EQ(lighting->CountRevealed(), 13);
     RenderScene();
-    EXPECT_TRUE(Is(At(720, 420), 255, 255, 255));       // the centre cell
-    EXPECT_TRUE(Is(At(720 + 120, 420), 255, 255, 255)); // two cells right
-    EXPECT_TRUE(Is(At(720, 420 - 120), 255, 255, 255)); // two cells up
+    EXPECT_TRUE(IsColour(At(720, 420), 255, 255, 255));       // the centre cell
+    EXPECT_TRUE(IsColour(At(720 + 120, 420), 255, 255, 255)); // two cells right
+    EXPECT_TRUE(IsColour(At(720, 420 - 120), 255, 255, 255)); // two cells up
     // The diagonal cell two steps away is outside the circle; its stamp area beyond its neighbours'
     // reach is fog.
-    EXPECT_TRUE(Is(At(720 + 135, 420 - 135), 51, 102, 153));
-    EXPECT_TRUE(Is(At(960, 540), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(720 + 135, 420 - 135), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(960, 540), 51, 102, 153));
 }
 
 TEST_F(FogDrawTest, ThroughFogCommandsStayVisible)
 {
     RenderScene(true);
     // The red marker at world (-6, 4) is at pixels 600 +- 30, 300 +- 30.
-    EXPECT_TRUE(Is(At(600, 300), 255, 0, 0));
-    EXPECT_TRUE(Is(At(960, 540), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(600, 300), 255, 0, 0));
+    EXPECT_TRUE(IsColour(At(960, 540), 51, 102, 153));
 }
 
 TEST_F(FogDrawTest, DisabledFogDrawsNothing)
 {
     lighting->enabled = 0;
     RenderScene();
-    EXPECT_TRUE(Is(At(960, 540), 255, 255, 255));
-    EXPECT_TRUE(Is(At(10, 10), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(960, 540), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(10, 10), 255, 255, 255));
     // Later frames draw normally: the fog leaves no stencil state behind.
     lighting->enabled = 1;
     RenderScene();
     lighting->enabled = 0;
     RenderScene();
-    EXPECT_TRUE(Is(At(10, 10), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(10, 10), 255, 255, 255));
 }
 
 TEST_F(FogDrawTest, TheCameraMovesTheRevealedCells)
@@ -212,8 +176,8 @@ TEST_F(FogDrawTest, TheCameraMovesTheRevealedCells)
     const Matrix4f at = Matrix4f::Translation(2.0f, 0.0f);
     std::copy(at.m, at.m + 16, CameraList[0].matrix);
     RenderScene();
-    EXPECT_TRUE(Is(At(840, 540), 255, 255, 255));
-    EXPECT_TRUE(Is(At(960, 540), 51, 102, 153));
+    EXPECT_TRUE(IsColour(At(840, 540), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(960, 540), 51, 102, 153));
 }
 
 TEST_F(FogDrawTest, CellsFarOffScreenAreSkippedAndTheDefaultGridDraws)
@@ -228,6 +192,6 @@ TEST_F(FogDrawTest, CellsFarOffScreenAreSkippedAndTheDefaultGridDraws)
     lighting->RevealCircle(120.0f, 120.0f, 4);
     std::string out = CaptureConsole([&] { RenderScene(); });
     EXPECT_FALSE(Contains(out, "Assertion")) << out;
-    EXPECT_TRUE(Is(At(960, 540 + 30), 255, 255, 255)); // world (0, 0) is revealed
-    EXPECT_TRUE(Is(At(10, 10), 13, 13, 13));           // shipped fog colour 0.05
+    EXPECT_TRUE(IsColour(At(960, 540 + 30), 255, 255, 255)); // world (0, 0) is revealed
+    EXPECT_TRUE(IsColour(At(10, 10), 13, 13, 13));           // shipped fog colour 0.05
 }
