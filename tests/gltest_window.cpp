@@ -5,73 +5,28 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Engine.h"
 #include "Font.h"
 #include "GameLoop.h"
+#include "GlFrame.h"
 #include "GraphicsLibrary.h"
 #include "ISystem.h"
 #include "Matrix4f.h"
 #include "Mesh.h"
 #include "Message.h"
+#include "MessageRecorder.h"
 #include "Trace.h"
 #include "Vector4f.h"
 #include "Window.h"
 
+using namespace testsupport;
+
 namespace {
-
-struct Pixel {
-    int r = 0, g = 0, b = 0, a = 0;
-};
-
-// The frame as it stood after every layer, the text and the fog, before the swap.
-std::vector<unsigned char> captured;
-int capturedWidth = 0;
-int capturedHeight = 0;
-
-void CaptureFrame()
-{
-    capturedWidth = WindowWidth;
-    capturedHeight = WindowHeight;
-    captured.assign(static_cast<std::size_t>(capturedWidth) * static_cast<std::size_t>(capturedHeight) * 4, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, capturedWidth, capturedHeight, GL_RGBA, GL_UNSIGNED_BYTE, captured.data());
-}
-
-// Pixel at window coordinates (x right, y down from the top-left corner).
-Pixel At(int x, int y)
-{
-    Pixel p;
-    const int row = capturedHeight - 1 - y;
-    if (x < 0 || y < 0 || x >= capturedWidth || row < 0)
-        return p;
-    const std::size_t i = (static_cast<std::size_t>(row) * static_cast<std::size_t>(capturedWidth) + x) * 4;
-    p.r = captured[i];
-    p.g = captured[i + 1];
-    p.b = captured[i + 2];
-    p.a = captured[i + 3];
-    return p;
-}
-
-::testing::AssertionResult IsColour(Pixel p, int r, int g, int b, int tolerance = 3)
-{
-    if (std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance && std::abs(p.b - b) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << p.r << ", " << p.g << ", " << p.b << ") is not (" << r
-                                         << ", " << g << ", " << b << ")";
-}
-
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
-}
 
 DrawCommand Quad(Mesh* mesh, float x, float y, float scale, float r, float g, float b, float a = 1.0f)
 {
@@ -100,18 +55,10 @@ protected:
         savedPending = WindowSceneChangePendingHook;
         savedMenu = WindowOpenPauseMenuHook;
         hooksSaved = true;
-        // The X server now and then refuses a connection made right after the last one closed.
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            window = new Window();
-            if (window->IsReady())
-                break;
-            delete window;
-            window = nullptr;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        }
+        window = OpenWindow();
         ASSERT_NE(window, nullptr);
         WindowDrawFogHook = CaptureFrame;
-        captured.clear();
+        ForgetFrame();
     }
     void TearDown() override
     {
@@ -131,7 +78,7 @@ protected:
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         window->Render();
-        ASSERT_FALSE(captured.empty());
+        ASSERT_TRUE(HaveFrame());
     }
 
     Mesh* FlatQuad()
@@ -363,16 +310,6 @@ TEST_F(WindowTest, WindowedAndBackToFullscreen)
 
 // ---- Frame loop with the real window -----------------------------------------------------------
 
-class MessageRecorder : public ISystem {
-public:
-    std::string GetName() override { return "MessageRecorder"; }
-    void Init() override {}
-    void Update(float) override {}
-    void Draw() override {}
-    void HandleMessage(Message* message) override { names.push_back(message->name); }
-    std::vector<std::string> names;
-};
-
 TEST_F(WindowTest, SetBGColorClearsTheFrameAndReachesNoSystem)
 {
     Engine engine;
@@ -384,7 +321,7 @@ TEST_F(WindowTest, SetBGColorClearsTheFrameAndReachesNoSystem)
     message->SetVector(0.2f, 0.4f, 0.6f, 1.0f);
     engine.HandleMessage(message);
     delete message;
-    EXPECT_TRUE(recorder->names.empty());
+    EXPECT_TRUE(recorder->seen.empty());
     EXPECT_FLOAT_EQ(window->clearColor[1], 0.4f);
 
     GameLoop loop(&engine, window);
@@ -393,7 +330,7 @@ TEST_F(WindowTest, SetBGColorClearsTheFrameAndReachesNoSystem)
     loop.escapeDown = []() { return false; };
     loop.Start();
     ASSERT_TRUE(loop.Frame());
-    ASSERT_FALSE(captured.empty());
+    ASSERT_TRUE(HaveFrame());
     EXPECT_TRUE(IsColour(At(960, 540), 51, 102, 153, 2));
     EXPECT_TRUE(IsColour(At(5, 5), 51, 102, 153, 2));
     gEngine = nullptr;

@@ -5,6 +5,8 @@
 
 #include <ostream>
 
+#include "TestFiles.h"
+
 struct GLFWwindow;
 class Window;
 
