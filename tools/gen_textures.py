@@ -432,10 +432,12 @@ def outputs():
         yield (os.path.join(DATA_DIR, name + ".json"), (json.dumps(description, indent=4) + "\n").encode())
 
 
-def main(argv):
+def write_outputs(files, argv):
+    """Writes each (path, bytes) pair whose file differs from it. With "--check" in argv nothing is
+    written: the out-of-date files are listed and the result is 1."""
     check = "--check" in argv
     stale = []
-    for path, data in outputs():
+    for path, data in files:
         try:
             with open(path, "rb") as f:
                 same = f.read() == data
@@ -453,6 +455,10 @@ def main(argv):
             print("out of date: " + os.path.relpath(path, ROOT))
         return 1
     return 0
+
+
+def main(argv):
+    return write_outputs(outputs(), argv)
 
 
 if __name__ == "__main__":

@@ -13,6 +13,8 @@ import json
 import os
 import sys
 
+from gen_textures import write_outputs
+
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 MAP_DIR = os.path.join(ROOT, "assets", "data", "tilemaps")
 TILESET_DIR = os.path.join(ROOT, "assets", "data", "tilesets")
@@ -203,26 +205,7 @@ def outputs():
 
 
 def main(argv):
-    check = "--check" in argv
-    stale = []
-    for path, data in outputs():
-        try:
-            with open(path, "rb") as f:
-                same = f.read() == data
-        except OSError:
-            same = False
-        if same:
-            continue
-        stale.append(path)
-        if not check:
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "wb") as f:
-                f.write(data)
-    if check and stale:
-        for path in stale:
-            print("out of date: " + os.path.relpath(path, ROOT))
-        return 1
-    return 0
+    return write_outputs(outputs(), argv)
 
 
 if __name__ == "__main__":
