@@ -4,15 +4,13 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "GameObject.h"
 #include "GameObjectFactory.h"
+#include "GlFrame.h"
 #include "GraphicsLibrary.h"
 #include "Matrix4f.h"
 #include "Mesh.h"
@@ -22,43 +20,19 @@
 #include "Transform.h"
 #include "Window.h"
 
+using namespace testsupport;
+
 namespace {
-
-std::vector<unsigned char> captured;
-
-void CaptureFrame()
-{
-    captured.assign(static_cast<std::size_t>(WindowWidth) * static_cast<std::size_t>(WindowHeight) * 4, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, captured.data());
-}
-
-// Red, green and blue at window coordinates (y down from the top).
-std::vector<int> At(int x, int y)
-{
-    const int row = WindowHeight - 1 - y;
-    const std::size_t i = (static_cast<std::size_t>(row) * static_cast<std::size_t>(WindowWidth) + x) * 4;
-    return {captured[i], captured[i + 1], captured[i + 2]};
-}
 
 class SpriteDrawTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = std::getenv("DISPLAY");
-        if (!display || !*display)
+        if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
         savedFog = WindowDrawFogHook;
         hooksSaved = true;
-        // The X server now and then refuses a connection made right after the last one closed.
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            window = new Window();
-            if (window->IsReady())
-                break;
-            delete window;
-            window = nullptr;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        }
+        window = OpenWindow();
         ASSERT_NE(window, nullptr);
         WindowDrawFogHook = CaptureFrame;
         CameraList[0].zoom = 45.0f;
@@ -210,12 +184,12 @@ TEST_F(SpriteDrawTest, SheetFrameGivesColumnAndRow)
 struct FrameCase {
     int bottomToTop;
     int frame;
-    std::vector<int> colour;
+    Pixel colour;
 };
 
 TEST_F(SpriteDrawTest, FramesOfATwoByTwoSheetReadBack)
 {
-    const std::vector<int> red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
+    const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
     const FrameCase cases[] = {
         {1, 0, red}, {1, 1, green}, {1, 2, blue}, {1, 3, white},
         {0, 0, blue}, {0, 1, white}, {0, 2, red}, {0, 3, green},
@@ -269,10 +243,10 @@ TEST_F(SpriteDrawTest, DebugRectanglePlacesAndDrawsAPooledObject)
     EXPECT_FLOAT_EQ(t->ScaleY, 2.0f);
     Render();
     // Edges only: the outline is green, the middle stays black.
-    EXPECT_EQ(At(960, 540), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(At(960, 540), (Pixel{0, 0, 0}));
     bool edgeFound = false;
     for (int x = 1015; x <= 1025; ++x)
-        edgeFound = edgeFound || At(x, 540) == std::vector<int>{0, 255, 0};
+        edgeFound = edgeFound || At(x, 540) == Pixel{0, 255, 0};
     EXPECT_TRUE(edgeFound);
     EXPECT_EQ(window->debugRectanglesUsed, 0);
     window->debugRectangles.clear();
@@ -319,9 +293,9 @@ TEST_F(SpriteDrawTest, DebugShapesComeFromTheFactoryAndArePooled)
     EXPECT_EQ(window->layers[0][2].mesh->meshType, Mesh::MESH_QUAD);
     Render();
     // The first line runs through the centre: 120 pixels wide at zoom 45.
-    EXPECT_EQ(At(960, 540), (std::vector<int>{255, 255, 255}));
-    EXPECT_EQ(At(905, 540), (std::vector<int>{255, 255, 255}));
-    EXPECT_EQ(At(1060, 540), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(At(960, 540), (Pixel{255, 255, 255}));
+    EXPECT_EQ(At(905, 540), (Pixel{255, 255, 255}));
+    EXPECT_EQ(At(1060, 540), (Pixel{0, 0, 0}));
 
     // The next frame reuses the pooled objects.
     GameObject* first = window->debugLines[0];
