@@ -1,17 +1,19 @@
 // Collider outlines: drawn through the window's pooled debug rectangle only while the C key is held.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "Collider.h"
 #include "GameObject.h"
+#include "GlFrame.h"
 #include "GraphicsLibrary.h"
 #include "InputManager.h"
 #include "Sprite.h"
 #include "Transform.h"
 #include "Window.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -36,11 +38,10 @@ class ColliderOutline : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* display = std::getenv("DISPLAY");
-        if (!display || !*display)
+        if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
-        window = new Window();
-        ASSERT_TRUE(window->IsReady());
+        window = OpenWindow();
+        ASSERT_NE(window, nullptr);
         // The pooled rectangle the outlines move and colour.
         pooled = MakeObject("DebugRectangle", 0, 0, 0, 1, 1);
         auto* sprite = new Sprite();

@@ -6,11 +6,7 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +15,7 @@
 
 #include "Font.h"
 #include "GameObject.h"
+#include "GlFrame.h"
 #include "GraphicsLibrary.h"
 #include "Mesh.h"
 #include "Sprite.h"
@@ -28,63 +25,15 @@
 #include "Trace.h"
 #include "Window.h"
 
+using namespace testsupport;
+
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Pixel {
-    int r = 0, g = 0, b = 0;
-    bool operator==(const Pixel& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-
-std::ostream& operator<<(std::ostream& out, const Pixel& p)
-{
-    return out << "(" << p.r << ", " << p.g << ", " << p.b << ")";
-}
 
 const Pixel RED{255, 0, 0};
 const Pixel GREEN{0, 255, 0};
 const Pixel BLUE{0, 0, 255};
 const Pixel WHITE{255, 255, 255};
 const Pixel BLACK{0, 0, 0};
-
-// The frame as it stood before the swap.
-std::vector<unsigned char> captured;
-int capturedWidth = 0;
-int capturedHeight = 0;
-
-void CaptureFrame()
-{
-    capturedWidth = WindowWidth;
-    capturedHeight = WindowHeight;
-    captured.assign(static_cast<size_t>(capturedWidth) * static_cast<size_t>(capturedHeight) * 4, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, capturedWidth, capturedHeight, GL_RGBA, GL_UNSIGNED_BYTE, captured.data());
-}
-
-// Window pixel, x right and y down from the top-left corner.
-Pixel At(int x, int y)
-{
-    Pixel p;
-    const int row = capturedHeight - 1 - y;
-    if (x < 0 || y < 0 || x >= capturedWidth || row < 0)
-        return p;
-    const size_t i = (static_cast<size_t>(row) * static_cast<size_t>(capturedWidth) + static_cast<size_t>(x)) * 4;
-    p.r = captured[i];
-    p.g = captured[i + 1];
-    p.b = captured[i + 2];
-    return p;
-}
-
-template <typename F>
-std::string Console(F f)
-{
-    fflush(stdout);
-    ::testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
-}
 
 std::unique_ptr<Stream> StreamOf(const std::string& json)
 {
@@ -98,14 +47,8 @@ std::unique_ptr<GameObject> Build(const std::string& json)
 {
     auto stream = StreamOf(json);
     std::unique_ptr<GameObject> object;
-    Console([&] { object = std::make_unique<GameObject>(*stream); });
+    CaptureConsole([&] { object = std::make_unique<GameObject>(*stream); });
     return object;
-}
-
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
 }
 
 // A window at 1920 x 1080, zoom 45 (a scale-1 quad covers 120 x 120 pixels at the centre).
@@ -118,11 +61,11 @@ protected:
         if (!folder.empty())
             fs::current_path(folder);
         TraceReset();
-        Console([&] { window = new Window(); });
+        CaptureConsole([&] { window = new Window(); });
         ASSERT_TRUE(window->IsReady());
         WindowDrawFogHook = CaptureFrame;
         CameraList[0].zoom = 45.0f;
-        captured.clear();
+        ForgetFrame();
     }
     void TearDown() override
     {
@@ -140,7 +83,7 @@ protected:
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         window->Render();
-        ASSERT_FALSE(captured.empty());
+        ASSERT_TRUE(HaveFrame());
     }
 
     GameObject* Add(const std::string& json)
@@ -171,15 +114,8 @@ protected:
     {
         if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
-        const fs::path repo = DUSTRUN_SOURCE_DIR;
-        scratch = fs::temp_directory_path() /
-                  ("dustrun_glsprite_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch);
-        for (const char* folder : {"assets/data/shaders", "assets/data/meshes", "assets/data/fonts", "assets/fonts"}) {
-            fs::create_directories(scratch / folder);
-            fs::copy(repo / folder, scratch / folder, fs::copy_options::recursive);
-        }
+        for (const char* folder : {"assets/data/shaders", "assets/data/meshes", "assets/data/fonts", "assets/fonts"})
+            scratch.CopyFromRepo(folder);
         fs::create_directories(scratch / "assets/data/textures");
         fs::create_directories(scratch / "assets/textures");
 
@@ -195,19 +131,13 @@ protected:
             stbi_write_png((scratch / "assets/textures" / (std::string(name) + ".png")).c_str(), 4, 4, 4,
                            pixels.data(), 16);
         }
-        std::ofstream(scratch / "assets/data/textures/Cells.json")
-            << R"({"FileType": "png", "numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.25})";
-        std::ofstream(scratch / "assets/data/textures/CellsTop.json")
-            << R"({"FileType": "png", "numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.25,
-                  "bottomToTop": true})";
-        std::ofstream(scratch / "assets/data/textures/Plain.json") << R"({"FileType": "png"})";
-        Open(scratch);
-    }
-    void TearDown() override
-    {
-        SpriteWindow::TearDown();
-        std::error_code ec;
-        fs::remove_all(scratch, ec);
+        scratch.Write("assets/data/textures/Cells.json",
+                      R"({"FileType": "png", "numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.25})");
+        scratch.Write("assets/data/textures/CellsTop.json",
+                      R"({"FileType": "png", "numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.25,
+                  "bottomToTop": true})");
+        scratch.Write("assets/data/textures/Plain.json", R"({"FileType": "png"})");
+        Open(scratch.root);
     }
 
     GameObject* Sheet(const std::string& texture, const std::string& extra = "")
@@ -225,7 +155,7 @@ protected:
         return At(960, 540);
     }
 
-    fs::path scratch;
+    ScratchDir scratch{"glsprite"};
 };
 
 TEST_F(SheetFrames, FramesCountRowByRowFromTheTopByDefault)
@@ -378,7 +308,7 @@ TEST_F(SheetFrames, LayerFromDataQueuesOnThatLayerAndAlphaZeroQueuesOnlyText)
 
     Sprite* sprite = object->GetSprite();
     sprite->color[3] = 0.0f;
-    Console([&] { sprite->SetText("Still here", "DejaVuSans"); });
+    CaptureConsole([&] { sprite->SetText("Still here", "DejaVuSans"); });
     object->Draw();
     EXPECT_EQ(Queued(), 0u);
     EXPECT_EQ(window->textLayers[0].size(), 1u);
@@ -411,7 +341,7 @@ TEST_F(SheetFrames, MeshFollowsItsIndex)
 TEST_F(SheetFrames, TextItemsAndClones)
 {
     Sprite source;
-    Console([&] { source.SetText("Score", "DejaVuSans"); });
+    CaptureConsole([&] { source.SetText("Score", "DejaVuSans"); });
     ASSERT_NE(source.text, nullptr);
     Font* font = source.text->font;
     ASSERT_NE(font, nullptr);
@@ -438,7 +368,7 @@ TEST_F(SheetFrames, TextItemsAndClones)
     EXPECT_EQ(source.text->color[1], 0.0f);
 
     // A missing font leaves an item without font, which the render skips.
-    std::string out = Console([&] { source.SetText("Lost", "NoSuchFont"); });
+    std::string out = CaptureConsole([&] { source.SetText("Lost", "NoSuchFont"); });
     EXPECT_EQ(source.text->font, nullptr);
     EXPECT_EQ(out, "Font file \"assets/data/fonts/NoSuchFont.json\" could not be found!\n");
     source.SetText("Found", "DejaVuSans");
@@ -488,7 +418,7 @@ protected:
         EXPECT_TRUE(stream.IsValid()) << name;
         std::string out;
         objects.push_back(nullptr);
-        out = Console([&] { objects.back() = std::make_unique<GameObject>(stream); });
+        out = CaptureConsole([&] { objects.back() = std::make_unique<GameObject>(stream); });
         EXPECT_EQ(out.find("Error"), std::string::npos) << out;
         EXPECT_EQ(out.find("Assertion"), std::string::npos) << out;
         return objects.back().get();
