@@ -64,11 +64,11 @@ TEST_F(GraphicsTest, MeshLoadsOnceByNameAndKeepsItsIndex)
 
 TEST_F(GraphicsTest, MissingMeshFileIsReportedAndNotCached)
 {
-    std::string out = Console([] { EXPECT_EQ(GraphicsLibrary::GetMesh("no_such_mesh"), nullptr); });
+    std::string out = CaptureConsole([] { EXPECT_EQ(GraphicsLibrary::GetMesh("no_such_mesh"), nullptr); });
     EXPECT_EQ(out, "Mesh file \"assets/data/meshes/no_such_mesh.json\" could not be found!\n");
     EXPECT_TRUE(library->meshes.empty());
     // Nothing is cached, so asking again reports again.
-    out = Console([] { GraphicsLibrary::GetMesh("no_such_mesh"); });
+    out = CaptureConsole([] { GraphicsLibrary::GetMesh("no_such_mesh"); });
     EXPECT_NE(out.find("could not be found!"), std::string::npos);
 }
 
@@ -106,7 +106,7 @@ TEST_F(GraphicsTest, UnknownMeshTypeGivesAnEmptyMeshThatDrawsNothing)
 {
     WriteFile("assets/data/meshes/odd.json", "{\"MeshType\": 7, \"Shader\": \"empty_mesh\"}");
     Mesh* odd = nullptr;
-    const std::string out = Console([&] { odd = GraphicsLibrary::GetMesh("odd"); });
+    const std::string out = CaptureConsole([&] { odd = GraphicsLibrary::GetMesh("odd"); });
     ASSERT_NE(odd, nullptr);
     EXPECT_NE(out.find("unknown MeshType 7"), std::string::npos) << out;
     EXPECT_EQ(odd->vertexCount, 0);
@@ -124,13 +124,13 @@ TEST_F(GraphicsTest, BadMeshFilesFallBackToDefaults)
     WriteFile("assets/data/meshes/truncated.json", "{\"MeshType\": 1, \"Sha");
     WriteFile("assets/data/meshes/wrongtype.json", "{\"MeshType\": \"one\", \"Shader\": 5}");
     Mesh* truncated = nullptr;
-    const std::string out = Console([&] { truncated = GraphicsLibrary::GetMesh("truncated"); });
+    const std::string out = CaptureConsole([&] { truncated = GraphicsLibrary::GetMesh("truncated"); });
     ASSERT_NE(truncated, nullptr); // the file exists: a quad whose shader did not build
     EXPECT_NE(out.find("Error! No field exists with name 'MeshType'"), std::string::npos) << out;
     EXPECT_NE(out.find("Failed to link shader program!"), std::string::npos) << out;
     EXPECT_EQ(truncated->triangleCount, 2);
     Mesh* wrong = nullptr;
-    Console([&] { wrong = GraphicsLibrary::GetMesh("wrongtype"); });
+    CaptureConsole([&] { wrong = GraphicsLibrary::GetMesh("wrongtype"); });
     ASSERT_NE(wrong, nullptr);
     EXPECT_EQ(wrong->meshType, 0);
     EXPECT_FALSE(wrong->shader->IsLinked());
@@ -144,7 +144,7 @@ TEST_F(GraphicsTest, BrokenShaderIsReportedAndTheRunGoesOn)
     WriteFile("assets/data/shaders/shader.broken.fs.txt", "#version 330 core\nout vec4 c; void main() { c = 1 }\n");
     WriteFile("assets/data/meshes/broken_mesh.json", "{\"MeshType\": 0, \"Shader\": \"broken\"}");
     Mesh* broken = nullptr;
-    const std::string out = Console([&] { broken = GraphicsLibrary::GetMesh("broken_mesh"); });
+    const std::string out = CaptureConsole([&] { broken = GraphicsLibrary::GetMesh("broken_mesh"); });
     EXPECT_EQ(out, "Failed to compile vertex shader!\nFailed to compile fragment shader!\n"
                    "Failed to link shader program!\n");
     ASSERT_NE(broken, nullptr);
@@ -167,7 +167,7 @@ TEST_F(GraphicsTest, BrokenShaderIsReportedAndTheRunGoesOn)
 TEST_F(GraphicsTest, MissingShaderSourcesAreReported)
 {
     WriteFile("assets/data/meshes/lost.json", "{\"MeshType\": 0, \"Shader\": \"nowhere\"}");
-    const std::string out = Console([] { EXPECT_NE(GraphicsLibrary::GetMesh("lost"), nullptr); });
+    const std::string out = CaptureConsole([] { EXPECT_NE(GraphicsLibrary::GetMesh("lost"), nullptr); });
     EXPECT_EQ(out, "Failed to compile vertex shader!\nFailed to compile fragment shader!\n"
                    "Failed to link shader program!\n");
 }
@@ -175,10 +175,8 @@ TEST_F(GraphicsTest, MissingShaderSourcesAreReported)
 TEST_F(GraphicsTest, ShaderSourcesOfAnyLength)
 {
     const std::string padding = "// " + std::string(6000, 'x') + "\n";
-    std::ifstream vsFile(DUSTRUN_SOURCE_DIR "/assets/data/shaders/shader.empty_mesh.vs.txt");
-    std::ifstream fsFile(DUSTRUN_SOURCE_DIR "/assets/data/shaders/shader.empty_mesh.fs.txt");
-    const std::string vsText((std::istreambuf_iterator<char>(vsFile)), std::istreambuf_iterator<char>());
-    const std::string fsText((std::istreambuf_iterator<char>(fsFile)), std::istreambuf_iterator<char>());
+    const std::string vsText = ReadFile(testsupport::RepoDir() / "assets/data/shaders/shader.empty_mesh.vs.txt");
+    const std::string fsText = ReadFile(testsupport::RepoDir() / "assets/data/shaders/shader.empty_mesh.fs.txt");
     // The version line has to stay first.
     const auto afterVersion = [&](const std::string& text) {
         const size_t eol = text.find('\n') + 1;
@@ -186,7 +184,7 @@ TEST_F(GraphicsTest, ShaderSourcesOfAnyLength)
     };
     WriteFile("assets/data/shaders/shader.long.vs.txt", afterVersion(vsText));
     WriteFile("assets/data/shaders/shader.long.fs.txt", afterVersion(fsText));
-    std::string out = Console([] {
+    std::string out = CaptureConsole([] {
         Shader shader("long");
         EXPECT_TRUE(shader.IsLinked());
         EXPECT_GT(shader.vertexSource.size(), 6000u);
@@ -200,7 +198,7 @@ TEST_F(GraphicsTest, TextureLoadsOnceAndMissingFilesAreReported)
 {
     WritePng("assets/textures/plain.png", 2, 1, 4, {255, 0, 0, 255, 0, 255, 0, 255});
     Texture* plain = nullptr;
-    std::string out = Console([&] { plain = GraphicsLibrary::GetTexture("plain", -1); });
+    std::string out = CaptureConsole([&] { plain = GraphicsLibrary::GetTexture("plain", -1); });
     EXPECT_EQ(out, "") << "no texture file is not an error: the png of that name is used";
     ASSERT_NE(plain, nullptr);
     EXPECT_NE(plain->id, 0u);
@@ -220,24 +218,24 @@ TEST_F(GraphicsTest, TextureLoadsOnceAndMissingFilesAreReported)
 
     // Neither description nor image: reported, and kept with no image.
     Texture* ghost = nullptr;
-    out = Console([&] { ghost = GraphicsLibrary::GetTexture("ghost", -1); });
+    out = CaptureConsole([&] { ghost = GraphicsLibrary::GetTexture("ghost", -1); });
     EXPECT_EQ(out, "Failed to load texture \"./assets/textures/ghost.png\": Unable to open file\n");
     ASSERT_NE(ghost, nullptr);
     EXPECT_EQ(ghost->id, 0u);
     EXPECT_EQ(ghost->width, 0);
     EXPECT_EQ(ghost->height, 0);
-    out = Console([&] { EXPECT_EQ(GraphicsLibrary::GetTexture("ghost", -1), ghost); });
+    out = CaptureConsole([&] { EXPECT_EQ(GraphicsLibrary::GetTexture("ghost", -1), ghost); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(GraphicsLibrary::GetTextureIndex("ghost"), 1);
 
     // A description naming another file type.
     WriteFile("assets/data/textures/other.json", "{\"FileType\": \"jpg\"}");
-    out = Console([] { GraphicsLibrary::GetTexture("other", -1); });
+    out = CaptureConsole([] { GraphicsLibrary::GetTexture("other", -1); });
     EXPECT_EQ(out, "Failed to load texture \"./assets/textures/other.jpg\": Unable to open file\n");
 
     // An image that is not an image.
     WriteFile("assets/textures/junk.png", "this is not a png");
-    out = Console([] { GraphicsLibrary::GetTexture("junk", -1); });
+    out = CaptureConsole([] { GraphicsLibrary::GetTexture("junk", -1); });
     EXPECT_EQ(out.rfind("Failed to load texture \"./assets/textures/junk.png\": ", 0), 0u) << out;
 }
 
@@ -250,7 +248,7 @@ TEST_F(GraphicsTest, MultiImageTexturesAreNamedByImageNumber)
         WritePng(std::string("assets/textures/") + name + ".png", 1, 1, 4, {1, 2, 3, 255});
 
     Texture* run = nullptr;
-    const std::string out = Console([&] { run = GraphicsLibrary::GetTexture("Run", -1); });
+    const std::string out = CaptureConsole([&] { run = GraphicsLibrary::GetTexture("Run", -1); });
     EXPECT_EQ(out, "");
     ASSERT_NE(run, nullptr);
     ASSERT_EQ(library->textures.size(), 4u);
@@ -281,7 +279,7 @@ TEST_F(GraphicsTest, RequestingOneImageFirstMakesItThenItsSiblings)
               "{\"FileType\": \"png\", \"numFrames\": 2, \"numRows\": 1, \"numCols\": 2, \"frameTime\": 0.1,"
               " \"numImages\": 2, \"numFramesLastImage\": 1}");
     Texture* walk2 = nullptr;
-    Console([&] { walk2 = GraphicsLibrary::GetTexture("Walk", 2); });
+    CaptureConsole([&] { walk2 = GraphicsLibrary::GetTexture("Walk", 2); });
     ASSERT_NE(walk2, nullptr);
     ASSERT_EQ(library->textures.size(), 2u);
     EXPECT_EQ(library->textures[0]->name, "Walk2");
@@ -291,7 +289,7 @@ TEST_F(GraphicsTest, RequestingOneImageFirstMakesItThenItsSiblings)
     EXPECT_EQ(walk2->numCols, 1);
     EXPECT_EQ(library->textures[1]->numCols, 2);
     // Asking for the base afterwards adds only the base.
-    Console([&] { GraphicsLibrary::GetTexture("Walk", -1); });
+    CaptureConsole([&] { GraphicsLibrary::GetTexture("Walk", -1); });
     ASSERT_EQ(library->textures.size(), 3u);
     EXPECT_EQ(library->textures[2]->name, "Walk");
     EXPECT_EQ(GraphicsLibrary::GetTexture("Walk", 1), library->textures[1]);
@@ -310,7 +308,7 @@ TEST_F(GraphicsTest, FrameLayoutKeys)
               " \"bottomToTop\": false}");
     WriteFile("assets/data/textures/noflag.json",
               "{\"FileType\": \"png\", \"numFrames\": 2, \"numRows\": 1, \"numCols\": 2, \"frameTime\": 1}");
-    Console([] {
+    CaptureConsole([] {
         Texture* none = GraphicsLibrary::GetTexture("nolayout", -1);
         EXPECT_EQ(none->numRows, 1);
         EXPECT_EQ(none->numCols, 1);
@@ -329,25 +327,25 @@ TEST_F(GraphicsTest, BadLayoutValuesAreGuarded)
     WriteFile("assets/data/textures/many.json", "{\"FileType\": \"png\", \"numImages\": 100000000}");
     WriteFile("assets/data/textures/broken.json", "{\"FileType\": \"pn");
     Texture* zero = nullptr;
-    std::string out = Console([&] { zero = GraphicsLibrary::GetTexture("zero", -1); });
+    std::string out = CaptureConsole([&] { zero = GraphicsLibrary::GetTexture("zero", -1); });
     EXPECT_EQ(zero->numRows, 1);
     EXPECT_EQ(zero->numCols, 1);
     EXPECT_NE(out.find("Texture \"zero\": \"numRows\" is 0; using 1"), std::string::npos) << out;
     EXPECT_NE(out.find("Texture \"zero\": \"numCols\" is -3; using 1"), std::string::npos) << out;
 
     Texture* partial = nullptr;
-    out = Console([&] { partial = GraphicsLibrary::GetTexture("partial", -1); });
+    out = CaptureConsole([&] { partial = GraphicsLibrary::GetTexture("partial", -1); });
     EXPECT_EQ(partial->numRows, 1);
     EXPECT_EQ(partial->numCols, 1);
     EXPECT_NE(out.find("Error! No field exists with name 'numRows'"), std::string::npos) << out;
 
     const size_t before = library->textures.size();
-    out = Console([] { GraphicsLibrary::GetTexture("many", -1); });
+    out = CaptureConsole([] { GraphicsLibrary::GetTexture("many", -1); });
     EXPECT_NE(out.find("\"numImages\" is 100000000"), std::string::npos);
     EXPECT_LE(library->textures.size() - before, static_cast<size_t>(GraphicsLibrary::MAX_TEXTURES) + 1);
 
     // Broken JSON: the file is there, its keys are not; the png of that name is tried.
-    out = Console([] { EXPECT_NE(GraphicsLibrary::GetTexture("broken", -1), nullptr); });
+    out = CaptureConsole([] { EXPECT_NE(GraphicsLibrary::GetTexture("broken", -1), nullptr); });
     EXPECT_NE(out.find("Error! No field exists with name 'FileType'"), std::string::npos) << out;
     EXPECT_NE(out.find("./assets/textures/broken.png"), std::string::npos) << out;
 }
@@ -360,7 +358,7 @@ TEST_F(GraphicsTest, FrameMatrixOfAFourByTwoSheet)
               "{\"FileType\": \"png\", \"numFrames\": 8, \"numRows\": 2, \"numCols\": 4, \"frameTime\": 0.1}");
     Texture* sheet = nullptr;
     Mesh* mesh = nullptr;
-    Console([&] {
+    CaptureConsole([&] {
         sheet = GraphicsLibrary::GetTexture("sheet", -1);
         mesh = GraphicsLibrary::GetMesh("textured_mesh");
     });
@@ -385,10 +383,10 @@ TEST_F(GraphicsTest, FrameMatrixOfAFourByTwoSheet)
 
     // A cell outside the sheet is reported once and draws the whole texture.
     mesh->BindTextureFrame(sheet, 1, 0);
-    std::string out = Console([&] { mesh->BindTextureFrame(sheet, 4, 0); });
+    std::string out = CaptureConsole([&] { mesh->BindTextureFrame(sheet, 4, 0); });
     EXPECT_EQ(out, "Texture \"sheet\": frame cell (4, 0) is outside its 4 x 2 sheet; drawing the whole texture\n");
     EXPECT_EQ(UvMatrix(mesh), identity);
-    out = Console([&] { mesh->BindTextureFrame(sheet, 0, 2); });
+    out = CaptureConsole([&] { mesh->BindTextureFrame(sheet, 0, 2); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(UvMatrix(mesh), identity);
 
@@ -469,7 +467,7 @@ TEST_F(GraphicsTest, TexturedQuadPixelsMatchTheImage)
 TEST_F(GraphicsTest, ATextureThatFailedToLoadDrawsAsNothing)
 {
     Texture* ghost = nullptr;
-    Console([&] { ghost = GraphicsLibrary::GetTexture("ghost", -1); });
+    CaptureConsole([&] { ghost = GraphicsLibrary::GetTexture("ghost", -1); });
     Mesh* mesh = GraphicsLibrary::GetMesh("textured_mesh");
     ASSERT_TRUE(ghost && mesh);
     Target target(16, 16);
@@ -522,21 +520,21 @@ TEST_F(GraphicsTest, EditorListsStopAtTheirLimits)
 {
     for (int i = 0; i < 10; ++i)
         WriteFile("assets/data/meshes/m" + std::to_string(i) + ".json", "{\"MeshType\": 1, \"Shader\": \"empty_mesh\"}");
-    std::string out = Console([] {
+    std::string out = CaptureConsole([] {
         for (int i = 0; i < 7; ++i)
             GraphicsLibrary::GetMesh("m" + std::to_string(i));
     });
     EXPECT_EQ(out.find("Too many meshes"), std::string::npos);
     EXPECT_EQ(library->editorMeshNames.size(), 7u);
-    out = Console([] { GraphicsLibrary::GetMesh("m7"); });
+    out = CaptureConsole([] { GraphicsLibrary::GetMesh("m7"); });
     EXPECT_EQ(out.find("Assertion `numMeshes < MAX_MESHES` failed.Location: src/GraphicsLibrary Line "), 0u) << out;
     EXPECT_NE(out.find(": GraphicsLibrary: Too many meshes for IMGUI!\n"), std::string::npos) << out;
-    Console([] { GraphicsLibrary::GetMesh("m8"); });
+    CaptureConsole([] { GraphicsLibrary::GetMesh("m8"); });
     EXPECT_EQ(library->editorMeshNames.size(), 8u) << "the list is not overflowed";
     EXPECT_EQ(library->editorMeshNames[0], "m0");
     EXPECT_EQ(library->meshes.size(), 9u) << "the mesh itself is still loaded";
 
-    out = Console([] {
+    out = CaptureConsole([] {
         for (int i = 0; i < 125; ++i) {
             WriteFile("assets/data/textures/t" + std::to_string(i) + ".json", "{\"FileType\": \"png\"}");
             GraphicsLibrary::GetTexture("t" + std::to_string(i), -1);
@@ -548,16 +546,16 @@ TEST_F(GraphicsTest, EditorListsStopAtTheirLimits)
     EXPECT_EQ(library->editorTextureNames[0], "<no texture>");
     EXPECT_EQ(library->editorTextureNames[1], "t0");
     // A texture without a description does not rebuild the list.
-    out = Console([] { GraphicsLibrary::GetTexture("undescribed", -1); });
+    out = CaptureConsole([] { GraphicsLibrary::GetTexture("undescribed", -1); });
     EXPECT_EQ(out.find("Too many textures"), std::string::npos);
     // The 127th texture reaches the limit.
     WriteFile("assets/data/textures/last.json", "{\"FileType\": \"png\"}");
-    out = Console([] { GraphicsLibrary::GetTexture("last", -1); });
+    out = CaptureConsole([] { GraphicsLibrary::GetTexture("last", -1); });
     EXPECT_NE(out.find("Assertion `numTextures + 1 < MAX_TEXTURES` failed."), std::string::npos) << out;
     EXPECT_NE(out.find("GraphicsLibrary: Too many textures for IMGUI!"), std::string::npos) << out;
     for (int i = 0; i < 3; ++i) {
         WriteFile("assets/data/textures/more" + std::to_string(i) + ".json", "{\"FileType\": \"png\"}");
-        Console([&] { GraphicsLibrary::GetTexture("more" + std::to_string(i), -1); });
+        CaptureConsole([&] { GraphicsLibrary::GetTexture("more" + std::to_string(i), -1); });
     }
     EXPECT_EQ(library->editorTextureNames.size(), static_cast<size_t>(GraphicsLibrary::MAX_TEXTURES));
     TraceReset();
@@ -567,10 +565,10 @@ TEST_F(GraphicsTest, EditorSystemIsStored)
 {
     int stand_in = 0;
     EditorSystem* editor = reinterpret_cast<EditorSystem*>(&stand_in);
-    std::string out = Console([&] { GraphicsLibrary::SetEditorSystem(editor); });
+    std::string out = CaptureConsole([&] { GraphicsLibrary::SetEditorSystem(editor); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(library->editorSystem_, editor);
-    out = Console([] { GraphicsLibrary::SetEditorSystem(nullptr); });
+    out = CaptureConsole([] { GraphicsLibrary::SetEditorSystem(nullptr); });
     EXPECT_EQ(out.find("Assertion `editorSystem_` failed.Location: src/GraphicsLibrary Line "), 0u) << out;
     EXPECT_NE(out.find(": GraphicsLibrary: Failed to pass in EditorSystem\n"), std::string::npos);
     TraceReset();
@@ -582,7 +580,7 @@ TEST_F(GraphicsTest, WithoutAnInstanceCallsReportAndReturnDefaults)
     delete library;
     library = nullptr;
     EXPECT_EQ(GraphicsLibraryInstance, nullptr) << "the destructor clears the global";
-    const std::string out = Console([] {
+    const std::string out = CaptureConsole([] {
         EXPECT_EQ(GraphicsLibrary::GetMesh("textured_mesh"), nullptr);
         EXPECT_EQ(GraphicsLibrary::GetMeshByIndex(0), nullptr);
         EXPECT_EQ(GraphicsLibrary::GetMeshIndex("textured_mesh"), -1);

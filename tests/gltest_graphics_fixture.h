@@ -6,21 +6,24 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <unistd.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "stb_image_write.h"
 
+#include "GlFrame.h"
 #include "GraphicsLibrary.h"
+#include "TestFiles.h"
 #include "Trace.h"
 
 namespace gfxtest {
 
 namespace fs = std::filesystem;
+using testsupport::CaptureConsole;
+using testsupport::ReadFile;
+using testsupport::ScratchDir;
+using testsupport::WriteFile;
 
 inline GLFWwindow* g_window = nullptr;
 
@@ -29,19 +32,8 @@ inline bool OpenContext()
 {
     if (g_window)
         return true;
-    if (!glfwInit())
-        return false;
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_STENCIL_BITS, 8);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    g_window = glfwCreateWindow(64, 64, "graphics test", nullptr, nullptr);
-    if (!g_window)
-        return false;
-    glfwMakeContextCurrent(g_window);
-    return gladLoadGL(glfwGetProcAddress) != 0;
+    g_window = testsupport::OpenGlWindow(64, 64, "graphics test", false);
+    return g_window != nullptr;
 }
 
 // An off-screen colour + depth/stencil target of the given size, bound while it lives.
@@ -100,13 +92,6 @@ inline std::vector<unsigned char> Rgba(int r, int g, int b, int a = 255)
             static_cast<unsigned char>(a)};
 }
 
-inline void WriteFile(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
 // A PNG of w x h pixels given top row first, 3 or 4 channels.
 inline void WritePng(const fs::path& path, int w, int h, int channels, const std::vector<unsigned char>& pixels)
 {
@@ -122,17 +107,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(contextReady) << "no OpenGL 3.3 context (run under xvfb-run)";
-        home = fs::current_path();
-        scratch = fs::temp_directory_path() /
-                  ("dustrun_gfx_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch);
+        scratch.Enter();
         fs::create_directories(scratch / "assets/data/textures");
         fs::create_directories(scratch / "assets/textures");
-        const fs::path repo = DUSTRUN_SOURCE_DIR;
         for (const char* folder : {"assets/data/shaders", "assets/data/meshes", "assets/data/fonts", "assets/fonts"})
-            fs::copy(repo / folder, scratch / folder, fs::copy_options::recursive);
-        fs::current_path(scratch);
+            scratch.CopyFromRepo(folder);
         TraceReset();
         library = new GraphicsLibrary();
     }
@@ -141,27 +120,11 @@ protected:
     {
         delete library;
         library = nullptr;
-        if (!home.empty())
-            fs::current_path(home);
-        std::error_code ec;
-        fs::remove_all(scratch, ec);
-    }
-
-    // Runs f and returns what it printed to the console (trace lines end in "\n").
-    template <typename F>
-    static std::string Console(F f)
-    {
-        fflush(stdout);
-        ::testing::internal::CaptureStdout();
-        f();
-        fflush(stdout);
-        return ::testing::internal::GetCapturedStdout();
     }
 
     static inline bool contextReady = false;
     GraphicsLibrary* library = nullptr;
-    fs::path home;
-    fs::path scratch;
+    ScratchDir scratch{"gfx"};
 };
 
 } // namespace gfxtest

@@ -29,7 +29,7 @@ const float WHITE[4] = {1, 1, 1, 1};
 TEST_F(GraphicsTest, FontLoadsOnceWithGlyphsForTheFirst128Codes)
 {
     Font* font = nullptr;
-    const std::string out = Console([&] { font = GraphicsLibrary::GetFont("DejaVuSans"); });
+    const std::string out = CaptureConsole([&] { font = GraphicsLibrary::GetFont("DejaVuSans"); });
     EXPECT_EQ(out, "");
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->name, "DejaVuSans");
@@ -58,13 +58,13 @@ TEST_F(GraphicsTest, FontLoadsOnceWithGlyphsForTheFirst128Codes)
 
 TEST_F(GraphicsTest, MissingFontFilesAreReported)
 {
-    std::string out = Console([] { EXPECT_EQ(GraphicsLibrary::GetFont("Nope"), nullptr); });
+    std::string out = CaptureConsole([] { EXPECT_EQ(GraphicsLibrary::GetFont("Nope"), nullptr); });
     EXPECT_EQ(out, "Font file \"assets/data/fonts/Nope.json\" could not be found!\n");
     EXPECT_TRUE(library->fonts.empty());
 
     WriteFile("assets/data/fonts/Lost.json", "{\"filename\": \"NotThere\"}");
     Font* lost = nullptr;
-    out = Console([&] { lost = GraphicsLibrary::GetFont("Lost"); });
+    out = CaptureConsole([&] { lost = GraphicsLibrary::GetFont("Lost"); });
     EXPECT_EQ(out, "ERROR: Failed to load font \"./assets/fonts/NotThere.ttf\"\n");
     ASSERT_NE(lost, nullptr);
     EXPECT_TRUE(lost->glyphs.empty());
@@ -76,7 +76,7 @@ TEST_F(GraphicsTest, MissingFontFilesAreReported)
     EXPECT_FLOAT_EQ(MeasureText(lost, "Hello", 1.0f), 0.0f);
 
     WriteFile("assets/data/fonts/Empty.json", "{\"file\": 3}");
-    out = Console([] { EXPECT_NE(GraphicsLibrary::GetFont("Empty"), nullptr); });
+    out = CaptureConsole([] { EXPECT_NE(GraphicsLibrary::GetFont("Empty"), nullptr); });
     EXPECT_NE(out.find("Error! No field exists with name 'filename'"), std::string::npos) << out;
     EXPECT_NE(out.find("ERROR: Failed to load font \"./assets/fonts/.ttf\""), std::string::npos) << out;
 }
