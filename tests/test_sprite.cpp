@@ -2,24 +2,21 @@
 // the text rules, the index re-resolution of Update and cloning.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "GameObject.h"
 #include "GraphicsLibrary.h"
 #include "Sprite.h"
+#include "TestFiles.h"
 #include "Stream.h"
 #include "Texture.h"
 #include "Trace.h"
 #include "Window.h"
 
-namespace {
+using namespace testsupport;
 
-namespace fs = std::filesystem;
+namespace {
 
 // A stream over the given JSON text, as if read from an archetype file.
 std::unique_ptr<Stream> StreamOf(const std::string& json)
@@ -28,17 +25,6 @@ std::unique_ptr<Stream> StreamOf(const std::string& json)
     stream->text = json;
     stream->data.Parse(json.c_str());
     return stream;
-}
-
-// Runs f and returns what it printed to the console.
-template <typename F>
-std::string Console(F f)
-{
-    fflush(stdout);
-    ::testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
 }
 
 class SpriteRead : public ::testing::Test {
@@ -50,7 +36,7 @@ protected:
     std::string Read(const std::string& json)
     {
         auto stream = StreamOf(json);
-        return Console([&] { sprite.Read(*stream); });
+        return CaptureConsole([&] { sprite.Read(*stream); });
     }
 
     Sprite sprite;
@@ -141,29 +127,24 @@ TEST_F(SpriteRead, UnknownLayerReportsTheAssertionAndKeepsTheLayer)
     EXPECT_EQ(out, "Assertion `false` failed.Location: src/Sprite Line 327: Layer \"player\" doesn't exist\n");
 
     // Layer 1 has no name.
-    out = Console([&] { sprite.SetLayer("1"); });
+    out = CaptureConsole([&] { sprite.SetLayer("1"); });
     EXPECT_EQ(sprite.layer, 6u);
     EXPECT_EQ(out, "Assertion `false` failed.Location: src/Sprite Line 327: Layer \"1\" doesn't exist\n");
 }
 
 TEST_F(SpriteRead, UnknownLayerClosesTheTraceLog)
 {
-    fs::path save = fs::temp_directory_path() / ("dustrun_sprite_trace_" + std::to_string(::getpid()));
-    fs::remove_all(save);
-    ::setenv("APPDATA", save.c_str(), 1);
-    Console([] { TraceInit(); });
+    TestSaveDir save;
+    CaptureConsole([] { TraceInit(); });
     ASSERT_NE(TraceLogFile, nullptr);
-    std::string out = Console([&] { sprite.SetLayer("Nowhere"); });
+    std::string out = CaptureConsole([&] { sprite.SetLayer("Nowhere"); });
     EXPECT_EQ(out,
               "Assertion `false` failed.Location: src/Sprite Line 327: Layer \"Nowhere\" doesn't exist\n"
               "Trace log ended...\n");
     EXPECT_EQ(TraceLogFile, nullptr);
-    std::ifstream log(save / "Quorvex/PemmetsDustrun/trace/trace.log");
-    std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(logged, "Assertion `false` failed.Location: src/Sprite Line 327: Layer \"Nowhere\" doesn't exist\n");
+    EXPECT_EQ(ReadFile(save.LogPath()),
+              "Assertion `false` failed.Location: src/Sprite Line 327: Layer \"Nowhere\" doesn't exist\n");
     TraceReset();
-    ::unsetenv("APPDATA");
-    fs::remove_all(save);
 }
 
 TEST_F(SpriteRead, DrawModeNamesAreExactAndCaseSensitive)
@@ -256,19 +237,11 @@ protected:
     void SetUp() override
     {
         TraceReset();
-        home = fs::current_path();
-        scratch = fs::temp_directory_path() /
-                  ("dustrun_sprite_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch);
-        fs::create_directories(scratch / "assets/data/textures");
-        for (const char* name : {"Grass", "Stone", "Sand"}) {
-            std::ofstream(scratch / "assets/data/textures" / (std::string(name) + ".json"))
-                << R"({"FileType": "png"})";
-        }
-        fs::current_path(scratch);
+        for (const char* name : {"Grass", "Stone", "Sand"})
+            scratch.Write("assets/data/textures/" + std::string(name) + ".json", R"({"FileType": "png"})");
+        scratch.Enter();
         library = new GraphicsLibrary();
-        Console([] {
+        CaptureConsole([] {
             GraphicsLibrary::GetTexture("Grass", -1);
             GraphicsLibrary::GetTexture("Stone", -1);
             GraphicsLibrary::GetTexture("Sand", -1);
@@ -277,14 +250,11 @@ protected:
     void TearDown() override
     {
         delete library;
-        fs::current_path(home);
-        fs::remove_all(scratch);
         TraceReset();
     }
 
     GraphicsLibrary* library = nullptr;
-    fs::path home;
-    fs::path scratch;
+    ScratchDir scratch{"sprite"};
 };
 
 TEST_F(SpriteWithLibrary, TextureOnlyBlockKeepsTheDefaultsAndHasNoMesh)
@@ -353,7 +323,7 @@ TEST_F(SpriteWithLibrary, MissingMeshFileKeepsTheMesh)
 {
     Sprite sprite;
     auto stream = StreamOf(R"({"Sprite": {"Mesh": "no_such_mesh"}})");
-    std::string out = Console([&] { sprite.Read(*stream); });
+    std::string out = CaptureConsole([&] { sprite.Read(*stream); });
     EXPECT_EQ(sprite.mesh, nullptr);
     EXPECT_EQ(sprite.meshIndex, 0);
     EXPECT_EQ(out, "Mesh file \"assets/data/meshes/no_such_mesh.json\" could not be found!\n");

@@ -4,10 +4,6 @@
 // images do not exist, so no OpenGL is needed: only their frame layout matters here.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,37 +13,21 @@
 #include "Sprite.h"
 #include "SpriteSheet.h"
 #include "Stream.h"
+#include "TestFiles.h"
 #include "Texture.h"
 #include "Trace.h"
 
+using namespace testsupport;
+
 namespace {
-
-namespace fs = std::filesystem;
-
-template <typename F>
-std::string Console(F f)
-{
-    fflush(stdout);
-    ::testing::internal::CaptureStdout();
-    f();
-    fflush(stdout);
-    return ::testing::internal::GetCapturedStdout();
-}
 
 class Animation : public ::testing::Test {
 protected:
     void SetUp() override
     {
         TraceReset();
-        home = fs::current_path();
-        scratch = fs::temp_directory_path() /
-                  ("dustrun_anim_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch);
-        const fs::path textures = scratch / "assets/data/textures";
-        fs::create_directories(textures);
         auto write = [&](const char* name, const char* json) {
-            std::ofstream(textures / (std::string(name) + ".json")) << json;
+            scratch.Write("assets/data/textures/" + std::string(name) + ".json", json);
         };
         write("Idle", R"({"FileType": "png"})");
         write("Rest", R"({"FileType": "png"})");
@@ -56,7 +36,7 @@ protected:
         write("Jump", R"({"FileType": "png", "numFrames": 2, "numRows": 1, "numCols": 2, "frameTime": 0.25})");
         write("Run", R"({"FileType": "png", "numFrames": 8, "numRows": 2, "numCols": 4, "frameTime": 0.25,
                          "numImages": 3, "numFramesLastImage": 5})");
-        fs::current_path(scratch);
+        scratch.Enter();
         library = new GraphicsLibrary();
 
         object = std::make_unique<GameObject>();
@@ -70,15 +50,13 @@ protected:
     {
         object.reset();
         delete library;
-        fs::current_path(home);
-        fs::remove_all(scratch);
         TraceReset();
     }
 
     // Puts a texture on the sprite (null for "").
     void Show(const std::string& name)
     {
-        Console([&] {
+        CaptureConsole([&] {
             sprite->texture = name.empty() ? nullptr : GraphicsLibrary::GetTexture(name, -1);
             sprite->textureIndex = sprite->texture ? GraphicsLibrary::GetTextureIndex(name) : -1;
         });
@@ -87,12 +65,12 @@ protected:
 
     void Play(const std::string& name, bool looping, const std::string& returnTo = "")
     {
-        Console([&] { sheet->PlayAnimation(name, looping, returnTo); });
+        CaptureConsole([&] { sheet->PlayAnimation(name, looping, returnTo); });
     }
     // Updates once and returns "texture:frame".
     std::string Step(float dt)
     {
-        Console([&] { sheet->Update(dt); });
+        CaptureConsole([&] { sheet->Update(dt); });
         return Shown() + ":" + std::to_string(sheet->currentFrame);
     }
     std::vector<std::string> Steps(int n, float dt)
@@ -103,8 +81,7 @@ protected:
         return seen;
     }
 
-    fs::path home;
-    fs::path scratch;
+    ScratchDir scratch{"anim"};
     GraphicsLibrary* library = nullptr;
     std::unique_ptr<GameObject> object;
     Sprite* sprite = nullptr;
@@ -265,22 +242,22 @@ TEST_F(Animation, StopPutsTheTextureBackAndKeepsTheFrame)
 {
     Play("Wave", false);
     Step(0.5f);
-    Console([&] { sheet->StopAnimation(); });
+    CaptureConsole([&] { sheet->StopAnimation(); });
     EXPECT_EQ(sheet->playing, 0);
     EXPECT_EQ(Shown(), "Idle");
     EXPECT_EQ(sheet->currentFrame, 1);
     EXPECT_EQ(sheet->returnTexture, "");
     // Stopping again changes nothing.
-    Console([&] { sheet->StopAnimation(); });
+    CaptureConsole([&] { sheet->StopAnimation(); });
     EXPECT_EQ(Shown(), "Idle");
 }
 
 TEST_F(Animation, NegativeFrameIsReportedAndStored)
 {
-    std::string out = Console([&] { sheet->SetCurrentFrame(-2); });
+    std::string out = CaptureConsole([&] { sheet->SetCurrentFrame(-2); });
     EXPECT_EQ(sheet->currentFrame, -2);
     EXPECT_EQ(out, "Assertion `frame >= 0` failed.Location: src/SpriteSheet Line 231: Frame passed in was negative!\n");
-    out = Console([&] { sheet->SetCurrentFrame(3); });
+    out = CaptureConsole([&] { sheet->SetCurrentFrame(3); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(sheet->currentFrame, 3);
 }
@@ -288,7 +265,7 @@ TEST_F(Animation, NegativeFrameIsReportedAndStored)
 TEST_F(Animation, ZeroFrameTimeIsReportedAndStepsEveryUpdate)
 {
     Play("Blink", true);
-    std::string out = Console([&] { sheet->SetFrameTime(0.0f); });
+    std::string out = CaptureConsole([&] { sheet->SetFrameTime(0.0f); });
     EXPECT_EQ(out,
               "Assertion `frameTime > 0.0f` failed.Location: src/SpriteSheet Line 237: "
               "Frame time passed in was negative!\n");
@@ -296,18 +273,18 @@ TEST_F(Animation, ZeroFrameTimeIsReportedAndStepsEveryUpdate)
     EXPECT_EQ(sheet->timer, 0.0f);
     EXPECT_EQ(Steps(3, 0.015625f), (std::vector<std::string>{"Blink:1", "Blink:2", "Blink:3"}));
 
-    out = Console([&] { sheet->SetFrameTime(0.5f); });
+    out = CaptureConsole([&] { sheet->SetFrameTime(0.5f); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(sheet->timer, 0.5f);
 }
 
 TEST_F(Animation, LoadSheetInfoSwitchesWithoutStarting)
 {
-    Console([&] { sheet->LoadSheetInfo("Wave"); });
+    CaptureConsole([&] { sheet->LoadSheetInfo("Wave"); });
     EXPECT_EQ(Shown(), "Wave");
     EXPECT_EQ(sheet->playing, 0);
     EXPECT_EQ(sheet->animationName, "Wave");
-    Console([&] { sheet->LoadSheetInfo(""); });
+    CaptureConsole([&] { sheet->LoadSheetInfo(""); });
     EXPECT_EQ(Shown(), "<none>");
     EXPECT_EQ(sprite->textureIndex, -1);
     EXPECT_EQ(sheet->animationName, "");
@@ -352,7 +329,7 @@ TEST_F(Animation, CloneOfAPlayingMultiImageSheetPlaysOnAsOneImage)
     SpriteSheet* moved = other.GetSpriteSheet();
     std::vector<std::string> seen;
     for (int i = 0; i < 6; ++i) {
-        Console([&] { moved->Update(0.5f); });
+        CaptureConsole([&] { moved->Update(0.5f); });
         seen.push_back(otherSprite->texture->name + ":" + std::to_string(moved->currentFrame));
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"Run2:4", "Run2:5", "Run2:6", "Run2:7", "Run2:0", "Run2:1"}));
@@ -361,10 +338,10 @@ TEST_F(Animation, CloneOfAPlayingMultiImageSheetPlaysOnAsOneImage)
 TEST_F(Animation, SheetWithoutSpriteDoesNotPlay)
 {
     SpriteSheet alone;
-    Console([&] { alone.PlayAnimation("Blink", true, ""); });
+    CaptureConsole([&] { alone.PlayAnimation("Blink", true, ""); });
     EXPECT_EQ(alone.playing, 0);
-    Console([&] { alone.Update(1.0f); });
-    Console([&] { alone.StopAnimation(); });
+    CaptureConsole([&] { alone.Update(1.0f); });
+    CaptureConsole([&] { alone.StopAnimation(); });
     EXPECT_EQ(alone.currentFrame, 0);
 }
 
@@ -380,7 +357,7 @@ std::unique_ptr<Stream> StreamOf(const std::string& json)
 TEST_F(Animation, StartingAnimationFromTheBlock)
 {
     auto stream = StreamOf(R"({"Animation": {"StartingAnimation": "Wave", "StartingAnimationIsLooping": true}})");
-    Console([&] { sheet->Read(*stream); });
+    CaptureConsole([&] { sheet->Read(*stream); });
     EXPECT_EQ(sheet->playing, 1);
     EXPECT_EQ(sheet->looping, 1);
     EXPECT_EQ(Shown(), "Wave");
@@ -390,7 +367,7 @@ TEST_F(Animation, StartingAnimationFromTheBlock)
 TEST_F(Animation, StartingAnimationWithoutLoopFlagIsOneShot)
 {
     auto stream = StreamOf(R"({"Animation": {"StartingAnimation": "Jump"}})");
-    std::string out = Console([&] { sheet->Read(*stream); });
+    std::string out = CaptureConsole([&] { sheet->Read(*stream); });
     // The first line is the reader's report (the texture's missing image is reported after it).
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), "Error! Object has no field with name 'StartingAnimationIsLooping'\n");
     EXPECT_EQ(sheet->playing, 1);
@@ -403,7 +380,7 @@ TEST_F(Animation, BlockWithoutStartingAnimationStaysIdle)
 {
     for (const char* json : {R"({"Animation": {}})", R"({"Animation": 3})", R"({})", R"({"Animation": {)"}) {
         auto stream = StreamOf(json);
-        std::string out = Console([&] { sheet->Read(*stream); });
+        std::string out = CaptureConsole([&] { sheet->Read(*stream); });
         EXPECT_EQ(out, "") << json;
         EXPECT_EQ(sheet->playing, 0) << json;
         EXPECT_EQ(Shown(), "Idle") << json;
@@ -413,7 +390,7 @@ TEST_F(Animation, BlockWithoutStartingAnimationStaysIdle)
 TEST_F(Animation, StartingAnimationOfTheWrongTypeIsIgnored)
 {
     auto stream = StreamOf(R"({"Animation": {"StartingAnimation": 4, "StartingAnimationIsLooping": true}})");
-    std::string out = Console([&] { sheet->Read(*stream); });
+    std::string out = CaptureConsole([&] { sheet->Read(*stream); });
     EXPECT_EQ(out, "SpriteSheet: \"StartingAnimation\" is not a texture name and is ignored\n");
     EXPECT_EQ(sheet->playing, 0);
     EXPECT_EQ(Shown(), "Idle");
