@@ -5,11 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "Behavior.h"
@@ -19,39 +16,14 @@
 #include "GameObjectManager.h"
 #include "ISystem.h"
 #include "Message.h"
+#include "MessageRecorder.h"
 #include "MessageSystem.h"
 #include "ObjectFactory.h"
+#include "TestFiles.h"
 
 namespace testfixture {
 
-// Records the name and text of every message the engine broadcasts to it.
-class MessageRecorder : public ISystem {
-public:
-    std::string GetName() override { return "MessageRecorder"; }
-    void Init() override {}
-    void Update(float) override {}
-    void Draw() override {}
-    void HandleMessage(Message* message) override
-    {
-        names.push_back(message->name);
-        texts.push_back(message->text);
-    }
-    int Count(const std::string& name) const
-    {
-        int n = 0;
-        for (const std::string& seen : names)
-            n += seen == name ? 1 : 0;
-        return n;
-    }
-    void Clear()
-    {
-        names.clear();
-        texts.clear();
-    }
-
-    std::vector<std::string> names;
-    std::vector<std::string> texts;
-};
+using testsupport::MessageRecorder;
 
 // A behaviour for tests: counts its calls and runs what the test hands it.
 class ProbeBehavior : public Behavior {
@@ -103,14 +75,8 @@ class ObjectsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::error_code ec;
-        previous_ = std::filesystem::current_path();
-        root_ = std::filesystem::temp_directory_path() /
-                ("dustrun_objects_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root_, ec);
-        std::filesystem::create_directories(root_ / "assets/data/archetypes");
-        std::filesystem::current_path(root_);
+        scratch_.Enter();
+        std::filesystem::create_directories(scratch_ / "assets/data/archetypes");
 
         engine = new Engine();
         gEngine = engine;
@@ -131,21 +97,16 @@ protected:
     {
         delete engine;
         engine = nullptr;
-        std::error_code ec;
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(root_, ec);
     }
 
     // Writes assets/data/<name>.json.
     void WriteData(const std::string& name, const std::string& json)
     {
-        const std::filesystem::path path = root_ / "assets/data" / (name + ".json");
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path) << json;
+        scratch_.Write("assets/data/" + name + ".json", json);
     }
     void RemoveData(const std::string& name)
     {
-        std::filesystem::remove(root_ / "assets/data" / (name + ".json"));
+        std::filesystem::remove(scratch_ / ("assets/data/" + name + ".json"));
     }
 
     // Delivers the queued messages.
@@ -180,8 +141,7 @@ protected:
     GameObjectManager* manager = nullptr;
 
 private:
-    std::filesystem::path previous_;
-    std::filesystem::path root_;
+    testsupport::ScratchDir scratch_{"objects"};
 };
 
 } // namespace testfixture

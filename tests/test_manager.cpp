@@ -51,7 +51,7 @@ TEST_F(Manager, DestroyedCloneKeepsTheCount)
     Deliver();
     // "Remove Object Index" carries the suffixed name, which has no count of its own.
     ASSERT_EQ(recorder->Count("Remove Object Index"), 1);
-    EXPECT_EQ(recorder->texts[0], "Wall(Clone 1)");
+    EXPECT_EQ(recorder->seen[0].text, "Wall(Clone 1)");
     EXPECT_EQ(manager->GetNameCount("Wall"), 3);
     manager->Update(0.0f);
     EXPECT_EQ(ListedNames(), (std::vector<std::string>{"Wall", "Wall(Clone 2)"}));
