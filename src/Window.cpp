@@ -87,6 +87,19 @@ Matrix4f DeviceMatrix()
     return Matrix4f::Scale(s / w, s / h, 1.0f);
 }
 
+// The point with every component divided by w (left as it is when w is 0).
+Vector4f DivideByW(Vector4f r)
+{
+    if (r.w != 0.0f) {
+        const float d = r.w;
+        r.x /= d;
+        r.y /= d;
+        r.z /= d;
+        r.w /= d;
+    }
+    return r;
+}
+
 Matrix4f CameraMatrix(std::size_t index)
 {
     if (index < CameraList.size())
@@ -578,14 +591,7 @@ Vector4f WorldToScreen(Vector4f world)
     const float h = static_cast<float>(WindowHeight);
     const Matrix4f toPixels = Matrix4f::Translation(w / 2.0f, h / 2.0f, 0.0f) * Matrix4f::Scale(w / 2.0f, -h / 2.0f, 1.0f);
     const Matrix4f full = toPixels * DeviceMatrix() * Matrix4f::Inverse(CameraMatrix(0));
-    Vector4f r = full * world;
-    if (r.w != 0.0f) {
-        const float d = r.w;
-        r.x /= d;
-        r.y /= d;
-        r.z /= d;
-        r.w /= d;
-    }
+    Vector4f r = DivideByW(full * world);
     r.y -= 30.0f;
     return r;
 }
@@ -597,14 +603,7 @@ Vector4f ScreenToWorld(Vector4f pixels)
     const Matrix4f fromPixels =
         Matrix4f::Scale(2.0f / w, -2.0f / h, 1.0f) * Matrix4f::Translation(-w / 2.0f, -h / 2.0f, 0.0f);
     const Matrix4f toWorld = Matrix4f::Inverse(DeviceMatrix() * Matrix4f::Inverse(CameraMatrix(0)));
-    Vector4f r = toWorld * fromPixels * pixels;
-    if (r.w != 0.0f) {
-        const float d = r.w;
-        r.x /= d;
-        r.y /= d;
-        r.z /= d;
-        r.w /= d;
-    }
+    Vector4f r = DivideByW(toWorld * fromPixels * pixels);
     r.y -= 0.35f;
     return r;
 }
