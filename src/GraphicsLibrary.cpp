@@ -26,6 +26,32 @@ bool HaveInstance(int line)
     return false;
 }
 
+// The item at an index of a list; null outside it.
+template <typename T>
+T* ItemAt(const std::vector<T*>& items, int index)
+{
+    if (index < 0 || index >= static_cast<int>(items.size()))
+        return nullptr;
+    return items[static_cast<size_t>(index)];
+}
+
+// The index of the first item with the name; -1 when there is none.
+template <typename T>
+int IndexOfName(const std::vector<T*>& items, const std::string& name)
+{
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i]->name == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The first item with the name; null when there is none.
+template <typename T>
+T* FindByName(const std::vector<T*>& items, const std::string& name)
+{
+    return ItemAt(items, IndexOfName(items, name));
+}
+
 // A frame count from a texture file: at least 1. A missing key is reported by the reader.
 int ReadCount(Stream& stream, const char* key, const std::string& textureName)
 {
@@ -70,9 +96,8 @@ Mesh* GraphicsLibrary::GetMesh(const std::string& name)
     if (!HaveInstance(__LINE__))
         return nullptr;
     GraphicsLibrary& library = *GraphicsLibraryInstance;
-    for (Mesh* mesh : library.meshes)
-        if (mesh->name == name)
-            return mesh;
+    if (Mesh* mesh = FindByName(library.meshes, name))
+        return mesh;
 
     Stream stream(("meshes/" + name).c_str(), DATA_JSON_MODE, false);
     if (!stream.IsValid()) {
@@ -91,21 +116,14 @@ Mesh* GraphicsLibrary::GetMeshByIndex(int index)
 {
     if (!HaveInstance(__LINE__))
         return nullptr;
-    const auto& meshes = GraphicsLibraryInstance->meshes;
-    if (index < 0 || index >= static_cast<int>(meshes.size()))
-        return nullptr;
-    return meshes[static_cast<size_t>(index)];
+    return ItemAt(GraphicsLibraryInstance->meshes, index);
 }
 
 int GraphicsLibrary::GetMeshIndex(const std::string& name)
 {
     if (!HaveInstance(__LINE__))
         return -1;
-    const auto& meshes = GraphicsLibraryInstance->meshes;
-    for (size_t i = 0; i < meshes.size(); ++i)
-        if (meshes[i]->name == name)
-            return static_cast<int>(i);
-    return -1;
+    return IndexOfName(GraphicsLibraryInstance->meshes, name);
 }
 
 Texture* GraphicsLibrary::GetTexture(const std::string& name, int image)
@@ -113,9 +131,8 @@ Texture* GraphicsLibrary::GetTexture(const std::string& name, int image)
     if (!HaveInstance(__LINE__))
         return nullptr;
     const std::string key = image == -1 ? name : name + std::to_string(image);
-    for (Texture* texture : GraphicsLibraryInstance->textures)
-        if (texture->name == key)
-            return texture;
+    if (Texture* texture = FindByName(GraphicsLibraryInstance->textures, key))
+        return texture;
     return GraphicsLibraryInstance->BuildTextures(name, image, key);
 }
 
@@ -162,10 +179,7 @@ Texture* GraphicsLibrary::BuildTextures(const std::string& name, int image, cons
                 continue;
             const std::string imageName = name + std::to_string(j);
             // An image made by an earlier request for one of its siblings is kept, not made twice.
-            bool exists = false;
-            for (Texture* other : textures)
-                exists = exists || other->name == imageName;
-            if (exists)
+            if (FindByName(textures, imageName))
                 continue;
             Texture* sibling = new Texture(imageName, fileType);
             if (hasFrames)
@@ -191,21 +205,14 @@ Texture* GraphicsLibrary::GetTextureByIndex(int index)
 {
     if (!HaveInstance(__LINE__))
         return nullptr;
-    const auto& textures = GraphicsLibraryInstance->textures;
-    if (index < 0 || index >= static_cast<int>(textures.size()))
-        return nullptr;
-    return textures[static_cast<size_t>(index)];
+    return ItemAt(GraphicsLibraryInstance->textures, index);
 }
 
 int GraphicsLibrary::GetTextureIndex(const std::string& name)
 {
     if (!HaveInstance(__LINE__))
         return -1;
-    const auto& textures = GraphicsLibraryInstance->textures;
-    for (size_t i = 0; i < textures.size(); ++i)
-        if (textures[i]->name == name)
-            return static_cast<int>(i);
-    return -1;
+    return IndexOfName(GraphicsLibraryInstance->textures, name);
 }
 
 Font* GraphicsLibrary::GetFont(const std::string& name)
@@ -213,9 +220,8 @@ Font* GraphicsLibrary::GetFont(const std::string& name)
     if (!HaveInstance(__LINE__))
         return nullptr;
     GraphicsLibrary& library = *GraphicsLibraryInstance;
-    for (Font* font : library.fonts)
-        if (font->name == name)
-            return font;
+    if (Font* font = FindByName(library.fonts, name))
+        return font;
 
     Stream stream(("fonts/" + name).c_str(), DATA_JSON_MODE, false);
     if (!stream.IsValid()) {
