@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,14 +13,16 @@
 #include "GameObjectFactory.h"
 #include "GameObjectManager.h"
 #include "Message.h"
+#include "MessageRecorder.h"
 #include "MessageSystem.h"
 #include "ObjectFactory.h"
 #include "Physics.h"
 #include "Stream.h"
+#include "TestFiles.h"
 #include "Trace.h"
 #include "Transform.h"
 
-namespace fs = std::filesystem;
+using namespace testsupport;
 
 namespace {
 
@@ -34,44 +34,6 @@ std::unique_ptr<Stream> JsonStream(const std::string& json)
     stream->data.Parse(json.c_str());
     return stream;
 }
-
-// One delivered message as the systems saw it.
-struct Seen {
-    std::string name;
-    MessageType type;
-    MessageNumber number;
-    std::string text;
-    Object* sender;
-    Object* target;
-};
-
-// A system that keeps a copy of every message the engine broadcasts.
-class Recorder : public ISystem {
-public:
-    std::string GetName() override { return "Recorder"; }
-    void Init() override {}
-    void Update(float) override {}
-    void Draw() override {}
-    void HandleMessage(Message* m) override
-    {
-        seen.push_back({m->name, m->type, m->number, m->text, m->sender, m->target});
-    }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const Seen& s : seen)
-            names.push_back(s.name);
-        return names;
-    }
-    int Count(const std::string& name) const
-    {
-        int n = 0;
-        for (const Seen& s : seen)
-            n += s.name == name ? 1 : 0;
-        return n;
-    }
-    std::vector<Seen> seen;
-};
 
 // A behaviour the object factory hands out by name (its class name is not one the behaviour factory
 // knows). It notes what its object looked like when it was read and updated.
@@ -109,17 +71,12 @@ protected:
     void SetUp() override
     {
         TraceReset();
-        dir_ = fs::temp_directory_path() /
-               ("dustrun_gameobj_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         fs::create_directories("assets/data");
 
         engine = new Engine();
         messages = new MessageSystem();
         engine->AddSystem(messages);
-        recorder = new Recorder();
+        recorder = new MessageRecorder("Recorder");
         engine->AddSystem(recorder);
         factory = new GameObjectFactory();
         engine->AddSystem(factory);
@@ -135,26 +92,25 @@ protected:
     void TearDown() override
     {
         delete engine;
-        fs::remove_all(dir_);
         TraceReset();
     }
 
     // Writes an object file and returns the name that reaches it from "assets/data/".
     std::string WriteFile(const std::string& stem, const std::string& json)
     {
-        std::ofstream(dir_ / (stem + ".json")) << json;
-        return "../../" + fs::relative(dir_ / stem, fs::current_path()).string();
+        scratch_.Write(stem + ".json", json);
+        return "../../" + fs::relative(scratch_ / stem, fs::current_path()).string();
     }
 
     void Deliver() { messages->Update(0.0f); }
 
     Engine* engine = nullptr;
     MessageSystem* messages = nullptr;
-    Recorder* recorder = nullptr;
+    MessageRecorder* recorder = nullptr;
     GameObjectFactory* factory = nullptr;
     ObjectFactory* objectFactory = nullptr;
     GameObjectManager* manager = nullptr;
-    fs::path dir_;
+    ScratchDir scratch_{"gameobj"};
 };
 
 const char* FULL_OBJECT = R"({
@@ -314,7 +270,7 @@ TEST_F(World, RequestDestroyPostsItsThreeMessagesInOrder)
     EXPECT_EQ(seen[1].number.i, static_cast<int>(colliderId));
     EXPECT_EQ(seen[2].type, MessageType::String);
     EXPECT_EQ(seen[2].text, "Thing");
-    for (const Seen& s : seen) {
+    for (const SeenMessage& s : seen) {
         EXPECT_EQ(s.sender, &object);
         EXPECT_EQ(s.target, nullptr);
     }
