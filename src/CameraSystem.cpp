@@ -56,6 +56,19 @@ void PlaceCamera(Camera* camera, float x, float y)
         camera->matrix[i] = matrix.m[i];
 }
 
+// On one axis: when a view of the given half size around the target would cross an edge, sets the
+// camera to the nearest place inside and returns true; otherwise leaves it and returns false.
+bool ClampToEdge(float target, float half, float low, float high, float& camera)
+{
+    if (target + half > high)
+        camera = high - half;
+    else if (target - half < low)
+        camera = low + half;
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 CameraSystem::CameraSystem(Stream* settings)
@@ -164,20 +177,8 @@ void CameraSystem::Update(float dt)
     const float ty = target->TranslationY;
     float x = cam->x;
     float y = cam->y;
-    bool clampX = true;
-    bool clampY = true;
-    if (tx + halfWidth > maxX)
-        x = maxX - halfWidth;
-    else if (tx - halfWidth < minX)
-        x = minX + halfWidth;
-    else
-        clampX = false;
-    if (ty + halfHeight > maxY)
-        y = maxY - halfHeight;
-    else if (ty - halfHeight < minY)
-        y = minY + halfHeight;
-    else
-        clampY = false;
+    const bool clampX = ClampToEdge(tx, halfWidth, minX, maxX, x);
+    const bool clampY = ClampToEdge(ty, halfHeight, minY, maxY, y);
 
     if (!clampX && !clampY) {
         const float s = lerpSpeed;
