@@ -10,41 +10,19 @@
 #include "GameObject.h"
 #include "ISystem.h"
 #include "Message.h"
+#include "MessageRecorder.h"
 #include "MessageSystem.h"
+#include "TestFiles.h"
 #include "Trace.h"
+
+using testsupport::CaptureConsole;
 
 namespace {
 
-// What a system saw of one delivered message.
-struct Seen {
-    std::string name;
-    MessageType type;
-    Object* sender;
-    Object* target;
-    MessageNumber number;
-    std::string text;
-    std::array<float, 4> vector;
-    AudioClip clip;
-};
-
 // A system that records the messages it is handed and can react to them.
-class Listener : public ISystem {
+class Listener : public testsupport::MessageRecorder {
 public:
-    explicit Listener(std::string systemName = "Listener") : name(std::move(systemName)) {}
-    std::string GetName() override { return name; }
-    void Init() override {}
-    void Update(float) override {}
-    void Draw() override {}
-    void HandleMessage(Message* message) override
-    {
-        seen.push_back({message->name, message->type, message->sender, message->target, message->number,
-                        message->text, message->vector, message->audioClip});
-        if (onMessage)
-            onMessage(message);
-    }
-    std::string name;
-    std::vector<Seen> seen;
-    std::function<void(Message*)> onMessage;
+    explicit Listener(std::string systemName = "Listener") : MessageRecorder(std::move(systemName)) {}
 };
 
 // An object that only sends.
@@ -72,26 +50,11 @@ protected:
     }
     void TearDown() override { TraceReset(); }
 
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const Seen& s : listener->seen)
-            names.push_back(s.name);
-        return names;
-    }
-
     Engine engine;
     MessageSystem* messages = nullptr;
     Listener* listener = nullptr;
     Sender sender;
 };
-
-std::string Capture(const std::function<void()>& action)
-{
-    testing::internal::CaptureStdout();
-    action();
-    return testing::internal::GetCapturedStdout();
-}
 
 } // namespace
 
@@ -139,7 +102,7 @@ TEST_F(Delivery, FirstInFirstOutIncludingMessagesPostedDuringDelivery)
     EXPECT_TRUE(listener->seen.empty());
 
     engine.Update(1.0f / 60.0f);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B", "C", "D"}));
+    EXPECT_EQ(listener->Names(), (std::vector<std::string>{"A", "B", "C", "D"}));
     EXPECT_EQ(messages->QueuedCount(), 0);
 
     // Delivered once only.
@@ -174,7 +137,7 @@ TEST_F(Delivery, EveryPayloadKindArrivesIntact)
 
     const auto& s = listener->seen;
     ASSERT_EQ(s.size(), 8u);
-    for (const Seen& one : s)
+    for (const testsupport::SeenMessage& one : s)
         EXPECT_EQ(one.sender, &sender);
     EXPECT_EQ(s[0].type, MessageType::Int);
     EXPECT_EQ(s[0].number.i, -42);
@@ -205,7 +168,7 @@ TEST_F(Delivery, GettersReadTheirOwnPayloadWithoutReports)
 {
     std::string out;
     listener->onMessage = [&](Message* m) {
-        out += Capture([&] {
+        out += CaptureConsole([&] {
             if (m->type == MessageType::Float) {
                 EXPECT_FLOAT_EQ(m->GetFloat(), 1.5f);
             }
@@ -247,7 +210,7 @@ TEST_F(Delivery, IdSendsCarryTheTableName)
     EXPECT_EQ(listener->seen[0].name, "Add Score");
     EXPECT_EQ(listener->seen[0].type, MessageType::Int);
     EXPECT_EQ(listener->seen[0].number.i, 7);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Add Score", "", "_ChangePrefabeName_", "ShakeCamera",
+    EXPECT_EQ(listener->Names(), (std::vector<std::string>{"Add Score", "", "_ChangePrefabeName_", "ShakeCamera",
                                                  "Event_Play", "ColliderIDRemove", "Remove Object Index",
                                                  "Player Decrease Time"}));
     EXPECT_EQ(listener->seen[2].text, "prefab");
@@ -257,7 +220,7 @@ TEST_F(Delivery, IdSendsCarryTheTableName)
 
 TEST_F(Delivery, IdOutsideTheTableIsReportedAndNothingIsSent)
 {
-    const std::string out = Capture([&] {
+    const std::string out = CaptureConsole([&] {
         sender.SendMessage(37, 1, nullptr);
         sender.SendMessage(-1, nullptr);
     });
@@ -273,21 +236,21 @@ TEST_F(Delivery, IdOutsideTheTableIsReportedAndNothingIsSent)
 TEST_F(Delivery, NullSenderIsReportedAndNeverDelivered)
 {
     Message* message = nullptr;
-    std::string out = Capture([&] { message = new Message("Orphan", nullptr, nullptr, MessageType::Int); });
+    std::string out = CaptureConsole([&] { message = new Message("Orphan", nullptr, nullptr, MessageType::Int); });
     EXPECT_EQ(out, "MESSAGE::ERROR:: Sender of message Orphan is NULL\n"
                    "Assertion `sender != NULL` failed.Location: src/Message Line 86: "
                    "Message Error: Sender of message Orphan is null\n");
     EXPECT_FALSE(message->IsComplete());
     MessageSystem::Post(message);
 
-    out = Capture([&] { engine.Update(0.0f); });
+    out = CaptureConsole([&] { engine.Update(0.0f); });
     EXPECT_EQ(out, "Message named Orphan has no sender.\n"
                    "Message Orphan is incomplete.\n"
                    "Unable to send message named Orphan. Message was incomplete.\n");
     EXPECT_TRUE(listener->seen.empty());
 
     // A None message without a sender is not complete either.
-    Capture([&] { message = new Message("Nobody", nullptr, nullptr, MessageType::None); });
+    CaptureConsole([&] { message = new Message("Nobody", nullptr, nullptr, MessageType::None); });
     EXPECT_FALSE(message->IsComplete());
     delete message;
 }
@@ -295,7 +258,7 @@ TEST_F(Delivery, NullSenderIsReportedAndNeverDelivered)
 TEST_F(Delivery, IncompleteMessageWithASenderIsDroppedWithTwoLines)
 {
     MessageSystem::Post(new Message("Half", &sender, nullptr, MessageType::Float));
-    const std::string out = Capture([&] { engine.Update(0.0f); });
+    const std::string out = CaptureConsole([&] { engine.Update(0.0f); });
     EXPECT_EQ(out, "Message Half is incomplete.\n"
                    "Unable to send message named Half. Message was incomplete.\n");
     EXPECT_TRUE(listener->seen.empty());
@@ -309,26 +272,26 @@ TEST(MessageReports, WrongTypeGettersReportAndReturnTheField)
     message.number.f = 2.0f;
     message.complete = true;
     std::string text = "x";
-    std::string out = Capture([&] { text = message.GetString(); });
+    std::string out = CaptureConsole([&] { text = message.GetString(); });
     EXPECT_EQ(out, "Assertion `type == MessageType::String` failed.Location: src/Message Line 164: "
                    "This message is not a string.\n");
     EXPECT_EQ(text, "");
 
-    out = Capture([&] { message.GetVector(); });
+    out = CaptureConsole([&] { message.GetVector(); });
     EXPECT_EQ(out, "Assertion `type == MessageType::Vector` failed.Location: src/Message Line 172: "
                    "This data is not a vector\n");
-    out = Capture([&] { message.GetAudioClip(); });
+    out = CaptureConsole([&] { message.GetAudioClip(); });
     EXPECT_EQ(out, "Assertion `type == MessageType::AudioClip` failed.Location: src/Message Line 180: "
                    "This data is not a audioClip\n");
 
     Message text2("Name", &sender, nullptr, MessageType::String);
     float value = 1.0f;
-    out = Capture([&] { value = text2.GetFloat(); });
+    out = CaptureConsole([&] { value = text2.GetFloat(); });
     EXPECT_EQ(out, "Assertion `complete` failed.Location: src/Message Line 142: This message is not complete\n"
                    "Assertion `type == MessageType::Float` failed.Location: src/Message Line 143: "
                    "The message data is not a float\n");
     EXPECT_EQ(value, 0.0f);
-    out = Capture([&] { text2.GetString(); });
+    out = CaptureConsole([&] { text2.GetString(); });
     EXPECT_EQ(out, "Assertion `complete` failed.Location: src/Message Line 163: "
                    "Unable to access data since the message is incomplete\n");
 }
@@ -342,26 +305,26 @@ TEST(MessageReports, SecondSetOnACompleteMessageIsReportedAndStored)
     first.eventName = "First";
     AudioClip second;
     second.eventName = "Second";
-    std::string out = Capture([&] { message.SetAudioClip(first); });
+    std::string out = CaptureConsole([&] { message.SetAudioClip(first); });
     EXPECT_EQ(out, "");
     EXPECT_TRUE(message.IsComplete());
-    out = Capture([&] { message.SetAudioClip(second); });
+    out = CaptureConsole([&] { message.SetAudioClip(second); });
     EXPECT_EQ(out, "Assertion `!complete` failed.Location: src/Message Line 261: "
                    "Unable to set data due to message being complete\n");
     EXPECT_EQ(message.GetAudioClip().eventName, "Second");
 
     Message vector("Vec", &sender, nullptr, MessageType::Vector);
     vector.SetVector(1, 1, 1, 1);
-    out = Capture([&] { vector.SetVector(2, 2, 2, 2); });
+    out = CaptureConsole([&] { vector.SetVector(2, 2, 2, 2); });
     EXPECT_EQ(out, "Assertion `!complete` failed.Location: src/Message Line 253: "
                    "Unable to set data due to message being complete\n");
     EXPECT_EQ(vector.vector[0], 2.0f);
 
     Message wrong("Wrong", &sender, nullptr, MessageType::Int);
-    out = Capture([&] { wrong.SetVector(3, 3, 3, 3); });
+    out = CaptureConsole([&] { wrong.SetVector(3, 3, 3, 3); });
     EXPECT_EQ(out, "Assertion `type == MessageType::Vector` failed.Location: src/Message Line 254: "
                    "Message data was not a vector\n");
-    out = Capture([&] { wrong.SetAudioClip(first); });
+    out = CaptureConsole([&] { wrong.SetAudioClip(first); });
     EXPECT_EQ(out, "Assertion `!complete` failed.Location: src/Message Line 261: "
                    "Unable to set data due to message being complete\n"
                    "Assertion `type == MessageType::AudioClip` failed.Location: src/Message Line 262: "
@@ -375,7 +338,7 @@ TEST(MessageReports, NumberSendIntoACompleteMessageTracesOnce)
     TraceReset();
     gMessageSystem = nullptr;
     Sender sender;
-    const std::string out = Capture([&] {
+    const std::string out = CaptureConsole([&] {
         sender.SendMessage(std::string("x"), 5, nullptr);
         sender.SendMessage(std::string("y"), "t", nullptr);
     });
@@ -421,10 +384,10 @@ TEST(MessagePosting, WithNoEngineDeliveryUsesTheGlobalEngineOrDropsWithATrace)
     {
         MessageSystem system;
         system.Init();
-        const std::string report = Capture([&] { system.SetEngine(nullptr); });
+        const std::string report = CaptureConsole([&] { system.SetEngine(nullptr); });
         EXPECT_EQ(report, "Assertion `p_engine` failed.Location: src/MessageSystem Line 128: No engine found\n");
         sender.SendMessage(std::string("Nowhere"), 3, nullptr);
-        const std::string out = Capture([&] { system.Update(0.0f); });
+        const std::string out = CaptureConsole([&] { system.Update(0.0f); });
         EXPECT_EQ(out, "Message Nowhere was dropped: there is no engine to deliver it to.\n");
         EXPECT_EQ(system.QueuedCount(), 0);
 
@@ -500,7 +463,7 @@ TEST(ObjectDefaults, CloningAnObjectWithoutItsOwnCloneGivesAnEmptyGameObjectAndO
     gMessageSystem = nullptr;
     Sender sender;
     Object* copy = nullptr;
-    const std::string out = Capture([&] { copy = sender.Clone(); });
+    const std::string out = CaptureConsole([&] { copy = sender.Clone(); });
     EXPECT_EQ(out, "Assertion `false` failed.Location: src/Object Line 26: "
                    "Unable to clone Sendersince no clone functio was created\n");
     GameObject* object = dynamic_cast<GameObject*>(copy);
@@ -513,7 +476,7 @@ TEST(ObjectDefaults, CloningAnObjectWithoutItsOwnCloneGivesAnEmptyGameObjectAndO
 
     // A system that does not clone itself behaves the same.
     MessageSystem system;
-    Capture([&] { copy = system.Clone(); });
+    CaptureConsole([&] { copy = system.Clone(); });
     EXPECT_NE(dynamic_cast<GameObject*>(copy), nullptr);
     delete copy;
 }
