@@ -10,15 +10,17 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
 
+#include "GlFrame.h"
 #include "InputManager.h"
 
 extern "C" char** environ;
+
+using namespace testsupport;
 
 namespace {
 
@@ -99,37 +101,18 @@ private:
 const ::testing::Environment* const privateDisplayEnvironment =
     ::testing::AddGlobalTestEnvironment(new PrivateDisplayEnvironment);
 
-std::string RunCommand(const std::string& command)
-{
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    pclose(pipe);
-    return out;
-}
-
 class InputX11Test : public ::testing::Test {
 protected:
     static constexpr const char* TITLE = "DustrunInputKeyTest";
 
     void SetUp() override
     {
-        const char* display = std::getenv("DISPLAY");
-        if (!display || !*display)
+        if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
         if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "xdotool is not installed";
-        ASSERT_EQ(glfwInit(), GLFW_TRUE);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        window = glfwCreateWindow(640, 480, TITLE, nullptr, nullptr);
+        window = OpenGlWindow(640, 480, TITLE, false);
         ASSERT_NE(window, nullptr);
-        glfwMakeContextCurrent(window);
         glfwSetWindowPos(window, 0, 0);
         glfwShowWindow(window);
         for (int i = 0; i < 20; ++i) {
@@ -137,8 +120,6 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         windowId = RunCommand(std::string("xdotool search --sync --name '^") + TITLE + "$' | head -n 1");
-        while (!windowId.empty() && (windowId.back() == '\n' || windowId.back() == '\r'))
-            windowId.pop_back();
         ASSERT_FALSE(windowId.empty()) << "xdotool did not find the window";
         Xdo("windowfocus --sync " + windowId);
 

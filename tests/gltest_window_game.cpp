@@ -8,46 +8,22 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "TestFiles.h"
+
+using namespace testsupport;
 
 namespace {
 
 const char* const GAME = DUSTRUN_GAME_EXE;
 const char* const SOURCE_DIR = DUSTRUN_SOURCE_DIR;
 const char* const TITLE = "Pemmet's Dustrun";
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string RunCommand(const std::string& command)
-{
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    pclose(pipe);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
 
 // One run of the game program in its own folder, with its own save directory.
 class GameProcess {
@@ -138,33 +114,13 @@ private:
 
 class GameRunTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() /
-                 ("dustrun_game_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
-
-    static bool HaveDisplay()
-    {
-        const char* display = std::getenv("DISPLAY");
-        return display && *display;
-    }
-
     void WriteMain(const std::string& json)
     {
-        fs::create_directories(folder / "assets" / "data");
-        std::ofstream(folder / "assets" / "data" / "main.json") << json;
+        WriteFile(folder / "assets" / "data" / "main.json", json);
     }
 
-    fs::path folder;
+    ScratchDir scratch{"game"};
+    const fs::path& folder = scratch.root;
 };
 
 // Lines of text in the order they appear, each after the previous one.
