@@ -25,29 +25,13 @@ using namespace worldtest;
 
 namespace {
 
-std::string Gids(const std::vector<int>& gids)
-{
-    std::string text = "[";
-    for (std::size_t i = 0; i < gids.size(); ++i)
-        text += (i ? ", " : "") + std::to_string(gids[i]);
-    return text + "]";
-}
-
-std::string Layer(int id, const std::string& name, const std::vector<int>& gids, bool visible = true)
-{
-    return "{\"data\": " + Gids(gids) + ", \"id\": " + std::to_string(id) + ", \"name\": \"" + name +
-           "\", \"type\": \"tilelayer\", \"visible\": " + (visible ? "true" : "false") + "}";
-}
-
+// A map over the Walls and Decor tilesets.
 std::string Map(int width, int height, const std::vector<std::string>& layers)
 {
-    std::string text = "{\"width\": " + std::to_string(width) + ", \"height\": " + std::to_string(height) +
-                       ", \"nextlayerid\": " + std::to_string(layers.size() + 1) + ", \"layers\": [";
-    for (std::size_t i = 0; i < layers.size(); ++i)
-        text += (i ? ", " : "") + layers[i];
-    return text +
-           "], \"numOfTileSets\": 2, \"tilesets\": [{\"firstgid\": 1, \"source\": \"../tilesets/Walls.json\"},"
-           " {\"firstgid\": 101, \"source\": \"../tilesets/Decor.json\"}]}";
+    return worldtest::Map(width, height, static_cast<int>(layers.size()) + 1, layers,
+                          "[{\"firstgid\": 1, \"source\": \"../tilesets/Walls.json\"},"
+                          " {\"firstgid\": 101, \"source\": \"../tilesets/Decor.json\"}]",
+                          2);
 }
 
 class TileDrawTest : public ::testing::Test {

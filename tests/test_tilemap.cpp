@@ -23,36 +23,6 @@ using namespace worldtest;
 
 namespace {
 
-std::string Gids(const std::vector<int>& gids)
-{
-    std::string text = "[";
-    for (std::size_t i = 0; i < gids.size(); ++i)
-        text += (i ? ", " : "") + std::to_string(gids[i]);
-    return text + "]";
-}
-
-std::string Layer(int id, const std::string& name, const std::vector<int>& gids, bool visible = true)
-{
-    return "{\"data\": " + Gids(gids) + ", \"id\": " + std::to_string(id) + ", \"name\": \"" + name +
-           "\", \"type\": \"tilelayer\", \"visible\": " + (visible ? "true" : "false") + "}";
-}
-
-std::string Map(int width, int height, int nextLayerId, const std::vector<std::string>& layers,
-                const std::string& tilesets, int numOfTileSets)
-{
-    std::string text = "{\"width\": " + std::to_string(width) + ", \"height\": " + std::to_string(height) +
-                       ", \"nextlayerid\": " + std::to_string(nextLayerId) + ", \"layers\": [";
-    for (std::size_t i = 0; i < layers.size(); ++i)
-        text += (i ? ", " : "") + layers[i];
-    return text + "], \"numOfTileSets\": " + std::to_string(numOfTileSets) + ", \"tilesets\": " + tilesets + "}";
-}
-
-std::string TilesetFile(const std::string& name, int columns, int tilecount)
-{
-    return "{\"columns\": " + std::to_string(columns) + ", \"tilecount\": " + std::to_string(tilecount) +
-           ", \"name\": \"" + name + "\", \"image\": \"../../textures/" + name + ".png\"}";
-}
-
 const std::string kTwoTilesets =
     "[{\"firstgid\": 1, \"source\": \"../tilesets/Floors.json\"},"
     " {\"firstgid\": 101, \"source\": \"../tilesets/Props.json\"}]";

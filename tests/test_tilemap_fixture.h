@@ -1,10 +1,11 @@
 #pragma once
 // Shared helpers of the tile-map, camera, level and fog tests: a scratch folder to work in (the tests
-// write their own data files there), console capture and small object builders.
+// write their own data files there), tile-map JSON builders and small object and message builders.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Collider.h"
 #include "GameObject.h"
@@ -34,6 +35,37 @@ public:
     // Writes a file under assets/data/.
     void Data(const std::string& relative, const std::string& text) const { Write("assets/data/" + relative, text); }
 };
+
+// Tile-map JSON: a list of tile ids, a tile layer, a whole map and a tileset file.
+inline std::string Gids(const std::vector<int>& gids)
+{
+    std::string text = "[";
+    for (std::size_t i = 0; i < gids.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(gids[i]);
+    return text + "]";
+}
+
+inline std::string Layer(int id, const std::string& name, const std::vector<int>& gids, bool visible = true)
+{
+    return "{\"data\": " + Gids(gids) + ", \"id\": " + std::to_string(id) + ", \"name\": \"" + name +
+           "\", \"type\": \"tilelayer\", \"visible\": " + (visible ? "true" : "false") + "}";
+}
+
+inline std::string Map(int width, int height, int nextLayerId, const std::vector<std::string>& layers,
+                       const std::string& tilesets, int numOfTileSets)
+{
+    std::string text = "{\"width\": " + std::to_string(width) + ", \"height\": " + std::to_string(height) +
+                       ", \"nextlayerid\": " + std::to_string(nextLayerId) + ", \"layers\": [";
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        text += (i ? ", " : "") + layers[i];
+    return text + "], \"numOfTileSets\": " + std::to_string(numOfTileSets) + ", \"tilesets\": " + tilesets + "}";
+}
+
+inline std::string TilesetFile(const std::string& name, int columns, int tilecount)
+{
+    return "{\"columns\": " + std::to_string(columns) + ", \"tilecount\": " + std::to_string(tilecount) +
+           ", \"name\": \"" + name + "\", \"image\": \"../../textures/" + name + ".png\"}";
+}
 
 // A message with a text payload, sent by the given object.
 inline Message* TextMessage(const std::string& name, const std::string& text, Object* sender)
