@@ -38,4 +38,14 @@ public:
 
     int type;                       // slot index, 0..8
     GameObject* owner = nullptr;    // not owned; set by whoever attaches the component
+
+protected:
+    // For Clone: gives the copy this component's common fields (exposed, active, type, owner).
+    void CopyComponentFields(Component& copy) const
+    {
+        copy.exposed = exposed;
+        copy.active = active;
+        copy.type = type;
+        copy.owner = owner;
+    }
 };

@@ -113,10 +113,7 @@ void Sprite::Draw()
 Sprite* Sprite::Clone()
 {
     Sprite* copy = new Sprite();
-    copy->exposed = exposed;
-    copy->active = active;
-    copy->type = type;
-    copy->owner = owner;
+    CopyComponentFields(*copy);
 
     copy->mesh = nullptr;
     copy->meshIndex = 0;

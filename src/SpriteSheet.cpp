@@ -49,10 +49,7 @@ Sprite* SpriteSheet::GetSprite() const
 SpriteSheet* SpriteSheet::Clone()
 {
     SpriteSheet* copy = new SpriteSheet();
-    copy->exposed = exposed;
-    copy->active = active;
-    copy->type = type;
-    copy->owner = owner;
+    CopyComponentFields(*copy);
     copy->playing = playing;
     copy->looping = looping;
     copy->timer = timer;

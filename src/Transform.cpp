@@ -36,10 +36,7 @@ void Transform::Update(float)
 Transform* Transform::Clone()
 {
     Transform* copy = new Transform();
-    copy->exposed = exposed;
-    copy->active = active;
-    copy->type = type;
-    copy->owner = owner;
+    CopyComponentFields(*copy);
     copy->TranslationX = TranslationX;
     copy->TranslationY = TranslationY;
     copy->Rotation = Rotation;
