@@ -71,33 +71,36 @@ TEST_F(StreamReaderTest, TypedRootReads)
     EXPECT_EQ(Captured(), "");
 }
 
-TEST_F(StreamReaderTest, MissingRootFieldsReportAndGiveDefaults)
+// Missing root fields and root fields of the wrong type both report as missing and give the default.
+struct AbsentRootFields {
+    const char* what;
+    const char* intKey;
+    const char* floatKey;
+    const char* boolKey;
+    const char* stringKey;
+};
+
+class AbsentRootFieldTest : public StreamReaderTest, public ::testing::WithParamInterface<AbsentRootFields> {};
+
+TEST_P(AbsentRootFieldTest, ReportsAndGivesTheDefault)
 {
+    const AbsentRootFields& keys = GetParam();
     Stream& s = Data(kDoc);
     Capture();
-    EXPECT_EQ(s.ReadInt("speedy"), 0);
-    EXPECT_FLOAT_EQ(s.ReadFloat("nothing"), 0.0f);
-    EXPECT_FALSE(s.ReadBool("nothing"));
-    EXPECT_EQ(s.ReadString("nothing"), "");
-    EXPECT_EQ(Captured(), "Error! No field exists with name 'speedy'\n"
-                          "Error! No field exists with name 'nothing'\n"
-                          "Error! No field exists with name 'nothing'\n"
-                          "Error! No field exists with name 'nothing'\n");
+    EXPECT_EQ(s.ReadInt(keys.intKey), 0);
+    EXPECT_FLOAT_EQ(s.ReadFloat(keys.floatKey), 0.0f);
+    EXPECT_FALSE(s.ReadBool(keys.boolKey));
+    EXPECT_EQ(s.ReadString(keys.stringKey), "");
+    const auto report = [](const char* key) {
+        return "Error! No field exists with name '" + std::string(key) + "'\n";
+    };
+    EXPECT_EQ(Captured(), report(keys.intKey) + report(keys.floatKey) + report(keys.boolKey) + report(keys.stringKey));
 }
 
-TEST_F(StreamReaderTest, WrongTypedRootFieldsReadAsMissing)
-{
-    Stream& s = Data(kDoc);
-    Capture();
-    EXPECT_EQ(s.ReadInt("title"), 0);
-    EXPECT_FLOAT_EQ(s.ReadFloat("alive"), 0.0f);
-    EXPECT_FALSE(s.ReadBool("speed"));
-    EXPECT_EQ(s.ReadString("speed"), "");
-    EXPECT_EQ(Captured(), "Error! No field exists with name 'title'\n"
-                          "Error! No field exists with name 'alive'\n"
-                          "Error! No field exists with name 'speed'\n"
-                          "Error! No field exists with name 'speed'\n");
-}
+INSTANTIATE_TEST_SUITE_P(StreamReaderTest, AbsentRootFieldTest,
+                         ::testing::Values(AbsentRootFields{"Missing", "speedy", "nothing", "nothing", "nothing"},
+                                           AbsentRootFields{"WrongType", "title", "alive", "speed", "speed"}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(StreamReaderTest, FieldNamesArePrintedLiterally)
 {

@@ -51,11 +51,11 @@ TEST_F(StreamWriterTest, WriteDataAddsThenReplacesAndSaves)
     stream.WriteData("Name", "Pemmet");
     stream.WriteData("Alive", true);
     EXPECT_EQ(ReadFile(file), "{\n"
-                          "    \"Score\": 7,\n"
-                          "    \"Ratio\": 0.10000000149011612,\n"
-                          "    \"Name\": \"Pemmet\",\n"
-                          "    \"Alive\": true\n"
-                          "}");
+                              "    \"Score\": 7,\n"
+                              "    \"Ratio\": 0.10000000149011612,\n"
+                              "    \"Name\": \"Pemmet\",\n"
+                              "    \"Alive\": true\n"
+                              "}");
     // A member changes kind when a value of another kind is written over it.
     stream.WriteData("Score", "high");
     EXPECT_EQ(stream.ReadString("Score"), "high");
@@ -91,15 +91,15 @@ TEST_F(StreamWriterTest, WriteMemberIntoObjects)
     stream.WriteMember(1, "Count", "Sub");     // "Count" is not an object: left alone
     stream.WriteMember(9, "Enemy", "Lives");
     EXPECT_EQ(ReadFile(DataFile("menu")), "{\n"
-                                      "    \"Player\": {\n"
-                                      "        \"Lives\": 4,\n"
-                                      "        \"Bombs\": 2\n"
-                                      "    },\n"
-                                      "    \"Count\": 3,\n"
-                                      "    \"Enemy\": {\n"
-                                      "        \"Lives\": 9\n"
-                                      "    }\n"
-                                      "}");
+                                          "    \"Player\": {\n"
+                                          "        \"Lives\": 4,\n"
+                                          "        \"Bombs\": 2\n"
+                                          "    },\n"
+                                          "    \"Count\": 3,\n"
+                                          "    \"Enemy\": {\n"
+                                          "        \"Lives\": 9\n"
+                                          "    }\n"
+                                          "}");
 }
 
 TEST_F(StreamWriterTest, AddFieldWritesVectorListsThatReadBack)
@@ -108,21 +108,21 @@ TEST_F(StreamWriterTest, AddFieldWritesVectorListsThatReadBack)
     Stream stream("scene", StreamMode_Data, false);
     stream.AddField("Scene Scales", StreamData(std::vector<Vector4f>{Vector4f(1, 2, 0, 0)}));
     EXPECT_EQ(ReadFile(DataFile("scene")), "{\n"
-                                       "    \"Scene Positions\": [\n"
-                                       "        [\n"
-                                       "            1,\n"
-                                       "            2\n"
-                                       "        ]\n"
-                                       "    ],\n"
-                                       "    \"Scene Scales\": [\n"
-                                       "        [\n"
-                                       "            1.0,\n"
-                                       "            2.0,\n"
-                                       "            0.0,\n"
-                                       "            0.0\n"
-                                       "        ]\n"
-                                       "    ]\n"
-                                       "}");
+                                           "    \"Scene Positions\": [\n"
+                                           "        [\n"
+                                           "            1,\n"
+                                           "            2\n"
+                                           "        ]\n"
+                                           "    ],\n"
+                                           "    \"Scene Scales\": [\n"
+                                           "        [\n"
+                                           "            1.0,\n"
+                                           "            2.0,\n"
+                                           "            0.0,\n"
+                                           "            0.0\n"
+                                           "        ]\n"
+                                           "    ]\n"
+                                           "}");
     Stream again("scene", StreamMode_Data, false);
     const std::vector<Vector4f> scales = again.ReadVector4fArray("Scene Scales");
     ASSERT_EQ(scales.size(), 1u);
@@ -151,13 +151,13 @@ TEST_F(StreamWriterTest, EveryTagHasItsJsonShape)
     stream.AddField("names", StreamData(std::vector<std::string>{"a", "b"}));
     stream.AddField("empty", StreamData(std::vector<float>{}));
     EXPECT_EQ(ReadFile(DataFile("all")), "{\n"
-                                     "    \"v\": [\n        1.0,\n        2.5,\n        3.0,\n        4.0\n    ],\n"
-                                     "    \"ints\": [\n        1,\n        -2\n    ],\n"
-                                     "    \"floats\": [\n        0.5,\n        0.10000000149011612\n    ],\n"
-                                     "    \"wide\": [\n        3000,\n        -4\n    ],\n"
-                                     "    \"names\": [\n        \"a\",\n        \"b\"\n    ],\n"
-                                     "    \"empty\": []\n"
-                                     "}");
+                                         "    \"v\": [\n        1.0,\n        2.5,\n        3.0,\n        4.0\n    ],\n"
+                                         "    \"ints\": [\n        1,\n        -2\n    ],\n"
+                                         "    \"floats\": [\n        0.5,\n        0.10000000149011612\n    ],\n"
+                                         "    \"wide\": [\n        3000,\n        -4\n    ],\n"
+                                         "    \"names\": [\n        \"a\",\n        \"b\"\n    ],\n"
+                                         "    \"empty\": []\n"
+                                         "}");
 }
 
 TEST_F(StreamWriterTest, AudioEventsAreWrittenAsObjects)
@@ -174,39 +174,39 @@ TEST_F(StreamWriterTest, AudioEventsAreWrittenAsObjects)
     stream.AddField("one", StreamData(sound));
     stream.AddField("list", StreamData(std::vector<AudioEvent*>{&sound, nullptr, &parameter}));
     EXPECT_EQ(ReadFile(DataFile("audio")), "{\n"
-                                       "    \"one\": {\n"
-                                       "        \"audioEventType\": \"soundEmitter\",\n"
-                                       "        \"audioEventID\": \"Player_Motor\",\n"
-                                       "        \"loopedEvent\": true,\n"
-                                       "        \"eventStartTrigger\": \"onStart\",\n"
-                                       "        \"eventStopTrigger\": \"onDestroy\",\n"
-                                       "        \"spatializedEvent\": true,\n"
-                                       "        \"parameterValue\": 0.0,\n"
-                                       "        \"audioParameterID\": \"\"\n"
-                                       "    },\n"
-                                       "    \"list\": [\n"
-                                       "        {\n"
-                                       "            \"audioEventType\": \"soundEmitter\",\n"
-                                       "            \"audioEventID\": \"Player_Motor\",\n"
-                                       "            \"loopedEvent\": true,\n"
-                                       "            \"eventStartTrigger\": \"onStart\",\n"
-                                       "            \"eventStopTrigger\": \"onDestroy\",\n"
-                                       "            \"spatializedEvent\": true,\n"
-                                       "            \"parameterValue\": 0.0,\n"
-                                       "            \"audioParameterID\": \"\"\n"
-                                       "        },\n"
-                                       "        {\n"
-                                       "            \"audioEventType\": \"changeGlobalParameter\",\n"
-                                       "            \"audioEventID\": \"\",\n"
-                                       "            \"loopedEvent\": false,\n"
-                                       "            \"eventStartTrigger\": \"onCollision\",\n"
-                                       "            \"eventStopTrigger\": \"invalidTrigger\",\n"
-                                       "            \"spatializedEvent\": false,\n"
-                                       "            \"parameterValue\": 0.5,\n"
-                                       "            \"audioParameterID\": \"PickUp_Chain\"\n"
-                                       "        }\n"
-                                       "    ]\n"
-                                       "}");
+                                           "    \"one\": {\n"
+                                           "        \"audioEventType\": \"soundEmitter\",\n"
+                                           "        \"audioEventID\": \"Player_Motor\",\n"
+                                           "        \"loopedEvent\": true,\n"
+                                           "        \"eventStartTrigger\": \"onStart\",\n"
+                                           "        \"eventStopTrigger\": \"onDestroy\",\n"
+                                           "        \"spatializedEvent\": true,\n"
+                                           "        \"parameterValue\": 0.0,\n"
+                                           "        \"audioParameterID\": \"\"\n"
+                                           "    },\n"
+                                           "    \"list\": [\n"
+                                           "        {\n"
+                                           "            \"audioEventType\": \"soundEmitter\",\n"
+                                           "            \"audioEventID\": \"Player_Motor\",\n"
+                                           "            \"loopedEvent\": true,\n"
+                                           "            \"eventStartTrigger\": \"onStart\",\n"
+                                           "            \"eventStopTrigger\": \"onDestroy\",\n"
+                                           "            \"spatializedEvent\": true,\n"
+                                           "            \"parameterValue\": 0.0,\n"
+                                           "            \"audioParameterID\": \"\"\n"
+                                           "        },\n"
+                                           "        {\n"
+                                           "            \"audioEventType\": \"changeGlobalParameter\",\n"
+                                           "            \"audioEventID\": \"\",\n"
+                                           "            \"loopedEvent\": false,\n"
+                                           "            \"eventStartTrigger\": \"onCollision\",\n"
+                                           "            \"eventStopTrigger\": \"invalidTrigger\",\n"
+                                           "            \"spatializedEvent\": false,\n"
+                                           "            \"parameterValue\": 0.5,\n"
+                                           "            \"audioParameterID\": \"PickUp_Chain\"\n"
+                                           "        }\n"
+                                           "    ]\n"
+                                           "}");
 
     // Overwriting an existing object sets the members and keeps the others.
     WriteFile(DataFile("audio2"), R"({"ev": {"note": "x", "audioEventID": "old"}, "num": 3})");
@@ -234,14 +234,14 @@ TEST_F(StreamWriterTest, WriteMenuObjectFieldSetsOnlyExistingFloatAndStringMembe
     EXPECT_EQ(ReadFile(DataFile("menus/Main")), R"({"MenuObjects": [{"TranslationX": 1, "Texture": "a"}, 4]})");
     stream.Save();
     EXPECT_EQ(ReadFile(DataFile("menus/Main")), "{\n"
-                                            "    \"MenuObjects\": [\n"
-                                            "        {\n"
-                                            "            \"TranslationX\": 0.10000000149011612,\n"
-                                            "            \"Texture\": \"button_pressed\"\n"
-                                            "        },\n"
-                                            "        4\n"
-                                            "    ]\n"
-                                            "}");
+                                                "    \"MenuObjects\": [\n"
+                                                "        {\n"
+                                                "            \"TranslationX\": 0.10000000149011612,\n"
+                                                "            \"Texture\": \"button_pressed\"\n"
+                                                "        },\n"
+                                                "        4\n"
+                                                "    ]\n"
+                                                "}");
 }
 
 // ---- StreamData values -----------------------------------------------------------------------------------
