@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Behavior.h"
+#include "CoreEngine.h"
 #include "Engine.h"
 #include "GameObject.h"
 #include "GameObjectFactory.h"
@@ -69,8 +71,8 @@ inline ProbeBehavior* ProbeOf(GameObject* object)
     return object ? dynamic_cast<ProbeBehavior*>(object->GetComponent(ComponentType::Behavior)) : nullptr;
 }
 
-// Runs each test inside a fresh scratch folder holding assets/data/, with an engine made of a
-// MessageSystem, a recorder, an ObjectFactory, a GameObjectFactory and a GameObjectManager.
+// Runs each test inside a fresh scratch folder holding assets/data/, with the core engine: a
+// MessageSystem, a recorder, both factories and a GameObjectManager.
 class ObjectsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -78,24 +80,18 @@ protected:
         scratch_.Enter();
         std::filesystem::create_directories(scratch_ / "assets/data/archetypes");
 
-        engine = new Engine();
-        gEngine = engine;
-        engine->AddSystem(std::string("MessageSystem"));
-        recorder = new MessageRecorder();
-        engine->AddSystem(recorder);
-        objectFactory = new ObjectFactory();
-        engine->AddSystem(objectFactory);
-        factory = new GameObjectFactory();
-        engine->AddSystem(factory);
-        manager = new GameObjectManager();
-        engine->AddSystem(manager);
-        engine->Init();
+        core_ = std::make_unique<testsupport::CoreEngine>();
+        engine = core_->engine;
+        recorder = core_->recorder;
+        objectFactory = core_->objectFactory;
+        factory = core_->factory;
+        manager = core_->manager;
         ProbeBehavior::totalInits = 0;
     }
 
     void TearDown() override
     {
-        delete engine;
+        core_.reset();
         engine = nullptr;
     }
 
@@ -110,11 +106,7 @@ protected:
     }
 
     // Delivers the queued messages.
-    void Deliver()
-    {
-        if (gMessageSystem)
-            gMessageSystem->Update(0.0f);
-    }
+    void Deliver() { core_->Deliver(); }
 
     // A plain object with a probe behaviour, registered with the manager.
     GameObject* AddProbe(const std::string& name)
@@ -142,6 +134,7 @@ protected:
 
 private:
     testsupport::ScratchDir scratch_{"objects"};
+    std::unique_ptr<testsupport::CoreEngine> core_;
 };
 
 } // namespace testfixture

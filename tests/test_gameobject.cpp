@@ -8,6 +8,7 @@
 
 #include "Behavior.h"
 #include "Collider.h"
+#include "CoreEngine.h"
 #include "Engine.h"
 #include "GameObject.h"
 #include "GameObjectFactory.h"
@@ -73,25 +74,18 @@ protected:
         TraceReset();
         fs::create_directories("assets/data");
 
-        engine = new Engine();
-        messages = new MessageSystem();
-        engine->AddSystem(messages);
-        recorder = new MessageRecorder("Recorder");
-        engine->AddSystem(recorder);
-        factory = new GameObjectFactory();
-        engine->AddSystem(factory);
-        objectFactory = new ObjectFactory();
-        engine->AddSystem(objectFactory);
-        manager = new GameObjectManager();
-        engine->AddSystem(manager);
-        testing::internal::CaptureStdout();
-        engine->Init();
-        testing::internal::GetCapturedStdout();
+        core_ = std::make_unique<CoreEngine>("Recorder");
+        engine = core_->engine;
+        messages = core_->messages;
+        recorder = core_->recorder;
+        factory = core_->factory;
+        objectFactory = core_->objectFactory;
+        manager = core_->manager;
         objectFactory->cache.PushBack(static_cast<Component*>(new Probe()));
     }
     void TearDown() override
     {
-        delete engine;
+        core_.reset();
         TraceReset();
     }
 
@@ -111,6 +105,7 @@ protected:
     ObjectFactory* objectFactory = nullptr;
     GameObjectManager* manager = nullptr;
     ScratchDir scratch_{"gameobj"};
+    std::unique_ptr<CoreEngine> core_;
 };
 
 const char* FULL_OBJECT = R"({
