@@ -14,6 +14,7 @@
 #include "GameObject.h"
 #include "ISystem.h"
 #include "Message.h"
+#include "MessageRecorder.h"
 #include "MessageSystem.h"
 #include "Physics.h"
 #include "PhysicsSystem.h"
@@ -59,36 +60,25 @@ public:
     void ExposeFields() override {}
 };
 
-// Hands every delivered message to the world's objects and keeps its name.
-class Forwarder : public ISystem {
-public:
-    explicit Forwarder(std::vector<GameObject*>* list) : objects(list) {}
-    std::string GetName() override { return "Forwarder"; }
-    void Init() override {}
-    void Update(float) override {}
-    void Draw() override {}
-    void HandleMessage(Message* message) override
-    {
-        names.push_back(message->name);
-        const std::vector<GameObject*> now = *objects;
-        for (GameObject* object : now)
-            object->HandleMessage(message);
-    }
-    std::vector<GameObject*>* objects;
-    std::vector<std::string> names;
-};
-
 class World {
 public:
     explicit World(bool withPhysicsSystem = true)
     {
         engine.AddSystem("MessageSystem");
-        forwarder = new Forwarder(&objects);
+        // Hands every delivered message to the world's objects (and keeps it).
+        forwarder = new testsupport::MessageRecorder("Forwarder");
+        forwarder->onMessage = [this](Message* message) {
+            const std::vector<GameObject*> now = objects;
+            for (GameObject* object : now)
+                object->HandleMessage(message);
+        };
         engine.AddSystem(forwarder);
         if (withPhysicsSystem)
             physicsSystem = static_cast<PhysicsSystem*>(engine.AddSystem("PhysicsSystem"));
         engine.Init();
     }
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
     ~World()
     {
         for (GameObject* object : objects)
@@ -172,13 +162,10 @@ public:
     // Delivers what is queued.
     void Deliver() { engine.Update(0.0f); }
 
-    int Seen(const std::string& name) const
-    {
-        return static_cast<int>(std::count(forwarder->names.begin(), forwarder->names.end(), name));
-    }
+    int Seen(const std::string& name) const { return forwarder->Count(name); }
 
     Engine engine;
-    Forwarder* forwarder = nullptr;
+    testsupport::MessageRecorder* forwarder = nullptr;
     PhysicsSystem* physicsSystem = nullptr;
     std::vector<GameObject*> objects;
 };
