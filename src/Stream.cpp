@@ -1057,6 +1057,17 @@ void StreamData::SetType(StreamDataType newType)
     type = newType;
 }
 
+namespace {
+
+// Assigns the value one payload pointer points at to the one another points at.
+template <typename T>
+void AssignPointee(void* to, const void* from)
+{
+    *static_cast<T*>(to) = *static_cast<const T*>(from);
+}
+
+} // namespace
+
 void StreamData::CopyFrom(const StreamData& other)
 {
     if (type != other.type)
@@ -1065,33 +1076,16 @@ void StreamData::CopyFrom(const StreamData& other)
     case StreamDataType::Int: payload.i = other.payload.i; break;
     case StreamDataType::Float: payload.f = other.payload.f; break;
     case StreamDataType::Bool: payload.b = other.payload.b; break;
-    case StreamDataType::Vector4f:
-        *static_cast<::Vector4f*>(payload.p) = *static_cast<const ::Vector4f*>(other.payload.p);
-        break;
-    case StreamDataType::String:
-        *static_cast<std::string*>(payload.p) = *static_cast<const std::string*>(other.payload.p);
-        break;
+    case StreamDataType::Vector4f: AssignPointee<::Vector4f>(payload.p, other.payload.p); break;
+    case StreamDataType::String: AssignPointee<std::string>(payload.p, other.payload.p); break;
     case StreamDataType::IntList:
-    case StreamDataType::IntList64:
-        *static_cast<std::vector<int32_t>*>(payload.p) = *static_cast<const std::vector<int32_t>*>(other.payload.p);
-        break;
-    case StreamDataType::FloatList:
-        *static_cast<std::vector<float>*>(payload.p) = *static_cast<const std::vector<float>*>(other.payload.p);
-        break;
-    case StreamDataType::Vector4fList:
-        *static_cast<std::vector<::Vector4f>*>(payload.p) =
-            *static_cast<const std::vector<::Vector4f>*>(other.payload.p);
-        break;
-    case StreamDataType::StringList:
-        *static_cast<std::vector<std::string>*>(payload.p) =
-            *static_cast<const std::vector<std::string>*>(other.payload.p);
-        break;
-    case StreamDataType::AudioEvent:
-        *static_cast<::AudioEvent*>(payload.p) = *static_cast<const ::AudioEvent*>(other.payload.p);
-        break;
+    case StreamDataType::IntList64: AssignPointee<std::vector<int32_t>>(payload.p, other.payload.p); break;
+    case StreamDataType::FloatList: AssignPointee<std::vector<float>>(payload.p, other.payload.p); break;
+    case StreamDataType::Vector4fList: AssignPointee<std::vector<::Vector4f>>(payload.p, other.payload.p); break;
+    case StreamDataType::StringList: AssignPointee<std::vector<std::string>>(payload.p, other.payload.p); break;
+    case StreamDataType::AudioEvent: AssignPointee<::AudioEvent>(payload.p, other.payload.p); break;
     case StreamDataType::AudioEventList:
-        *static_cast<std::vector<::AudioEvent*>*>(payload.p) =
-            *static_cast<const std::vector<::AudioEvent*>*>(other.payload.p);
+        AssignPointee<std::vector<::AudioEvent*>>(payload.p, other.payload.p);
         break;
     }
 }
