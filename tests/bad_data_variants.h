@@ -202,6 +202,45 @@ inline std::vector<std::string> DataFiles(const std::string& folder)
     return names;
 }
 
+// The member names of a JSON text, nested, without the values: files of one shape break the same way.
+inline void ShapeOf(const rapidjson::Value& value, std::string& out)
+{
+    if (value.IsObject()) {
+        out += '{';
+        for (auto it = value.MemberBegin(); it != value.MemberEnd(); ++it) {
+            out.append(it->name.GetString(), it->name.GetStringLength());
+            out += ':';
+            ShapeOf(it->value, out);
+            out += ',';
+        }
+        out += '}';
+    } else if (value.IsArray()) {
+        out += '[' + std::to_string(value.Size()) + ']';
+    } else {
+        out += std::to_string(static_cast<int>(value.GetType()));
+    }
+}
+
+// The files of a folder (as DataFiles gives them), keeping only the first of each shape.
+inline std::vector<std::string> DistinctDataFiles(const std::string& folder)
+{
+    std::vector<std::string> kept;
+    std::vector<std::string> shapes;
+    for (const std::string& name : DataFiles(folder)) {
+        rapidjson::Document document;
+        const std::string text = ReadText(fs::path("assets/data") / folder / (name + ".json"));
+        document.Parse(text.c_str(), text.size());
+        std::string shape;
+        if (!document.HasParseError())
+            ShapeOf(document, shape);
+        if (std::find(shapes.begin(), shapes.end(), shape) != shapes.end())
+            continue;
+        shapes.push_back(shape);
+        kept.push_back(name);
+    }
+    return kept;
+}
+
 // Feeds every broken version of assets/data/<file>.json (relative to the working folder) to drive,
 // then puts the file back. An exception out of drive is a failure. Returns the number of variants run.
 inline int Sweep(const std::string& file, const std::function<void()>& drive)
