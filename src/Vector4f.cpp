@@ -16,12 +16,7 @@ float& Vector4f::operator[](int index)
 
 float Vector4f::operator[](int index) const
 {
-    switch (index) {
-    case 0: return x;
-    case 1: return y;
-    case 2: return z;
-    default: return w;
-    }
+    return const_cast<Vector4f&>(*this)[index];
 }
 
 bool Vector4f::operator==(const Vector4f& other) const
