@@ -9,6 +9,19 @@ JobSystem* gJobSystem = nullptr;
 
 namespace {
 std::atomic<int> gThreadStartLimit{-1};
+
+// Runs one job; what it throws is traced and goes no further.
+void RunJob(const std::function<void()>& work)
+{
+    try {
+        if (work)
+            work();
+    } catch (const std::exception& error) {
+        Trace("JobSystem: a job failed: %s", error.what());
+    } catch (...) {
+        Trace("JobSystem: a job failed");
+    }
+}
 }
 
 void JobQueue::Push(Job job)
@@ -110,13 +123,7 @@ bool JobSystem::AddJob(std::function<void()> work)
         return false;
     }
     if (workers_.empty()) {
-        try {
-            work();
-        } catch (const std::exception& error) {
-            Trace("JobSystem: a job failed: %s", error.what());
-        } catch (...) {
-            Trace("JobSystem: a job failed");
-        }
+        RunJob(work);
         return true;
     }
     pending_.fetch_add(1);
@@ -133,14 +140,7 @@ void JobSystem::WorkerLoop()
     while (!stop_.load()) {
         Job job;
         if (queue_.TryPop(job)) {
-            try {
-                if (job.work)
-                    job.work();
-            } catch (const std::exception& error) {
-                Trace("JobSystem: a job failed: %s", error.what());
-            } catch (...) {
-                Trace("JobSystem: a job failed");
-            }
+            RunJob(job.work);
             pending_.fetch_sub(1);
             continue;
         }
