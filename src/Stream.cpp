@@ -1,5 +1,6 @@
 #include "Stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -155,6 +156,33 @@ bool WriteNewObjectFile(const std::string& path)
     return static_cast<bool>(out);
 }
 
+// How deeply a JSON text may nest arrays and objects.
+constexpr int MAX_NESTING = 256;
+
+// The deepest nesting of arrays and objects in a JSON text (brackets inside strings do not count).
+int NestingDepth(const std::string& json)
+{
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 } // namespace
 
 // ---- Construction, paths and saving ------------------------------------------------------------------
@@ -236,6 +264,13 @@ bool Stream::ReadFile(const std::string& path)
 
 void Stream::Parse()
 {
+    // The parser and the writer recurse once per level: a file nested deeper than any data needs
+    // would exhaust the stack, so it is refused like any other invalid JSON.
+    if (NestingDepth(text) > MAX_NESTING) {
+        Trace("Stream %s is nested more than %d levels deep; it is not read", name.c_str(), MAX_NESTING);
+        data.SetNull();
+        return;
+    }
     data.Parse(text.c_str(), text.size());
     if (data.HasParseError())
         data.SetNull();

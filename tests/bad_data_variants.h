@@ -150,6 +150,8 @@ inline std::vector<Variant> MakeVariants(const std::string& original)
     variants.push_back({"root is an array", "[1, 2, 3]", true});
     variants.push_back({"root is a number", "-7", true});
     variants.push_back({"root is a string", "\"text\"", true});
+    // Nesting deep enough to exhaust the stack of a parser that recurses.
+    variants.push_back({"deeply nested", "{\"A\": " + std::string(200000, '[') + std::string(200000, ']') + "}", true});
 
     const std::size_t size = original.size();
     for (std::size_t cut : {std::size_t{1}, size / 5, size / 3, size / 2, (2 * size) / 3, size - 2})

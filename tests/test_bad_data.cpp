@@ -152,6 +152,22 @@ TEST_F(BadDataTest, VariantsCoverCutsRemovalsAndReplacements)
     }
 }
 
+TEST_F(BadDataTest, DeeplyNestedFileReadsAsInvalid)
+{
+    WriteText("assets/data/Deep.json", "{\"A\": " + std::string(100000, '[') + std::string(100000, ']') + "}");
+    Stream deep("Deep", StreamMode_Data, false);
+    EXPECT_TRUE(deep.IsValid());
+    EXPECT_TRUE(deep.data.IsNull());
+    EXPECT_FALSE(deep.HasMember("A"));
+    deep.WriteData("A", Stream::StreamData(1));  // never written over
+    EXPECT_EQ(ReadText("assets/data/Deep.json").size(), 200007u);
+
+    // Data nested as deeply as a game needs reads as it stands.
+    WriteText("assets/data/Deep.json", "{\"A\": " + std::string(40, '[') + "7" + std::string(40, ']') + "}");
+    Stream shallow("Deep", StreamMode_Data, false);
+    EXPECT_TRUE(shallow.HasMember("A"));
+}
+
 // ---- Archetypes and object files -----------------------------------------------------------------------
 
 TEST_F(BadDataTest, ArchetypesBuildFromBrokenFiles)
