@@ -14,13 +14,14 @@ namespace {
 const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 const float WHITE[4] = {1, 1, 1, 1};
 
-// Draws the mesh over the whole target as an untransformed quad with the texture cell given.
-void DrawFull(Mesh* mesh, Texture* texture, int column, int row, int drawMode = 1)
+// Draws the mesh in white over the whole target (as placed by the model matrix, untransformed by
+// default) with the texture cell given.
+void DrawFull(Mesh* mesh, Texture* texture, int column, int row, int drawMode = 1, const float* model = IDENTITY)
 {
     glUseProgram(mesh->shader->program);
     glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, IDENTITY);
     glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, IDENTITY);
-    glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, IDENTITY);
+    glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, model);
     glUniform4fv(mesh->colorLocation, 1, WHITE);
     glUniform1f(mesh->globalAlphaLocation, 1.0f);
     glEnable(GL_BLEND);
@@ -485,13 +486,7 @@ TEST_F(GraphicsTest, EdgesAreDrawnOverFaces)
     target.Clear(0, 0, 0, 1);
     // A half-size quad drawn as edges only: the outline is lit, the inside is not.
     const float half[16] = {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    glUseProgram(flat->shader->program);
-    glUniformMatrix4fv(flat->deviceLocation, 1, GL_FALSE, IDENTITY);
-    glUniformMatrix4fv(flat->viewLocation, 1, GL_FALSE, IDENTITY);
-    glUniformMatrix4fv(flat->modelLocation, 1, GL_FALSE, half);
-    glUniform4fv(flat->colorLocation, 1, WHITE);
-    glUniform1f(flat->globalAlphaLocation, 1.0f);
-    flat->Draw(0);
+    DrawFull(flat, nullptr, 0, 0, 0, half);
     GLint program = -1;
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     EXPECT_EQ(program, 0) << "Draw leaves no program in use";
@@ -503,13 +498,7 @@ TEST_F(GraphicsTest, EdgesAreDrawnOverFaces)
     EXPECT_GT(lit, 8);
     // The line mesh lies along x.
     target.Clear(0, 0, 0, 1);
-    glUseProgram(line->shader->program);
-    glUniformMatrix4fv(line->deviceLocation, 1, GL_FALSE, IDENTITY);
-    glUniformMatrix4fv(line->viewLocation, 1, GL_FALSE, IDENTITY);
-    glUniformMatrix4fv(line->modelLocation, 1, GL_FALSE, IDENTITY);
-    glUniform4fv(line->colorLocation, 1, WHITE);
-    glUniform1f(line->globalAlphaLocation, 1.0f);
-    line->Draw(2);
+    DrawFull(line, nullptr, 0, 0, 2);
     EXPECT_EQ(target.Pixel(2, 8)[0] + target.Pixel(2, 7)[0] + target.Pixel(2, 9)[0] > 0, true);
     EXPECT_EQ(target.Pixel(8, 2), Rgba(0, 0, 0));
 }
