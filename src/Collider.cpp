@@ -56,20 +56,17 @@ Component* OwnerComponent(const Component* component, ComponentType type)
 
 Transform* OwnerTransform(const Component* component)
 {
-    Component* found = OwnerComponent(component, ComponentType::Transform);
-    return found ? static_cast<Transform*>(found) : nullptr;
+    return static_cast<Transform*>(OwnerComponent(component, ComponentType::Transform));
 }
 
 Behavior* OwnerBehavior(const Component* component)
 {
-    Component* found = OwnerComponent(component, ComponentType::Behavior);
-    return found ? static_cast<Behavior*>(found) : nullptr;
+    return static_cast<Behavior*>(OwnerComponent(component, ComponentType::Behavior));
 }
 
 Physics* OwnerPhysics(const Component* component)
 {
-    Component* found = OwnerComponent(component, ComponentType::Physics);
-    return found ? static_cast<Physics*>(found) : nullptr;
+    return static_cast<Physics*>(OwnerComponent(component, ComponentType::Physics));
 }
 
 std::string OwnerName(const Component* component)
