@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -63,8 +64,10 @@ namespace {
 fs::path FreshFolder(const std::string& tag)
 {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path folder = fs::temp_directory_path() / ("dustrun_" + tag + "_" + std::to_string(::getpid()) + "_" +
-                                                         (test ? test->name() : "suite"));
+    std::string name = test ? test->name() : "suite";
+    std::replace(name.begin(), name.end(), '/', '_'); // parameterised tests are named "Test/Case"
+    const fs::path folder =
+        fs::temp_directory_path() / ("dustrun_" + tag + "_" + std::to_string(::getpid()) + "_" + name);
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
