@@ -68,6 +68,7 @@ struct Replacement {
 
 inline const Replacement kReplacements[] = {
     {"a string", [](rapidjson::Value& v, auto& a) { v.SetString("x", a); }},
+    {"format text", [](rapidjson::Value& v, auto& a) { v.SetString("%s%n\0../x", 9, a); }},
     {"true", [](rapidjson::Value& v, auto&) { v.SetBool(true); }},
     {"null", [](rapidjson::Value& v, auto&) { v.SetNull(); }},
     {"1e300", [](rapidjson::Value& v, auto&) { v.SetDouble(1e300); }},
