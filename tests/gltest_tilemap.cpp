@@ -41,7 +41,7 @@ protected:
         if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
         TraceReset();
-        scratch = new Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        scratch = new Scratch("tiledraw");
         for (const char* folder : {"assets/data/shaders", "assets/data/meshes"})
             scratch->CopyFromRepo(folder);
         for (const char* file : {"assets/textures/HouseTiles.png", "assets/textures/HouseDecor.png",

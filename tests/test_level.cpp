@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         TraceReset();
-        scratch = new Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        scratch = new Scratch("level");
         CaptureConsole([&] {
             lighting = new LightingSystem();
             levels = new LevelSystem();

@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         TraceReset();
-        scratch = new Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        scratch = new Scratch("tilemap");
         scratch->Data("tilesets/Floors.json", TilesetFile("Floors", 4, 8));
         scratch->Data("tilesets/Props.json", TilesetFile("Props", 3, 5));
         CaptureConsole([&] { system = new TileMapSystem(); });

@@ -24,7 +24,8 @@ using testsupport::Contains;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-// Works in a fresh folder of its own, holding assets/data/, for the life of the object.
+// Works in a fresh folder of its own (named after the tag and the running test), holding assets/data/,
+// for the life of the object.
 class Scratch : public testsupport::ScratchDir {
 public:
     explicit Scratch(const std::string& tag) : ScratchDir("world_" + tag)
