@@ -97,9 +97,7 @@ protected:
             marker.color[2] = 0.0f;
             window->QueueDrawCommand(DRAW_LAYER_PROPS, marker);
         }
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        ForgetFrame();
+        ClearToBlack();
         window->Render();
         ASSERT_TRUE(HaveFrame());
     }

@@ -80,8 +80,7 @@ protected:
 
     void RenderFrame()
     {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        ClearToBlack();
         window->Render();
         ASSERT_TRUE(HaveFrame());
     }

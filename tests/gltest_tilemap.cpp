@@ -182,9 +182,7 @@ TEST_F(TileDrawTest, TilesShowTheirFramesOfTheImage)
     Show("Pixels");
     ClearQueues();
     system->Draw();
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    ForgetFrame();
+    ClearToBlack();
     std::string out = CaptureConsole([&] { window->Render(); });
     ASSERT_TRUE(HaveFrame());
     EXPECT_FALSE(Contains(out, "Assertion")) << out;
@@ -240,9 +238,7 @@ TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
     CameraList[0].y = 13.0f;
     CameraList[0].matrix[12] = 5.0f;
     CameraList[0].matrix[13] = 13.0f;
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    ForgetFrame();
+    ClearToBlack();
     for (auto& layer : window.layers)
         layer.clear();
     system->Draw();

@@ -75,8 +75,7 @@ protected:
     // Clears to black and renders what is queued.
     void RenderFrame()
     {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        ClearToBlack();
         window->Render();
         ASSERT_TRUE(HaveFrame());
     }

@@ -101,8 +101,7 @@ protected:
 
     void Render()
     {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        ClearToBlack();
         window->Render();
     }
 

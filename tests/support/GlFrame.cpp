@@ -34,6 +34,13 @@ void ForgetFrame()
     captured.clear();
 }
 
+void ClearToBlack()
+{
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    ForgetFrame();
+}
+
 bool HaveFrame()
 {
     return !captured.empty();

@@ -26,6 +26,8 @@ inline std::ostream& operator<<(std::ostream& out, const Pixel& p)
 void CaptureFrame();
 // Drops the frame read last.
 void ForgetFrame();
+// Clears the whole frame (colour, depth and stencil) to opaque black and drops the frame read last.
+void ClearToBlack();
 bool HaveFrame();
 // Pixel of the frame read last, x right and y down from the top-left corner (black outside it).
 Pixel At(int x, int y);
