@@ -4,10 +4,6 @@
 
 #include <GLFW/glfw3.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,90 +12,16 @@
 #include <thread>
 
 #include "GlFrame.h"
+#include "PrivateDisplay.h"
 #include "InputManager.h"
-
-extern "C" char** environ;
 
 using namespace testsupport;
 
 namespace {
 
 // Other GL tests may run at the same time on the shared display, and X sends keys to whichever
-// window has the focus. The suite therefore starts an X server of its own when it can.
-class PrivateDisplay {
-public:
-    bool Start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x720x24",
-                              "-nolisten", "tcp", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        const int rc = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        if (rc != 0) {
-            close(fds[0]);
-            pid_ = -1;
-            return false;
-        }
-        std::string number;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (number.empty()) {
-            Stop();
-            return false;
-        }
-        setenv("DISPLAY", (":" + number).c_str(), 1);
-        return true;
-    }
-    void Stop()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-PrivateDisplay privateDisplay;
-
-class PrivateDisplayEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        const char* display = std::getenv("DISPLAY");
-        saved_ = display ? display : "";
-        started_ = privateDisplay.Start();
-    }
-    void TearDown() override
-    {
-        if (started_) {
-            privateDisplay.Stop();
-            if (saved_.empty())
-                unsetenv("DISPLAY");
-            else
-                setenv("DISPLAY", saved_.c_str(), 1);
-        }
-    }
-
-private:
-    std::string saved_;
-    bool started_ = false;
-};
-
-const ::testing::Environment* const privateDisplayEnvironment =
-    ::testing::AddGlobalTestEnvironment(new PrivateDisplayEnvironment);
+// window has the focus.
+const bool privateDisplay = UsePrivateDisplay("1280x720x24");
 
 class InputX11Test : public ::testing::Test {
 protected:

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "PrivateDisplay.h"
 #include "TestFiles.h"
 
 using namespace testsupport;
@@ -213,6 +214,9 @@ TEST_F(GameRunTest, TermSignalStopsInOrderWithStatusZero)
     game.Signal(SIGTERM);
     EXPECT_EQ(game.Wait(20.0), 0) << game.Output();
 }
+
+// The key test needs the keyboard focus, which other GL tests on a shared display can take.
+const bool privateDisplay = UsePrivateDisplay("1920x1080x24");
 
 class GameKeysTest : public GameRunTest {
 protected:
