@@ -76,6 +76,9 @@ const Value* ArrayMember(const Value& object, const char* key, const std::string
     return value;
 }
 
+// The widest and tallest map read, in cells.
+constexpr int MAX_MAP_SIDE = 1 << 20;
+
 // The cell a coordinate lies in: its whole part, one less for negative values. False for values too
 // far out to be any cell.
 bool CellOf(float value, int& cell)
@@ -226,6 +229,11 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
             Trace("%s: a size of %d x %d cells draws nothing", file.c_str(), map->width, map->height);
         map->width = std::max(map->width, 0);
         map->height = std::max(map->height, 0);
+    } else if (map->width > MAX_MAP_SIDE || map->height > MAX_MAP_SIDE) {
+        // No file holds that many gids; the row arithmetic of the wall test would overflow.
+        Trace("%s: a size of %d x %d cells is too large; it draws nothing", file.c_str(), map->width, map->height);
+        map->width = 0;
+        map->height = 0;
     }
     map->originX = 0.0f;
     map->originY = static_cast<float>(map->height - 1);

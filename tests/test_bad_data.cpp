@@ -34,6 +34,7 @@
 #include "LightingSystem.h"
 #include "MessageSystem.h"
 #include "ObjectFactory.h"
+#include "Physics.h"
 #include "Scene.h"
 #include "SceneSystem.h"
 #include "Stream.h"
@@ -303,6 +304,20 @@ TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
                     tiles.IsWall(row, row);
                 delete loaded;
             }
+            // The wall test runs against a player on both sides of the map's origin.
+            GameObject player;
+            player.SetName("Player");
+            auto* transform = new Transform();
+            player.SetComponent(transform);
+            player.SetComponent(new Physics());
+            tiles.SetPlayer(&player);
+            for (float at : {3.5f, -20.25f, 150.0f, 1.0e7f}) {
+                transform->SetTranslation(at, at);
+                tiles.Update(1.0f / 60.0f);
+                transform->SetTranslation(at, -at);
+                tiles.Update(1.0f / 60.0f);
+            }
+            tiles.SetPlayer(nullptr);
         });
     }
 }
