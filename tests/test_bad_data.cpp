@@ -352,6 +352,13 @@ TEST_F(BadDataTest, SystemSettingsFromBrokenFiles)
         camera->SetZoomLevel(-1);
         camera->SetZoomLevel(1 << 30);
         system->Update(1.0f / 60.0f);
+        // Following and shaking with the settings read.
+        Transform target;
+        target.SetTranslation(5.0f, -7.0f);
+        camera->SetTarget(&target);
+        camera->shakeTimer = 0.5f;
+        for (int step = 0; step < 3; ++step)
+            system->Update(0.1f);
         delete system;
     });
     // Small fog grids keep the sweep quick (the settings file does not size the grid).
@@ -363,6 +370,10 @@ TEST_F(BadDataTest, SystemSettingsFromBrokenFiles)
         EXPECT_EQ(static_cast<int>(lighting.grid.size()), lighting.rows);
         EXPECT_GT(lighting.gridSize, 0.0f);
         lighting.RevealCircle(1.0f, 1.0f, 4);
+        // The radii the player reveals with come from the same file.
+        lighting.RevealCircle(2.0f, 3.0f, lighting.playerWalkRadius);
+        lighting.RevealCircle(-2.0f, 3.0f, lighting.playerPingRadius);
+        lighting.RevealCircle(2.0f, -3.0f, lighting.playerCollisionRadius);
         lighting.WorldToCell(1.0e30f, -1.0e30f);
     });
     Sweep("LevelSystem", [&] {
