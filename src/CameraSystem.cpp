@@ -9,6 +9,7 @@
 #include "Matrix4f.h"
 #include "Message.h"
 #include "Random.h"
+#include "SceneSystem.h"
 #include "Stream.h"
 #include "Trace.h"
 #include "Transform.h"
@@ -233,7 +234,7 @@ void CameraSystem::HandleMessage(Message* message)
     }
     const std::array<float, 4> v = message->vector;
     if (shake) {
-        if (WindowSceneChangePendingHook && WindowSceneChangePendingHook())
+        if (gSceneSystem && gSceneSystem->IsChangePending())
             return;
         shakeTimer = v[0];
         shakeMagnitude = v[1];

@@ -178,7 +178,7 @@ namespace {
 // The current scene is pausable; false while there is no scene system or no current scene.
 bool ScenePausable()
 {
-    return WindowScenePausableHook && WindowScenePausableHook();
+    return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
 }
 
 void SendPausedParameter(Engine* engine, float value)

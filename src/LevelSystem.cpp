@@ -3,35 +3,14 @@
 #include <algorithm>
 
 #include "LightingSystem.h"
-#include "Scene.h"
-#include "SceneSystem.h"
 #include "Stream.h"
 #include "Trace.h"
 
 LevelSystem* gLevelSystem = nullptr;
 
-namespace {
-
-// What the scenes ask of the level system they find in the engine.
-void ClearLevelGrid(ISystem* system)
-{
-    if (auto* levels = dynamic_cast<LevelSystem*>(system))
-        levels->ClearCurrentGrid();
-}
-
-void SetCurrentLevelOf(ISystem* system, int level)
-{
-    if (auto* levels = dynamic_cast<LevelSystem*>(system))
-        levels->SetCurrentLevel(level);
-}
-
-} // namespace
-
 LevelSystem::LevelSystem()
 {
     gLevelSystem = this;
-    SceneClearLevelGridHook = ClearLevelGrid;
-    SceneSetCurrentLevelHook = SetCurrentLevelOf;
 }
 
 LevelSystem::~LevelSystem()

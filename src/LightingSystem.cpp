@@ -8,8 +8,6 @@
 #include "LevelSystem.h"
 #include "Matrix4f.h"
 #include "Mesh.h"
-#include "Scene.h"
-#include "SceneSystem.h"
 #include "Shader.h"
 #include "Stream.h"
 #include "Trace.h"
@@ -50,59 +48,11 @@ float RoundHalfUp(float value)
     return (value - whole >= 0.5f) ? whole + 1.0f : whole;
 }
 
-// What the scenes ask of the lighting system they find in the engine.
-void SetFogEnabled(ISystem* system, bool on)
-{
-    if (auto* lighting = dynamic_cast<LightingSystem*>(system))
-        lighting->enabled = on ? 1 : 0;
-}
-
-bool IsFogEnabled(ISystem* system)
-{
-    auto* lighting = dynamic_cast<LightingSystem*>(system);
-    return lighting && lighting->enabled != 0;
-}
-
-void SetFogGridPosition(ISystem* system, float x, float y)
-{
-    if (auto* lighting = dynamic_cast<LightingSystem*>(system)) {
-        lighting->originX = x;
-        lighting->originY = y;
-    }
-}
-
-void ResetFogGrid(ISystem* system, int width, int height)
-{
-    auto* lighting = dynamic_cast<LightingSystem*>(system);
-    if (!lighting || !lighting->ResizeGrid(width, height))
-        return;
-    if (gLevelSystem)
-        gLevelSystem->CopyFromLighting(*lighting);
-}
-
-void RevealCircleOf(ISystem* system, float x, float y, float radius)
-{
-    if (auto* lighting = dynamic_cast<LightingSystem*>(system))
-        lighting->RevealCircle(x, y, static_cast<int>(radius));
-}
-
-void LoadLevelGridOf(ISystem* system)
-{
-    if (auto* lighting = dynamic_cast<LightingSystem*>(system))
-        lighting->LoadLevelGrid();
-}
-
 } // namespace
 
 LightingSystem::LightingSystem()
 {
     LightingSystemInstance = this;
-    SceneSetFogEnabledHook = SetFogEnabled;
-    SceneIsFogEnabledHook = IsFogEnabled;
-    SceneSetFogGridPositionHook = SetFogGridPosition;
-    SceneResetFogGridHook = ResetFogGrid;
-    SceneRevealCircleHook = RevealCircleOf;
-    SceneLoadLevelGridHook = LoadLevelGridOf;
 }
 
 LightingSystem::~LightingSystem()

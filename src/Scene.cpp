@@ -7,17 +7,14 @@
 #include "GameObject.h"
 #include "GameObjectFactory.h"
 #include "GameObjectManager.h"
+#include "LevelSystem.h"
+#include "LightingSystem.h"
 #include "Stream.h"
 #include "Trace.h"
 #include "Transform.h"
 #include "Vector4f.h"
 
 void (*SceneLoadMenuHook)(ISystem*, const std::string&) = nullptr;
-void (*SceneSetFogEnabledHook)(ISystem*, bool) = nullptr;
-bool (*SceneIsFogEnabledHook)(ISystem*) = nullptr;
-void (*SceneSetFogGridPositionHook)(ISystem*, float, float) = nullptr;
-void (*SceneResetFogGridHook)(ISystem*, int, int) = nullptr;
-void (*SceneClearLevelGridHook)(ISystem*) = nullptr;
 void (*SceneSetRoomCountHook)(ISystem*, int) = nullptr;
 void (*SceneClearTreasureDisplayHook)(ISystem*) = nullptr;
 void (*SceneResetTreasureHook)(ISystem*) = nullptr;
@@ -224,25 +221,27 @@ void Scene::Init()
 
 void Scene::SetUpFog()
 {
-    ISystem* lighting = FindSystem("LightingSystem");
+    auto* lighting = dynamic_cast<LightingSystem*>(FindSystem("LightingSystem"));
     const Value* block = Member(dataStream, "LightingSystem");
     if (block && !block->IsObject()) {
         Trace("Scene %s: \"LightingSystem\" is not an object; the fog is off", name.c_str());
         block = nullptr;
     }
     if (!block) {
-        if (lighting && SceneSetFogEnabledHook)
-            SceneSetFogEnabledHook(lighting, false);
+        if (lighting)
+            lighting->enabled = 0;
         return;
     }
 
     if (const Value* position = Member(block, "GridPosition")) {
         float x = 0.0f;
         float y = 0.0f;
-        if (!ReadPair(position, x, y))
+        if (!ReadPair(position, x, y)) {
             Trace("Scene %s: \"GridPosition\" is not a pair of numbers; the grid stays where it is", name.c_str());
-        else if (lighting && SceneSetFogGridPositionHook)
-            SceneSetFogGridPositionHook(lighting, x, y);
+        } else if (lighting) {
+            lighting->originX = x;
+            lighting->originY = y;
+        }
     }
 
     const Value* widthValue = Member(block, "GridWidth");
@@ -254,13 +253,15 @@ void Scene::SetUpFog()
             width > MAX_FOG_CELLS || height > MAX_FOG_CELLS) {
             Trace("Scene %s: the fog grid size must be two whole numbers from 1 to %d; the grid is kept",
                   name.c_str(), MAX_FOG_CELLS);
-        } else if (lighting && SceneResetFogGridHook) {
-            SceneResetFogGridHook(lighting, width, height);
+        } else if (lighting && lighting->ResizeGrid(width, height)) {
+            // The new, unrevealed grid becomes the current level's grid as well.
+            if (auto* levels = dynamic_cast<LevelSystem*>(FindSystem("LevelSystem")))
+                levels->CopyFromLighting(*lighting);
         }
     }
 
-    if (lighting && SceneSetFogEnabledHook)
-        SceneSetFogEnabledHook(lighting, true);
+    if (lighting)
+        lighting->enabled = 1;
 }
 
 void Scene::SetUpRooms()
@@ -467,9 +468,7 @@ void Scene::Restart()
     }
     int level = 0;
     if (ReadInt(Member(dataStream, "Level"), level) && level >= 1 && level <= 3) {
-        if (ISystem* levels = FindSystem("LevelSystem")) {
-            if (SceneClearLevelGridHook)
-                SceneClearLevelGridHook(levels);
-        }
+        if (auto* levels = dynamic_cast<LevelSystem*>(FindSystem("LevelSystem")))
+            levels->ClearCurrentGrid();
     }
 }

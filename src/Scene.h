@@ -23,17 +23,6 @@ class Stream;
 
 // "MenuSystem": build the menu of that name.
 extern void (*SceneLoadMenuHook)(ISystem* menuSystem, const std::string& menuName);
-// "LightingSystem": the fog of war on or off (its enabled flag).
-extern void (*SceneSetFogEnabledHook)(ISystem* lightingSystem, bool enabled);
-// "LightingSystem": the fog's enabled flag (false when the seam is missing).
-extern bool (*SceneIsFogEnabledHook)(ISystem* lightingSystem);
-// "LightingSystem": the grid's world position.
-extern void (*SceneSetFogGridPositionHook)(ISystem* lightingSystem, float x, float y);
-// "LightingSystem": replace the grid by width x height unrevealed cells and copy that new grid into
-// the current level's grid of the LevelSystem over the cells both grids have. Sizes are 1..4096.
-extern void (*SceneResetFogGridHook)(ISystem* lightingSystem, int width, int height);
-// "LevelSystem": every cell of the current level's grid back to unrevealed.
-extern void (*SceneClearLevelGridHook)(ISystem* levelSystem);
 // "TreasureManager": the level's room count (0..8).
 extern void (*SceneSetRoomCountHook)(ISystem* treasureManager, int numRooms);
 // "TreasureManager": forget four of its ping display objects (the objects themselves go with the

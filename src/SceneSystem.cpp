@@ -6,6 +6,8 @@
 #include "GameObjectManager.h"
 #include "GraphicsLibrary.h"
 #include "InputManager.h"
+#include "LevelSystem.h"
+#include "LightingSystem.h"
 #include "Sprite.h"
 #include "SpriteSheet.h"
 #include "Stream.h"
@@ -16,9 +18,6 @@
 SceneSystem* gSceneSystem = nullptr;
 GameObject* gPlayerObject = nullptr;
 
-void (*SceneRevealCircleHook)(ISystem*, float, float, float) = nullptr;
-void (*SceneLoadLevelGridHook)(ISystem*) = nullptr;
-void (*SceneSetCurrentLevelHook)(ISystem*, int) = nullptr;
 void (*ScenePingRoomHook)(ISystem*, float, float, float) = nullptr;
 int (*SceneRoomNumHook)(ISystem*, float, float) = nullptr;
 int (*SceneRoomRemainingHook)(ISystem*, int) = nullptr;
@@ -33,17 +32,6 @@ namespace {
 
 constexpr int ROOM_COUNT = 8;
 
-// Answers for the window's focus and minimise rules.
-bool CurrentScenePausable()
-{
-    return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
-}
-
-bool SceneChangePending()
-{
-    return gSceneSystem && gSceneSystem->IsChangePending();
-}
-
 GameObject* FindObject(const std::string& objectName)
 {
     return gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
@@ -51,10 +39,8 @@ GameObject* FindObject(const std::string& objectName)
 
 void ClearLevelGrid()
 {
-    if (ISystem* levels = Scene::FindSystem("LevelSystem")) {
-        if (SceneClearLevelGridHook)
-            SceneClearLevelGridHook(levels);
-    }
+    if (auto* levels = dynamic_cast<LevelSystem*>(Scene::FindSystem("LevelSystem")))
+        levels->ClearCurrentGrid();
 }
 
 // The key index of a GLFW key, or -1.
@@ -72,8 +58,6 @@ SceneSystem::SceneSystem()
         startMarker = -1;
         // The first scene fades in from black.
         SetFadeAlpha(0.0f);
-        WindowScenePausableHook = &CurrentScenePausable;
-        WindowSceneChangePendingHook = &SceneChangePending;
     }
 }
 
@@ -86,13 +70,8 @@ SceneSystem::~SceneSystem()
     }
     current = nullptr;
     next = nullptr;
-    if (gSceneSystem == this) {
+    if (gSceneSystem == this)
         gSceneSystem = nullptr;
-        if (WindowScenePausableHook == &CurrentScenePausable)
-            WindowScenePausableHook = nullptr;
-        if (WindowSceneChangePendingHook == &SceneChangePending)
-            WindowSceneChangePendingHook = nullptr;
-    }
 }
 
 void SceneSystem::Init()
@@ -325,10 +304,8 @@ void SceneSystem::DebugKeys()
     }
 
     if (input->IsKeyTriggered(Key(GLFW_KEY_L))) {
-        if (ISystem* lighting = Scene::FindSystem("LightingSystem")) {
-            if (SceneSetFogEnabledHook && SceneIsFogEnabledHook)
-                SceneSetFogEnabledHook(lighting, !SceneIsFogEnabledHook(lighting));
-        }
+        if (auto* lighting = dynamic_cast<LightingSystem*>(Scene::FindSystem("LightingSystem")))
+            lighting->enabled = lighting->enabled ? 0 : 1;
     }
     if (input->IsKeyTriggered(Key(GLFW_KEY_M)))
         SendMessage(std::string("Set_Bus_Mute"), "Music", nullptr);
@@ -350,24 +327,18 @@ void SceneSystem::JumpInLivingRoom(float x, float y)
         if (!transform)
             return;
         transform->SetTranslation(x, y);
-        if (ISystem* lighting = Scene::FindSystem("LightingSystem")) {
-            if (SceneRevealCircleHook)
-                SceneRevealCircleHook(lighting, x, y, 10.0f);
-        }
+        if (auto* lighting = dynamic_cast<LightingSystem*>(Scene::FindSystem("LightingSystem")))
+            lighting->RevealCircle(x, y, 10);
         if (ISystem* treasure = Scene::FindSystem("TreasureManager")) {
             if (ScenePingRoomHook)
                 ScenePingRoomHook(treasure, 0.5f, 1.0f, 0.75f);
         }
         return;
     }
-    if (ISystem* levels = Scene::FindSystem("LevelSystem")) {
-        if (SceneSetCurrentLevelHook)
-            SceneSetCurrentLevelHook(levels, 0);
-    }
-    if (ISystem* lighting = Scene::FindSystem("LightingSystem")) {
-        if (SceneLoadLevelGridHook)
-            SceneLoadLevelGridHook(lighting);
-    }
+    if (auto* levels = dynamic_cast<LevelSystem*>(Scene::FindSystem("LevelSystem")))
+        levels->SetCurrentLevel(0);
+    if (auto* lighting = dynamic_cast<LightingSystem*>(Scene::FindSystem("LightingSystem")))
+        lighting->LoadLevelGrid();
     SetNextScene("LivingRoomScene");
 }
 

@@ -17,12 +17,6 @@
 class GameObject;
 
 // ---- Seams for systems that join the engine later (see Scene.h) -------------------------------------
-// "LightingSystem": reveal a circle of cells around a world point.
-extern void (*SceneRevealCircleHook)(ISystem* lightingSystem, float x, float y, float radius);
-// "LightingSystem": copy the current level's grid into the lighting grid.
-extern void (*SceneLoadLevelGridHook)(ISystem* lightingSystem);
-// "LevelSystem": make a level the current one.
-extern void (*SceneSetCurrentLevelHook)(ISystem* levelSystem, int level);
 // "TreasureManager": show the count of the player's room.
 extern void (*ScenePingRoomHook)(ISystem* treasureManager, float hold, float fadeTime, float strength);
 // "TreasureManager": the room (0..7) holding a world point, -1 for none.

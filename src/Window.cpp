@@ -17,6 +17,7 @@
 #include "LightingSystem.h"
 #include "Matrix4f.h"
 #include "Mesh.h"
+#include "SceneSystem.h"
 #include "Shader.h"
 #include "Sprite.h"
 #include "SpriteSheet.h"
@@ -33,8 +34,6 @@ std::vector<Viewport> ViewportList;
 std::vector<Camera> CameraList;
 float AspectMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-bool (*WindowScenePausableHook)() = nullptr;
-bool (*WindowSceneChangePendingHook)() = nullptr;
 void (*WindowOpenPauseMenuHook)() = nullptr;
 void (*WindowCameraResetHook)(Camera* camera) = CameraSystemResetCamera;
 void (*WindowDrawFogHook)() = LightingSystemDrawFog;
@@ -44,14 +43,15 @@ namespace {
 const char* const WINDOW_TITLE = "Pemmet's Dustrun";
 const char* const SOURCE_PATH = "src/Window";
 
+// The current scene is pausable; false without a scene system or a current scene.
 bool ScenePausable()
 {
-    return WindowScenePausableHook && WindowScenePausableHook();
+    return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
 }
 
 bool SceneChangePending()
 {
-    return WindowSceneChangePendingHook && WindowSceneChangePendingHook();
+    return gSceneSystem && gSceneSystem->IsChangePending();
 }
 
 void OpenPauseMenu()

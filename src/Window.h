@@ -143,10 +143,6 @@ Vector4f ScreenToWorld(Vector4f pixels);
 Matrix4f GetProjectionMatrix();
 
 // Seams for systems that arrive later; null means the system is absent and the default applies.
-// The current scene exists and is pausable.
-extern bool (*WindowScenePausableHook)();
-// A scene change is pending (next scene set and not the current one, or a reload requested).
-extern bool (*WindowSceneChangePendingHook)();
 // Opens the menu "PauseMenu".
 extern void (*WindowOpenPauseMenuHook)();
 // Hands camera 0 to the camera system again.

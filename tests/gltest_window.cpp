@@ -20,6 +20,8 @@
 #include "Mesh.h"
 #include "Message.h"
 #include "MessageRecorder.h"
+#include "Scene.h"
+#include "SceneSystem.h"
 #include "Trace.h"
 #include "Vector4f.h"
 #include "Window.h"
@@ -51,8 +53,6 @@ protected:
         if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
         savedFog = WindowDrawFogHook;
-        savedPausable = WindowScenePausableHook;
-        savedPending = WindowSceneChangePendingHook;
         savedMenu = WindowOpenPauseMenuHook;
         hooksSaved = true;
         window = OpenWindow();
@@ -64,8 +64,6 @@ protected:
     {
         if (hooksSaved) {
             WindowDrawFogHook = savedFog;
-            WindowScenePausableHook = savedPausable;
-            WindowSceneChangePendingHook = savedPending;
             WindowOpenPauseMenuHook = savedMenu;
         }
         delete window;
@@ -89,8 +87,6 @@ protected:
 
     Window* window = nullptr;
     void (*savedFog)() = nullptr;
-    bool (*savedPausable)() = nullptr;
-    bool (*savedPending)() = nullptr;
     void (*savedMenu)() = nullptr;
     bool hooksSaved = false;
 };
@@ -161,17 +157,7 @@ TEST_F(WindowTest, FramebufferSizeUpdatesViewportCameraAndAspect)
     EXPECT_FLOAT_EQ(AspectMatrix[0], 0.75f);
 }
 
-bool pausable = false;
-bool changePending = false;
 int pauseMenus = 0;
-bool Pausable()
-{
-    return pausable;
-}
-bool ChangePending()
-{
-    return changePending;
-}
 void OpenMenu()
 {
     ++pauseMenus;
@@ -186,20 +172,34 @@ protected:
             return;
         engine = new Engine();
         gEngine = engine;
-        pausable = false;
-        changePending = false;
         pauseMenus = 0;
-        WindowScenePausableHook = Pausable;
-        WindowSceneChangePendingHook = ChangePending;
         WindowOpenPauseMenuHook = OpenMenu;
+        // The window asks the scene system about the current scene: a menu scene (not pausable) with
+        // no change pending until a test says otherwise.
+        const float alpha = window->globalAlpha;
+        ::testing::internal::CaptureStdout();
+        scenes = new SceneSystem();
+        current = new Scene("MainMenuScene");
+        ::testing::internal::GetCapturedStdout();
+        scenes->SetFadeAlpha(alpha);
+        ASSERT_EQ(gSceneSystem, scenes);
+        scenes->scenes.push_back(current);
+        scenes->current = current;
+        scenes->next = current;
+        current->pausable = false;
     }
     void TearDown() override
     {
+        delete scenes;
+        scenes = nullptr;
+        current = nullptr;
         delete engine;
         gEngine = nullptr;
         WindowTest::TearDown();
     }
     Engine* engine = nullptr;
+    SceneSystem* scenes = nullptr; // owns current
+    Scene* current = nullptr;
 };
 
 TEST_F(WindowCallbackTest, MinimiseInAMenuSceneOnlyResizes)
@@ -217,7 +217,7 @@ TEST_F(WindowCallbackTest, MinimiseInAMenuSceneOnlyResizes)
 
 TEST_F(WindowCallbackTest, MinimiseInAPausableScenePausesAndOpensTheMenuEvenWhenPaused)
 {
-    pausable = true;
+    current->pausable = true;
     ::testing::internal::CaptureStdout();
     FramebufferSizeCallback(window->window, 0, 0);
     FramebufferSizeCallback(window->window, 0, 0);
@@ -229,7 +229,7 @@ TEST_F(WindowCallbackTest, MinimiseInAPausableScenePausesAndOpensTheMenuEvenWhen
 
 TEST_F(WindowCallbackTest, IconifyCountsAsMinimise)
 {
-    pausable = true;
+    current->pausable = true;
     ::testing::internal::CaptureStdout();
     WindowIconifyCallback(window->window, 0);
     EXPECT_EQ(pauseMenus, 0);
@@ -242,7 +242,7 @@ TEST_F(WindowCallbackTest, IconifyCountsAsMinimise)
 
 TEST_F(WindowCallbackTest, LosingFocusInAPausableScenePausesOnce)
 {
-    pausable = true;
+    current->pausable = true;
     ::testing::internal::CaptureStdout();
     WindowFocusCallback(window->window, 0);
     EXPECT_EQ(window->focused, 0);
@@ -277,8 +277,8 @@ TEST_F(WindowCallbackTest, RegainingFocusInAMenuSceneUnpauses)
 
 TEST_F(WindowCallbackTest, RegainingFocusWithASceneChangePendingUnpauses)
 {
-    pausable = true;
-    changePending = true;
+    current->pausable = true;
+    scenes->reload = true;
     PauseGame();
     ::testing::internal::CaptureStdout();
     WindowFocusCallback(window->window, 1);

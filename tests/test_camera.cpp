@@ -16,6 +16,7 @@
 #include "InputManager.h"
 #include "Message.h"
 #include "Random.h"
+#include "SceneSystem.h"
 #include "Trace.h"
 #include "Transform.h"
 #include "Window.h"
@@ -48,7 +49,6 @@ protected:
     {
         delete camera;
         CameraList.clear();
-        WindowSceneChangePendingHook = nullptr;
     }
     Camera& cam() { return CameraList[0]; }
 
@@ -385,10 +385,16 @@ TEST_F(CameraTest, ShakeStaysWithinItsMagnitudeForItsTime)
 TEST_F(CameraTest, ShakeIsIgnoredDuringASceneChange)
 {
     camera->Init();
-    WindowSceneChangePendingHook = [] { return true; };
+    // The camera asks gSceneSystem whether a change is pending.
+    Send(VectorMessage("ShakeCamera", 0.5f, 2.0f, 0.0f, 0.0f, camera));
+    EXPECT_FLOAT_EQ(camera->shakeTimer, 0.5f) << "no scene system, no change pending";
+    camera->shakeTimer = 0.0f;
+    SceneSystem scenes;
+    ASSERT_EQ(gSceneSystem, &scenes);
+    scenes.reload = true;
     Send(VectorMessage("ShakeCamera", 0.5f, 2.0f, 0.0f, 0.0f, camera));
     EXPECT_FLOAT_EQ(camera->shakeTimer, 0.0f);
-    WindowSceneChangePendingHook = [] { return false; };
+    scenes.reload = false;
     Send(VectorMessage("ShakeCamera", 0.5f, 2.0f, 0.0f, 0.0f, camera));
     EXPECT_FLOAT_EQ(camera->shakeTimer, 0.5f);
 }

@@ -334,47 +334,31 @@ TEST_F(FogTest, SecondVisitShowsWhatTheFirstRevealed)
     lighting->RevealCircle(2.0f, 3.0f, 2);
     const int revealed = lighting->CountRevealed();
     // A scene with a fog block builds a new grid and hands it to the level...
-    ASSERT_NE(SceneResetFogGridHook, nullptr);
-    SceneResetFogGridHook(lighting, 64, 48);
+    ASSERT_TRUE(lighting->ResizeGrid(64, 48));
+    levels->CopyFromLighting(*lighting);
     EXPECT_EQ(lighting->CountRevealed(), 0);
     EXPECT_EQ(LevelRevealed(), 0);
     lighting->RevealCircle(2.0f, 3.0f, 2);
     // ...and after a later scene change the level grid comes back.
     ASSERT_TRUE(lighting->ResizeGrid(64, 48));
     EXPECT_EQ(lighting->CountRevealed(), 0);
-    ASSERT_NE(SceneLoadLevelGridHook, nullptr);
-    SceneLoadLevelGridHook(lighting);
+    lighting->LoadLevelGrid();
     EXPECT_EQ(lighting->CountRevealed(), revealed);
 }
 
-TEST_F(FogTest, SceneSeamsReachTheSystems)
+TEST_F(FogTest, WhatTheScenesAskOfTheSystems)
 {
     Start();
-    ASSERT_NE(SceneSetFogEnabledHook, nullptr);
-    ASSERT_NE(SceneIsFogEnabledHook, nullptr);
-    SceneSetFogEnabledHook(lighting, true);
-    EXPECT_EQ(lighting->enabled, 1);
-    EXPECT_TRUE(SceneIsFogEnabledHook(lighting));
-    SceneSetFogEnabledHook(lighting, false);
-    EXPECT_FALSE(SceneIsFogEnabledHook(lighting));
-    SceneSetFogGridPositionHook(lighting, 0.5f, 1.5f);
-    EXPECT_FLOAT_EQ(lighting->originX, 0.5f);
-    EXPECT_FLOAT_EQ(lighting->originY, 1.5f);
-    std::string out = CaptureConsole([&] { SceneResetFogGridHook(lighting, 0, 5); });
+    std::string out = CaptureConsole([&] { EXPECT_FALSE(lighting->ResizeGrid(0, 5)); });
     EXPECT_TRUE(Contains(out, "refused")) << out;
     EXPECT_EQ(lighting->cols, 64);
-    SceneRevealCircleHook(lighting, 2.0f, 2.0f, 1.0f);
+    lighting->RevealCircle(2.0f, 2.0f, 1);
     EXPECT_EQ(lighting->CountRevealed(), 5);
-    ASSERT_NE(SceneClearLevelGridHook, nullptr);
-    SceneClearLevelGridHook(levels);
+    EXPECT_EQ(LevelRevealed(), 5);
+    levels->ClearCurrentGrid();
     EXPECT_EQ(LevelRevealed(), 0);
-    ASSERT_NE(SceneSetCurrentLevelHook, nullptr);
-    SceneSetCurrentLevelHook(levels, 1);
+    levels->SetCurrentLevel(1);
     EXPECT_EQ(levels->currentLevel, 1);
-    // Other systems handed in are ignored.
-    SceneSetFogEnabledHook(levels, true);
-    SceneClearLevelGridHook(lighting);
-    EXPECT_FALSE(SceneIsFogEnabledHook(nullptr));
 }
 
 TEST_F(FogTest, NoLevelSystemAndNoLightingSystemAreTolerated)

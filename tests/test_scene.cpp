@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include "LevelSystem.h"
+#include "LightingSystem.h"
+
 using scenetest::CountOf;
 using scenetest::Recorder;
 using scenetest::SceneTest;
@@ -17,6 +20,7 @@ namespace {
 struct SeamLog {
     std::vector<std::string> calls;
     int roomCount = -1;
+    int levelCellAtTreasureReset = -1; // cell (0, 0) of the level grid when the treasure was reset
 };
 SeamLog* gLog = nullptr;
 
@@ -29,36 +33,27 @@ void LogCall(const std::string& call)
 class Seams {
 public:
     Seams()
-        : menu_(SceneLoadMenuHook), fog_(SceneSetFogEnabledHook), position_(SceneSetFogGridPositionHook),
-          grid_(SceneResetFogGridHook), level_(SceneClearLevelGridHook), rooms_(SceneSetRoomCountHook),
-          display_(SceneClearTreasureDisplayHook), reset_(SceneResetTreasureHook)
+        : menu_(SceneLoadMenuHook), rooms_(SceneSetRoomCountHook), display_(SceneClearTreasureDisplayHook),
+          reset_(SceneResetTreasureHook)
     {
         gLog = &log;
         SceneLoadMenuHook = [](ISystem*, const std::string& menu) { LogCall("menu " + menu); };
-        SceneSetFogEnabledHook = [](ISystem*, bool on) { LogCall(on ? "fog on" : "fog off"); };
-        SceneSetFogGridPositionHook = [](ISystem*, float x, float y) {
-            LogCall("grid at " + std::to_string(x) + " " + std::to_string(y));
-        };
-        SceneResetFogGridHook = [](ISystem*, int w, int h) {
-            LogCall("grid " + std::to_string(w) + "x" + std::to_string(h));
-        };
-        SceneClearLevelGridHook = [](ISystem*) { LogCall("clear level grid"); };
         SceneSetRoomCountHook = [](ISystem*, int n) {
             LogCall("rooms " + std::to_string(n));
             if (gLog)
                 gLog->roomCount = n;
         };
         SceneClearTreasureDisplayHook = [](ISystem*) { LogCall("clear display"); };
-        SceneResetTreasureHook = [](ISystem*) { LogCall("treasure reset"); };
+        SceneResetTreasureHook = [](ISystem*) {
+            LogCall("treasure reset");
+            if (gLog)
+                gLog->levelCellAtTreasureReset = gLevelSystem ? gLevelSystem->GetCell(0, 0) : -1;
+        };
     }
     ~Seams()
     {
         gLog = nullptr;
         SceneLoadMenuHook = menu_;
-        SceneSetFogEnabledHook = fog_;
-        SceneSetFogGridPositionHook = position_;
-        SceneResetFogGridHook = grid_;
-        SceneClearLevelGridHook = level_;
         SceneSetRoomCountHook = rooms_;
         SceneClearTreasureDisplayHook = display_;
         SceneResetTreasureHook = reset_;
@@ -68,10 +63,6 @@ public:
 private:
     // The seams as they were, put back afterwards.
     decltype(SceneLoadMenuHook) menu_;
-    decltype(SceneSetFogEnabledHook) fog_;
-    decltype(SceneSetFogGridPositionHook) position_;
-    decltype(SceneResetFogGridHook) grid_;
-    decltype(SceneClearLevelGridHook) level_;
     decltype(SceneSetRoomCountHook) rooms_;
     decltype(SceneClearTreasureDisplayHook) display_;
     decltype(SceneResetTreasureHook) reset_;
@@ -457,32 +448,56 @@ TEST_F(SceneInit, MenuAndFogThroughThePresentSystems)
     WriteScene("Dark", R"({ "LightingSystem": { "GridWidth": -4, "GridHeight": 30 } })");
     WriteScene("Plain", R"({ })");
 
-    // Without the systems the seams are not called.
+    // Without the systems nothing is asked of them.
     Scene lit("Lit");
     lit.SetOwner(owner);
     lit.Init();
     EXPECT_TRUE(seams.log.calls.empty());
 
     engine->AddSystem(new StandIn("MenuSystem"));
-    engine->AddSystem(new StandIn("LightingSystem"));
+    auto* lighting = new LightingSystem();
+    auto* levels = new LevelSystem();
+    engine->AddSystem(lighting);
+    engine->AddSystem(levels);
+    {
+        TraceCapture quiet;
+        lighting->cols = 8;
+        lighting->rows = 8;
+        lighting->Init();
+        levels->Init();
+    }
+    lighting->SetCell(1, 1, 1);
+    levels->SetCell(1, 1, 1);
     lit.Init();
-    EXPECT_EQ(seams.log.calls,
-              (std::vector<std::string>{"menu PauseMenu", "grid at 2.000000 -3.000000", "grid 40x30", "fog on"}));
+    EXPECT_EQ(seams.log.calls, (std::vector<std::string>{"menu PauseMenu"}));
+    EXPECT_FLOAT_EQ(lighting->originX, 2.0f);
+    EXPECT_FLOAT_EQ(lighting->originY, -3.0f);
+    EXPECT_EQ(lighting->cols, 40);
+    EXPECT_EQ(lighting->rows, 30);
+    EXPECT_EQ(lighting->CountRevealed(), 0) << "a new grid, all in fog";
+    EXPECT_EQ(levels->GetCell(1, 1), 0) << "the new grid is handed to the current level";
+    EXPECT_EQ(lighting->enabled, 1);
 
     seams.log.calls.clear();
+    lighting->enabled = 0;
+    lighting->SetCell(3, 3, 1);
     Scene dark("Dark");
     dark.SetOwner(owner);
     TraceCapture capture;
     dark.Init();
     const std::string out = capture.Take();
-    EXPECT_EQ(seams.log.calls, (std::vector<std::string>{"fog on"})) << "a bad size keeps the grid";
+    EXPECT_TRUE(seams.log.calls.empty());
+    EXPECT_EQ(lighting->enabled, 1);
+    EXPECT_EQ(lighting->cols, 40) << "a bad size keeps the grid";
+    EXPECT_EQ(lighting->GetCell(3, 3), 1) << "a bad size keeps the grid";
+    EXPECT_FLOAT_EQ(lighting->originX, 2.0f) << "no position, the grid stays where it is";
     EXPECT_NE(out.find("the fog grid size must be two whole numbers"), std::string::npos) << out;
 
-    seams.log.calls.clear();
     Scene plain("Plain");
     plain.SetOwner(owner);
     plain.Init();
-    EXPECT_EQ(seams.log.calls, (std::vector<std::string>{"fog off"}));
+    EXPECT_EQ(lighting->enabled, 0) << "no fog block, no fog";
+    EXPECT_EQ(lighting->GetCell(3, 3), 1);
 }
 
 class SceneSystems : public SceneTest {
@@ -496,8 +511,23 @@ protected:
         engine->AddSystem(score);
         engine->AddSystem(tiles);
         engine->AddSystem(new StandIn("TreasureManager"));
-        engine->AddSystem(new StandIn("LevelSystem"));
+        levels = new LevelSystem();
+        engine->AddSystem(levels);
+        // A small grid for the current level, every cell revealed.
+        levels->grids[0].width = 2;
+        levels->grids[0].height = 2;
+        RevealLevel();
     }
+    void RevealLevel() { levels->grids[0].cells.assign(4, 1); }
+    int LevelRevealed() const
+    {
+        int count = 0;
+        for (int row = 0; row < 2; ++row)
+            for (int column = 0; column < 2; ++column)
+                count += levels->GetCell(column, row);
+        return count;
+    }
+    LevelSystem* levels = nullptr;
     StandIn* player = nullptr;
     StandIn* score = nullptr;
     StandIn* tiles = nullptr;
@@ -590,15 +620,20 @@ TEST_F(SceneSystems, RestartCyclesTheSystemsAndClearsTheLevelGrid)
         EXPECT_EQ(s->disables, 1);
         EXPECT_EQ(s->enables, 1);
     }
-    EXPECT_EQ(seams.log.calls, (std::vector<std::string>{"treasure reset", "clear level grid"}));
+    EXPECT_EQ(seams.log.calls, (std::vector<std::string>{"treasure reset"}));
+    EXPECT_EQ(seams.log.levelCellAtTreasureReset, 1) << "the treasure is reset before the level grid is cleared";
+    EXPECT_EQ(LevelRevealed(), 0);
 
     seams.log.calls.clear();
+    RevealLevel();
     Scene menu4("Menu4");
     menu4.Restart();
     EXPECT_TRUE(seams.log.calls.empty());
+    EXPECT_EQ(LevelRevealed(), 4) << "level 4 does not exist";
     Scene menu1("Menu1");
     menu1.Restart();
-    EXPECT_EQ(seams.log.calls, (std::vector<std::string>{"clear level grid"})) << "whatever the scene type";
+    EXPECT_TRUE(seams.log.calls.empty());
+    EXPECT_EQ(LevelRevealed(), 0) << "whatever the scene type";
     EXPECT_EQ(player->disables, 1);
 }
 

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "InputManager.h"
+#include "LevelSystem.h"
+#include "LightingSystem.h"
 #include "Sprite.h"
 #include "Window.h"
 
@@ -350,16 +352,20 @@ TEST_F(Changes, MissingInitialSceneEndsInAnEmptyScene)
 
 TEST_F(Changes, WindowQuestionsAndTheGlobals)
 {
-    ASSERT_NE(WindowScenePausableHook, nullptr);
-    ASSERT_NE(WindowSceneChangePendingHook, nullptr);
-    EXPECT_FALSE(WindowScenePausableHook());
+    // What the window asks of gSceneSystem: the current scene is pausable, a change is pending.
+    auto currentPausable = [] {
+        return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
+    };
+    ASSERT_EQ(gSceneSystem, system);
+    EXPECT_FALSE(currentPausable());
+    EXPECT_FALSE(system->IsChangePending());
     WriteScene("P", R"({ "Tilemap Name": "", "Pausable": true })");
     system->SetNextScene("P");
-    EXPECT_TRUE(WindowSceneChangePendingHook());
-    EXPECT_FALSE(WindowScenePausableHook()) << "not current yet";
+    EXPECT_TRUE(system->IsChangePending());
+    EXPECT_FALSE(currentPausable()) << "not current yet";
     Frame(0.25f);
-    EXPECT_TRUE(WindowScenePausableHook());
-    EXPECT_FALSE(WindowSceneChangePendingHook());
+    EXPECT_TRUE(currentPausable());
+    EXPECT_FALSE(system->IsChangePending());
 
     // A second system leaves the global alone; the first one clears it when it goes.
     auto* second = new SceneSystem();
@@ -369,7 +375,6 @@ TEST_F(Changes, WindowQuestionsAndTheGlobals)
     EXPECT_EQ(gSceneSystem, system);
     engine->RemoveSystem("Scene System");
     EXPECT_EQ(gSceneSystem, nullptr);
-    EXPECT_EQ(WindowScenePausableHook, nullptr);
     EXPECT_EQ(SceneSystem::GetCurrentScene(), "");
 }
 
@@ -394,19 +399,10 @@ protected:
         WriteScene("SplashScreen", R"({ "Scene Type": "Menu", "Tilemap Name": "" })");
         WriteScene("LivingRoomScene", R"({ "Scene Type": "Gameplay", "Tilemap Name": "" })");
         gTreasure = &treasure;
-        SceneRevealCircleHook = [](ISystem*, float x, float y, float r) {
-            gTreasure->calls.push_back("reveal " + std::to_string(x) + " " + std::to_string(y) + " " +
-                                       std::to_string(r));
-        };
         ScenePingRoomHook = [](ISystem*, float h, float f, float s) {
             gTreasure->calls.push_back("ping " + std::to_string(h) + " " + std::to_string(f) + " " +
                                        std::to_string(s));
         };
-        SceneSetCurrentLevelHook = [](ISystem*, int level) {
-            gTreasure->calls.push_back("level " + std::to_string(level));
-        };
-        SceneLoadLevelGridHook = [](ISystem*) { gTreasure->calls.push_back("load grid"); };
-        SceneClearLevelGridHook = [](ISystem*) { gTreasure->calls.push_back("clear grid"); };
         SceneRoomNumHook = [](ISystem*, float x, float) { return x < 0.0f ? -1 : 7; };
         SceneRoomRemainingHook = [](ISystem*, int room) { return room == 2 ? 2 : 0; };
         SceneRoomObjectsHook = [](ISystem*, int room) {
@@ -417,11 +413,7 @@ protected:
     }
     void TearDown() override
     {
-        SceneRevealCircleHook = nullptr;
         ScenePingRoomHook = nullptr;
-        SceneSetCurrentLevelHook = nullptr;
-        SceneLoadLevelGridHook = nullptr;
-        SceneClearLevelGridHook = nullptr;
         SceneRoomNumHook = nullptr;
         SceneRoomRemainingHook = nullptr;
         SceneRoomObjectsHook = nullptr;
@@ -447,6 +439,24 @@ protected:
         return player;
     }
 
+    // A real level system in the engine whose level 0 has a 2 x 2 grid, every cell revealed.
+    LevelSystem* AddLevels()
+    {
+        auto* levels = new LevelSystem();
+        engine->AddSystem(levels);
+        levels->grids[0].width = 2;
+        levels->grids[0].height = 2;
+        levels->grids[0].cells.assign(4, 1);
+        return levels;
+    }
+    static int Revealed(const LevelSystem& levels)
+    {
+        int count = 0;
+        for (std::uint8_t cell : levels.grids[0].cells)
+            count += cell;
+        return count;
+    }
+
     std::shared_ptr<ScriptedKeySource> keys;
     InputManager* input = nullptr;
     TreasureLog treasure;
@@ -463,17 +473,21 @@ TEST_F(DevKeys, NothingWithoutTheSlashKey)
 
 TEST_F(DevKeys, SceneJumps)
 {
-    engine->AddSystem(new StandIn("LevelSystem"));
+    LevelSystem* levels = AddLevels();
     StartIn("A");
+    ASSERT_EQ(Revealed(*levels), 4);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_1, GLFW_KEY_6});
     ASSERT_NE(system->next, nullptr);
     EXPECT_EQ(system->next->GetName(), "MainMenuScene") << "only the first held key of 1 to 6 acts";
-    EXPECT_EQ(treasure.calls, (std::vector<std::string>{"clear grid"}));
+    EXPECT_EQ(Revealed(*levels), 0) << "the level grid is cleared";
 
-    treasure.calls.clear();
+    levels->grids[0].cells.assign(4, 1);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_6});
     EXPECT_EQ(system->next->GetName(), "SplashScreen");
+    EXPECT_EQ(Revealed(*levels), 0);
+    levels->grids[0].cells.assign(4, 1);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_5});
+    EXPECT_EQ(Revealed(*levels), 0);
     EXPECT_EQ(system->next->GetName(), "Win");
     EXPECT_TRUE(system->winPending);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_1});
@@ -482,14 +496,28 @@ TEST_F(DevKeys, SceneJumps)
 
 TEST_F(DevKeys, PointJumpsInTheLivingRoom)
 {
-    engine->AddSystem(new StandIn("LevelSystem"));
-    engine->AddSystem(new StandIn("LightingSystem"));
+    auto* lighting = new LightingSystem();
+    engine->AddSystem(lighting);
+    {
+        TraceCapture quiet;
+        lighting->cols = 64;
+        lighting->rows = 64;
+        lighting->Init();
+    }
+    // One world unit per cell; world x 0 is column 10.
+    lighting->gridSize = 1.0f;
+    lighting->originX = 10.0f;
+    LevelSystem* levels = AddLevels(); // level 0: cells (0..1, 0..1) revealed
+    levels->currentLevel = 2;
     engine->AddSystem(new StandIn("TreasureManager"));
     StartIn("A");
 
-    // Elsewhere: level 0, its grid, and the living room is requested.
+    // Elsewhere: level 0 becomes current, its grid is loaded, and the living room is requested.
     Keys({GLFW_KEY_SLASH, GLFW_KEY_3});
-    EXPECT_EQ(treasure.calls, (std::vector<std::string>{"level 0", "load grid"}));
+    EXPECT_TRUE(treasure.calls.empty());
+    EXPECT_EQ(levels->currentLevel, 0);
+    EXPECT_EQ(lighting->GetCell(1, 1), 1) << "level 0's grid, loaded after it became current";
+    EXPECT_EQ(lighting->CountRevealed(), 4);
     ASSERT_NE(system->next, nullptr);
     EXPECT_EQ(system->next->GetName(), "LivingRoomScene");
     for (int i = 0; i < 5; ++i)
@@ -504,14 +532,21 @@ TEST_F(DevKeys, PointJumpsInTheLivingRoom)
     treasure.calls.clear();
     Keys({GLFW_KEY_SLASH, GLFW_KEY_2});
     EXPECT_TRUE(treasure.calls.empty());
+    EXPECT_EQ(lighting->CountRevealed(), 4);
 
     // With a player: moved every frame the keys are held.
     GameObject* player = AddPlayer(0.0f, 0.0f);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_2});
     EXPECT_FLOAT_EQ(player->GetTransform()->TranslationX, 5.0f);
     EXPECT_FLOAT_EQ(player->GetTransform()->TranslationY, 13.0f);
-    EXPECT_EQ(treasure.calls, (std::vector<std::string>{"reveal 5.000000 13.000000 10.000000",
-                                                        "ping 0.500000 1.000000 0.750000"}));
+    EXPECT_EQ(treasure.calls, (std::vector<std::string>{"ping 0.500000 1.000000 0.750000"}));
+    // A circle of radius 10 cells around (5, 13), i.e. cell (15, 13), here and in the level grid.
+    EXPECT_EQ(lighting->GetCell(15, 13), 1);
+    EXPECT_EQ(lighting->GetCell(25, 13), 1);
+    EXPECT_EQ(lighting->GetCell(26, 13), 0);
+    EXPECT_EQ(lighting->GetCell(15, 24), 0);
+    EXPECT_EQ(levels->GetCell(15, 13), 0) << "outside the 2 x 2 level grid";
+    EXPECT_EQ(levels->GetCell(1, 1), 1);
     player->GetTransform()->TranslationX = 1.0f;
     Keys({GLFW_KEY_SLASH, GLFW_KEY_2});
     EXPECT_FLOAT_EQ(player->GetTransform()->TranslationX, 5.0f);
@@ -539,22 +574,18 @@ TEST_F(DevKeys, MuteActsOncePerPress)
 
 TEST_F(DevKeys, FogToggle)
 {
-    static bool fog = true;
-    SceneIsFogEnabledHook = [](ISystem*) { return fog; };
-    SceneSetFogEnabledHook = [](ISystem*, bool on) { fog = on; };
-    engine->AddSystem(new StandIn("LightingSystem"));
+    auto* lighting = new LightingSystem();
+    engine->AddSystem(lighting);
     WriteScene("Foggy", R"({ "Tilemap Name": "", "LightingSystem": {} })");
     StartIn("Foggy");
-    EXPECT_TRUE(fog);
+    EXPECT_EQ(lighting->enabled, 1);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_L});
-    EXPECT_FALSE(fog);
+    EXPECT_EQ(lighting->enabled, 0);
     Keys({GLFW_KEY_SLASH, GLFW_KEY_L});
-    EXPECT_FALSE(fog) << "held, not pressed again";
+    EXPECT_EQ(lighting->enabled, 0) << "held, not pressed again";
     Keys({GLFW_KEY_SLASH});
     Keys({GLFW_KEY_SLASH, GLFW_KEY_L});
-    EXPECT_TRUE(fog);
-    SceneIsFogEnabledHook = nullptr;
-    SceneSetFogEnabledHook = nullptr;
+    EXPECT_EQ(lighting->enabled, 1);
 }
 
 TEST_F(DevKeys, CollectTheRoomSkipsCollectedEntries)
