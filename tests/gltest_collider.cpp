@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "TestObjects.h"
 #include "Collider.h"
 #include "GameObject.h"
 #include "GlFrame.h"
@@ -22,16 +23,7 @@ constexpr int GLFW_C = 67;
 
 GameObject* MakeObject(const std::string& name, float x, float y, float rotationDegrees, float sx, float sy)
 {
-    auto* object = new GameObject();
-    object->SetName(name);
-    auto* transform = new Transform();
-    transform->TranslationX = x;
-    transform->TranslationY = y;
-    transform->Rotation = rotationDegrees * DEG;
-    transform->ScaleX = sx;
-    transform->ScaleY = sy;
-    object->SetComponent(transform);
-    return object;
+    return testsupport::MakePlacedObject(name, x, y, rotationDegrees, sx, sy);
 }
 
 class ColliderOutline : public ::testing::Test {

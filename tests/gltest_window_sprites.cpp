@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestObjects.h"
 #include "GameObject.h"
 #include "GameObjectFactory.h"
 #include "GlFrame.h"
@@ -54,14 +55,7 @@ protected:
     // An object with a transform (scale 1 at x, y) and a sprite with the given mesh.
     GameObject* MakeObject(const std::string& name, const char* meshName, float x = 0.0f, float y = 0.0f)
     {
-        GameObject* made = new GameObject();
-        made->SetName(name);
-        Transform* transform = new Transform();
-        transform->TranslationX = x;
-        transform->TranslationY = y;
-        transform->ScaleX = 1.0f;
-        transform->ScaleY = 1.0f;
-        made->SetComponent(transform);
+        GameObject* made = testsupport::MakePlacedObject(name, x, y);
         Sprite* sprite = new Sprite();
         sprite->mesh = GraphicsLibrary::GetMesh(meshName);
         made->SetComponent(sprite);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "TestObjects.h"
 #include "Trace.h"
 #include "test_physics_world.h"
 
@@ -749,13 +750,7 @@ TEST(PhysicsFrames, ThroughTheEngineAndTheObjectManager)
     ASSERT_NE(gPhysicsSystem, nullptr);
 
     auto make = [](const char* name, float x) {
-        auto* object = new GameObject();
-        object->SetName(name);
-        auto* transform = new Transform();
-        transform->TranslationX = x;
-        transform->ScaleX = 1.0f;
-        transform->ScaleY = 1.0f;
-        object->SetComponent(transform);
+        GameObject* object = testsupport::MakePlacedObject(name, x, 0.0f);
         object->SetComponent(new Physics());
         return object;
     };

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestObjects.h"
 #include "Behavior.h"
 #include "Collider.h"
 #include "Engine.h"
@@ -90,15 +91,7 @@ public:
     GameObject* Add(const std::string& name, float x, float y, float rotationDegrees = 0.0f, float scaleX = 1.0f,
                     float scaleY = 1.0f)
     {
-        auto* object = new GameObject();
-        object->SetName(name);
-        auto* transform = new Transform();
-        transform->TranslationX = x;
-        transform->TranslationY = y;
-        transform->Rotation = rotationDegrees * DEG;
-        transform->ScaleX = scaleX;
-        transform->ScaleY = scaleY;
-        object->SetComponent(transform);
+        GameObject* object = testsupport::MakePlacedObject(name, x, y, rotationDegrees, scaleX, scaleY);
         object->SetComponent(new Physics());
         objects.push_back(object);
         return object;
