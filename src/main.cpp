@@ -1,4 +1,4 @@
-#include "GameLoop.h"
+#include "core/GameLoop.h"
 
 // The game takes no arguments; everything it does is described by its data files.
 int main()

@@ -1,10 +1,10 @@
 #include "CoreEngine.h"
 
-#include "Engine.h"
-#include "GameObjectFactory.h"
-#include "GameObjectManager.h"
-#include "MessageSystem.h"
-#include "ObjectFactory.h"
+#include "core/Engine.h"
+#include "core/GameObjectFactory.h"
+#include "core/GameObjectManager.h"
+#include "core/MessageSystem.h"
+#include "core/ObjectFactory.h"
 #include "TestFiles.h"
 
 namespace testsupport {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "Trace.h"
+#include "core/Trace.h"
 
 namespace testsupport {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "Window.h"
+#include "graphics/Window.h"
 
 namespace testsupport {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ISystem.h"
-#include "Message.h"
+#include "core/ISystem.h"
+#include "core/Message.h"
 
 namespace testsupport {
 

@@ -1,7 +1,7 @@
 #include "TestObjects.h"
 
-#include "GameObject.h"
-#include "Transform.h"
+#include "core/GameObject.h"
+#include "core/Transform.h"
 
 namespace testsupport {
 

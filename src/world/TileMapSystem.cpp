@@ -1,0 +1,517 @@
+#include "world/TileMapSystem.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/GameObject.h"
+#include "core/GameObjectManager.h"
+#include "core/Message.h"
+#include "core/Stream.h"
+#include "core/Trace.h"
+#include "core/Transform.h"
+#include "graphics/GraphicsLibrary.h"
+#include "graphics/Window.h"
+#include "world/Physics.h"
+
+GameObject* (*TileMapPlayerHook)() = nullptr;
+
+namespace {
+
+using rapidjson::Value;
+
+// A tileset "source" is "../tilesets/<name>.json": 12 characters before the name, 5 after it.
+constexpr std::size_t SOURCE_PREFIX = 12;
+constexpr std::size_t SOURCE_SUFFIX = 5;
+// An "image" is "../../textures/<name>.png": 15 characters before the name, 4 after it.
+constexpr std::size_t IMAGE_PREFIX = 15;
+constexpr std::size_t IMAGE_SUFFIX = 4;
+
+const Value* Member(const Value& object, const char* key)
+{
+    if (!object.IsObject())
+        return nullptr;
+    auto it = object.FindMember(key);
+    return it == object.MemberEnd() ? nullptr : &it->value;
+}
+
+// An int member; a missing member or one of another type is traced and reads as fallback.
+int IntMember(const Value& object, const char* key, const std::string& file, int fallback = 0)
+{
+    const Value* value = Member(object, key);
+    if (!value || !value->IsInt()) {
+        Trace("%s: \"%s\" is missing or not a whole number", file.c_str(), key);
+        return fallback;
+    }
+    return value->GetInt();
+}
+
+std::string StringMember(const Value& object, const char* key, const std::string& file)
+{
+    const Value* value = Member(object, key);
+    if (!value || !value->IsString()) {
+        Trace("%s: \"%s\" is missing or not a string", file.c_str(), key);
+        return "";
+    }
+    return std::string(value->GetString(), value->GetStringLength());
+}
+
+bool BoolMember(const Value& object, const char* key, const std::string& file)
+{
+    const Value* value = Member(object, key);
+    if (!value || !value->IsBool()) {
+        Trace("%s: \"%s\" is missing or not true or false", file.c_str(), key);
+        return false;
+    }
+    return value->GetBool();
+}
+
+// The array member, or null (traced) when it is missing or not an array.
+const Value* ArrayMember(const Value& object, const char* key, const std::string& file)
+{
+    const Value* value = Member(object, key);
+    if (!value || !value->IsArray()) {
+        Trace("%s: \"%s\" is missing or not an array", file.c_str(), key);
+        return nullptr;
+    }
+    return value;
+}
+
+// The widest and tallest map read, in cells.
+constexpr int MAX_MAP_SIDE = 1 << 20;
+
+// The cell a coordinate lies in: its whole part, one less for negative values. False for values too
+// far out to be any cell.
+bool CellOf(float value, int& cell)
+{
+    if (!std::isfinite(value) || std::fabs(value) > 1.0e6f)
+        return false;
+    cell = static_cast<int>(std::trunc(value));
+    if (value < 0.0f)
+        cell -= 1;
+    return true;
+}
+
+} // namespace
+
+Tileset::Tileset()
+{
+    entries.fill({-1, -1});
+}
+
+TileMap::TileMap() = default;
+
+TileMap::~TileMap()
+{
+    delete transform;
+    transform = nullptr;
+}
+
+bool TileMap::FindTile(std::int32_t gid, const Tileset** tileset, int* column, int* row) const
+{
+    if (gid <= 0)
+        return false;
+    const std::int32_t base = (gid / 100) * 100;
+    const std::int32_t entry = gid - base;
+    for (const auto& candidate : tilesets) {
+        if (!candidate || candidate->firstGidMinusOne != base)
+            continue;
+        if (entry < 0 || entry >= Tileset::ENTRY_COUNT)
+            return false;
+        const auto& cell = candidate->entries[static_cast<std::size_t>(entry)];
+        if (cell.first == -1 && cell.second == -1)
+            return false;
+        if (tileset)
+            *tileset = candidate.get();
+        if (column)
+            *column = cell.first;
+        if (row)
+            *row = cell.second;
+        return true;
+    }
+    return false;
+}
+
+TileMapSystem::TileMapSystem()
+{
+    Trace("TileMapSystem started... %d maps loaded...", static_cast<int>(maps.size()));
+}
+
+TileMapSystem::~TileMapSystem()
+{
+    for (TileMap* map : maps)
+        delete map;
+    maps.clear();
+    displayedMap = nullptr;
+}
+
+void TileMapSystem::FetchPlayer()
+{
+    // Without a source of players the one set before stays.
+    if (TileMapPlayerHook)
+        SetPlayer(TileMapPlayerHook());
+}
+
+void TileMapSystem::Init()
+{
+    FetchPlayer();
+    SendMessage(22, 100.0f, 100.0f, -100.0f, -100.0f, nullptr);
+}
+
+void TileMapSystem::OnEnable()
+{
+    Init();
+}
+
+void TileMapSystem::OnDisable()
+{
+    Trace("TileMapSystem has been disabled...");
+}
+
+void TileMapSystem::SetPlayer(GameObject* object)
+{
+    if (object != player)
+        cornersKnown = false;
+    player = object;
+}
+
+GameObject* TileMapSystem::GetPlayer()
+{
+    if (player && gGameObjectManager && !gGameObjectManager->IsListed(player)) {
+        player = nullptr;
+        cornersKnown = false;
+    }
+    return player;
+}
+
+bool TileMapSystem::IsWall(int row, int column) const
+{
+    if (row < 0 || column < 0 || row >= GRID_SIZE || column >= GRID_SIZE)
+        return false;
+    return walls[row][column] != 0;
+}
+
+void TileMapSystem::ClearWalls()
+{
+    for (auto& line : walls)
+        for (auto& cell : line)
+            cell = 0;
+}
+
+int TileMapSystem::DrawLayerOf(const std::string& layerName)
+{
+    if (layerName == "AbovePlayerLayer00")
+        return DRAW_LAYER_ABOVE_PLAYER_00;
+    if (layerName == "AbovePlayerLayer01")
+        return DRAW_LAYER_ABOVE_PLAYER_01;
+    return DRAW_LAYER_BACKGROUND;
+}
+
+TileMap* TileMapSystem::LoadTileMap(const std::string& name)
+{
+    auto* map = new TileMap();
+    map->name = name;
+    const std::string file = "Map \"" + name + "\"";
+
+    Stream stream(name.c_str(), StreamMode_TileMap, false);
+    if (!stream.IsValid())
+        Trace("Map, \"%s\", was not found!", name.c_str());
+    else if (!stream.data.IsObject())
+        Trace("%s is not a JSON object; it has no layers", file.c_str());
+    const Value& root = stream.data;
+    const bool readable = stream.IsValid() && root.IsObject();
+
+    if (readable) {
+        map->width = IntMember(root, "width", file);
+        map->height = IntMember(root, "height", file);
+    }
+    if (map->width <= 0 || map->height <= 0) {
+        if (readable)
+            Trace("%s: a size of %d x %d cells draws nothing", file.c_str(), map->width, map->height);
+        map->width = std::max(map->width, 0);
+        map->height = std::max(map->height, 0);
+    } else if (map->width > MAX_MAP_SIDE || map->height > MAX_MAP_SIDE) {
+        // No file holds that many gids; the row arithmetic of the wall test would overflow.
+        Trace("%s: a size of %d x %d cells is too large; it draws nothing", file.c_str(), map->width, map->height);
+        map->width = 0;
+        map->height = 0;
+    }
+    map->originX = 0.0f;
+    map->originY = static_cast<float>(map->height - 1);
+    map->transform = new Transform();
+    map->transform->SetTranslation(map->originX, map->originY);
+    map->transform->SetScale(0.5f, 0.5f);
+    map->displayed = false;
+    map->mesh = GraphicsLibraryInstance ? GraphicsLibrary::GetMesh("textured_mesh") : nullptr;
+    gridRowOrigin = map->height - 1;
+
+    if (!readable)
+        return map;
+
+    const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
+
+    // Layers: "nextlayerid" - 1 of them, at most the slots and at most what the array holds.
+    const int nextLayerId = IntMember(root, "nextlayerid", file, 1);
+    if (nextLayerId < 1)
+        Trace("%s: \"nextlayerid\" is %d; no layers are read", file.c_str(), nextLayerId);
+    int wanted = nextLayerId > 1 ? nextLayerId - 1 : 0;
+    const Value* layers = ArrayMember(root, "layers", file);
+    const int available = layers ? static_cast<int>(layers->Size()) : 0;
+    int count = wanted;
+    if (count > TileMap::MAX_LAYERS) {
+        Trace("%s: %d layers; only the first %d are read", file.c_str(), count, TileMap::MAX_LAYERS);
+        count = TileMap::MAX_LAYERS;
+    }
+    if (count > available) {
+        Trace("%s: \"nextlayerid\" names %d layers but \"layers\" holds %d", file.c_str(), count, available);
+        count = available;
+    }
+    map->layerCount = count;
+    for (int i = 0; i < count; ++i) {
+        const Value& entry = (*layers)[static_cast<rapidjson::SizeType>(i)];
+        const std::string where = file + " layer " + std::to_string(i);
+        if (!entry.IsObject()) {
+            Trace("%s is not an object; skipped", where.c_str());
+            continue;
+        }
+        TileMapLayer& layer = map->layers[i];
+        const Value* data = ArrayMember(entry, "data", where);
+        if (!data)
+            continue;
+        if (static_cast<std::size_t>(data->Size()) < cellCount) {
+            Trace("%s: \"data\" holds %u gids but the map has %zu cells; skipped", where.c_str(), data->Size(),
+                  cellCount);
+            continue;
+        }
+        layer.data.assign(cellCount, 0);
+        bool reportedBadGid = false;
+        for (std::size_t k = 0; k < cellCount; ++k) {
+            const Value& gid = (*data)[static_cast<rapidjson::SizeType>(k)];
+            if (gid.IsInt()) {
+                layer.data[k] = gid.GetInt();
+            } else if (!reportedBadGid) {
+                Trace("%s: gid %zu is not a plain tile number; drawn as empty", where.c_str(), k);
+                reportedBadGid = true;
+            }
+        }
+        layer.type = StringMember(entry, "type", where);
+        layer.name = StringMember(entry, "name", where);
+        layer.visible = BoolMember(entry, "visible", where);
+
+        if (layer.name == "WallLayer") {
+            for (std::size_t k = 0; k < cellCount; ++k) {
+                if (layer.data[k] <= 0)
+                    continue;
+                const std::size_t row = k / static_cast<std::size_t>(map->width);
+                const std::size_t column = k % static_cast<std::size_t>(map->width);
+                if (row < GRID_SIZE && column < GRID_SIZE)
+                    walls[row][column] = 1;
+            }
+        }
+    }
+
+    // Tilesets: "numOfTileSets" of them, at most what the array holds.
+    int tilesetCount = IntMember(root, "numOfTileSets", file);
+    if (tilesetCount < 0)
+        tilesetCount = 0;
+    const Value* tilesets = ArrayMember(root, "tilesets", file);
+    const int listed = tilesets ? static_cast<int>(tilesets->Size()) : 0;
+    if (tilesetCount > listed) {
+        Trace("%s: \"numOfTileSets\" is %d but \"tilesets\" holds %d", file.c_str(), tilesetCount, listed);
+        tilesetCount = listed;
+    }
+    for (int i = 0; i < tilesetCount; ++i) {
+        const Value& entry = (*tilesets)[static_cast<rapidjson::SizeType>(i)];
+        const std::string where = file + " tileset " + std::to_string(i);
+        const Value* source = Member(entry, "source");
+        if (!source || !source->IsString()) {
+            Trace("%s has no \"source\" file; skipped", where.c_str());
+            continue;
+        }
+        const int firstGid = IntMember(entry, "firstgid", where, 1);
+        if (firstGid < 1) {
+            Trace("%s starts at gid %d; gids start at 1; skipped", where.c_str(), firstGid);
+            continue;
+        }
+        Tileset* tileset = LoadTileset(std::string(source->GetString(), source->GetStringLength()));
+        tileset->firstGidMinusOne = firstGid - 1;
+        if (tileset->firstGidMinusOne % 100 != 0)
+            Trace("%s starts at gid %d; tiles are found only in tilesets starting at 1, 101, 201, ...",
+                  where.c_str(), firstGid);
+        map->tilesets.emplace_back(tileset);
+    }
+    return map;
+}
+
+Tileset* TileMapSystem::LoadTileset(const std::string& source)
+{
+    auto* tileset = new Tileset();
+    if (source.size() < SOURCE_PREFIX + SOURCE_SUFFIX + 1) {
+        Trace("Tileset source \"%s\" is too short to name a tileset file", source.c_str());
+        return tileset;
+    }
+    const std::string name = source.substr(SOURCE_PREFIX, source.size() - SOURCE_PREFIX - SOURCE_SUFFIX);
+    Stream stream(name.c_str(), StreamMode_Tileset, false);
+    if (!stream.IsValid() || !stream.data.IsObject()) {
+        Trace("%s wasn't opened...", name.c_str());
+        return tileset;
+    }
+    const std::string file = "Tileset \"" + name + "\"";
+    const Value& root = stream.data;
+    tileset->columns = IntMember(root, "columns", file);
+    tileset->tilecount = IntMember(root, "tilecount", file);
+    tileset->name = StringMember(root, "name", file);
+    const std::string image = StringMember(root, "image", file);
+
+    if (image.size() < IMAGE_PREFIX + IMAGE_SUFFIX + 1) {
+        Trace("%s: \"image\" \"%s\" is too short to name a texture", file.c_str(), image.c_str());
+    } else {
+        const std::string texture = image.substr(IMAGE_PREFIX, image.size() - IMAGE_PREFIX - IMAGE_SUFFIX);
+        if (GraphicsLibraryInstance)
+            tileset->texture = GraphicsLibrary::GetTexture(texture, -1);
+    }
+
+    if (tileset->columns <= 0) {
+        Trace("%s: \"columns\" is %d; no tile can be placed", file.c_str(), tileset->columns);
+        return tileset;
+    }
+    int tiles = tileset->tilecount;
+    if (tiles < 0)
+        tiles = 0;
+    if (tiles > MAX_TILES) {
+        Trace("%s: %d tiles; only the first %d are used", file.c_str(), tiles, MAX_TILES);
+        tiles = MAX_TILES;
+    }
+    for (int k = 1; k <= tiles; ++k)
+        tileset->entries[static_cast<std::size_t>(k)] = {(k - 1) % tileset->columns, (k - 1) / tileset->columns};
+    return tileset;
+}
+
+void TileMapSystem::DrawTileMap()
+{
+    TileMap* map = displayedMap;
+    if (!map || !map->mesh || !map->transform || map->width <= 0 || map->height <= 0)
+        return;
+    static const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
+    for (int l = 0; l < map->layerCount && l < TileMap::MAX_LAYERS; ++l) {
+        const TileMapLayer& layer = map->layers[l];
+        if (!layer.visible || layer.data.size() < cellCount)
+            continue;
+        const int drawLayer = DrawLayerOf(layer.name);
+        float x = map->originX;
+        float y = map->originY;
+        map->transform->SetTranslation(x, y);
+        for (std::size_t k = 0; k < cellCount; ++k) {
+            const Tileset* tileset = nullptr;
+            int column = -1;
+            int row = -1;
+            if (map->FindTile(layer.data[k], &tileset, &column, &row))
+                DrawMesh(drawLayer, false, map->mesh, tileset->texture, static_cast<float>(column),
+                         static_cast<float>(row), map->transform, white);
+            if ((k + 1) % static_cast<std::size_t>(map->width) == 0) {
+                x = map->originX;
+                y -= 1.0f;
+            } else {
+                x += 1.0f;
+            }
+            map->transform->SetTranslation(x, y);
+        }
+    }
+}
+
+void TileMapSystem::Draw()
+{
+    if (active && displayedMap && displayedMap->displayed)
+        DrawTileMap();
+}
+
+void TileMapSystem::HandleMessage(Message* message)
+{
+    if (!message)
+        return;
+    if (message->IsNamed("LoadTileMap")) {
+        if (message->type != MessageType::String) {
+            Trace("\"LoadTileMap\" carries no map name; ignored");
+            return;
+        }
+        maps.push_back(LoadTileMap(message->text));
+    } else if (message->IsNamed("DisplayTileMap")) {
+        if (message->type != MessageType::String) {
+            Trace("\"DisplayTileMap\" carries no map name; ignored");
+            return;
+        }
+        for (TileMap* map : maps) {
+            if (map->name == message->text) {
+                map->displayed = true;
+                displayedMap = map;
+                break;
+            }
+        }
+    } else if (message->IsNamed("UnloadTileMap")) {
+        // The next map brings its own walls.
+        ClearWalls();
+    }
+    // "TileSurfaceReading" needs nothing.
+}
+
+void TileMapSystem::Update(float)
+{
+    GameObject* object = GetPlayer();
+    if (!object)
+        return;
+    Transform* transform = object->GetTransform();
+    Physics* physics = object->GetPhysics();
+    if (!transform || !physics)
+        return;
+    int column = 0;
+    int whole = 0;
+    if (!CellOf(transform->TranslationX, column) || !CellOf(transform->TranslationY, whole))
+        return;
+    const int row = gridRowOrigin - whole;
+
+    corners[0] = {column, row};         // lower left
+    corners[1] = {column, row - 1};     // upper left
+    corners[2] = {column + 1, row};     // lower right
+    corners[3] = {column + 1, row - 1}; // upper right
+    if (!cornersKnown) {
+        for (int i = 0; i < 4; ++i)
+            lastCorners[i] = corners[i];
+        cornersKnown = true;
+    }
+
+    // Per corner: the row step of the first test, the column step of the second, and their bits.
+    struct CornerTest {
+        int rowStep;
+        std::uint8_t firstBit;
+        int columnStep;
+        std::uint8_t secondBit;
+    };
+    static const CornerTest tests[4] = {
+        {+1, BLOCKED_LEFT, -1, BLOCKED_BELOW},  // lower left
+        {-1, BLOCKED_LEFT, -1, BLOCKED_ABOVE},  // upper left
+        {+1, BLOCKED_RIGHT, +1, BLOCKED_BELOW}, // lower right
+        {-1, BLOCKED_RIGHT, +1, BLOCKED_ABOVE}, // upper right
+    };
+
+    std::uint8_t bits = 0;
+    for (int i = 0; i < 4; ++i) {
+        const Cell cell = corners[i];
+        const Cell last = lastCorners[i];
+        bool passed = false;
+        if (IsWall(cell.row, cell.column)) {
+            if (FreeCell(last.row + tests[i].rowStep, last.column)) {
+                bits = static_cast<std::uint8_t>(bits | tests[i].firstBit);
+                passed = true;
+            }
+            if (FreeCell(last.row, last.column + tests[i].columnStep)) {
+                bits = static_cast<std::uint8_t>(bits | tests[i].secondBit);
+                passed = true;
+            }
+        }
+        // A corner that was stopped stays anchored to the free cell it came from.
+        if (!passed)
+            lastCorners[i] = cell;
+    }
+    if (bits)
+        physics->AddSideBits(bits);
+}

@@ -1,0 +1,133 @@
+#pragma once
+// Tile maps and their tilesets in the Tiled JSON layout: loading, drawing the displayed map layer by
+// layer, and a 100 x 100 wall grid against which the player is blocked every frame.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/ISystem.h"
+
+class GameObject;
+class Mesh;
+class Texture;
+class Transform;
+
+// One layer of a map: one gid per cell, row by row from the top row.
+struct TileMapLayer {
+    std::string name;
+    std::string type;
+    std::vector<std::int32_t> data;
+    bool visible = false;
+};
+
+// One tileset: entry k (1..tilecount) is tile k - 1 of the image as (column, row); entry 0 and the
+// entries past tilecount are (-1, -1), which draw nothing.
+struct Tileset {
+    static constexpr int ENTRY_COUNT = 1024;
+
+    Tileset();
+
+    std::string name;
+    std::int32_t columns = 0;
+    std::int32_t tilecount = 0;
+    std::int32_t firstGidMinusOne = 0;
+    Texture* texture = nullptr; // owned by the graphics library
+    std::array<std::pair<std::int32_t, std::int32_t>, ENTRY_COUNT> entries;
+};
+
+// One loaded map.
+struct TileMap {
+    static constexpr int MAX_LAYERS = 32;
+
+    TileMap();
+    ~TileMap();
+    TileMap(const TileMap&) = delete;
+    TileMap& operator=(const TileMap&) = delete;
+
+    // The tileset and frame a gid draws: the tileset whose first gid - 1 is (gid / 100) * 100, entry
+    // gid minus that. False (nothing to draw) for gid 0, 100, 200, ..., entries past a tileset's
+    // tiles, and gids of no tileset.
+    bool FindTile(std::int32_t gid, const Tileset** tileset, int* column, int* row) const;
+
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    float originX = 0.0f;
+    float originY = 0.0f;
+    std::vector<std::unique_ptr<Tileset>> tilesets;
+    std::int32_t layerCount = 0; // layers read into the slots
+    TileMapLayer layers[MAX_LAYERS];
+    Mesh* mesh = nullptr;        // the library's "textured_mesh"
+    Transform* transform = nullptr; // owned
+    std::string name;
+    bool displayed = false;
+};
+
+class TileMapSystem : public ISystem {
+public:
+    static constexpr int GRID_SIZE = 100;
+    static constexpr int MAX_TILES = Tileset::ENTRY_COUNT - 1;
+
+    // Traces "TileMapSystem started... %d maps loaded...".
+    TileMapSystem();
+    // Frees every loaded map.
+    ~TileMapSystem() override;
+
+    std::string GetName() override { return "TileMapSystem"; }
+    // Fetches the player and posts "SetCameraBounds" (100, 100, -100, -100).
+    void Init() override;
+    void OnEnable() override;
+    void OnDisable() override;
+    // The wall test against the player.
+    void Update(float dt) override;
+    // Draws the displayed map while active.
+    void Draw() override;
+    // "LoadTileMap", "DisplayTileMap" (text payloads), "UnloadTileMap" (clears the wall grid),
+    // "TileSurfaceReading" (nothing).
+    void HandleMessage(Message* message) override;
+
+    // Loads a map from "tilemaps/<name>.json" (records its walls). Never null; a map that could not
+    // be read has no layers and no tilesets.
+    TileMap* LoadTileMap(const std::string& name);
+    // Loads a tileset named by a "source" path ("../tilesets/<name>.json"). Never null.
+    Tileset* LoadTileset(const std::string& source);
+    // Queues the tiles of the displayed map's visible layers.
+    void DrawTileMap();
+
+    // The draw layer of a map layer: 3 "AbovePlayerLayer00", 2 "AbovePlayerLayer01", else 10.
+    static int DrawLayerOf(const std::string& layerName);
+
+    bool IsWall(int row, int column) const;
+    // Every cell free.
+    void ClearWalls();
+    int GetGridRowOrigin() const { return gridRowOrigin; }
+    const std::vector<TileMap*>& GetMaps() const { return maps; }
+    TileMap* GetDisplayedMap() const { return displayedMap; }
+
+    // The object the wall test blocks; it is dropped once it leaves the object manager.
+    void SetPlayer(GameObject* object);
+    GameObject* GetPlayer();
+
+private:
+    struct Cell {
+        int column = 0;
+        int row = 0;
+    };
+
+    bool FreeCell(int row, int column) const { return !IsWall(row, column); }
+    void FetchPlayer();
+
+    std::vector<TileMap*> maps;        // owned, in load order
+    TileMap* displayedMap = nullptr;
+    std::int32_t walls[GRID_SIZE][GRID_SIZE] = {}; // [row][column], 1 = wall
+    int gridRowOrigin = 0;
+    GameObject* player = nullptr;      // not owned
+    Cell corners[4];                   // lower left, upper left, lower right, upper right
+    Cell lastCorners[4];
+    bool cornersKnown = false;
+};
+
+// Where the tile map finds its player: the first player of the player manager. Null: no player.
+extern GameObject* (*TileMapPlayerHook)();

@@ -1,0 +1,478 @@
+// Every loader against broken copies of the game's own data files: each shipped JSON file is cut
+// short at several points, loses each of its members one at a time, and has each member (and each
+// member of a member) replaced by a value of another type, a huge number, a negative number or an
+// empty array. The loaders must survive all of it: no crash, no sanitizer report, no exception.
+//
+// The work happens in a scratch copy of assets/data; the original files are never touched.
+// Set DUSTRUN_BAD_DATA_VERBOSE=1 to see every variant and the trace lines it causes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "core/Engine.h"
+#include "core/GameObject.h"
+#include "core/GameObjectFactory.h"
+#include "core/GameObjectManager.h"
+#include "core/MessageSystem.h"
+#include "core/ObjectFactory.h"
+#include "core/Stream.h"
+#include "core/Transform.h"
+#include "graphics/CameraSystem.h"
+#include "graphics/LightingSystem.h"
+#include "world/LevelSystem.h"
+#include "world/Physics.h"
+#include "world/Scene.h"
+#include "world/SceneSystem.h"
+#include "world/TileMapSystem.h"
+
+#include "bad_data_variants.h"
+
+namespace {
+
+using namespace baddata;
+
+#ifndef DUSTRUN_SOURCE_DIR
+#define DUSTRUN_SOURCE_DIR "."
+#endif
+
+// Runs inside a scratch copy of assets/data; puts the working folder back afterwards.
+class BadDataTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = fs::current_path();
+        root_ = fs::temp_directory_path() /
+                ("dustrun_bad_data_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+        fs::create_directories(root_ / "assets");
+        fs::copy(fs::path(DUSTRUN_SOURCE_DIR) / "assets/data", root_ / "assets/data",
+                 fs::copy_options::recursive, ec);
+        ASSERT_FALSE(ec) << ec.message();
+        fs::current_path(root_);
+        // Saves (if any loader writes one) stay in the scratch folder too.
+        savedXdg_ = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+        hadXdg_ = std::getenv("XDG_DATA_HOME") != nullptr;
+        setenv("XDG_DATA_HOME", (root_ / "save").c_str(), 1);
+        if (!Verbose())
+            ::testing::internal::CaptureStdout();
+    }
+
+    void TearDown() override
+    {
+        if (!Verbose())
+            ::testing::internal::GetCapturedStdout();
+        DeleteWorld();
+        if (hadXdg_)
+            setenv("XDG_DATA_HOME", savedXdg_.c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+        std::error_code ec;
+        fs::current_path(previous_, ec);
+        fs::remove_all(root_, ec);
+    }
+
+    // An engine with the message system, both factories and the object manager.
+    void MakeWorld()
+    {
+        DeleteWorld();
+        engine = new Engine();
+        gEngine = engine;
+        engine->AddSystem(std::string("MessageSystem"));
+        engine->AddSystem(new ObjectFactory());
+        factory = new GameObjectFactory();
+        engine->AddSystem(factory);
+        manager = new GameObjectManager();
+        engine->AddSystem(manager);
+        engine->Init();
+    }
+
+    void DeleteWorld()
+    {
+        delete engine;  // clears gEngine
+        engine = nullptr;
+        factory = nullptr;
+        manager = nullptr;
+    }
+
+    void Deliver()
+    {
+        for (int i = 0; i < 4 && gMessageSystem; ++i)
+            gMessageSystem->Update(0.0f);
+    }
+
+    Engine* engine = nullptr;
+    GameObjectFactory* factory = nullptr;
+    GameObjectManager* manager = nullptr;
+
+private:
+    fs::path previous_;
+    fs::path root_;
+    std::string savedXdg_;
+    bool hadXdg_ = false;
+};
+
+// ---- The generator itself ------------------------------------------------------------------------------
+
+TEST_F(BadDataTest, VariantsCoverCutsRemovalsAndReplacements)
+{
+    const std::vector<Variant> variants = MakeVariants(R"({"A": 1, "B": {"C": [1, 2]}})");
+    auto has = [&](const std::string& label) {
+        for (const Variant& v : variants)
+            if (v.label == label)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(has("missing file"));
+    EXPECT_TRUE(has("cut at 1"));
+    EXPECT_TRUE(has("/A removed"));
+    EXPECT_TRUE(has("/B/C = a string"));
+    EXPECT_TRUE(has("/B/C[1] = -2147483648"));
+    EXPECT_TRUE(has("/B = []"));
+    for (const Variant& v : variants) {
+        if (v.label == "/B/C[0] removed") {
+            EXPECT_EQ(v.text, R"({"A":1,"B":{"C":[2]}})");
+        }
+    }
+}
+
+TEST_F(BadDataTest, DeeplyNestedFileReadsAsInvalid)
+{
+    WriteText("assets/data/Deep.json", "{\"A\": " + std::string(100000, '[') + std::string(100000, ']') + "}");
+    Stream deep("Deep", StreamMode_Data, false);
+    EXPECT_TRUE(deep.IsValid());
+    EXPECT_TRUE(deep.data.IsNull());
+    EXPECT_FALSE(deep.HasMember("A"));
+    deep.WriteData("A", Stream::StreamData(1));  // never written over
+    EXPECT_EQ(ReadText("assets/data/Deep.json").size(), 200007u);
+
+    // Data nested as deeply as a game needs reads as it stands.
+    WriteText("assets/data/Deep.json", "{\"A\": " + std::string(40, '[') + "7" + std::string(40, ']') + "}");
+    Stream shallow("Deep", StreamMode_Data, false);
+    EXPECT_TRUE(shallow.HasMember("A"));
+}
+
+// ---- Archetypes and object files -----------------------------------------------------------------------
+
+TEST_F(BadDataTest, ArchetypesBuildFromBrokenFiles)
+{
+    std::vector<std::string> files;
+    for (const std::string& name : DataFiles("archetypes"))
+        files.push_back("archetypes/" + name);
+    files.push_back("DebugLine");
+    files.push_back("DebugRectangle");
+    ASSERT_GE(files.size(), 3u);
+
+    MakeWorld();
+    int runs = 0;
+    for (const std::string& file : files) {
+        // The debug shapes are never registered with the manager: the test deletes them.
+        const bool unregistered = file == "DebugLine" || file == "DebugRectangle";
+        runs += Sweep(file, [&] {
+            factory->ClearArchetypes();
+            GameObject* object = factory->CreateGameObject(file, true);
+            ASSERT_NE(object, nullptr);
+            // Every object gets its Physics whatever the file holds.
+            EXPECT_NE(object->GetPhysics(), nullptr) << file;
+            GameObject* clone = factory->CloneAndRegister(object);
+            EXPECT_NE(clone, nullptr);
+            // The clone overlaps the original, so a collider of any shape meets another.
+            for (int step = 0; step < 3; ++step) {
+                manager->Update(0.2f);
+                Deliver();
+            }
+            manager->ClearGameObjects();
+            Deliver();
+            if (unregistered)
+                delete object;
+            Deliver();
+        });
+    }
+    EXPECT_GT(runs, 100);
+}
+
+TEST_F(BadDataTest, ObjectFilesNamingABrokenArchetype)
+{
+    // An object file that overrides an archetype: the file and the archetype are each broken in turn.
+    WriteText("assets/data/CrateOverride.json",
+              R"({"Archetype": "Crate", "Name": "Special", "Transform": {"TranslationX": 3.0},
+                  "Sprite": {"Alpha": 0.5}, "Collider": {"Type": "Circle", "Radius": 2.0},
+                  "Physics": {"Mass": 2.0}, "Children": ["archetypes/Wall"]})");
+    MakeWorld();
+    auto drive = [&] {
+        factory->ClearArchetypes();
+        factory->CreateGameObject("CrateOverride", true);
+        Deliver();
+        manager->Update(1.0f / 60.0f);
+        manager->ClearGameObjects();
+        Deliver();
+    };
+    Sweep("CrateOverride", drive);
+    Sweep("archetypes/Crate", drive);
+}
+
+// ---- Scenes -----------------------------------------------------------------------------------------
+
+TEST_F(BadDataTest, ScenesLoadFromBrokenFiles)
+{
+    std::vector<std::string> scenes = DataFiles("scenes");
+    ASSERT_GE(scenes.size(), 2u);
+    for (const std::string& name : scenes) {
+        if (name == "InitialScene")
+            continue;
+        Sweep("scenes/" + name, [&] {
+            MakeWorld();
+            // A small fog grid keeps the sweep quick; the scene may resize it.
+            auto* lighting = new LightingSystem();
+            lighting->cols = 64;
+            lighting->rows = 64;
+            engine->AddSystem(lighting);
+            engine->AddSystem(new LevelSystem());
+            auto* scenesSystem = new SceneSystem();
+            engine->AddSystem(scenesSystem);
+            for (ISystem* system : engine->GetSystems())
+                if (system->GetName() == "LightingSystem" || system->GetName() == "LevelSystem")
+                    system->Init();
+            scenesSystem->SetNextScene(name);
+            // The change is carried out on the first update; a reload of the same scene after it.
+            scenesSystem->Update(0.0f);
+            Deliver();
+            scenesSystem->SetNextScene(name);
+            scenesSystem->fadeTimer = 0.0f;
+            scenesSystem->Update(0.0f);
+            Deliver();
+            for (int step = 0; step < 3; ++step) {
+                engine->Update(0.2f);
+                Deliver();
+            }
+            DeleteWorld();
+        });
+    }
+}
+
+TEST_F(BadDataTest, InitialSceneFromBrokenFile)
+{
+    Sweep("scenes/InitialScene", [&] {
+        MakeWorld();
+        auto* scenesSystem = new SceneSystem();
+        engine->AddSystem(scenesSystem);
+        scenesSystem->Init();
+        scenesSystem->Update(0.0f);
+        Deliver();
+        DeleteWorld();
+    });
+}
+
+// ---- Tile maps and tilesets -------------------------------------------------------------------------------
+
+TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
+{
+    const std::vector<std::string> maps = DataFiles("tilemaps");
+    ASSERT_FALSE(maps.empty());
+    std::vector<std::string> files;
+    for (const std::string& name : maps)
+        files.push_back("tilemaps/" + name);
+    for (const std::string& name : DataFiles("tilesets"))
+        files.push_back("tilesets/" + name);
+
+    for (const std::string& file : files) {
+        Sweep(file, [&] {
+            TileMapSystem tiles;
+            for (const std::string& map : maps) {
+                TileMap* loaded = tiles.LoadTileMap(map);
+                ASSERT_NE(loaded, nullptr);
+                EXPECT_GE(loaded->width, 0);
+                EXPECT_GE(loaded->height, 0);
+                EXPECT_LE(loaded->layerCount, TileMap::MAX_LAYERS);
+                // Every gid of every layer can be looked up.
+                for (int l = 0; l < loaded->layerCount; ++l)
+                    for (std::int32_t gid : loaded->layers[l].data)
+                        loaded->FindTile(gid, nullptr, nullptr, nullptr);
+                for (int row = -1; row <= TileMapSystem::GRID_SIZE; ++row)
+                    tiles.IsWall(row, row);
+                delete loaded;
+            }
+            // The wall test runs against a player on both sides of the map's origin.
+            GameObject player;
+            player.SetName("Player");
+            auto* transform = new Transform();
+            player.SetComponent(transform);
+            player.SetComponent(new Physics());
+            tiles.SetPlayer(&player);
+            for (float at : {3.5f, -20.25f, 150.0f, 1.0e7f}) {
+                transform->SetTranslation(at, at);
+                tiles.Update(1.0f / 60.0f);
+                transform->SetTranslation(at, -at);
+                tiles.Update(1.0f / 60.0f);
+            }
+            tiles.SetPlayer(nullptr);
+        });
+    }
+}
+
+// ---- main.json and the system settings -----------------------------------------------------------------
+
+TEST_F(BadDataTest, MainFileAddsSystemsFromBrokenFile)
+{
+    Sweep("main", [&] {
+        DeleteWorld();
+        engine = new Engine();
+        gEngine = engine;
+        Stream main("main", StreamMode_Data, false);
+        const int added = engine->AddSystems(main);
+        EXPECT_GE(added, 0);
+        EXPECT_EQ(static_cast<std::size_t>(added), engine->GetSystems().size());
+        engine->Init();
+        engine->Update(1.0f / 60.0f);
+        Deliver();
+        DeleteWorld();
+    });
+}
+
+TEST_F(BadDataTest, SystemSettingsFromBrokenFiles)
+{
+    Sweep("CameraSystem", [&] {
+        ISystem* system = CreateSystem("CameraSystem");
+        ASSERT_NE(system, nullptr);
+        system->Init();
+        auto* camera = static_cast<CameraSystem*>(system);
+        camera->SetZoomLevel(camera->zoomIndex);
+        camera->SetZoomLevel(-1);
+        camera->SetZoomLevel(1 << 30);
+        system->Update(1.0f / 60.0f);
+        // Following and shaking with the settings read.
+        Transform target;
+        target.SetTranslation(5.0f, -7.0f);
+        camera->SetTarget(&target);
+        camera->shakeTimer = 0.5f;
+        for (int step = 0; step < 3; ++step)
+            system->Update(0.1f);
+        delete system;
+    });
+    // Small fog grids keep the sweep quick (the settings file does not size the grid).
+    Sweep("LightingSystem", [&] {
+        LightingSystem lighting;
+        lighting.cols = 64;
+        lighting.rows = 64;
+        lighting.Init();
+        EXPECT_EQ(static_cast<int>(lighting.grid.size()), lighting.rows);
+        EXPECT_GT(lighting.gridSize, 0.0f);
+        lighting.RevealCircle(1.0f, 1.0f, 4);
+        // The radii the player reveals with come from the same file.
+        lighting.RevealCircle(2.0f, 3.0f, lighting.playerWalkRadius);
+        lighting.RevealCircle(-2.0f, 3.0f, lighting.playerPingRadius);
+        lighting.RevealCircle(2.0f, -3.0f, lighting.playerCollisionRadius);
+        lighting.WorldToCell(1.0e30f, -1.0e30f);
+    });
+    Sweep("LevelSystem", [&] {
+        LightingSystem lighting;
+        lighting.cols = 64;
+        lighting.rows = 64;
+        lighting.Init();
+        LevelSystem levels;
+        levels.Init();
+        levels.ClearCurrentGrid();
+        levels.CopyFromLighting(lighting);
+        lighting.LoadLevelGrid();
+    });
+}
+
+// ---- The stream readers on every shipped file --------------------------------------------------------------
+
+// Calls every reader of the stream with the keys the file is meant to have.
+void ReadEverything(Stream& stream, const rapidjson::Document& shape)
+{
+    if (!shape.IsObject())
+        return;
+    for (auto it = shape.MemberBegin(); it != shape.MemberEnd(); ++it) {
+        const char* key = it->name.GetString();
+        stream.HasMember(key);
+        stream.AssertField(key);
+        stream.ReadInt(key);
+        stream.ReadFloat(key);
+        stream.ReadString(key);
+        stream.ReadBool(key);
+        stream.ReadData(key);
+        stream.ReadInt(key, 0u, "id");
+        stream.ReadFloat(key, 1u, "x");
+        stream.ReadString(key, 0u, "name", 0u);
+        stream.ReadBool(key, 0u, "visible");
+        if (stream.mode == StreamMode_Data) {
+            stream.ReadIntArray(key);
+            stream.ReadFloatArray(key);
+            stream.ReadStringArray(key);
+            stream.ReadVector4fArray(key);
+        }
+        if (it->value.IsObject()) {
+            for (auto field = it->value.MemberBegin(); field != it->value.MemberEnd(); ++field) {
+                const char* name = field->name.GetString();
+                stream.HasMember(key, name);
+                stream.AssertField(key, name);
+                stream.ReadInt(key, name);
+                stream.ReadFloat(key, name);
+                stream.ReadString(key, name);
+                stream.ReadBool(key, name);
+                stream.ReadFloatAt(key, name, 0);
+                stream.ReadFloatAt(key, name, 0xFFFFFFFFu);
+            }
+        }
+    }
+    stream.ReadFogColor(3);
+    stream.ReadFogColor(99);
+    stream.ReadTreasure(0, 0);
+    stream.ReadTreasure(7, 99);
+}
+
+TEST_F(BadDataTest, StreamReadersOnBrokenFiles)
+{
+    struct Kind {
+        const char* folder;
+        int mode;
+    };
+    const Kind kinds[] = {{"archetypes", StreamMode_Data}, {"scenes", StreamMode_Data}, {"textures", StreamMode_Data},
+                          {"meshes", StreamMode_Data},     {"fonts", StreamMode_Data},  {"tilemaps", StreamMode_TileMap},
+                          {"tilesets", StreamMode_Tileset}, {"", StreamMode_Data}};
+    int runs = 0;
+    for (const Kind& kind : kinds) {
+        std::vector<std::string> names = DataFiles(kind.folder);
+        // Keep the sweep short: two files of a folder are plenty for the readers.
+        if (names.size() > 2)
+            names.resize(2);
+        for (const std::string& name : names) {
+            const std::string file = std::string(kind.folder).empty() ? name : std::string(kind.folder) + "/" + name;
+            rapidjson::Document shape;
+            const std::string original = ReadText(fs::path("assets/data") / (file + ".json"));
+            shape.Parse(original.c_str(), original.size());
+            // Tile maps and tilesets are opened by their bare name in their own folder.
+            const std::string opened = kind.mode == StreamMode_Data ? file : name;
+            runs += Sweep(file, [&] {
+                Stream stream(opened.c_str(), kind.mode, false);
+                try {
+                    ReadEverything(stream, shape);
+                } catch (const std::out_of_range&) {
+                    // Tileset and tile-map lookups report an absent entry this way, by design.
+                }
+            });
+        }
+    }
+    EXPECT_GT(runs, 100);
+}
+
+} // namespace

@@ -1,0 +1,277 @@
+// Stream files: open modes, creation, the save directory, validity and the saved format.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <memory>
+
+#include "FolderTest.h"
+#include "core/Stream.h"
+#include "core/Trace.h"
+
+using namespace testsupport;
+
+namespace {
+
+// Runs each test in a fresh folder holding "assets/data/", with the save directory under "appdata/".
+class StreamFileTest : public FolderTest {};
+
+} // namespace
+
+TEST_F(StreamFileTest, DataModeReadsJsonUnderAssetData)
+{
+    WriteFile(Data("main.json"), R"({"numSystems": 2})");
+    Stream stream("main", StreamMode_Data, false);
+    EXPECT_TRUE(stream.IsValid());
+    EXPECT_EQ(stream.name, "main");
+    EXPECT_EQ(stream.text, R"({"numSystems": 2})");
+    EXPECT_EQ(stream.GetPath(), "assets/data/main.json");
+    ASSERT_TRUE(stream.data.IsObject());
+    EXPECT_EQ(stream.ReadInt("numSystems"), 2);
+}
+
+TEST_F(StreamFileTest, TilesetAndTileMapModesReadTheirFolders)
+{
+    WriteFile(Data("tilesets/Floor.json"), R"({"columns": 8})");
+    WriteFile(Data("tilemaps/Room.json"), R"({"width": 12, "layers": []})");
+    Stream tileset("Floor", StreamMode_Tileset, false);
+    Stream map("Room", StreamMode_TileMap, false);
+    EXPECT_TRUE(tileset.IsValid());
+    EXPECT_TRUE(map.IsValid());
+    EXPECT_EQ(tileset.ReadInt("columns"), 8);
+    EXPECT_EQ(map.ReadInt("width"), 12);
+}
+
+TEST_F(StreamFileTest, RawTextModesKeepTheTextAndParseNothing)
+{
+    WriteFile(Data("shaders/shader.x.vs.txt"), "#version 330 core\nvoid main() {}\n");
+    Stream shader("shaders/shader.x.vs.txt", StreamMode_Text, false);
+    EXPECT_TRUE(shader.IsValid());
+    EXPECT_TRUE(shader.data.IsNull());
+    EXPECT_EQ(shader.ReadString("anything"), "#version 330 core\nvoid main() {}\n");
+    EXPECT_EQ(shader.ReadString("object", "field"), shader.text);
+    EXPECT_EQ(shader.ReadString("array", 3, "field"), shader.text);
+
+    WriteFile(folder.root / "plain.txt", "{\"a\": 1}");
+    Stream path("plain.txt", StreamMode_Path, false);
+    EXPECT_TRUE(path.IsValid());
+    EXPECT_TRUE(path.data.IsNull());
+    EXPECT_EQ(path.ReadString("a"), "{\"a\": 1}");
+    EXPECT_EQ(path.ReadString("o", "a"), "");  // only mode 1 answers the object form with the text
+    EXPECT_EQ(path.ReadString("a", 0, "b"), "{\"a\": 1}");
+}
+
+TEST_F(StreamFileTest, DataModeCreatesAMissingFileOnlyWhenAsked)
+{
+    testing::internal::CaptureStdout();
+    Stream absent("absent", StreamMode_Data, false);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(absent.IsValid());
+    EXPECT_FALSE(fs::exists(Data("absent.json")));
+
+    Stream created("created", StreamMode_Data, true);
+    EXPECT_TRUE(created.IsValid());
+    EXPECT_EQ(ReadFile(Data("created.json")), "{\n}");
+    ASSERT_TRUE(created.data.IsObject());
+    EXPECT_EQ(created.data.MemberCount(), 0u);
+}
+
+TEST_F(StreamFileTest, DataModeDoesNotCreateFolders)
+{
+    testing::internal::CaptureStdout();
+    Stream stream("nofolder/file", StreamMode_Data, true);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(stream.IsValid());
+    EXPECT_FALSE(fs::exists(Data("nofolder")));
+}
+
+TEST_F(StreamFileTest, SaveDirModeCreatesFoldersAndFile)
+{
+    Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
+    EXPECT_TRUE(stream.IsValid());
+    EXPECT_TRUE(fs::is_directory(saveDir.Dir() / "scripts"));
+    EXPECT_TRUE(fs::is_directory(saveDir.Dir() / "scripts/variables"));
+    EXPECT_EQ(ReadFile(saveDir.Dir() / "scripts/variables/StaticVars.json"), "{\n}");
+    EXPECT_EQ(stream.GetPath(), (saveDir.Dir() / "scripts/variables/StaticVars.json").string());
+    ASSERT_TRUE(stream.data.IsObject());
+
+    // Backslashes in a name are folder separators as well.
+    Stream backslashed("scripts\\other\\Player_Level1", StreamMode_SaveDir, true);
+    EXPECT_TRUE(backslashed.IsValid());
+    EXPECT_EQ(ReadFile(saveDir.Dir() / "scripts/other/Player_Level1.json"), "{\n}");
+}
+
+TEST_F(StreamFileTest, SaveDirModeReadsAnExistingFile)
+{
+    WriteFile(saveDir.Dir() / "settings.json", R"({"Volume": 0.5})");
+    Stream stream("settings", StreamMode_SaveDir, false);
+    EXPECT_TRUE(stream.IsValid());
+    EXPECT_FLOAT_EQ(stream.ReadFloat("Volume"), 0.5f);
+}
+
+TEST_F(StreamFileTest, SaveDirModeReportsAMissingFileWhenNotCreating)
+{
+    testing::internal::CaptureStdout();
+    Stream stream("scripts/variables/Nothing", StreamMode_SaveDir, false);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to create stream\n");
+    EXPECT_FALSE(stream.IsValid());
+    EXPECT_FALSE(fs::exists(saveDir.Dir() / "scripts"));
+}
+
+TEST_F(StreamFileTest, SaveDirModeWithoutSaveDirectoryIsInvalidAndSilent)
+{
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const std::string xdgValue = xdg ? xdg : "";
+    unsetenv("APPDATA");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+
+    testing::internal::CaptureStdout();
+    Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
+    stream.AddField("x", 1);
+    stream.Save();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(stream.IsValid());
+    EXPECT_EQ(stream.GetPath(), "");
+    EXPECT_FALSE(fs::exists("/Quorvex"));
+    EXPECT_FALSE(fs::exists("/scripts/variables/StaticVars.json"));
+
+    if (!home.empty())
+        setenv("HOME", home.c_str(), 1);
+    if (xdg)
+        setenv("XDG_DATA_HOME", xdgValue.c_str(), 1);
+}
+
+TEST_F(StreamFileTest, SaveDirFolderThatCannotBeCreatedIsReportedNotThrown)
+{
+    // The save directory lies below a regular file, so no folder can be made there.
+    WriteFile(folder.root / "blocker", "x");
+    setenv("APPDATA", (folder.root / "blocker").c_str(), 1);
+
+    testing::internal::CaptureStdout();
+    std::unique_ptr<Stream> stream;
+    EXPECT_NO_THROW(stream = std::make_unique<Stream>("scripts/variables/StaticVars", StreamMode_SaveDir, true));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(stream->IsValid());
+    EXPECT_NE(out.find("Unable to create folder " + (folder.root / "blocker").string() +
+                       "/Quorvex/PemmetsDustrun/scripts/variables: "),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(out.ends_with("\nUnable to create stream\n")) << out;
+    EXPECT_EQ(ReadFile(folder.root / "blocker"), "x");
+}
+
+TEST_F(StreamFileTest, EmptyFileIsInvalidAndIsNotReplaced)
+{
+    WriteFile(Data("empty.json"), "");
+    WriteFile(saveDir.Dir() / "empty.json", "");
+    testing::internal::CaptureStdout();
+    Stream data("empty", StreamMode_Data, true);
+    Stream save("empty", StreamMode_SaveDir, true);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_FALSE(data.IsValid());
+    EXPECT_FALSE(save.IsValid());
+    EXPECT_EQ(ReadFile(Data("empty.json")), "");
+    EXPECT_EQ(ReadFile(saveDir.Dir() / "empty.json"), "");
+}
+
+TEST_F(StreamFileTest, BrokenJsonIsValidTextWithNoFieldsAndIsNeverOverwritten)
+{
+    const std::string broken = "{\"Score\": 5,, \"Name\": ";
+    WriteFile(Data("broken.json"), broken);
+    Stream stream("broken", StreamMode_Data, true);
+    EXPECT_TRUE(stream.IsValid());
+    EXPECT_TRUE(stream.data.IsNull());
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(stream.ReadInt("Score"), 0);
+    EXPECT_EQ(stream.ReadString("Name"), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error! No field exists with name 'Score'\nError! No field exists with name 'Name'\n");
+
+    stream.WriteData("Score", 7);
+    stream.AddField("Extra", 1);
+    stream.AddObjectField("Player", "Lives", 3);
+    stream.Save();
+    EXPECT_EQ(ReadFile(Data("broken.json")), broken);
+}
+
+TEST_F(StreamFileTest, RootThatIsNotAnObjectIsNeverOverwritten)
+{
+    WriteFile(Data("list.json"), "[1, 2, 3]");
+    Stream stream("list", StreamMode_Data, true);
+    EXPECT_TRUE(stream.IsValid());
+    stream.WriteData("x", 1);
+    stream.Save();
+    EXPECT_EQ(ReadFile(Data("list.json")), "[1, 2, 3]");
+}
+
+TEST_F(StreamFileTest, SaveWritesPrettyJsonWithoutFinalNewline)
+{
+    WriteFile(Data("pretty.json"), R"({"a":1,"b":[1,2]})");
+    Stream stream("pretty", StreamMode_Data, false);
+    stream.Save();
+    EXPECT_EQ(ReadFile(Data("pretty.json")), "{\n"
+                                              "    \"a\": 1,\n"
+                                              "    \"b\": [\n"
+                                              "        1,\n"
+                                              "        2\n"
+                                              "    ]\n"
+                                              "}");
+    // The text read at construction is not updated by a save.
+    EXPECT_EQ(stream.text, R"({"a":1,"b":[1,2]})");
+}
+
+TEST_F(StreamFileTest, SaveWritesFloatsAsTheirDouble)
+{
+    WriteFile(Data("floats.json"), "{}");
+    Stream stream("floats", StreamMode_Data, false);
+    stream.AddField("tenth", 0.1f);
+    stream.AddField("half", 0.5f);
+    stream.AddField("one", 1.0f);
+    EXPECT_EQ(ReadFile(Data("floats.json")), "{\n"
+                                              "    \"tenth\": 0.10000000149011612,\n"
+                                              "    \"half\": 0.5,\n"
+                                              "    \"one\": 1.0\n"
+                                              "}");
+}
+
+TEST_F(StreamFileTest, SaveOfAnUnwritableNumberLeavesTheFile)
+{
+    WriteFile(Data("nan.json"), R"({"a": 1})");
+    Stream stream("nan", StreamMode_Data, false);
+    testing::internal::CaptureStdout();
+    stream.AddField("bad", std::numeric_limits<float>::quiet_NaN());
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "Stream nan was not saved: it holds a number that JSON cannot store\n");
+    EXPECT_EQ(ReadFile(Data("nan.json")), R"({"a": 1})");
+}
+
+TEST_F(StreamFileTest, UnknownModeOpensNothing)
+{
+    WriteFile(Data("main.json"), R"({"a": 1})");
+    testing::internal::CaptureStdout();
+    Stream stream("main", 9, true);
+    EXPECT_FALSE(stream.IsValid());
+    EXPECT_TRUE(stream.data.IsNull());
+    EXPECT_EQ(stream.ReadInt("a"), 0);
+    EXPECT_EQ(stream.ReadInt("a", 0, "b"), -1);
+    EXPECT_EQ(stream.ReadString("a"), "");
+    stream.Save();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(StreamFileTest, SaveDirModeFollowsXdgDataHomeWithoutAppData)
+{
+    unsetenv("APPDATA");
+    setenv("XDG_DATA_HOME", (folder.root / "xdg").c_str(), 1);
+    Stream stream("scripts/variables/StaticVars", StreamMode_SaveDir, true);
+    EXPECT_TRUE(stream.IsValid());
+    EXPECT_EQ(ReadFile(folder.root / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"), "{\n}");
+    stream.WriteData("Level", 2);
+    EXPECT_EQ(ReadFile(folder.root / "xdg/Quorvex/PemmetsDustrun/scripts/variables/StaticVars.json"),
+              "{\n    \"Level\": 2\n}");
+    unsetenv("XDG_DATA_HOME");
+}

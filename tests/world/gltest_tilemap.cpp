@@ -1,0 +1,252 @@
+// Tile maps under Xvfb: what the displayed map queues on which draw layer, with which frame and
+// where, and the tiles' pixels read back; the shipped map draws without complaint.
+#include <gtest/gtest.h>
+
+#include <glad/gl.h>
+#include <GLFW/glfw3.h>
+
+#include <rapidjson/document.h>
+
+#include <string>
+#include <vector>
+
+#include "GlFrame.h"
+#include "core/Message.h"
+#include "core/Trace.h"
+#include "graphics/GraphicsLibrary.h"
+#include "graphics/LightingSystem.h"
+#include "graphics/Texture.h"
+#include "graphics/Window.h"
+#include "world/TileMapSystem.h"
+#include "test_tilemap_fixture.h"
+
+using namespace testsupport;
+using namespace worldtest;
+
+namespace {
+
+// A map over the Walls and Decor tilesets.
+std::string Map(int width, int height, const std::vector<std::string>& layers)
+{
+    return worldtest::Map(width, height, static_cast<int>(layers.size()) + 1, layers,
+                          "[{\"firstgid\": 1, \"source\": \"../tilesets/Walls.json\"},"
+                          " {\"firstgid\": 101, \"source\": \"../tilesets/Decor.json\"}]",
+                          2);
+}
+
+class TileDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveDisplay())
+            GTEST_SKIP() << "no X display";
+        TraceReset();
+        scratch = new Scratch("tiledraw");
+        for (const char* folder : {"assets/data/shaders", "assets/data/meshes"})
+            scratch->CopyFromRepo(folder);
+        for (const char* file : {"assets/textures/HouseTiles.png", "assets/textures/HouseDecor.png",
+                                 "assets/data/textures/HouseTiles.json", "assets/data/textures/HouseDecor.json"})
+            scratch->CopyFromRepo(file);
+        scratch->Data("tilesets/Walls.json", "{\"columns\": 8, \"tilecount\": 16, \"name\": \"Walls\","
+                                             " \"image\": \"../../textures/HouseTiles.png\"}");
+        scratch->Data("tilesets/Decor.json", "{\"columns\": 8, \"tilecount\": 8, \"name\": \"Decor\","
+                                             " \"image\": \"../../textures/HouseDecor.png\"}");
+        window = OpenWindow();
+        ASSERT_NE(window, nullptr);
+        WindowDrawFogHook = CaptureFrame;
+        CameraList[0].zoom = 45.0f; // 60 pixels per world unit
+        CaptureConsole([&] { system = new TileMapSystem(); });
+    }
+    void TearDown() override
+    {
+        WindowDrawFogHook = LightingSystemDrawFogDefault();
+        CaptureConsole([&] { delete system; });
+        delete window;
+        window = nullptr;
+        delete scratch;
+    }
+    static void (*LightingSystemDrawFogDefault())() { return startingHook; }
+
+    void Show(const std::string& name)
+    {
+        Message* load = TextMessage("LoadTileMap", name, system);
+        Message* show = TextMessage("DisplayTileMap", name, system);
+        std::string out = CaptureConsole([&] {
+            system->HandleMessage(load);
+            system->HandleMessage(show);
+        });
+        EXPECT_FALSE(Contains(out, "wasn't opened")) << out;
+        delete load;
+        delete show;
+    }
+    void ClearQueues()
+    {
+        for (auto& layer : window->layers)
+            layer.clear();
+    }
+
+    static inline void (*startingHook)() = WindowDrawFogHook;
+    Scratch* scratch = nullptr;
+    Window* window = nullptr;
+    TileMapSystem* system = nullptr;
+};
+
+} // namespace
+
+TEST_F(TileDrawTest, QueuesVisibleLayersOnTheirDrawLayers)
+{
+    scratch->Data("tilemaps/Queue.json",
+                  Map(3, 2, {Layer(1, "FloorLayer", {1, 2, 0, 100, 5, 6}),
+                             Layer(2, "AbovePlayerLayer00", {0, 101, 0, 0, 0, 102}),
+                             Layer(3, "AbovePlayerLayer01", {103, 0, 0, 0, 0, 0}),
+                             Layer(4, "Hidden", {1, 1, 1, 1, 1, 1}, false), Layer(5, "WallLayer", {0, 0, 9, 0, 0, 0})}));
+    Show("Queue");
+    TileMap* map = system->GetDisplayedMap();
+    ASSERT_NE(map, nullptr);
+    ASSERT_EQ(map->tilesets.size(), 2u);
+    Texture* walls = map->tilesets[0]->texture;
+    Texture* decor = map->tilesets[1]->texture;
+    ASSERT_NE(walls, nullptr);
+    ASSERT_NE(decor, nullptr);
+    EXPECT_NE(walls->id, 0u);
+
+    ClearQueues();
+    system->Draw();
+    // FloorLayer: gids 1, 2, 5, 6 (0 and 100 draw nothing); WallLayer: gid 9; both on layer 10.
+    const auto& background = window->layers[DRAW_LAYER_BACKGROUND];
+    ASSERT_EQ(background.size(), 5u);
+    ASSERT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_00].size(), 2u);
+    ASSERT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_01].size(), 1u);
+    std::size_t total = 0;
+    for (const auto& layer : window->layers)
+        total += layer.size();
+    EXPECT_EQ(total, 8u);
+
+    struct Expected {
+        Texture* texture;
+        int column, row;
+        float x, y;
+    };
+    const Expected floor[] = {{walls, 0, 0, 0, 1}, {walls, 1, 0, 1, 1}, {walls, 4, 0, 1, 0}, {walls, 5, 0, 2, 0},
+                              {walls, 0, 1, 2, 1}};
+    for (std::size_t i = 0; i < 5; ++i) {
+        const DrawCommand& command = background[i];
+        EXPECT_EQ(command.name, "MeshRender");
+        EXPECT_EQ(command.drawThroughFog, 0);
+        EXPECT_EQ(command.mesh, map->mesh);
+        EXPECT_EQ(command.texture, floor[i].texture) << i;
+        EXPECT_EQ(command.column, floor[i].column) << i;
+        EXPECT_EQ(command.row, floor[i].row) << i;
+        EXPECT_FLOAT_EQ(command.model[0], 0.5f);
+        EXPECT_FLOAT_EQ(command.model[5], 0.5f);
+        EXPECT_FLOAT_EQ(command.model[12], floor[i].x) << i;
+        EXPECT_FLOAT_EQ(command.model[13], floor[i].y) << i;
+        EXPECT_FLOAT_EQ(command.color[3], 1.0f);
+    }
+    const auto& above00 = window->layers[DRAW_LAYER_ABOVE_PLAYER_00];
+    EXPECT_EQ(above00[0].texture, decor);
+    EXPECT_EQ(above00[0].column, 0);
+    EXPECT_FLOAT_EQ(above00[0].model[12], 1.0f);
+    EXPECT_FLOAT_EQ(above00[0].model[13], 1.0f);
+    EXPECT_EQ(above00[1].column, 1);
+    EXPECT_FLOAT_EQ(above00[1].model[12], 2.0f);
+    EXPECT_FLOAT_EQ(above00[1].model[13], 0.0f);
+    EXPECT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_01][0].column, 2);
+
+    // Inactive, nothing is drawn.
+    ClearQueues();
+    system->SetActive(false);
+    system->Draw();
+    EXPECT_TRUE(window->layers[DRAW_LAYER_BACKGROUND].empty());
+    system->SetActive(true);
+    ClearQueues();
+}
+
+TEST_F(TileDrawTest, NothingIsDrawnBeforeAMapIsDisplayed)
+{
+    scratch->Data("tilemaps/Quiet.json", Map(1, 1, {Layer(1, "FloorLayer", {1})}));
+    Message* load = TextMessage("LoadTileMap", "Quiet", system);
+    CaptureConsole([&] { system->HandleMessage(load); });
+    delete load;
+    ClearQueues();
+    system->Draw();
+    for (const auto& layer : window->layers)
+        EXPECT_TRUE(layer.empty());
+}
+
+TEST_F(TileDrawTest, TilesShowTheirFramesOfTheImage)
+{
+    // Gid 9 is the solid wall (column 0, row 1); gid 16 the window (column 7, row 1) with its blue
+    // pane left of the middle bar.
+    scratch->Data("tilemaps/Pixels.json", Map(2, 1, {Layer(1, "FloorLayer", {9, 16})}));
+    Show("Pixels");
+    ClearQueues();
+    system->Draw();
+    ClearToBlack();
+    std::string out = CaptureConsole([&] { window->Render(); });
+    ASSERT_TRUE(HaveFrame());
+    EXPECT_FALSE(Contains(out, "Assertion")) << out;
+    // The map's one row lies at world y 0; cell 0 at x 0 (the centre), cell 1 at x 1 (60 pixels right).
+    EXPECT_TRUE(IsColour(At(960, 540), 58, 54, 70, 8));
+    EXPECT_TRUE(IsColour(At(1020 - 15, 540), 150, 200, 240, 8));
+    EXPECT_TRUE(IsColour(At(960, 540 - 45), 0, 0, 0, 8)); // above the map: the clear colour
+}
+
+TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    TraceReset();
+    Window window;
+    ASSERT_TRUE(window.IsReady());
+    WindowDrawFogHook = CaptureFrame;
+    CameraList[0].zoom = 45.0f;
+    TileMapSystem* system = nullptr;
+    CaptureConsole([&] { system = new TileMapSystem(); });
+    Message* load = TextMessage("LoadTileMap", "LivingRoom", system);
+    Message* show = TextMessage("DisplayTileMap", "LivingRoom", system);
+    std::string out = CaptureConsole([&] {
+        system->HandleMessage(load);
+        system->HandleMessage(show);
+    });
+    delete load;
+    delete show;
+    EXPECT_TRUE(out.empty()) << out;
+
+    // Count the tiles the file holds, per draw layer.
+    rapidjson::Document map;
+    map.Parse(ReadFile("assets/data/tilemaps/LivingRoom.json").c_str());
+    ASSERT_FALSE(map.HasParseError());
+    std::size_t expected[NUM_DRAW_LAYERS] = {};
+    for (const auto& layer : map["layers"].GetArray()) {
+        const int drawLayer = TileMapSystem::DrawLayerOf(layer["name"].GetString());
+        for (const auto& gid : layer["data"].GetArray())
+            if (gid.GetInt() % 100 != 0)
+                ++expected[drawLayer];
+    }
+    for (auto& layer : window.layers)
+        layer.clear();
+    system->Draw();
+    for (int layer = 0; layer < NUM_DRAW_LAYERS; ++layer)
+        EXPECT_EQ(window.layers[static_cast<std::size_t>(layer)].size(), expected[layer]) << layer;
+    EXPECT_GT(expected[DRAW_LAYER_BACKGROUND], 1000u);
+    EXPECT_GT(expected[DRAW_LAYER_ABOVE_PLAYER_00], 0u);
+    EXPECT_GT(expected[DRAW_LAYER_ABOVE_PLAYER_01], 0u);
+
+    // The camera over the spawn point: the frame shows the floor, not the clear colour.
+    CameraList[0].x = 5.0f;
+    CameraList[0].y = 13.0f;
+    CameraList[0].matrix[12] = 5.0f;
+    CameraList[0].matrix[13] = 13.0f;
+    ClearToBlack();
+    for (auto& layer : window.layers)
+        layer.clear();
+    system->Draw();
+    out = CaptureConsole([&] { window.Render(); });
+    EXPECT_FALSE(Contains(out, "Assertion")) << out;
+    ASSERT_TRUE(HaveFrame());
+    const Pixel centre = At(960, 540);
+    EXPECT_FALSE(centre.r == 0 && centre.g == 0 && centre.b == 0);
+    CaptureConsole([&] { delete system; });
+    WindowDrawFogHook = LightingSystemDrawFog;
+}

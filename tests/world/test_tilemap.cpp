@@ -1,0 +1,574 @@
+// Tile maps without a window: reading maps and tilesets (good and bad data), the gid lookup, the wall
+// grid and its messages, the wall test against the player, and the shipped map's file layout.
+#include <gtest/gtest.h>
+
+#include <rapidjson/document.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/Engine.h"
+#include "core/GameObject.h"
+#include "core/GameObjectManager.h"
+#include "core/ISystem.h"
+#include "core/Trace.h"
+#include "core/Transform.h"
+#include "world/Physics.h"
+#include "world/TileMapSystem.h"
+#include "test_tilemap_fixture.h"
+
+using namespace worldtest;
+
+namespace {
+
+const std::string kTwoTilesets =
+    "[{\"firstgid\": 1, \"source\": \"../tilesets/Floors.json\"},"
+    " {\"firstgid\": 101, \"source\": \"../tilesets/Props.json\"}]";
+
+class TileMapTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TraceReset();
+        scratch = new Scratch("tilemap");
+        scratch->Data("tilesets/Floors.json", TilesetFile("Floors", 4, 8));
+        scratch->Data("tilesets/Props.json", TilesetFile("Props", 3, 5));
+        CaptureConsole([&] { system = new TileMapSystem(); });
+    }
+    void TearDown() override
+    {
+        CaptureConsole([&] { delete system; });
+        delete scratch;
+    }
+
+    TileMap* Load(const std::string& name, std::string* console = nullptr)
+    {
+        TileMap* map = nullptr;
+        Message* load = TextMessage("LoadTileMap", name, system);
+        const std::string out = CaptureConsole([&] { system->HandleMessage(load); });
+        delete load;
+        if (console)
+            *console = out;
+        if (!system->GetMaps().empty())
+            map = system->GetMaps().back();
+        return map;
+    }
+
+    Scratch* scratch = nullptr;
+    TileMapSystem* system = nullptr;
+};
+
+// Messages built by hand are not posted, so the test owns them.
+struct Owned {
+    explicit Owned(Message* m) : message(m) {}
+    ~Owned() { delete message; }
+    Message* message;
+};
+
+} // namespace
+
+TEST_F(TileMapTest, ConstructionTracesTheMapCount)
+{
+    std::string out = CaptureConsole([] { delete new TileMapSystem(); });
+    EXPECT_TRUE(Contains(out, "TileMapSystem started... 0 maps loaded...")) << out;
+    EXPECT_EQ(system->GetName(), "TileMapSystem");
+}
+
+TEST_F(TileMapTest, ReadsSizeOriginLayersAndTilesets)
+{
+    scratch->Data("tilemaps/Small.json",
+                  Map(3, 2, 4,
+                      {Layer(1, "FloorLayer", {1, 2, 3, 4, 5, 6}), Layer(2, "AbovePlayerLayer00", {0, 101, 0, 0, 0, 0}),
+                       Layer(3, "AbovePlayerLayer01", {0, 0, 0, 0, 0, 102}, false),
+                       Layer(4, "Extra", {1, 1, 1, 1, 1, 1})},
+                      kTwoTilesets, 2));
+    Message* load = TextMessage("LoadTileMap", "Small", system);
+    Owned guard(load);
+    std::string out = CaptureConsole([&] { system->HandleMessage(load); });
+    ASSERT_EQ(system->GetMaps().size(), 1u);
+    TileMap* map = system->GetMaps()[0];
+    EXPECT_EQ(map->name, "Small");
+    EXPECT_EQ(map->width, 3);
+    EXPECT_EQ(map->height, 2);
+    EXPECT_FLOAT_EQ(map->originX, 0.0f);
+    EXPECT_FLOAT_EQ(map->originY, 1.0f);
+    EXPECT_EQ(system->GetGridRowOrigin(), 1);
+    ASSERT_NE(map->transform, nullptr);
+    EXPECT_FLOAT_EQ(map->transform->ScaleX, 0.5f);
+    EXPECT_FLOAT_EQ(map->transform->ScaleY, 0.5f);
+    EXPECT_FALSE(map->displayed);
+    // "nextlayerid" 4: layers 0, 1 and 2 only.
+    EXPECT_EQ(map->layerCount, 3);
+    EXPECT_EQ(map->layers[0].name, "FloorLayer");
+    EXPECT_EQ(map->layers[0].type, "tilelayer");
+    EXPECT_EQ(map->layers[0].data, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(map->layers[1].visible);
+    EXPECT_FALSE(map->layers[2].visible);
+    EXPECT_TRUE(map->layers[3].name.empty());
+    ASSERT_EQ(map->tilesets.size(), 2u);
+    EXPECT_EQ(map->tilesets[0]->name, "Floors");
+    EXPECT_EQ(map->tilesets[0]->columns, 4);
+    EXPECT_EQ(map->tilesets[0]->tilecount, 8);
+    EXPECT_EQ(map->tilesets[0]->firstGidMinusOne, 0);
+    EXPECT_EQ(map->tilesets[1]->name, "Props");
+    EXPECT_EQ(map->tilesets[1]->firstGidMinusOne, 100);
+    EXPECT_FALSE(Contains(out, "missing")) << out;
+    EXPECT_FALSE(Contains(out, "skipped")) << out;
+}
+
+TEST_F(TileMapTest, DrawLayersByLayerName)
+{
+    EXPECT_EQ(TileMapSystem::DrawLayerOf("AbovePlayerLayer00"), 3);
+    EXPECT_EQ(TileMapSystem::DrawLayerOf("AbovePlayerLayer01"), 2);
+    EXPECT_EQ(TileMapSystem::DrawLayerOf("FloorLayer"), 10);
+    EXPECT_EQ(TileMapSystem::DrawLayerOf("WallLayer"), 10);
+    EXPECT_EQ(TileMapSystem::DrawLayerOf(""), 10);
+}
+
+TEST_F(TileMapTest, GidLookupAcrossTwoTilesets)
+{
+    scratch->Data("tilemaps/Two.json", Map(1, 1, 2, {Layer(1, "FloorLayer", {1})}, kTwoTilesets, 2));
+    TileMap* map = Load("Two");
+    ASSERT_NE(map, nullptr);
+    ASSERT_EQ(map->tilesets.size(), 2u);
+    const Tileset* tileset = nullptr;
+    int column = -7, row = -7;
+
+    ASSERT_TRUE(map->FindTile(1, &tileset, &column, &row));
+    EXPECT_EQ(tileset, map->tilesets[0].get());
+    EXPECT_EQ(column, 0);
+    EXPECT_EQ(row, 0);
+
+    ASSERT_TRUE(map->FindTile(6, &tileset, &column, &row));
+    EXPECT_EQ(column, 1);
+    EXPECT_EQ(row, 1);
+
+    // The last tile of a tileset is drawn; the one after it is past "tilecount" and empty.
+    ASSERT_TRUE(map->FindTile(8, &tileset, &column, &row));
+    EXPECT_EQ(column, 3);
+    EXPECT_EQ(row, 1);
+    EXPECT_FALSE(map->FindTile(9, &tileset, &column, &row));
+
+    ASSERT_TRUE(map->FindTile(102, &tileset, &column, &row));
+    EXPECT_EQ(tileset, map->tilesets[1].get());
+    EXPECT_EQ(column, 1);
+    EXPECT_EQ(row, 0);
+    ASSERT_TRUE(map->FindTile(105, &tileset, &column, &row));
+    EXPECT_EQ(column, 1);
+    EXPECT_EQ(row, 1);
+    EXPECT_FALSE(map->FindTile(106, nullptr, nullptr, nullptr));
+
+    // Block bases draw nothing, nor do gids of no tileset.
+    EXPECT_FALSE(map->FindTile(0, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(map->FindTile(100, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(map->FindTile(200, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(map->FindTile(201, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(map->FindTile(-5, nullptr, nullptr, nullptr));
+}
+
+TEST_F(TileMapTest, TilesetEntriesPastTheTileCountAreEmpty)
+{
+    Tileset* tileset = nullptr;
+    CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Props.json"); });
+    ASSERT_NE(tileset, nullptr);
+    EXPECT_EQ(tileset->entries[0], std::make_pair(-1, -1));
+    EXPECT_EQ(tileset->entries[1], std::make_pair(0, 0));
+    EXPECT_EQ(tileset->entries[4], std::make_pair(0, 1));
+    EXPECT_EQ(tileset->entries[5], std::make_pair(1, 1));
+    for (int k = 6; k < Tileset::ENTRY_COUNT; ++k)
+        EXPECT_EQ(tileset->entries[static_cast<std::size_t>(k)], std::make_pair(-1, -1)) << k;
+    delete tileset;
+}
+
+TEST_F(TileMapTest, MissingMapIsTracedAndHasNothing)
+{
+    std::string out;
+    TileMap* map = Load("Nowhere", &out);
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(Contains(out, "Map, \"Nowhere\", was not found!")) << out;
+    EXPECT_EQ(map->layerCount, 0);
+    EXPECT_TRUE(map->tilesets.empty());
+    EXPECT_EQ(map->width, 0);
+}
+
+TEST_F(TileMapTest, TruncatedAndNonObjectMapsAreTraced)
+{
+    scratch->Data("tilemaps/Cut.json", "{\"width\": 3, \"height\": 2, \"layers\": [");
+    scratch->Data("tilemaps/List.json", "[1, 2, 3]");
+    std::string out;
+    TileMap* cut = Load("Cut", &out);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->layerCount, 0);
+    EXPECT_FALSE(out.empty());
+    TileMap* list = Load("List", &out);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->layerCount, 0);
+    EXPECT_TRUE(Contains(out, "not a JSON object")) << out;
+}
+
+TEST_F(TileMapTest, CountsLargerThanTheirArraysAreCutToTheArrays)
+{
+    scratch->Data("tilemaps/Counts.json",
+                  Map(2, 1, 40, {Layer(1, "FloorLayer", {1, 2}), Layer(2, "WallLayer", {0, 1})},
+                      "[{\"firstgid\": 1, \"source\": \"../tilesets/Floors.json\"}]", 5));
+    std::string out;
+    TileMap* map = Load("Counts", &out);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->layerCount, 2);
+    EXPECT_EQ(map->tilesets.size(), 1u);
+    EXPECT_TRUE(Contains(out, "only the first 32 are read")) << out;
+    EXPECT_TRUE(Contains(out, "\"numOfTileSets\" is 5 but \"tilesets\" holds 1")) << out;
+}
+
+TEST_F(TileMapTest, ShortDataWrongTypesAndBadEntriesAreSkipped)
+{
+    scratch->Data("tilemaps/Bad.json",
+                  "{\"width\": 2, \"height\": 2, \"nextlayerid\": 6, \"layers\": ["
+                  "{\"data\": [1, 2, 3], \"name\": \"Short\", \"type\": \"tilelayer\", \"visible\": true},"
+                  "7,"
+                  "{\"data\": \"abcd\", \"name\": \"NotArray\", \"type\": \"tilelayer\", \"visible\": true},"
+                  "{\"data\": [1, \"x\", 3, 4], \"name\": 5, \"type\": \"tilelayer\", \"visible\": \"yes\"},"
+                  "{\"data\": [1, 1, 1, 1], \"name\": \"Fine\", \"type\": \"tilelayer\", \"visible\": true}],"
+                  "\"numOfTileSets\": 3, \"tilesets\": [{\"firstgid\": 1}, 5, "
+                  "{\"firstgid\": 1, \"source\": \"../tilesets/Floors.json\"}]}");
+    std::string out;
+    TileMap* map = Load("Bad", &out);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->layerCount, 5);
+    EXPECT_TRUE(map->layers[0].data.empty());
+    EXPECT_TRUE(Contains(out, "\"data\" holds 3 gids but the map has 4 cells; skipped")) << out;
+    EXPECT_TRUE(map->layers[1].data.empty());
+    EXPECT_TRUE(map->layers[2].data.empty());
+    EXPECT_EQ(map->layers[3].data, (std::vector<std::int32_t>{1, 0, 3, 4}));
+    EXPECT_TRUE(map->layers[3].name.empty());
+    EXPECT_FALSE(map->layers[3].visible);
+    EXPECT_EQ(map->layers[4].name, "Fine");
+    EXPECT_EQ(map->tilesets.size(), 1u);
+    EXPECT_TRUE(Contains(out, "has no \"source\" file; skipped")) << out;
+}
+
+TEST_F(TileMapTest, SizesOfZeroOrWrongTypeDrawNothing)
+{
+    scratch->Data("tilemaps/Flat.json", Map(0, 3, 2, {Layer(1, "FloorLayer", {})}, kTwoTilesets, 2));
+    scratch->Data("tilemaps/Words.json",
+                  "{\"width\": \"three\", \"height\": 2, \"nextlayerid\": 1, \"layers\": [], \"numOfTileSets\": 0,"
+                  " \"tilesets\": []}");
+    std::string out;
+    TileMap* flat = Load("Flat", &out);
+    ASSERT_NE(flat, nullptr);
+    EXPECT_EQ(flat->width, 0);
+    EXPECT_TRUE(Contains(out, "draws nothing")) << out;
+    TileMap* words = Load("Words", &out);
+    ASSERT_NE(words, nullptr);
+    EXPECT_EQ(words->width, 0);
+    EXPECT_TRUE(Contains(out, "\"width\" is missing or not a whole number")) << out;
+}
+
+TEST_F(TileMapTest, BadTilesetsAreTracedAndDrawNothing)
+{
+    scratch->Data("tilesets/NoColumns.json", TilesetFile("NoColumns", 0, 4));
+    scratch->Data("tilesets/Huge.json", TilesetFile("Huge", 10, 5000));
+    scratch->Data("tilesets/ShortImage.json", "{\"columns\": 2, \"tilecount\": 2, \"name\": \"S\", \"image\": \"a.png\"}");
+    scratch->Data("tilesets/Broken.json", "{\"columns\": 2,");
+
+    Tileset* tileset = nullptr;
+    std::string out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/NoColumns.json"); });
+    EXPECT_TRUE(Contains(out, "\"columns\" is 0")) << out;
+    EXPECT_EQ(tileset->entries[1], std::make_pair(-1, -1));
+    delete tileset;
+
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Huge.json"); });
+    EXPECT_TRUE(Contains(out, "only the first 1023 are used")) << out;
+    EXPECT_EQ(tileset->entries[1023], std::make_pair(2, 102));
+    delete tileset;
+
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/ShortImage.json"); });
+    EXPECT_TRUE(Contains(out, "too short to name a texture")) << out;
+    EXPECT_EQ(tileset->texture, nullptr);
+    EXPECT_EQ(tileset->entries[2], std::make_pair(1, 0));
+    delete tileset;
+
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Broken.json"); });
+    EXPECT_TRUE(Contains(out, "Broken wasn't opened...")) << out;
+    delete tileset;
+
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/Absent.json"); });
+    EXPECT_TRUE(Contains(out, "Absent wasn't opened...")) << out;
+    EXPECT_EQ(tileset->columns, 0);
+    delete tileset;
+
+    out = CaptureConsole([&] { tileset = system->LoadTileset("x.json"); });
+    EXPECT_TRUE(Contains(out, "too short to name a tileset file")) << out;
+    delete tileset;
+}
+
+TEST_F(TileMapTest, DisplayPicksTheFirstMapOfThatNameAndIgnoresUnknownNames)
+{
+    scratch->Data("tilemaps/Small.json", Map(1, 1, 2, {Layer(1, "FloorLayer", {1})}, kTwoTilesets, 2));
+    Load("Small");
+    Load("Small");
+    ASSERT_EQ(system->GetMaps().size(), 2u);
+    {
+        Owned m(TextMessage("DisplayTileMap", "Other", system));
+        system->HandleMessage(m.message);
+    }
+    EXPECT_EQ(system->GetDisplayedMap(), nullptr);
+    {
+        Owned m(TextMessage("DisplayTileMap", "Small", system));
+        system->HandleMessage(m.message);
+    }
+    EXPECT_EQ(system->GetDisplayedMap(), system->GetMaps()[0]);
+    EXPECT_TRUE(system->GetMaps()[0]->displayed);
+    EXPECT_FALSE(system->GetMaps()[1]->displayed);
+    // Without a window nothing is queued and nothing breaks.
+    system->Draw();
+}
+
+TEST_F(TileMapTest, WallLayerFillsTheGridAndUnloadClearsIt)
+{
+    // Width 102: cells of columns 100 and 101 are not recorded.
+    std::vector<int> walls(102 * 2, 0);
+    walls[0] = 5;            // row 0, column 0
+    walls[102 + 3] = 1;      // row 1, column 3
+    walls[101] = 9;          // row 0, column 101: beyond the grid
+    scratch->Data("tilemaps/Walls.json",
+                  Map(102, 2, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
+    Load("Walls");
+    EXPECT_TRUE(system->IsWall(0, 0));
+    EXPECT_TRUE(system->IsWall(1, 3));
+    EXPECT_FALSE(system->IsWall(0, 1));
+    EXPECT_FALSE(system->IsWall(0, 99));
+    EXPECT_FALSE(system->IsWall(-1, 0));
+    EXPECT_FALSE(system->IsWall(0, 101));
+
+    Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
+    system->HandleMessage(unload.message);
+    EXPECT_FALSE(system->IsWall(0, 0));
+    EXPECT_FALSE(system->IsWall(1, 3));
+
+    // A map loaded after it keeps only its own walls.
+    scratch->Data("tilemaps/Other.json", Map(2, 2, 2, {Layer(1, "WallLayer", {0, 0, 0, 1})}, kTwoTilesets, 2));
+    Load("Other");
+    EXPECT_TRUE(system->IsWall(1, 1));
+    EXPECT_FALSE(system->IsWall(0, 0));
+}
+
+TEST_F(TileMapTest, DisablingTraces)
+{
+    std::string out = CaptureConsole([&] { system->OnDisable(); });
+    EXPECT_TRUE(Contains(out, "TileMapSystem has been disabled...")) << out;
+}
+
+// ---- The wall test ------------------------------------------------------------------------------------
+
+class WallTest : public TileMapTest {
+protected:
+    void SetUp() override
+    {
+        TileMapTest::SetUp();
+        // 10 x 10, a wall column at x = 6 (rows 0..9), floor elsewhere. Row origin 9.
+        std::vector<int> walls(100, 0);
+        for (int row = 0; row < 10; ++row)
+            walls[static_cast<std::size_t>(row * 10 + 6)] = 9;
+        scratch->Data("tilemaps/Room.json", Map(10, 10, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
+        Load("Room");
+        player = MakeMover("Player", 4.5f, 4.5f, true);
+        system->SetPlayer(player);
+    }
+    void TearDown() override
+    {
+        delete player;
+        TileMapTest::TearDown();
+    }
+    Physics* physics() { return player->GetPhysics(); }
+    Transform* transform() { return player->GetTransform(); }
+    GameObject* player = nullptr;
+};
+
+TEST_F(WallTest, WalkingIntoAWallSetsTheRightBitAndTheNextPhysicsUpdateStops)
+{
+    const float dt = 0.1f;
+    // Free cells: nothing is set.
+    system->Update(dt);
+    EXPECT_EQ(physics()->GetSideBits(), 0);
+
+    // Step right: the right corners reach column 6, the wall.
+    transform()->SetTranslation(5.2f, 4.5f);
+    system->Update(dt);
+    EXPECT_EQ(physics()->GetSideBits(), BLOCKED_RIGHT);
+
+    // The next physics update keeps the object from moving further right.
+    physics()->SetVelocity(3.0f, 0.0f);
+    physics()->Update(dt);
+    EXPECT_FLOAT_EQ(physics()->VelocityX, 0.0f);
+    EXPECT_FLOAT_EQ(transform()->TranslationX, 5.2f);
+    EXPECT_EQ(physics()->GetLastSideBits(), BLOCKED_RIGHT);
+
+    // Moving left is still allowed, and away from the wall nothing is set.
+    transform()->SetTranslation(4.2f, 4.5f);
+    system->Update(dt);
+    EXPECT_EQ(physics()->GetSideBits(), 0);
+    physics()->SetVelocity(-1.0f, 0.0f);
+    physics()->Update(dt);
+    EXPECT_LT(transform()->TranslationX, 4.2f);
+}
+
+TEST_F(WallTest, AStoppedCornerStaysAnchoredToItsFreeCell)
+{
+    system->Update(0.1f);
+    transform()->SetTranslation(5.2f, 4.5f);
+    system->Update(0.1f);
+    EXPECT_EQ(physics()->GetSideBits(), BLOCKED_RIGHT);
+    physics()->Update(0.1f);
+    // Still inside the wall next frame: the last cell is still the free one, so it is blocked again.
+    system->Update(0.1f);
+    EXPECT_EQ(physics()->GetSideBits(), BLOCKED_RIGHT);
+}
+
+TEST_F(WallTest, WallsBelowSetTheBelowBit)
+{
+    // A floor of walls at row 9 (y = 0); the player walks down onto it.
+    std::vector<int> walls(100, 0);
+    for (int column = 0; column < 10; ++column)
+        walls[static_cast<std::size_t>(90 + column)] = 9;
+    Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
+    system->HandleMessage(unload.message);
+    scratch->Data("tilemaps/Floor.json", Map(10, 10, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
+    Load("Floor");
+    system->SetPlayer(nullptr);
+    system->SetPlayer(player);
+    transform()->SetTranslation(2.5f, 1.5f);
+    system->Update(0.1f);
+    EXPECT_EQ(physics()->GetSideBits(), 0);
+    transform()->SetTranslation(2.5f, 0.8f);
+    system->Update(0.1f);
+    EXPECT_EQ(physics()->GetSideBits(), BLOCKED_BELOW);
+}
+
+TEST_F(WallTest, NoPlayerOrAPlayerThatLeftTheManagerIsLeftAlone)
+{
+    system->SetPlayer(nullptr);
+    system->Update(0.1f);
+    EXPECT_EQ(system->GetPlayer(), nullptr);
+
+    // A player owned by the object manager is dropped once the manager no longer lists it.
+    GameObjectManager manager;
+    manager.Init();
+    GameObject* listed = MakeMover("Player", 4.5f, 4.5f, true);
+    CaptureConsole([&] { manager.AddGameObject(listed); });
+    system->SetPlayer(listed);
+    EXPECT_EQ(system->GetPlayer(), listed);
+    CaptureConsole([&] { manager.ClearGameObjects(); });
+    EXPECT_EQ(system->GetPlayer(), nullptr);
+    system->Update(0.1f);
+}
+
+TEST_F(WallTest, InitTakesThePlayerFromThePlayerSource)
+{
+    static GameObject* source = nullptr;
+    source = player;
+    TileMapPlayerHook = [] { return source; };
+    system->SetPlayer(nullptr);
+    system->Init();
+    EXPECT_EQ(system->GetPlayer(), player);
+    TileMapPlayerHook = nullptr;
+}
+
+// ---- The shipped map ------------------------------------------------------------------------------------
+
+namespace {
+
+bool ReadJson(const std::string& path, rapidjson::Document& document)
+{
+    document.Parse(ReadFile(path).c_str());
+    return !document.HasParseError();
+}
+
+} // namespace
+
+TEST(ShippedTileMap, IsPlainTiledJsonWithExternalTilesetsAndTheTilesetCount)
+{
+    rapidjson::Document map;
+    ASSERT_TRUE(ReadJson("assets/data/tilemaps/LivingRoom.json", map));
+    ASSERT_TRUE(map.IsObject());
+    EXPECT_STREQ(map["type"].GetString(), "map");
+    EXPECT_STREQ(map["orientation"].GetString(), "orthogonal");
+    EXPECT_FALSE(map["infinite"].GetBool());
+    const int width = map["width"].GetInt();
+    const int height = map["height"].GetInt();
+    EXPECT_GE(width, 44);
+    EXPECT_GE(height, 28);
+    ASSERT_TRUE(map["layers"].IsArray());
+    EXPECT_EQ(map["nextlayerid"].GetInt() - 1, static_cast<int>(map["layers"].Size()));
+    bool hasWalls = false;
+    for (const auto& layer : map["layers"].GetArray()) {
+        EXPECT_STREQ(layer["type"].GetString(), "tilelayer");
+        EXPECT_FALSE(layer.HasMember("encoding")) << "tile data must be a plain array";
+        ASSERT_TRUE(layer["data"].IsArray());
+        EXPECT_EQ(static_cast<int>(layer["data"].Size()), width * height);
+        for (const auto& gid : layer["data"].GetArray())
+            ASSERT_TRUE(gid.IsInt());
+        EXPECT_TRUE(layer.HasMember("id"));
+        hasWalls = hasWalls || std::string(layer["name"].GetString()) == "WallLayer";
+    }
+    EXPECT_TRUE(hasWalls);
+
+    ASSERT_TRUE(map["tilesets"].IsArray());
+    EXPECT_EQ(map["numOfTileSets"].GetInt(), static_cast<int>(map["tilesets"].Size()));
+    int expectedFirst = 1;
+    for (const auto& entry : map["tilesets"].GetArray()) {
+        EXPECT_EQ(entry.MemberCount(), 2u) << "external tilesets only";
+        EXPECT_EQ(entry["firstgid"].GetInt(), expectedFirst);
+        expectedFirst += 100;
+        const std::string source = entry["source"].GetString();
+        EXPECT_EQ(source.find('\\'), std::string::npos);
+        ASSERT_EQ(source.rfind("../tilesets/", 0), 0u) << source;
+        rapidjson::Document tileset;
+        ASSERT_TRUE(ReadJson("assets/data/tilemaps/" + source, tileset)) << source;
+        EXPECT_STREQ(tileset["type"].GetString(), "tileset");
+        const std::string image = tileset["image"].GetString();
+        EXPECT_EQ(image.find('\\'), std::string::npos);
+        ASSERT_EQ(image.rfind("../../textures/", 0), 0u) << image;
+        EXPECT_TRUE(fs::exists("assets/data/tilesets/" + image)) << image;
+        EXPECT_LE(tileset["tilecount"].GetInt(), 99);
+        EXPECT_EQ(tileset["tilecount"].GetInt() % tileset["columns"].GetInt(), 0);
+        // The texture's frame layout matches the tileset's grid.
+        const std::string textureName = image.substr(15, image.size() - 19);
+        rapidjson::Document texture;
+        ASSERT_TRUE(ReadJson("assets/data/textures/" + textureName + ".json", texture)) << textureName;
+        EXPECT_EQ(texture["numCols"].GetInt(), tileset["columns"].GetInt());
+        EXPECT_EQ(texture["numRows"].GetInt(), tileset["tilecount"].GetInt() / tileset["columns"].GetInt());
+    }
+}
+
+TEST(ShippedTileMap, LoadsWithoutComplaintsAndTheDeveloperPointsAreFree)
+{
+    TraceReset();
+    TileMapSystem* system = nullptr;
+    CaptureConsole([&] { system = new TileMapSystem(); });
+    Message* load = TextMessage("LoadTileMap", "LivingRoom", system);
+    std::string out = CaptureConsole([&] { system->HandleMessage(load); });
+    delete load;
+    EXPECT_TRUE(out.empty()) << out;
+    ASSERT_EQ(system->GetMaps().size(), 1u);
+    TileMap* map = system->GetMaps()[0];
+    ASSERT_EQ(map->tilesets.size(), 2u);
+    EXPECT_EQ(map->layerCount, 4);
+    for (const Tileset* tileset : {map->tilesets[0].get(), map->tilesets[1].get()}) {
+        EXPECT_GT(tileset->columns, 0);
+        EXPECT_GT(tileset->tilecount, 0);
+    }
+    // The points the developer keys jump to, and the cells the player's corners take there.
+    for (auto [x, y] : {std::pair{5.0f, 13.0f}, std::pair{36.25f, 13.5f}, std::pair{43.0f, 26.5f}}) {
+        EXPECT_LT(x, map->width - 0.5f);
+        EXPECT_LT(y, map->height - 0.5f);
+        const int column = static_cast<int>(x);
+        const int row = system->GetGridRowOrigin() - static_cast<int>(y);
+        for (int dr = -2; dr <= 1; ++dr)
+            for (int dc = -1; dc <= 2; ++dc)
+                EXPECT_FALSE(system->IsWall(row + dr, column + dc)) << x << ", " << y;
+    }
+    CaptureConsole([&] { delete system; });
+}
