@@ -40,6 +40,7 @@ GameObjectManager::GameObjectManager()
 GameObjectManager::~GameObjectManager()
 {
     state = STATE_DELETING;
+    byId_.clear();
     if (objects) {
         while (objects->Count() > 0) {
             auto* object = static_cast<GameObject*>(objects->RemoveAt(objects->Count() - 1));
@@ -73,6 +74,11 @@ void GameObjectManager::Init()
 GameObject* GameObjectManager::Unlink(int index)
 {
     auto* object = static_cast<GameObject*>(objects->RemoveAt(index));
+    if (object) {
+        auto it = byId_.find(object->GetId());
+        if (it != byId_.end() && it->second == object)
+            byId_.erase(it);
+    }
     // Keep the update walk on the object that moves into a freed place.
     if (walkIndex_ >= 0 && index <= walkIndex_)
         --walkIndex_;
@@ -231,6 +237,7 @@ void GameObjectManager::AddGameObject(GameObject* object)
     if (objects->IndexOf(object) >= 0)
         return;
     objects->PushBack(object);
+    byId_[object->GetId()] = object;
 
     const std::string name = object->GetName();
     if (name == "BufferBarSegment")
@@ -306,6 +313,12 @@ std::vector<GameObject*> GameObjectManager::FindGameObjects(std::string name)
 bool GameObjectManager::IsListed(const GameObject* object) const
 {
     return object && objects && objects->IndexOf(object) >= 0;
+}
+
+GameObject* GameObjectManager::FindById(std::uint32_t id) const
+{
+    auto it = byId_.find(id);
+    return it == byId_.end() ? nullptr : it->second;
 }
 
 int GameObjectManager::GetObjectCount() const { return objects ? objects->Count() : 0; }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/ISystem.h"
@@ -63,6 +64,8 @@ public:
 
     // True when the object is listed (alive and owned by this manager).
     bool IsListed(const GameObject* object) const;
+    // The listed object with this id, or null (see GameObjectHandle).
+    GameObject* FindById(std::uint32_t id) const;
     // Number of listed objects and the object at an index (null outside 0..count-1).
     int GetObjectCount() const;
     GameObject* GetObjectAt(int index);
@@ -86,6 +89,7 @@ private:
     void FlushPendingDeletes();
     void EnsureList();
 
+    std::unordered_map<std::uint32_t, GameObject*> byId_;   // listed objects by id
     int busy_ = 0;                          // depth of running passes
     int walkIndex_ = -1;                    // index of the object being updated, -1 outside the walk
     std::vector<PendingDelete> pending_;
