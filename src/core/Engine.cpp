@@ -16,6 +16,7 @@
 #include "graphics/CameraSystem.h"
 #include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
+#include "script/LuaAPI_System.h"
 #include "ui/EditorSystem.h"
 #include "world/LevelSystem.h"
 #include "world/PhysicsSystem.h"
@@ -249,7 +250,7 @@ const FactoryEntry kFactory[] = {
     {"CameraSystem", [](Stream* settings) -> ISystem* { return new CameraSystem(settings); }},
     {"JobSystem", Make<JobSystem>},
     {"SceneSystem", Make<SceneSystem>},
-    {"LuaAPI", nullptr},
+    {"LuaAPI", Make<LuaAPI_System>},
     {"MenuSystem", nullptr},
     {"MoonBoot", nullptr},
     {"PhysicsSystem", Make<PhysicsSystem>},
