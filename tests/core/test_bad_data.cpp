@@ -35,6 +35,7 @@
 #include "core/Transform.h"
 #include "graphics/CameraSystem.h"
 #include "graphics/LightingSystem.h"
+#include "script/LuaAPI_System.h"
 #include "world/LevelSystem.h"
 #include "world/Physics.h"
 #include "world/Scene.h"
@@ -473,6 +474,28 @@ TEST_F(BadDataTest, StreamReadersOnBrokenFiles)
         }
     }
     EXPECT_GT(runs, 100);
+}
+
+TEST_F(BadDataTest, StaticScriptVariablesFromBrokenFiles)
+{
+    // The per-run script variables live in the save directory: a JSON object is emptied, anything
+    // else is left byte for byte.
+    const fs::path path = fs::path(GetSaveDirectory()) / "scripts/variables/StaticVars.json";
+    for (const Variant& variant : MakeVariants("{\"Lives\": 2, \"Names\": [\"a\"], \"On\": {\"x\": true}}")) {
+        std::error_code ec;
+        fs::remove(path, ec);
+        if (variant.present) {
+            fs::create_directories(path.parent_path());
+            WriteText(path, variant.text);
+        }
+        const bool wasObject = Stream("scripts/variables/StaticVars", StreamMode_SaveDir, false).data.IsObject();
+        {
+            LuaAPI_System lua;
+            lua.Init();
+        }
+        const bool cleared = !variant.present || wasObject;
+        EXPECT_EQ(ReadText(path), cleared ? "{}" : variant.text) << variant.label;
+    }
 }
 
 } // namespace

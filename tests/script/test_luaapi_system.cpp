@@ -84,11 +84,15 @@ TEST_F(LuaAPITest, ScriptFoldersAreMadeOnlyInsideAnExistingScriptsFolder)
     delete lua;
     lua = nullptr;
     // Without any save directory nothing is made, least of all at the root.
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "", xdgValue = xdg ? xdg : "";
     unsetenv("APPDATA");
+    unsetenv("XDG_DATA_HOME");
     unsetenv("HOME");
     Start();
     setenv("HOME", home.c_str(), 1);
+    if (xdg)
+        setenv("XDG_DATA_HOME", xdgValue.c_str(), 1);
     EXPECT_FALSE(fs::exists("/scripts"));
     EXPECT_FALSE(fs::exists("/Quorvex"));
 }
