@@ -229,6 +229,34 @@ TEST(ParticleWiring, CollisionsSetThePatternAndMovementThickensTheTrail)
     EXPECT_EQ(rig.emitter->interval, 1.0f / 7.0f);
 }
 
+TEST(ParticleEmitterRead, KeysOverDefaultsAndBadValuesKeepThem)
+{
+    auto read = [](const std::string& json) {
+        Stream stream("no_such_folder/particle_test_stream", StreamMode_Data);
+        stream.text = json;
+        stream.data.Parse(json.c_str());
+        auto emitter = std::make_unique<ParticleEmitter>();
+        CaptureConsole([&] { emitter->Read(stream); });
+        return emitter;
+    };
+    auto e = read(R"({"ParticleEmitter": {"Pattern": 6, "Spin Rate": 20, "Grow Rate": 0.1, "Texture": "T",
+                     "PrefabMode": false, "Color Green": 0.5, "Active": false}})");
+    EXPECT_EQ(e->pattern, 6);
+    EXPECT_EQ(e->spinRate, 20.0f);
+    EXPECT_EQ(e->growRate, 0.1f);
+    EXPECT_EQ(e->textureName, "T");
+    EXPECT_EQ(e->prefabMode, 0);
+    EXPECT_EQ(e->active, 0);
+    EXPECT_EQ(e->color[1], 0.5f);
+    EXPECT_EQ(e->meshName, "empty_mesh");
+    EXPECT_EQ(e->fadeRate, 0.01f);
+    auto bad = read(R"({"ParticleEmitter": {"Pattern": "6", "Rate": 0, "Size": true, "Mesh": 3}})");
+    EXPECT_EQ(bad->pattern, 0);
+    EXPECT_EQ(bad->rate, 1.0f);
+    EXPECT_EQ(bad->size, 0.1f);
+    EXPECT_EQ(bad->meshName, "empty_mesh");
+}
+
 TEST(ParticleEmission, SeededRunsRepeat)
 {
     auto run = [] {
