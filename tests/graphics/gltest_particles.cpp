@@ -17,6 +17,7 @@
 #include "graphics/ParticleEmitter.h"
 #include "graphics/ParticlePool.h"
 #include "graphics/Sprite.h"
+#include "graphics/Texture.h"
 #include "graphics/Window.h"
 
 using namespace testsupport;
@@ -105,6 +106,25 @@ TEST_F(ParticleDrawTest, OnTopParticlesCoverALayerFiveSpriteAndOthersStayBelowIt
     Render();
     EXPECT_TRUE(IsColour(At(CX, CY), 255, 0, 0));
     EXPECT_TRUE(IsColour(At(CX + 90, CY), 255, 255, 255));
+}
+
+TEST_F(ParticleDrawTest, PresetTexturesLastOneEmission)
+{
+    struct Case {
+        int pattern, prefabMode;
+        const char* particleTexture;
+    };
+    for (const Case& c : {Case{7, 0, "smoke_par"}, Case{6, 1, "Circle_Par"}, Case{6, 0, "StarParticle"}}) {
+        ParticleEmitter* e = AddEmitter(0.0f, 0.0f, "textured_mesh");
+        e->pattern = c.pattern;
+        e->prefabMode = static_cast<std::uint8_t>(c.prefabMode);
+        e->textureName = "StarParticle";
+        e->Update(0.0f);
+        const Particle& p = e->GetPool().Slot(0);
+        ASSERT_NE(p.texture, nullptr);
+        EXPECT_EQ(p.texture->name, c.particleTexture) << c.pattern;
+        EXPECT_EQ(e->textureName, "StarParticle");
+    }
 }
 
 TEST_F(ParticleDrawTest, BatchesDrawThePictureOfOneByOne)
