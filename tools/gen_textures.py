@@ -248,8 +248,14 @@ def p2sketch():
 
 
 def smoke():
+    """A soft puff: overlapping blobs, lighter on top, fading out at the rim."""
     c = Canvas(32, 32)
-    c.glow(16, 16, 15, (235, 235, 235, 230), 1.5)
+    blobs = [(16, 18, 11, 150), (11, 15, 8, 170), (21, 14, 8, 170), (15, 10, 7, 180), (20, 21, 7, 140),
+             (10, 21, 6, 140)]
+    for cx, cy, radius, alpha in blobs:
+        c.glow(cx, cy, radius, (200, 200, 205, alpha), 1.2)
+    for cx, cy, radius, alpha in blobs[1:4]:
+        c.glow(cx - 1.5, cy - 1.5, radius * 0.6, (255, 255, 255, alpha // 2), 1.8)
     return c
 
 

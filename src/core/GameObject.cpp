@@ -10,16 +10,13 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
+#include "graphics/ParticleEmitter.h"
 #include "graphics/Sprite.h"
 #include "graphics/SpriteSheet.h"
 #include "graphics/Texture.h"
 #include "world/Collider.h"
 #include "world/Physics.h"
 
-#if __has_include("graphics/ParticleEmitter.h")
-#include "graphics/ParticleEmitter.h"
-#define GAMEOBJECT_HAS_PARTICLE_EMITTER 1
-#endif
 #if __has_include("audio/AudioEventManager.h")
 #include "audio/AudioEventManager.h"
 #define GAMEOBJECT_HAS_AUDIO_EVENT_MANAGER 1
@@ -53,19 +50,20 @@ Component* MakeSprite() { return new Sprite(); }
 Component* MakeSpriteSheet(const std::string& textureName) { return new SpriteSheet(textureName); }
 Component* MakeCollider() { return new Collider(); }
 Component* MakePhysics() { return new Physics(); }
-Component* MakeParticleEmitter() { return nullptr; }               // new ParticleEmitter()
+Component* MakeParticleEmitter() { return new ParticleEmitter(); }
 Component* MakeAudioEventManager() { return nullptr; }             // new AudioEventManager()
 Component* MakeAudioListener() { return nullptr; }                 // new AudioListener()
 
-// The player's particle reactions to "Explode", "Collect" and "Final Collect". They need the
-// emitter's fields and act once the ParticleEmitter is part of the build:
-//   "Explode" (confetti off): active, pattern 19, lifespan 0.5, timed effect 0.2 s back to pattern 13, active.
-//   "Collect" (confetti off): colour (1, 1, 1), emission interval 0, active, pattern 21, the same timed effect.
-//   "Final Collect": confetti on, then PlayConfetti.
-void PlayerParticleReaction(Component* emitter, Message* message)
+// The player's particle reactions: "Explode" and "Collect" start their timed effects unless the final
+// collect has happened; "Final Collect" starts the confetti.
+void PlayerParticleReaction(ParticleEmitter* emitter, Message* message)
 {
-    (void)emitter;
-    (void)message;
+    if (message->IsNamed("Explode"))
+        emitter->StartExplodeEffect();
+    else if (message->IsNamed("Collect"))
+        emitter->StartCollectEffect();
+    else if (message->IsNamed("Final Collect"))
+        emitter->StartFinalCollect();
 }
 
 bool IsValidSlot(int slot)
@@ -197,8 +195,8 @@ void GameObject::HandleMessage(Message* message)
     if (!transform || !transform->owner || transform->owner->GetName() != "Player")
         return;
     if (message->IsNamed("Explode") || message->IsNamed("Collect") || message->IsNamed("Final Collect")) {
-        if (components[SLOT_PARTICLES])
-            PlayerParticleReaction(components[SLOT_PARTICLES], message);
+        if (auto* emitter = dynamic_cast<ParticleEmitter*>(components[SLOT_PARTICLES]))
+            PlayerParticleReaction(emitter, message);
     } else if (message->IsNamed("StopMovement")) {
         if (Physics* physics = GetPhysics())
             physics->SetEnabled(false);
@@ -322,11 +320,7 @@ Physics* GameObject::GetPhysics() const
 
 ParticleEmitter* GameObject::GetParticleEmitter() const
 {
-#ifdef GAMEOBJECT_HAS_PARTICLE_EMITTER
-    return static_cast<ParticleEmitter*>(components[SLOT_PARTICLES]);
-#else
-    return nullptr;
-#endif
+    return dynamic_cast<ParticleEmitter*>(components[SLOT_PARTICLES]);
 }
 
 AudioEventManager* GameObject::GetAudioEventManager() const

@@ -20,6 +20,7 @@
 #include "graphics/GraphicsLibrary.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Mesh.h"
+#include "graphics/ParticleBatch.h"
 #include "graphics/Shader.h"
 #include "graphics/Sprite.h"
 #include "graphics/SpriteSheet.h"
@@ -299,6 +300,8 @@ Window::~Window()
     // The library frees GL objects, so it goes while the context is still there.
     if (window)
         glfwMakeContextCurrent(window);
+    if (glLoaded)
+        ParticleBatch::ReleaseGl();
     delete graphicsLibrary;
     if (GraphicsLibraryInstance == graphicsLibrary)
         GraphicsLibraryInstance = nullptr;
@@ -349,6 +352,13 @@ void Window::Render()
                 continue;
             }
             Mesh* mesh = command.mesh;
+            if (command.batch) {
+                for (std::size_t k = 0; k < viewports; ++k) {
+                    const Matrix4f view = Matrix4f::Inverse(CameraMatrix(k));
+                    command.batch->Render(device.m, view.m, globalAlpha, command.drawThroughFog != 0);
+                }
+                continue;
+            }
             if (!command.ui) {
                 for (std::size_t k = 0; k < viewports; ++k) {
                     // Drawing leaves no program in use: every pass binds the program again.

@@ -2,6 +2,7 @@
 // The game's one window and OpenGL context (GLFW), its per-layer draw queues, camera 0, the viewports and
 // the frame render.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,15 @@ enum DrawLayer : int {
 // Draw modes of a command: edges (lines), faces (triangles) or both.
 enum DrawMode : int { DRAW_EDGES = 0, DRAW_FACES = 1, DRAW_EDGES_AND_FACES = 2 };
 
+// Many items drawn by one call, queued in a command's place. It draws the picture of drawing its items
+// one by one, in order, with the same stencil logic.
+class DrawBatch {
+public:
+    virtual ~DrawBatch() = default;
+    // Draws through one viewport; throughFog stamps the items into the stencil as a command would.
+    virtual void Render(const float* device, const float* view, float globalAlpha, bool throughFog) = 0;
+};
+
 // One queued draw, copied into a layer's queue by value.
 struct DrawCommand {
     std::string name;           // the drawing object's name, "MeshRender" for DrawMesh
@@ -47,6 +57,7 @@ struct DrawCommand {
     int column = -1, row = -1;  // texture frame cell; -1, -1 = the whole texture
     float model[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // column-major world matrix
     float color[4] = {1, 1, 1, 1};
+    std::shared_ptr<DrawBatch> batch; // set: the batch draws in place of mesh, texture and model
 };
 
 // A sprite's text, owned by its sprite and queued by pointer on a text layer for one frame.

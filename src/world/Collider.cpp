@@ -11,12 +11,33 @@
 #include "core/Trace.h"
 #include "core/Transform.h"
 #include "graphics/InputManager.h"
+#include "graphics/ParticleEmitter.h"
 #include "graphics/Window.h"
 #include "world/Physics.h"
 #include "world/PhysicsSystem.h"
 
+namespace
+{
+// The player's particle emitter emits again, with the pattern of what the player touches.
+void SetPlayerParticlePattern(Component* component, int pattern)
+{
+    if (auto* emitter = dynamic_cast<ParticleEmitter*>(component)) {
+        emitter->active = 1;
+        emitter->pattern = pattern;
+    }
+}
+
+// The particle trail is denser while its object moves.
+bool ParticleOwnerMoving(GameObject* owner)
+{
+    Physics* physics = owner ? owner->GetPhysics() : nullptr;
+    return physics && (physics->VelocityX != 0.0f || physics->VelocityY != 0.0f);
+}
+[[maybe_unused]] const bool particleOwnerMovingSet = (ParticleOwnerMovingHook = ParticleOwnerMoving, true);
+} // namespace
+
 void (*Collider::AudioTriggerHook)(Component* audioEvents, int trigger) = nullptr;
-void (*Collider::ParticlePatternHook)(Component* particleEmitter, int pattern) = nullptr;
+void (*Collider::ParticlePatternHook)(Component* particleEmitter, int pattern) = SetPlayerParticlePattern;
 
 namespace
 {

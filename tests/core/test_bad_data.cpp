@@ -229,6 +229,29 @@ TEST_F(BadDataTest, ObjectFilesNamingABrokenArchetype)
     Sweep("archetypes/Crate", drive);
 }
 
+TEST_F(BadDataTest, ParticleEmitterFromBrokenFiles)
+{
+    // Every key of the block, on an object whose emitter runs, is cloned and runs again.
+    WriteText("assets/data/Sparkler.json",
+              R"({"Name": "Sparkler", "Transform": {"ScaleX": 1.0, "ScaleY": 1.0},
+                  "ParticleEmitter": {"Active": true, "Pattern": 1, "Rate": 30.0, "Size": 0.2, "Lifespan": 0.5,
+                  "Speed": 2.0, "XDir": 1.0, "YDir": 0.5, "Spread": true, "Mesh": "empty_mesh", "Texture": "smoke_par",
+                  "Expand": true, "Fading": true, "Shrink": false, "Spin": true, "PrefabMode": false,
+                  "Color Red": 0.5, "Color Green": 0.25, "Color Blue": 1.0, "Grow Rate": 0.1, "Fade Rate": 0.02,
+                  "Spin Rate": 20.0}})");
+    MakeWorld();
+    Sweep("Sparkler", [&] {
+        factory->ClearArchetypes();
+        GameObject* object = factory->CreateGameObject("Sparkler", true);
+        ASSERT_NE(object, nullptr);
+        factory->CloneAndRegister(object);
+        for (int step = 0; step < 4; ++step)
+            manager->Update(0.1f);
+        manager->ClearGameObjects();
+        Deliver();
+    });
+}
+
 // ---- Scenes -----------------------------------------------------------------------------------------
 
 TEST_F(BadDataTest, ScenesLoadFromBrokenFiles)
