@@ -21,6 +21,7 @@
 #include "world/PhysicsSystem.h"
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
+#include "script/MoonBoot_System.h"
 
 Engine* gEngine = nullptr;
 
@@ -251,7 +252,7 @@ const FactoryEntry kFactory[] = {
     {"SceneSystem", Make<SceneSystem>},
     {"LuaAPI", nullptr},
     {"MenuSystem", nullptr},
-    {"MoonBoot", nullptr},
+    {"MoonBoot", Make<MoonBoot_System>},
     {"PhysicsSystem", Make<PhysicsSystem>},
 };
 
