@@ -151,7 +151,7 @@ private:
             } else if (e.kind == Kind::Call || e.kind == Kind::Method || e.kind == Kind::SuperCall) {
                 Line(out, Expr(e));
             } else {
-                Line(out, "local _ = " + Expr(e));
+                Line(out, "do local _ = " + Expr(e) + " end");
             }
             break;
         }
@@ -308,15 +308,11 @@ private:
                 Declare(name);
             return;
         }
-        // Some targets are new and some are not: the values are taken before the new locals exist.
-        std::vector<std::string> temps;
-        for (size_t i = 0; i < n.items.size(); ++i)
-            temps.push_back(Temp());
-        Line(out, "local " + Join(temps, ", ") + " = " + Join(values, ", "));
+        // Some targets are new and some are not: the new ones are declared, then all are assigned.
         Line(out, "local " + Join(fresh, ", "));
         for (const std::string& name : fresh)
             Declare(name);
-        Line(out, Targets(n) + " = " + Join(temps, ", "));
+        Line(out, Targets(n) + " = " + Join(values, ", "));
     }
 
     std::string Targets(const Node& n)

@@ -206,6 +206,8 @@ private:
             if (c == '\\') {
                 if (i_ + 1 >= src_.size() || src_[i_ + 1] == '\n' || src_[i_ + 1] == '\r')
                     throw CompileError(token.line, "unterminated string");
+                if (std::string("abfnrtvz\\\"'xu0123456789").find(src_[i_ + 1]) == std::string::npos)
+                    throw CompileError(token.line, std::string("invalid escape sequence '\\") + src_[i_ + 1] + "'");
                 literal += src_.substr(i_, 2);
                 token.text += src_.substr(i_, 2);
                 i_ += 2;
