@@ -22,6 +22,7 @@
 #include "world/PhysicsSystem.h"
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
+#include "script/MoonBoot_System.h"
 
 Engine* gEngine = nullptr;
 
@@ -252,7 +253,7 @@ const FactoryEntry kFactory[] = {
     {"SceneSystem", Make<SceneSystem>},
     {"LuaAPI", Make<LuaAPI_System>},
     {"MenuSystem", nullptr},
-    {"MoonBoot", nullptr},
+    {"MoonBoot", Make<MoonBoot_System>},
     {"PhysicsSystem", Make<PhysicsSystem>},
 };
 

@@ -1,0 +1,664 @@
+// Lua output for the syntax tree. Every binary and unary operation is parenthesised, so Lua's own
+// precedence never decides anything; if, switch and comprehensions used as values become functions
+// called in place. Names are local by default: the first assignment to a name that no enclosing scope
+// declares (or exports) declares it local in the current scope.
+#include "Emitter.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+namespace moonc {
+
+namespace {
+
+std::string Join(const std::vector<std::string>& parts, const char* separator)
+{
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
+std::string FieldSuffix(const std::string& name)
+{
+    return IsLuaKeyword(name) ? "[\"" + name + "\"]" : "." + name;
+}
+
+// True when a block returns explicitly from the function it is written in (functions inside it aside).
+bool ContainsReturn(const Block& block);
+
+bool ContainsReturn(const Node& n)
+{
+    switch (n.kind) {
+    case Kind::Return:
+        return true;
+    case Kind::If:
+    case Kind::Switch:
+        for (const Block& b : n.blocks)
+            if (ContainsReturn(b))
+                return true;
+        return false;
+    case Kind::While:
+    case Kind::NumFor:
+    case Kind::ForIn:
+    case Kind::ForEach:
+        return ContainsReturn(n.body);
+    case Kind::ExprStmt:
+        return n.a && (n.a->kind == Kind::If || n.a->kind == Kind::Switch) && ContainsReturn(*n.a);
+    default:
+        return false;
+    }
+}
+
+bool ContainsReturn(const Block& block)
+{
+    for (const NodeP& n : block)
+        if (ContainsReturn(*n))
+            return true;
+    return false;
+}
+
+class Emitter {
+public:
+    std::string File(const Block& file)
+    {
+        scopes_.emplace_back();
+        std::string out;
+        Statements(file, out, true);
+        return out;
+    }
+
+private:
+    struct Scope {
+        std::set<std::string> locals;
+        std::set<std::string> exported;
+    };
+    // What 'super' means inside the method being emitted; a null entry where it means nothing.
+    struct MethodContext {
+        std::string parent; // the local holding the parent class, "" without 'extends'
+        std::string method;
+    };
+
+    std::string Temp() { return "__m" + std::to_string(++temp_); }
+
+    bool Declared(const std::string& name) const
+    {
+        for (const Scope& s : scopes_)
+            if (s.locals.count(name) || s.exported.count(name))
+                return true;
+        return false;
+    }
+    bool DeclaredLocal(const std::string& name) const
+    {
+        for (auto it = scopes_.rbegin(); it != scopes_.rend(); ++it) {
+            if (it->exported.count(name))
+                return false;
+            if (it->locals.count(name))
+                return true;
+        }
+        return false;
+    }
+    void Declare(const std::string& name) { scopes_.back().locals.insert(name); }
+    void Export(const std::string& name, int line)
+    {
+        if (DeclaredLocal(name))
+            throw CompileError(line, "unsupported: exporting '" + name + "', which is already a local");
+        scopes_.back().exported.insert(name);
+    }
+
+    void Line(std::string& out, const std::string& text) const
+    {
+        out += std::string(static_cast<size_t>(indent_) * 2, ' ');
+        // A statement that starts with '(' would continue the previous line's expression in Lua.
+        if (!text.empty() && text[0] == '(')
+            out += ';';
+        out += text;
+        out += '\n';
+    }
+
+    std::string Pad() const { return std::string(static_cast<size_t>(indent_) * 2, ' '); }
+
+    void Statements(const Block& block, std::string& out, bool ret)
+    {
+        for (size_t i = 0; i < block.size(); ++i)
+            Statement(*block[i], out, ret && i + 1 == block.size());
+    }
+
+    void ScopedBlock(const Block& block, std::string& out, bool ret)
+    {
+        scopes_.emplace_back();
+        ++indent_;
+        Statements(block, out, ret);
+        --indent_;
+        scopes_.pop_back();
+    }
+
+    // ---- statements ----
+
+    void Statement(const Node& n, std::string& out, bool ret)
+    {
+        switch (n.kind) {
+        case Kind::ExprStmt: {
+            const Node& e = *n.a;
+            if (e.kind == Kind::If || e.kind == Kind::Switch) {
+                Statement(e, out, ret);
+            } else if (ret) {
+                Line(out, "return " + Expr(e));
+            } else if (e.kind == Kind::Call || e.kind == Kind::Method || e.kind == Kind::SuperCall) {
+                Line(out, Expr(e));
+            } else {
+                Line(out, "do local _ = " + Expr(e) + " end");
+            }
+            break;
+        }
+        case Kind::If:
+            If(n, out, ret);
+            break;
+        case Kind::Switch:
+            Switch(n, out, ret);
+            break;
+        case Kind::Assign:
+            Assign(n, out);
+            break;
+        case Kind::Update:
+            Update(n, out);
+            break;
+        case Kind::Export:
+            for (const std::string& name : n.names)
+                Export(name, n.line);
+            break;
+        case Kind::Return: {
+            std::vector<std::string> values;
+            for (const NodeP& v : n.items)
+                values.push_back(Expr(*v));
+            Line(out, values.empty() ? "return" : "return " + Join(values, ", "));
+            break;
+        }
+        case Kind::While:
+            Line(out, "while " + Expr(*n.a) + " do");
+            ScopedBlock(n.body, out, false);
+            Line(out, "end");
+            break;
+        case Kind::NumFor: {
+            std::string head = "for " + n.names[0] + " = " + Expr(*n.a) + ", " + Expr(*n.b);
+            if (n.c)
+                head += ", " + Expr(*n.c);
+            Line(out, head + " do");
+            LoopBody(n.names, n.body, out);
+            Line(out, "end");
+            break;
+        }
+        case Kind::ForIn: {
+            std::vector<std::string> exprs;
+            for (const NodeP& e : n.items)
+                exprs.push_back(Expr(*e));
+            Line(out, "for " + Join(n.names, ", ") + " in " + Join(exprs, ", ") + " do");
+            LoopBody(n.names, n.body, out);
+            Line(out, "end");
+            break;
+        }
+        case Kind::ForEach: {
+            const std::string list = Temp();
+            const std::string index = Temp();
+            Line(out, "do");
+            ++indent_;
+            Line(out, "local " + list + " = " + Expr(*n.a));
+            Line(out, "for " + index + " = 1, #" + list + " do");
+            ++indent_;
+            Line(out, "local " + n.names[0] + " = " + list + "[" + index + "]");
+            --indent_;
+            LoopBody(n.names, n.body, out);
+            Line(out, "end");
+            --indent_;
+            Line(out, "end");
+            break;
+        }
+        case Kind::Class:
+            Class(n, out);
+            break;
+        default:
+            throw CompileError(n.line, "internal error: unexpected statement");
+        }
+    }
+
+    void LoopBody(const std::vector<std::string>& names, const Block& body, std::string& out)
+    {
+        scopes_.emplace_back();
+        for (const std::string& name : names)
+            Declare(name);
+        ++indent_;
+        Statements(body, out, false);
+        --indent_;
+        scopes_.pop_back();
+    }
+
+    void If(const Node& n, std::string& out, bool ret)
+    {
+        for (size_t i = 0; i < n.blocks.size(); ++i) {
+            if (i == 0) {
+                const std::string cond = Expr(*n.conds[0]);
+                Line(out, "if " + (n.unless ? "not " + cond : cond) + " then");
+            } else if (n.conds[i]) {
+                Line(out, "elseif " + Expr(*n.conds[i]) + " then");
+            } else {
+                Line(out, "else");
+            }
+            ScopedBlock(n.blocks[i], out, ret);
+        }
+        Line(out, "end");
+    }
+
+    void Switch(const Node& n, std::string& out, bool ret)
+    {
+        const std::string subject = Temp();
+        Line(out, "do");
+        ++indent_;
+        Line(out, "local " + subject + " = " + Expr(*n.a));
+        for (size_t i = 0; i < n.conds2.size(); ++i) {
+            std::vector<std::string> tests;
+            for (const NodeP& v : n.conds2[i])
+                tests.push_back("(" + subject + " == " + Expr(*v) + ")");
+            Line(out, (i == 0 ? "if " : "elseif ") + Join(tests, " or ") + " then");
+            ScopedBlock(n.blocks[i], out, ret);
+        }
+        if (n.blocks.size() > n.conds2.size()) {
+            Line(out, "else");
+            ScopedBlock(n.blocks.back(), out, ret);
+        }
+        Line(out, "end");
+        --indent_;
+        Line(out, "end");
+    }
+
+    void Assign(const Node& n, std::string& out)
+    {
+        std::vector<std::string> fresh;
+        if (n.exported) {
+            for (const NodeP& t : n.items)
+                Export(t->text, n.line);
+        } else {
+            for (const NodeP& t : n.items) {
+                if (t->kind == Kind::Name && !Declared(t->text) &&
+                    std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
+                    fresh.push_back(t->text);
+            }
+        }
+        // A new local holding a function is declared first, so the function can call itself.
+        if (fresh.size() == 1 && n.items.size() == 1 && n.items2.size() == 1 &&
+            n.items2[0]->kind == Kind::Function) {
+            Line(out, "local " + fresh[0]);
+            Declare(fresh[0]);
+            Line(out, fresh[0] + " = " + Expr(*n.items2[0]));
+            return;
+        }
+        std::vector<std::string> values;
+        for (const NodeP& v : n.items2)
+            values.push_back(Expr(*v));
+        if (fresh.empty()) {
+            Line(out, Targets(n) + " = " + Join(values, ", "));
+            return;
+        }
+        if (fresh.size() == n.items.size()) {
+            Line(out, "local " + Join(fresh, ", ") + " = " + Join(values, ", "));
+            for (const std::string& name : fresh)
+                Declare(name);
+            return;
+        }
+        // Some targets are new and some are not: the new ones are declared, then all are assigned.
+        Line(out, "local " + Join(fresh, ", "));
+        for (const std::string& name : fresh)
+            Declare(name);
+        Line(out, Targets(n) + " = " + Join(values, ", "));
+    }
+
+    std::string Targets(const Node& n)
+    {
+        std::vector<std::string> targets;
+        for (const NodeP& t : n.items)
+            targets.push_back(Expr(*t));
+        return Join(targets, ", ");
+    }
+
+    static bool Simple(const Node& e)
+    {
+        return e.kind == Kind::Name || e.kind == Kind::Self || e.kind == Kind::Number ||
+               (e.kind == Kind::String && std::none_of(e.items.begin(), e.items.end(), [](const NodeP& i) { return i != nullptr; })) || e.kind == Kind::Nil || e.kind == Kind::True ||
+               e.kind == Kind::False;
+    }
+
+    void Update(const Node& n, std::string& out)
+    {
+        const Node& t = *n.a;
+        const std::string op = " " + n.text + " ";
+        if (t.kind == Kind::Name || (t.kind == Kind::Field && Simple(*t.a)) ||
+            (t.kind == Kind::Index && Simple(*t.a) && Simple(*t.b))) {
+            const std::string target = Expr(t);
+            Line(out, target + " = (" + target + op + Expr(*n.b) + ")");
+            return;
+        }
+        // The object (and key) are evaluated once.
+        const std::string object = Temp();
+        Line(out, "do");
+        ++indent_;
+        Line(out, "local " + object + " = " + Prefix(*t.a));
+        std::string target;
+        if (t.kind == Kind::Field) {
+            target = object + FieldSuffix(t.text);
+        } else {
+            const std::string key = Temp();
+            Line(out, "local " + key + " = " + Expr(*t.b));
+            target = object + "[" + key + "]";
+        }
+        Line(out, target + " = (" + target + op + Expr(*n.b) + ")");
+        --indent_;
+        Line(out, "end");
+    }
+
+    void Class(const Node& n, std::string& out)
+    {
+        const std::string& name = n.text;
+        if (n.exported)
+            Export(name, n.line);
+        else if (!Declared(name)) {
+            Line(out, "local " + name);
+            Declare(name);
+        }
+        const std::string base = Temp();
+        const std::string parent = n.a ? Temp() : "";
+        const std::string cls = Temp();
+        Line(out, "do");
+        ++indent_;
+        scopes_.emplace_back();
+        if (n.a)
+            Line(out, "local " + parent + " = " + Expr(*n.a));
+        Line(out, "local " + base + " = {}");
+        const Node* init = nullptr;
+        for (const Entry& entry : n.entries) {
+            if (entry.name == "new") {
+                if (entry.value->kind != Kind::Function || !entry.value->fat)
+                    throw CompileError(entry.line, "'new' must be a '=>' function");
+                init = entry.value.get();
+                continue;
+            }
+            Line(out, base + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name));
+        }
+        Line(out, base + ".__index = " + base);
+        if (n.a)
+            Line(out, "setmetatable(" + base + ", " + parent + ".__base)");
+        std::string initText;
+        if (init)
+            initText = Member(*init, parent, "new");
+        else if (n.a)
+            initText = "function(self, ...) return " + parent + ".__init(self, ...) end";
+        else
+            initText = "function() end";
+        Line(out, "local " + cls + " = setmetatable({");
+        ++indent_;
+        Line(out, "__init = " + initText + ",");
+        Line(out, "__base = " + base + ",");
+        Line(out, "__name = \"" + name + "\",");
+        if (n.a)
+            Line(out, "__parent = " + parent + ",");
+        --indent_;
+        Line(out, "}, {");
+        ++indent_;
+        if (n.a)
+            Line(out, "__index = function(_, key) local value = rawget(" + base + ", key) if value == nil then "
+                      "return " + parent + "[key] end return value end,");
+        else
+            Line(out, "__index = " + base + ",");
+        Line(out, "__call = function(class, ...) local object = setmetatable({}, " + base +
+                      ") class.__init(object, ...) return object end,");
+        --indent_;
+        Line(out, "})");
+        Line(out, base + ".__class = " + cls);
+        Line(out, name + " = " + cls);
+        scopes_.pop_back();
+        --indent_;
+        Line(out, "end");
+    }
+
+    std::string Member(const Node& value, const std::string& parent, const std::string& method)
+    {
+        if (value.kind == Kind::Function)
+            methods_.push_back(MethodContext{parent, method});
+        else
+            methods_.push_back(std::nullopt);
+        std::string text = Expr(value);
+        methods_.pop_back();
+        return text;
+    }
+
+    // ---- expressions ----
+
+    std::string Prefix(const Node& e)
+    {
+        switch (e.kind) {
+        case Kind::Name:
+        case Kind::Self:
+        case Kind::Field:
+        case Kind::Index:
+        case Kind::Call:
+        case Kind::Method:
+        case Kind::Paren:
+        case Kind::SuperCall:
+            return Expr(e);
+        default:
+            return "(" + Expr(e) + ")";
+        }
+    }
+
+    std::string Args(const std::vector<NodeP>& args)
+    {
+        std::vector<std::string> texts;
+        for (const NodeP& a : args)
+            texts.push_back(Expr(*a));
+        return Join(texts, ", ");
+    }
+
+    std::string Expr(const Node& e)
+    {
+        switch (e.kind) {
+        case Kind::Nil: return "nil";
+        case Kind::True: return "true";
+        case Kind::False: return "false";
+        case Kind::Number: return e.text;
+        case Kind::Name: return e.text;
+        case Kind::Self: return "self";
+        case Kind::String: return String(e);
+        case Kind::Field: return Prefix(*e.a) + FieldSuffix(e.text);
+        case Kind::Index: return Prefix(*e.a) + "[" + Expr(*e.b) + "]";
+        case Kind::Call: return Prefix(*e.a) + "(" + Args(e.items) + ")";
+        case Kind::Method: return Prefix(*e.a) + ":" + e.text + "(" + Args(e.items) + ")";
+        case Kind::SuperCall: return Super(e);
+        case Kind::Binary: {
+            const std::string op = e.text == "!=" ? "~=" : e.text;
+            return "(" + Expr(*e.a) + " " + op + " " + Expr(*e.b) + ")";
+        }
+        case Kind::Unary: return "(" + e.text + " " + Expr(*e.a) + ")";
+        case Kind::Paren: return "(" + Expr(*e.a) + ")";
+        case Kind::Function: return Function(e);
+        case Kind::Table: return Table(e);
+        case Kind::Comprehension: return Comprehension(e);
+        case Kind::If:
+        case Kind::Switch: return ValueOf(e);
+        default:
+            throw CompileError(e.line, "internal error: unexpected expression");
+        }
+    }
+
+    std::string String(const Node& e)
+    {
+        if (std::none_of(e.items.begin(), e.items.end(), [](const NodeP& item) { return item != nullptr; }))
+            return std::string(1, e.quote) + e.text + e.quote;
+        std::vector<std::string> pieces;
+        for (size_t i = 0; i < e.parts.size(); ++i) {
+            if (e.items[i])
+                pieces.push_back("tostring(" + Expr(*e.items[i]) + ")");
+            else
+                pieces.push_back("\"" + e.parts[i].text + "\"");
+        }
+        return "(" + Join(pieces, " .. ") + ")";
+    }
+
+    std::string Super(const Node& e)
+    {
+        if (methods_.empty() || !methods_.back())
+            throw CompileError(e.line, "'super' outside a class method");
+        const MethodContext& context = *methods_.back();
+        if (context.parent.empty())
+            throw CompileError(e.line, "'super' in a class without 'extends'");
+        const std::string method = e.text.empty() ? context.method : e.text;
+        std::string args = "self";
+        if (!e.items.empty())
+            args += ", " + Args(e.items);
+        if (method == "new")
+            return context.parent + ".__init(" + args + ")";
+        return context.parent + ".__base" + FieldSuffix(method) + "(" + args + ")";
+    }
+
+    std::string Function(const Node& e)
+    {
+        std::vector<std::string> params;
+        scopes_.emplace_back();
+        if (e.fat) {
+            params.push_back("self");
+            Declare("self");
+        }
+        for (const Param& p : e.params) {
+            params.push_back(p.name);
+            Declare(p.name);
+        }
+        std::string body;
+        ++indent_;
+        for (const Param& p : e.params) {
+            if (p.defaultValue)
+                Line(body, "if " + p.name + " == nil then " + p.name + " = " + Expr(*p.defaultValue) + " end");
+            if (p.selfField)
+                Line(body, "self" + FieldSuffix(p.name) + " = " + p.name);
+        }
+        Statements(e.body, body, true);
+        --indent_;
+        scopes_.pop_back();
+        return "function(" + Join(params, ", ") + ")\n" + body + Pad() + "end";
+    }
+
+    std::string Table(const Node& e)
+    {
+        if (e.entries.empty())
+            return "{}";
+        std::vector<std::string> entries;
+        for (const Entry& entry : e.entries) {
+            const std::string value = Expr(*entry.value);
+            if (entry.keyKind == Entry::NameKey)
+                entries.push_back((IsLuaKeyword(entry.name) ? "[\"" + entry.name + "\"]" : entry.name) + " = " + value);
+            else if (entry.keyKind == Entry::ExprKey)
+                entries.push_back("[ " + Expr(*entry.key) + " ] = " + value);
+            else
+                entries.push_back(value);
+        }
+        return "{" + Join(entries, ", ") + "}";
+    }
+
+    // A function called in place, around a body that returns the value.
+    template <typename Body>
+    std::string InPlace(Body body)
+    {
+        std::string text;
+        ++indent_;
+        scopes_.emplace_back();
+        body(text);
+        scopes_.pop_back();
+        --indent_;
+        return "(function()\n" + text + Pad() + "end)()";
+    }
+
+    std::string ValueOf(const Node& e)
+    {
+        for (const Block& b : e.blocks)
+            if (ContainsReturn(b))
+                throw CompileError(e.line, "unsupported: 'return' inside an if or switch used as a value");
+        return InPlace([&](std::string& out) {
+            if (e.kind == Kind::If)
+                If(e, out, true);
+            else
+                Switch(e, out, true);
+        });
+    }
+
+    std::string Comprehension(const Node& e)
+    {
+        return InPlace([&](std::string& out) {
+            const std::string result = Temp();
+            const std::string count = Temp();
+            Line(out, "local " + result + ", " + count + " = {}, 0");
+            int opened = 0;
+            for (const Clause& clause : e.clauses) {
+                switch (clause.kind) {
+                case Clause::When:
+                    Line(out, "if " + Expr(*clause.exprs[0]) + " then");
+                    break;
+                case Clause::NumFor: {
+                    std::string head = "for " + clause.names[0] + " = " + Expr(*clause.exprs[0]) + ", " +
+                                       Expr(*clause.exprs[1]);
+                    if (clause.exprs.size() > 2)
+                        head += ", " + Expr(*clause.exprs[2]);
+                    Line(out, head + " do");
+                    break;
+                }
+                case Clause::ForIn: {
+                    std::vector<std::string> exprs;
+                    for (const NodeP& x : clause.exprs)
+                        exprs.push_back(Expr(*x));
+                    Line(out, "for " + Join(clause.names, ", ") + " in " + Join(exprs, ", ") + " do");
+                    break;
+                }
+                case Clause::ForEach: {
+                    const std::string list = Temp();
+                    const std::string index = Temp();
+                    Line(out, "local " + list + " = " + Expr(*clause.exprs[0]));
+                    Line(out, "for " + index + " = 1, #" + list + " do");
+                    Line(out, "  local " + clause.names[0] + " = " + list + "[" + index + "]");
+                    break;
+                }
+                }
+                ++opened;
+                ++indent_;
+                scopes_.emplace_back();
+                for (const std::string& name : clause.names)
+                    Declare(name);
+            }
+            Line(out, count + " = " + count + " + 1");
+            Line(out, result + "[" + count + "] = " + Expr(*e.a));
+            for (int i = 0; i < opened; ++i) {
+                scopes_.pop_back();
+                --indent_;
+                Line(out, "end");
+            }
+            Line(out, "return " + result);
+        });
+    }
+
+    std::vector<Scope> scopes_;
+    std::vector<std::optional<MethodContext>> methods_;
+    int temp_ = 0;
+    int indent_ = 0;
+};
+
+} // namespace
+
+std::string Emit(const Block& file)
+{
+    return Emitter().File(file);
+}
+
+std::string CompileSource(const std::string& source)
+{
+    return Emit(Parse(Lex(source)));
+}
+
+} // namespace moonc

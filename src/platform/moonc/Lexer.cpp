@@ -1,0 +1,311 @@
+#include "Lexer.h"
+
+#include <cctype>
+#include <set>
+
+namespace moonc {
+
+namespace {
+
+const std::set<std::string> kKeywords = {
+    "and", "break", "class", "continue", "do", "else", "elseif", "export", "extends", "false", "for",
+    "from", "if", "import", "in", "local", "nil", "not", "or", "return", "super", "switch", "then",
+    "true", "unless", "using", "when", "while", "with"};
+
+const std::set<std::string> kLuaKeywords = {
+    "and", "break", "do", "else", "elseif", "end", "false", "for", "function", "goto", "if", "in",
+    "local", "nil", "not", "or", "repeat", "return", "then", "true", "until", "while"};
+
+// Longest first, so that a prefix never wins over the whole operator.
+const char* const kOperators[] = {"...", "..=", "..", "->", "=>", "==", "!=", "~=", "<=", ">=", "+=",
+                                  "-=", "*=", "/=", "//", "<<", ">>", "::", "+", "-", "*", "/", "%",
+                                  "^", "#", "<", ">", "=", "(", ")", "{", "}", "[", "]", ",", ".",
+                                  ":", "\\", "@", "!", "~", "&", "|"};
+
+constexpr size_t kMaxIndentDepth = 100;
+
+class Lexer {
+public:
+    Lexer(const std::string& source, int firstLine) : src_(source), line_(firstLine) {}
+
+    std::vector<Token> Run()
+    {
+        bool lineStart = true;
+        bool space = true;
+        while (true) {
+            if (lineStart) {
+                int column = 0;
+                size_t j = i_;
+                while (j < src_.size() && (src_[j] == ' ' || src_[j] == '\t' || src_[j] == '\r')) {
+                    if (src_[j] != '\r')
+                        ++column;
+                    ++j;
+                }
+                i_ = j;
+                if (i_ >= src_.size())
+                    break;
+                if (src_[i_] == '\n') {
+                    ++i_;
+                    ++line_;
+                    continue;
+                }
+                if (src_.compare(i_, 2, "--") == 0) {
+                    SkipComment();
+                    continue;
+                }
+                lineStart = false;
+                space = true;
+                Layout(column);
+            }
+            if (i_ >= src_.size())
+                break;
+            const char c = src_[i_];
+            if (c == '\n') {
+                Push(TokType::Newline, "", false);
+                ++i_;
+                ++line_;
+                lineStart = true;
+                continue;
+            }
+            if (c == ' ' || c == '\t' || c == '\r') {
+                ++i_;
+                space = true;
+                continue;
+            }
+            if (src_.compare(i_, 2, "--") == 0) {
+                SkipComment();
+                continue;
+            }
+            if (std::isalpha(static_cast<unsigned char>(c)) || c == '_')
+                Word(space);
+            else if (std::isdigit(static_cast<unsigned char>(c)) ||
+                     (c == '.' && i_ + 1 < src_.size() && std::isdigit(static_cast<unsigned char>(src_[i_ + 1]))))
+                Number(space);
+            else if (c == '"' || c == '\'')
+                String(space);
+            else
+                Operator(space);
+            space = false;
+        }
+        if (!brackets_.empty())
+            throw CompileError(brackets_.back().line, std::string("unclosed '") + brackets_.back().open + "'");
+        if (!toks_.empty() && toks_.back().type != TokType::Newline)
+            Push(TokType::Newline, "", false);
+        while (indents_.size() > 1) {
+            indents_.pop_back();
+            Push(TokType::Dedent, "", false);
+        }
+        Push(TokType::End, "", true);
+        return std::move(toks_);
+    }
+
+private:
+    struct Bracket {
+        char open;
+        size_t depth;
+        int line;
+    };
+
+    void Push(TokType type, std::string text, bool space)
+    {
+        Token token;
+        token.type = type;
+        token.text = std::move(text);
+        token.line = line_;
+        token.space = space;
+        toks_.push_back(std::move(token));
+    }
+
+    void SkipComment()
+    {
+        while (i_ < src_.size() && src_[i_] != '\n')
+            ++i_;
+    }
+
+    void Layout(int column)
+    {
+        const size_t base = brackets_.empty() ? 1 : brackets_.back().depth;
+        if (!brackets_.empty() && column < indents_[base - 1])
+            return; // a line inside brackets that starts left of the bracket's own line
+        while (column < indents_.back() && indents_.size() > base) {
+            indents_.pop_back();
+            Push(TokType::Dedent, "", true);
+        }
+        if (column > indents_.back()) {
+            if (indents_.size() >= kMaxIndentDepth)
+                throw CompileError(line_, "indentation too deep");
+            indents_.push_back(column);
+            Push(TokType::Indent, "", true);
+        } else if (column != indents_.back()) {
+            throw CompileError(line_, "inconsistent indentation");
+        }
+    }
+
+    void Word(bool space)
+    {
+        size_t j = i_;
+        while (j < src_.size() && (std::isalnum(static_cast<unsigned char>(src_[j])) || src_[j] == '_'))
+            ++j;
+        std::string word = src_.substr(i_, j - i_);
+        i_ = j;
+        Push(kKeywords.count(word) ? TokType::Keyword : TokType::Name, word, space);
+    }
+
+    void Number(bool space)
+    {
+        size_t j = i_;
+        auto digits = [&](auto test) {
+            while (j < src_.size() && test(static_cast<unsigned char>(src_[j])))
+                ++j;
+        };
+        if (src_.compare(i_, 2, "0x") == 0 || src_.compare(i_, 2, "0X") == 0) {
+            j += 2;
+            const size_t start = j;
+            digits([](unsigned char ch) { return std::isxdigit(ch) != 0; });
+            if (j == start)
+                throw CompileError(line_, "malformed number");
+        } else {
+            digits([](unsigned char ch) { return std::isdigit(ch) != 0; });
+            if (j + 1 < src_.size() && src_[j] == '.' && std::isdigit(static_cast<unsigned char>(src_[j + 1]))) {
+                ++j;
+                digits([](unsigned char ch) { return std::isdigit(ch) != 0; });
+            }
+            if (j < src_.size() && (src_[j] == 'e' || src_[j] == 'E')) {
+                ++j;
+                if (j < src_.size() && (src_[j] == '+' || src_[j] == '-'))
+                    ++j;
+                const size_t start = j;
+                digits([](unsigned char ch) { return std::isdigit(ch) != 0; });
+                if (j == start)
+                    throw CompileError(line_, "malformed number");
+            }
+        }
+        if (j < src_.size() && (std::isalnum(static_cast<unsigned char>(src_[j])) || src_[j] == '_'))
+            throw CompileError(line_, "malformed number");
+        Push(TokType::Number, src_.substr(i_, j - i_), space);
+        i_ = j;
+    }
+
+    void String(bool space)
+    {
+        const char quote = src_[i_++];
+        Token token;
+        token.type = TokType::String;
+        token.line = line_;
+        token.space = space;
+        token.quote = quote;
+        std::string literal;
+        while (true) {
+            if (i_ >= src_.size() || src_[i_] == '\n')
+                throw CompileError(token.line, "unterminated string");
+            const char c = src_[i_];
+            if (c == quote) {
+                ++i_;
+                break;
+            }
+            if (c == '\\') {
+                if (i_ + 1 >= src_.size() || src_[i_ + 1] == '\n' || src_[i_ + 1] == '\r')
+                    throw CompileError(token.line, "unterminated string");
+                if (std::string("abfnrtvz\\\"'xu0123456789").find(src_[i_ + 1]) == std::string::npos)
+                    throw CompileError(token.line, std::string("invalid escape sequence '\\") + src_[i_ + 1] + "'");
+                literal += src_.substr(i_, 2);
+                token.text += src_.substr(i_, 2);
+                i_ += 2;
+                continue;
+            }
+            if (quote == '"' && c == '#' && i_ + 1 < src_.size() && src_[i_ + 1] == '{') {
+                if (!literal.empty())
+                    token.parts.push_back({false, literal});
+                literal.clear();
+                i_ += 2;
+                token.parts.push_back({true, InterpolatedSource(token.line)});
+                continue;
+            }
+            literal += c;
+            token.text += c;
+            ++i_;
+        }
+        if (!literal.empty())
+            token.parts.push_back({false, literal});
+        toks_.push_back(std::move(token));
+    }
+
+    // The text of "#{...}" up to its matching brace, skipping braces inside quoted strings.
+    std::string InterpolatedSource(int startLine)
+    {
+        const size_t start = i_;
+        int depth = 1;
+        char inQuote = 0;
+        while (i_ < src_.size() && src_[i_] != '\n') {
+            const char c = src_[i_];
+            if (inQuote) {
+                if (c == '\\')
+                    ++i_;
+                else if (c == inQuote)
+                    inQuote = 0;
+            } else if (c == '"' || c == '\'') {
+                inQuote = c;
+            } else if (c == '{') {
+                ++depth;
+            } else if (c == '}' && --depth == 0) {
+                std::string text = src_.substr(start, i_ - start);
+                ++i_;
+                return text;
+            }
+            ++i_;
+        }
+        throw CompileError(startLine, "unterminated string interpolation");
+    }
+
+    void Operator(bool space)
+    {
+        for (const char* op : kOperators) {
+            const std::string text = op;
+            if (src_.compare(i_, text.size(), text) != 0)
+                continue;
+            i_ += text.size();
+            if (text == "(" || text == "{" || text == "[") {
+                Push(TokType::Op, text, space);
+                brackets_.push_back({text[0], indents_.size(), line_});
+            } else if (text == ")" || text == "}" || text == "]") {
+                const char open = text == ")" ? '(' : text == "}" ? '{' : '[';
+                if (brackets_.empty() || brackets_.back().open != open)
+                    throw CompileError(line_, "unexpected '" + text + "'");
+                while (indents_.size() > brackets_.back().depth) {
+                    indents_.pop_back();
+                    Push(TokType::Dedent, "", true);
+                }
+                brackets_.pop_back();
+                Push(TokType::Op, text, space);
+            } else {
+                Push(TokType::Op, text, space);
+            }
+            return;
+        }
+        const unsigned char c = static_cast<unsigned char>(src_[i_]);
+        if (std::isprint(c))
+            throw CompileError(line_, std::string("unexpected character '") + src_[i_] + "'");
+        throw CompileError(line_, "unexpected character (byte " + std::to_string(c) + ")");
+    }
+
+    const std::string& src_;
+    size_t i_ = 0;
+    int line_;
+    std::vector<Token> toks_;
+    std::vector<int> indents_{0};
+    std::vector<Bracket> brackets_;
+};
+
+} // namespace
+
+std::vector<Token> Lex(const std::string& source, int firstLine)
+{
+    return Lexer(source, firstLine).Run();
+}
+
+bool IsLuaKeyword(const std::string& word)
+{
+    return kLuaKeywords.count(word) != 0;
+}
+
+} // namespace moonc

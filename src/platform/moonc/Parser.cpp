@@ -1,0 +1,1001 @@
+// Recursive-descent parser for our MoonScript dialect. Anything outside the supported language is
+// reported with its line as "unsupported: ..." rather than guessed at.
+#include <set>
+
+#include "Ast.h"
+
+namespace moonc {
+
+namespace {
+
+constexpr int kMaxDepth = 120;
+
+bool IsUpdateOp(const std::string& text)
+{
+    return text == "+=" || text == "-=" || text == "*=" || text == "/=" || text == "..=";
+}
+
+int BinaryPrecedence(const Token& t)
+{
+    if (t.type == TokType::Keyword)
+        return t.text == "or" ? 1 : t.text == "and" ? 2 : 0;
+    if (t.type != TokType::Op)
+        return 0;
+    static const std::set<std::string> comparisons = {"<", ">", "<=", ">=", "!=", "~=", "=="};
+    if (comparisons.count(t.text))
+        return 3;
+    if (t.text == "..")
+        return 5;
+    if (t.text == "+" || t.text == "-")
+        return 6;
+    if (t.text == "*" || t.text == "/" || t.text == "%")
+        return 7;
+    if (t.text == "^")
+        return 9;
+    return 0;
+}
+
+constexpr int kUnaryPrecedence = 8;
+
+class Parser {
+public:
+    Parser(const std::vector<Token>& tokens, int depth) : toks_(tokens), depth_(depth) {}
+
+    Block File()
+    {
+        Block block;
+        while (Peek().type != TokType::End) {
+            if (Peek().type == TokType::Newline) {
+                Next();
+                continue;
+            }
+            AddStatement(block);
+        }
+        return block;
+    }
+
+    // One expression and nothing else (the inside of "#{...}").
+    NodeP Solo()
+    {
+        if (Peek().type == TokType::Newline || Peek().type == TokType::End)
+            throw CompileError(Peek().line, "empty string interpolation");
+        NodeP e = Expr();
+        while (Peek().type == TokType::Newline)
+            Next();
+        if (Peek().type != TokType::End)
+            throw CompileError(Peek().line, "unexpected " + Describe(Peek()) + " in string interpolation");
+        return e;
+    }
+
+private:
+    struct Guard {
+        explicit Guard(Parser& p) : parser(p)
+        {
+            if (++parser.depth_ > kMaxDepth)
+                throw CompileError(parser.Peek().line, "nesting too deep");
+        }
+        ~Guard() { --parser.depth_; }
+        Parser& parser;
+    };
+
+    const Token& Peek(size_t k = 0) const
+    {
+        const size_t at = pos_ + k;
+        return at < toks_.size() ? toks_[at] : toks_.back();
+    }
+    const Token& Next()
+    {
+        const Token& t = Peek();
+        if (pos_ < toks_.size() - 1)
+            ++pos_;
+        return t;
+    }
+    bool IsOp(const char* text, size_t k = 0) const
+    {
+        return Peek(k).type == TokType::Op && Peek(k).text == text;
+    }
+    bool IsKw(const char* text, size_t k = 0) const
+    {
+        return Peek(k).type == TokType::Keyword && Peek(k).text == text;
+    }
+    bool IsLayout(size_t k = 0) const
+    {
+        const TokType type = Peek(k).type;
+        return type == TokType::Newline || type == TokType::Indent || type == TokType::Dedent;
+    }
+    void SkipLayout()
+    {
+        while (IsLayout())
+            Next();
+    }
+    static std::string Describe(const Token& t)
+    {
+        switch (t.type) {
+        case TokType::Newline: return "end of line";
+        case TokType::Indent: return "indentation";
+        case TokType::Dedent: return "end of block";
+        case TokType::End: return "end of file";
+        case TokType::String: return "string";
+        default: return "'" + t.text + "'";
+        }
+    }
+    // The last token taken closed an indented block.
+    bool AfterBlock() const { return pos_ > 0 && toks_[pos_ - 1].type == TokType::Dedent; }
+    [[noreturn]] void Fail(const std::string& message) const { throw CompileError(Peek().line, message); }
+    [[noreturn]] void Unsupported(const std::string& what) const
+    {
+        throw CompileError(Peek().line, "unsupported: " + what);
+    }
+    void ExpectOp(const char* text)
+    {
+        if (!IsOp(text))
+            Fail(std::string("expected '") + text + "' but found " + Describe(Peek()));
+        Next();
+    }
+    NodeP Make(Kind kind, int line) { return std::make_unique<Node>(kind, line); }
+
+    std::string NameToken(const char* what)
+    {
+        const Token& t = Peek();
+        if (t.type != TokType::Name)
+            Fail(std::string("expected ") + what + " but found " + Describe(t));
+        if (IsLuaKeyword(t.text))
+            Fail("'" + t.text + "' cannot be used as a name");
+        Next();
+        return t.text;
+    }
+
+    // A field or method name after '.', '\' or '@': any word.
+    std::string FieldToken()
+    {
+        const Token& t = Peek();
+        if ((t.type != TokType::Name && t.type != TokType::Keyword) || t.space)
+            Fail("expected a field name but found " + Describe(t));
+        Next();
+        return t.text;
+    }
+
+    // ---- statements ----
+
+    void AddStatement(Block& block)
+    {
+        if (!block.empty() && block.back()->kind == Kind::Return)
+            Fail("'return' must be the last statement of its block");
+        block.push_back(Statement());
+        EndStatement();
+    }
+
+    void EndStatement()
+    {
+        if (Peek().type == TokType::Newline) {
+            Next();
+            return;
+        }
+        if (Peek().type == TokType::Dedent || Peek().type == TokType::End)
+            return;
+        if (AfterBlock())
+            return;
+        if (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while") || IsKw("switch"))
+            Unsupported("'" + Peek().text + "' after a statement (line decorators)");
+        Fail("unexpected " + Describe(Peek()));
+    }
+
+    Block IndentedBlock()
+    {
+        Guard guard(*this);
+        Next(); // Indent
+        Block block;
+        while (true) {
+            if (Peek().type == TokType::Dedent) {
+                Next();
+                break;
+            }
+            if (Peek().type == TokType::End)
+                break;
+            if (Peek().type == TokType::Newline) {
+                Next();
+                continue;
+            }
+            AddStatement(block);
+        }
+        return block;
+    }
+
+    // The block after a line that opens one; an empty block when the next line is not indented.
+    Block OptBlock()
+    {
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            return IndentedBlock();
+        }
+        if (Peek().type == TokType::Newline || Peek().type == TokType::End)
+            return {};
+        if (IsKw("do"))
+            Unsupported("'do'");
+        Fail("expected end of line but found " + Describe(Peek()));
+    }
+
+    // 'then' with one statement on the same line, or an indented block.
+    Block Body(bool* inlineBody)
+    {
+        *inlineBody = false;
+        if (IsKw("then")) {
+            Next();
+            *inlineBody = true;
+            Block block;
+            block.push_back(Statement());
+            return block;
+        }
+        return OptBlock();
+    }
+
+    NodeP Statement()
+    {
+        Guard guard(*this);
+        const Token& t = Peek();
+        if (t.type == TokType::Indent)
+            Fail("unexpected indentation");
+        if (t.type == TokType::Keyword) {
+            const std::string& k = t.text;
+            if (k == "if" || k == "unless")
+                return If();
+            if (k == "switch")
+                return Switch();
+            if (k == "while")
+                return While();
+            if (k == "for")
+                return For();
+            if (k == "return")
+                return Return();
+            if (k == "export")
+                return Export();
+            if (k == "class")
+                return Class(false);
+            static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
+                                                              "do", "local", "break"};
+            if (unsupported.count(k))
+                Unsupported("'" + k + "'");
+        }
+        return SimpleStatement(false);
+    }
+
+    NodeP SimpleStatement(bool single)
+    {
+        const int line = Peek().line;
+        std::vector<NodeP> exprs;
+        exprs.push_back(Expr());
+        while (!single && IsOp(",")) {
+            Next();
+            exprs.push_back(Expr());
+        }
+        if (IsOp("=")) {
+            Next();
+            NodeP n = Make(Kind::Assign, line);
+            for (auto& e : exprs)
+                CheckAssignable(*e);
+            n->items = std::move(exprs);
+            n->items2.push_back(Expr());
+            while (!single && IsOp(",")) {
+                Next();
+                n->items2.push_back(Expr());
+            }
+            return n;
+        }
+        if (Peek().type == TokType::Op && IsUpdateOp(Peek().text)) {
+            if (exprs.size() != 1)
+                Fail("an update assignment takes one target");
+            CheckAssignable(*exprs[0]);
+            NodeP n = Make(Kind::Update, line);
+            n->text = Next().text;
+            n->text.pop_back();
+            n->a = std::move(exprs[0]);
+            n->b = Expr();
+            return n;
+        }
+        if (exprs.size() != 1)
+            Fail("expected '=' after a list of expressions");
+        NodeP n = Make(Kind::ExprStmt, line);
+        n->a = std::move(exprs[0]);
+        return n;
+    }
+
+    void CheckAssignable(const Node& e) const
+    {
+        if (e.kind == Kind::Name && e.text == "self")
+            throw CompileError(e.line, "cannot assign to self");
+        if (e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index)
+            throw CompileError(e.line, "cannot assign to this expression");
+    }
+
+    NodeP If()
+    {
+        const Token& first = Next();
+        NodeP n = Make(Kind::If, first.line);
+        n->unless = first.text == "unless";
+        bool inlineBody = false;
+        n->conds.push_back(Expr());
+        n->blocks.push_back(Body(&inlineBody));
+        while (true) {
+            if (inlineBody && Peek().type == TokType::Newline && (IsKw("else", 1) || IsKw("elseif", 1)))
+                Next();
+            if (IsKw("elseif")) {
+                Next();
+                n->conds.push_back(Expr());
+                n->blocks.push_back(Body(&inlineBody));
+                continue;
+            }
+            if (IsKw("else")) {
+                Next();
+                n->conds.push_back(nullptr);
+                n->blocks.push_back(ElseBody());
+            }
+            break;
+        }
+        return n;
+    }
+
+    Block ElseBody()
+    {
+        if (Peek().type == TokType::Newline || Peek().type == TokType::End)
+            return OptBlock();
+        Block block;
+        block.push_back(Statement());
+        return block;
+    }
+
+    NodeP Switch()
+    {
+        const int line = Next().line;
+        NodeP n = Make(Kind::Switch, line);
+        n->a = Expr();
+        if (Peek().type != TokType::Newline || Peek(1).type != TokType::Indent)
+            Fail("expected 'when' lines below 'switch'");
+        Next();
+        Next();
+        bool haveElse = false;
+        while (Peek().type != TokType::Dedent && Peek().type != TokType::End) {
+            if (Peek().type == TokType::Newline) {
+                Next();
+                continue;
+            }
+            if (IsKw("when") && !haveElse) {
+                Next();
+                std::vector<NodeP> values;
+                values.push_back(Expr());
+                while (IsOp(",")) {
+                    Next();
+                    values.push_back(Expr());
+                }
+                bool inlineBody = false;
+                n->conds2.push_back(std::move(values));
+                n->blocks.push_back(Body(&inlineBody));
+            } else if (IsKw("else") && !haveElse && !n->conds2.empty()) {
+                Next();
+                haveElse = true;
+                n->blocks.push_back(ElseBody());
+            } else {
+                Fail("expected 'when' but found " + Describe(Peek()));
+            }
+            EndStatement();
+        }
+        if (n->conds2.empty())
+            Fail("'switch' needs at least one 'when'");
+        Next(); // Dedent
+        return n;
+    }
+
+    NodeP While()
+    {
+        const int line = Next().line;
+        NodeP n = Make(Kind::While, line);
+        n->a = Expr();
+        n->body = OptBlock();
+        return n;
+    }
+
+    // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
+    Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs)
+    {
+        names.push_back(NameToken("a loop variable"));
+        if (IsOp("=")) {
+            Next();
+            exprs.push_back(Expr());
+            ExpectOp(",");
+            exprs.push_back(Expr());
+            if (IsOp(",")) {
+                Next();
+                exprs.push_back(Expr());
+            }
+            return Clause::NumFor;
+        }
+        while (IsOp(",")) {
+            Next();
+            names.push_back(NameToken("a loop variable"));
+        }
+        if (!IsKw("in"))
+            Fail("expected 'in' or '=' but found " + Describe(Peek()));
+        Next();
+        if (IsOp("*")) {
+            Next();
+            if (names.size() != 1)
+                Fail("'for ... in *list' takes one variable");
+            exprs.push_back(Expr());
+            return Clause::ForEach;
+        }
+        exprs.push_back(Expr());
+        while (IsOp(",")) {
+            Next();
+            exprs.push_back(Expr());
+        }
+        return Clause::ForIn;
+    }
+
+    NodeP For()
+    {
+        const int line = Next().line;
+        std::vector<std::string> names;
+        std::vector<NodeP> exprs;
+        const Clause::ClauseKind kind = ForHead(names, exprs);
+        NodeP n = Make(kind == Clause::NumFor ? Kind::NumFor : kind == Clause::ForEach ? Kind::ForEach : Kind::ForIn,
+                       line);
+        n->names = std::move(names);
+        if (kind == Clause::ForIn) {
+            n->items = std::move(exprs);
+        } else {
+            n->a = std::move(exprs[0]);
+            if (kind == Clause::NumFor) {
+                n->b = std::move(exprs[1]);
+                if (exprs.size() > 2)
+                    n->c = std::move(exprs[2]);
+            }
+        }
+        n->body = OptBlock();
+        return n;
+    }
+
+    NodeP Return()
+    {
+        const int line = Next().line;
+        NodeP n = Make(Kind::Return, line);
+        if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End)
+            return n;
+        n->items.push_back(Expr());
+        while (IsOp(",")) {
+            Next();
+            n->items.push_back(Expr());
+        }
+        return n;
+    }
+
+    NodeP Export()
+    {
+        const int line = Next().line;
+        if (IsKw("class"))
+            return Class(true);
+        if (Peek().type != TokType::Name)
+            Unsupported("'export' of " + Describe(Peek()));
+        std::vector<std::string> names;
+        names.push_back(NameToken("a name"));
+        while (IsOp(",")) {
+            Next();
+            names.push_back(NameToken("a name"));
+        }
+        if (IsOp("=")) {
+            Next();
+            NodeP n = Make(Kind::Assign, line);
+            n->exported = true;
+            for (const auto& name : names) {
+                NodeP target = Make(Kind::Name, line);
+                target->text = name;
+                n->items.push_back(std::move(target));
+            }
+            n->items2.push_back(Expr());
+            while (IsOp(",")) {
+                Next();
+                n->items2.push_back(Expr());
+            }
+            return n;
+        }
+        NodeP n = Make(Kind::Export, line);
+        n->names = std::move(names);
+        return n;
+    }
+
+    NodeP Class(bool exported)
+    {
+        const int line = Next().line;
+        NodeP n = Make(Kind::Class, line);
+        n->exported = exported;
+        n->text = NameToken("a class name");
+        if (IsKw("extends")) {
+            Next();
+            n->a = Expr();
+        }
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            Next();
+            while (Peek().type != TokType::Dedent && Peek().type != TokType::End) {
+                if (Peek().type == TokType::Newline) {
+                    Next();
+                    continue;
+                }
+                if (IsOp("@"))
+                    Unsupported("properties of the class object ('@name:' in a class body)");
+                if ((Peek().type != TokType::Name && Peek().type != TokType::Keyword) || !IsOp(":", 1) ||
+                    Peek(1).space)
+                    Unsupported("statements in a class body (only 'name: value' lines)");
+                Entry entry;
+                entry.line = Peek().line;
+                entry.keyKind = Entry::NameKey;
+                entry.name = Next().text;
+                Next(); // ':'
+                entry.value = Expr();
+                n->entries.push_back(std::move(entry));
+                EndStatement();
+            }
+            Next(); // Dedent
+        } else if (Peek().type != TokType::Newline && Peek().type != TokType::End) {
+            Fail("unexpected " + Describe(Peek()) + " after the class name");
+        }
+        return n;
+    }
+
+    // ---- expressions ----
+
+    NodeP Expr()
+    {
+        Guard guard(*this);
+        return BinaryExpr(1);
+    }
+
+    NodeP BinaryExpr(int minPrecedence)
+    {
+        NodeP left = UnaryExpr();
+        while (true) {
+            const Token& t = Peek();
+            if (t.type == TokType::Op &&
+                (t.text == "//" || t.text == "<<" || t.text == ">>" || t.text == "&" || t.text == "|" || t.text == "~"))
+                Unsupported("operator '" + t.text + "'");
+            const int precedence = BinaryPrecedence(t);
+            if (precedence == 0 || precedence < minPrecedence)
+                break;
+            const bool right = t.text == ".." || t.text == "^";
+            NodeP n = Make(Kind::Binary, t.line);
+            n->text = Next().text;
+            n->a = std::move(left);
+            Guard guard(*this);
+            n->b = BinaryExpr(right ? precedence : precedence + 1);
+            left = std::move(n);
+        }
+        return left;
+    }
+
+    NodeP UnaryExpr()
+    {
+        const Token& t = Peek();
+        if (IsKw("not") || IsOp("-") || IsOp("#")) {
+            NodeP n = Make(Kind::Unary, t.line);
+            n->text = Next().text;
+            Guard guard(*this);
+            n->a = BinaryExpr(kUnaryPrecedence + 1);
+            return n;
+        }
+        if (IsOp("~"))
+            Unsupported("operator '~'");
+        return Postfix();
+    }
+
+    bool ArgStart() const
+    {
+        const Token& t = Peek();
+        switch (t.type) {
+        case TokType::Name:
+        case TokType::Number:
+            return t.space;
+        case TokType::String:
+            return true;
+        case TokType::Keyword:
+            return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false");
+        case TokType::Op:
+            if (t.text == "{" || t.text == "->" || t.text == "=>")
+                return true;
+            if (t.text == "@" || t.text == "(" || t.text == "[")
+                return t.space;
+            if (t.text == "-" || t.text == "#")
+                return t.space && !Peek(1).space;
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    static bool Callable(const Node& e)
+    {
+        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index;
+    }
+
+    std::vector<NodeP> ParenArgs()
+    {
+        Next(); // (
+        std::vector<NodeP> args;
+        SkipLayout();
+        while (!IsOp(")")) {
+            args.push_back(Expr());
+            SkipLayout();
+            if (IsOp(",")) {
+                Next();
+                SkipLayout();
+                continue;
+            }
+            if (!IsOp(")"))
+                Fail("expected ',' or ')' but found " + Describe(Peek()));
+        }
+        Next();
+        return args;
+    }
+
+    std::vector<NodeP> BareArgs()
+    {
+        std::vector<NodeP> args;
+        args.push_back(Expr());
+        while (IsOp(",")) {
+            Next();
+            args.push_back(Expr());
+        }
+        return args;
+    }
+
+    // Arguments after a method name: '!', '(...)' or a bare list. Sets *bare for the last.
+    std::vector<NodeP> MethodArgs(bool* bare)
+    {
+        *bare = false;
+        if (IsOp("!") && !Peek().space) {
+            Next();
+            return {};
+        }
+        if (IsOp("(") && !Peek().space)
+            return ParenArgs();
+        if (ArgStart()) {
+            *bare = true;
+            return BareArgs();
+        }
+        Fail("expected arguments or '!' after a method name");
+    }
+
+    NodeP Postfix()
+    {
+        NodeP e = Primary();
+        while (true) {
+            const Token& t = Peek();
+            if (IsOp(".")) {
+                Next();
+                NodeP n = Make(Kind::Field, t.line);
+                n->text = FieldToken();
+                n->a = std::move(e);
+                e = std::move(n);
+            } else if (IsOp("\\")) {
+                Next();
+                NodeP n = Make(Kind::Method, t.line);
+                n->text = FieldToken();
+                if (IsLuaKeyword(n->text))
+                    Unsupported("method name '" + n->text + "'");
+                n->a = std::move(e);
+                bool bare = false;
+                n->items = MethodArgs(&bare);
+                e = std::move(n);
+                if (bare)
+                    return e;
+            } else if (IsOp("[") && !t.space) {
+                Next();
+                NodeP n = Make(Kind::Index, t.line);
+                n->a = std::move(e);
+                SkipLayout();
+                n->b = Expr();
+                SkipLayout();
+                ExpectOp("]");
+                e = std::move(n);
+            } else if (IsOp("(") && !t.space) {
+                NodeP n = Make(Kind::Call, t.line);
+                n->a = std::move(e);
+                n->items = ParenArgs();
+                e = std::move(n);
+            } else if (IsOp("!") && !t.space) {
+                Next();
+                NodeP n = Make(Kind::Call, t.line);
+                n->a = std::move(e);
+                e = std::move(n);
+            } else if (Callable(*e) && ArgStart()) {
+                NodeP n = Make(Kind::Call, t.line);
+                n->a = std::move(e);
+                n->items = BareArgs();
+                return n;
+            } else {
+                return e;
+            }
+        }
+    }
+
+    bool FunctionAhead() const
+    {
+        int depth = 0;
+        for (size_t k = 0;; ++k) {
+            const Token& t = Peek(k);
+            if (t.type == TokType::End)
+                return false;
+            if (t.type == TokType::Op && t.text == "(")
+                ++depth;
+            else if (t.type == TokType::Op && t.text == ")" && --depth == 0)
+                return IsOp("->", k + 1) || IsOp("=>", k + 1);
+        }
+    }
+
+    NodeP Primary()
+    {
+        Guard guard(*this);
+        const Token& t = Peek();
+        switch (t.type) {
+        case TokType::Name: {
+            NodeP n = Make(Kind::Name, t.line);
+            n->text = NameToken("a name");
+            return n;
+        }
+        case TokType::Number: {
+            NodeP n = Make(Kind::Number, t.line);
+            n->text = Next().text;
+            return n;
+        }
+        case TokType::String:
+            return String();
+        case TokType::Keyword: {
+            const std::string& k = t.text;
+            if (k == "nil" || k == "true" || k == "false") {
+                Next();
+                return Make(k == "nil" ? Kind::Nil : k == "true" ? Kind::True : Kind::False, t.line);
+            }
+            if (k == "if" || k == "unless")
+                return If();
+            if (k == "switch")
+                return Switch();
+            if (k == "super")
+                return Super();
+            if (k == "class")
+                Unsupported("'class' as an expression");
+            static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
+                                                              "do", "local", "break", "for", "while", "export"};
+            if (unsupported.count(k))
+                Unsupported("'" + k + "' in an expression");
+            Fail("unexpected " + Describe(t));
+        }
+        case TokType::Op:
+            break;
+        default:
+            Fail("unexpected " + Describe(t));
+        }
+        const std::string& op = t.text;
+        if (op == "(") {
+            if (FunctionAhead())
+                return Function();
+            Next();
+            NodeP n = Make(Kind::Paren, t.line);
+            SkipLayout();
+            n->a = Expr();
+            SkipLayout();
+            ExpectOp(")");
+            return n;
+        }
+        if (op == "->" || op == "=>")
+            return Function();
+        if (op == "@") {
+            Next();
+            if (IsOp("@"))
+                Unsupported("'@@'");
+            if ((Peek().type == TokType::Name || Peek().type == TokType::Keyword) && !Peek().space) {
+                NodeP n = Make(Kind::Field, t.line);
+                n->a = Make(Kind::Self, t.line);
+                n->text = Next().text;
+                return n;
+            }
+            return Make(Kind::Self, t.line);
+        }
+        if (op == "{")
+            return Table();
+        if (op == "[")
+            return Comprehension();
+        if (op == "*")
+            Unsupported("'*' outside 'for ... in *list'");
+        if (op == ":")
+            Unsupported("':name' shorthand");
+        if (op == "...")
+            Unsupported("'...'");
+        if (op == "::")
+            Unsupported("'::'");
+        Fail("unexpected " + Describe(t));
+    }
+
+    NodeP String()
+    {
+        const Token& t = Next();
+        NodeP n = Make(Kind::String, t.line);
+        n->quote = t.quote;
+        n->text = t.text;
+        n->parts = t.parts;
+        for (const StringPart& part : t.parts) {
+            if (!part.isExpr) {
+                n->items.push_back(nullptr);
+                continue;
+            }
+            std::vector<Token> inner = Lex(part.text, t.line);
+            Parser sub(inner, depth_ + 1);
+            n->items.push_back(sub.Solo());
+        }
+        return n;
+    }
+
+    NodeP Super()
+    {
+        const Token& t = Next();
+        NodeP n = Make(Kind::SuperCall, t.line);
+        bool bare = false;
+        if (IsOp("\\")) {
+            Next();
+            n->text = FieldToken();
+            n->items = MethodArgs(&bare);
+        } else if ((IsOp("!") || IsOp("(")) && !Peek().space) {
+            n->items = MethodArgs(&bare);
+        } else if (ArgStart()) {
+            n->items = BareArgs();
+        } else {
+            Unsupported("'super' other than as a call");
+        }
+        return n;
+    }
+
+    NodeP Function()
+    {
+        NodeP n = Make(Kind::Function, Peek().line);
+        if (IsOp("(")) {
+            Next();
+            while (!IsOp(")")) {
+                Param param;
+                if (IsOp("...") )
+                    Unsupported("'...'");
+                if (IsOp("@")) {
+                    Next();
+                    param.selfField = true;
+                    param.name = FieldToken();
+                    if (IsLuaKeyword(param.name))
+                        Fail("'" + param.name + "' cannot be used as a name");
+                } else {
+                    param.name = NameToken("a parameter name");
+                }
+                if (param.name == "self")
+                    Fail("'self' cannot be a parameter name");
+                if (IsOp("=")) {
+                    Next();
+                    param.defaultValue = Expr();
+                }
+                n->params.push_back(std::move(param));
+                if (IsOp(","))
+                    Next();
+                else if (!IsOp(")"))
+                    Fail("expected ',' or ')' in the parameter list but found " + Describe(Peek()));
+            }
+            Next();
+        }
+        if (!IsOp("->") && !IsOp("=>"))
+            Fail("expected '->' or '=>' but found " + Describe(Peek()));
+        n->fat = Next().text == "=>";
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            n->body = IndentedBlock();
+        } else if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]") &&
+                   !IsOp(",")) {
+            if (IsKw("return")) {
+                n->body.push_back(Return());
+            } else {
+                n->body.push_back(SimpleStatement(true));
+            }
+        }
+        return n;
+    }
+
+    size_t MatchingBracket(size_t k) const
+    {
+        int depth = 0;
+        for (;; ++k) {
+            const Token& t = Peek(k);
+            if (t.type == TokType::End)
+                return k;
+            if (t.type == TokType::Op && (t.text == "[" || t.text == "(" || t.text == "{"))
+                ++depth;
+            else if (t.type == TokType::Op && (t.text == "]" || t.text == ")" || t.text == "}") && --depth == 0)
+                return k;
+        }
+    }
+
+    NodeP Table()
+    {
+        NodeP n = Make(Kind::Table, Next().line);
+        while (true) {
+            SkipLayout();
+            if (IsOp("}"))
+                break;
+            Entry entry;
+            entry.line = Peek().line;
+            const Token& t = Peek();
+            if ((t.type == TokType::Name || t.type == TokType::Keyword) && IsOp(":", 1) && !Peek(1).space) {
+                entry.keyKind = Entry::NameKey;
+                entry.name = Next().text;
+                Next();
+                entry.value = Expr();
+            } else if (t.type == TokType::String && IsOp(":", 1) && !Peek(1).space) {
+                entry.keyKind = Entry::ExprKey;
+                entry.key = String();
+                Next();
+                entry.value = Expr();
+            } else if (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)) {
+                Next();
+                entry.keyKind = Entry::ExprKey;
+                entry.key = Expr();
+                ExpectOp("]");
+                ExpectOp(":");
+                entry.value = Expr();
+            } else if (IsOp(":")) {
+                Unsupported("':name' shorthand");
+            } else {
+                entry.value = Expr();
+                if (IsKw("for"))
+                    Unsupported("table comprehensions");
+            }
+            n->entries.push_back(std::move(entry));
+            if (IsOp(","))
+                Next();
+            else if (!IsLayout() && !IsOp("}") && !AfterBlock())
+                Fail("expected ',' or '}' but found " + Describe(Peek()));
+        }
+        Next();
+        return n;
+    }
+
+    NodeP Comprehension()
+    {
+        NodeP n = Make(Kind::Comprehension, Next().line);
+        SkipLayout();
+        n->a = Expr();
+        if (IsOp(","))
+            Unsupported("more than one value in a list comprehension");
+        SkipLayout();
+        if (!IsKw("for"))
+            Fail("expected 'for' in a list comprehension but found " + Describe(Peek()));
+        while (!IsOp("]")) {
+            Clause clause;
+            if (IsKw("for")) {
+                Next();
+                clause.kind = ForHead(clause.names, clause.exprs);
+            } else if (IsKw("when")) {
+                Next();
+                clause.kind = Clause::When;
+                clause.exprs.push_back(Expr());
+            } else {
+                Fail("expected 'for', 'when' or ']' but found " + Describe(Peek()));
+            }
+            n->clauses.push_back(std::move(clause));
+            SkipLayout();
+        }
+        Next();
+        return n;
+    }
+
+    const std::vector<Token>& toks_;
+    size_t pos_ = 0;
+    int depth_;
+};
+
+} // namespace
+
+Block Parse(const std::vector<Token>& tokens)
+{
+    return Parser(tokens, 0).File();
+}
+
+} // namespace moonc

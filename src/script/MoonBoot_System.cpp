@@ -1,0 +1,189 @@
+#include "script/MoonBoot_System.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "core/Stream.h"
+#include "core/Trace.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+void MoonBoot_System::Init()
+{
+    Trace("MoonBoot Booting");
+    CompileDirectory();
+}
+
+void MoonBoot_System::Update(float)
+{
+    CheckDirectory();
+}
+
+void MoonBoot_System::CompileDirectory()
+{
+    for (const fs::directory_entry& entry : ListFolder()) {
+        if (!IsSource(entry))
+            continue;
+        const std::string path = entry.path().string();
+        std::error_code error;
+        const fs::file_time_type time = fs::last_write_time(entry.path(), error);
+        if (error) {
+            ReportOnce("last_write_time " + path, "last_write_time", path, error);
+            continue;
+        }
+        Forget("last_write_time " + path);
+        writeTimes_[path] = time;
+        CompileMoonScript(path);
+    }
+}
+
+void MoonBoot_System::CheckDirectory()
+{
+    for (const fs::directory_entry& entry : ListFolder())
+        RecompileIfChanged(entry);
+}
+
+void MoonBoot_System::RecompileIfChanged(const fs::directory_entry& entry)
+{
+    if (!IsSource(entry))
+        return;
+    const std::string path = entry.path().string();
+    std::error_code error;
+    const fs::file_time_type time = fs::last_write_time(entry.path(), error);
+    if (error) {
+        ReportOnce("last_write_time " + path, "last_write_time", path, error);
+        return;
+    }
+    Forget("last_write_time " + path);
+    auto known = writeTimes_.find(path);
+    if (known != writeTimes_.end() && known->second == time)
+        return;
+    writeTimes_[path] = time;
+    CompileMoonScript(path);
+}
+
+bool MoonBoot_System::IsSource(const fs::directory_entry& entry)
+{
+    if (entry.path().filename().string().find(".moon") == std::string::npos)
+        return false;
+    std::error_code error;
+    const bool folder = fs::is_directory(entry.path(), error);
+    if (error && error != std::errc::no_such_file_or_directory) {
+        ReportOnce("status " + entry.path().string(), "status", entry.path().string(), error);
+        return false;
+    }
+    return !folder && !error;
+}
+
+std::string MoonBoot_System::LuaPathFor(const std::string& source)
+{
+    const size_t slash = source.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string lua = source;
+    const size_t moon = lua.find(".moon", nameStart);
+    if (moon != std::string::npos)
+        lua.erase(moon, 5);
+    return lua + ".lua";
+}
+
+void MoonBoot_System::CompileMoonScript(const std::string& source)
+{
+    const fs::path lua = LuaPathFor(source);
+    std::error_code error;
+    // An output left from before must not be taken for this compile's.
+    fs::remove(lua, error);
+    if (error)
+        Report("remove", lua.string(), error);
+
+    const fs::path here = fs::current_path(error);
+    if (error) {
+        Report("current_path", ".", error);
+        return;
+    }
+    // The compiler gets the path as one argument; no shell ever sees it.
+    std::string compiler = (here / kCompiler).string();
+    std::string argument = source;
+    char* argv[] = {compiler.data(), argument.data(), nullptr};
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, compiler.c_str(), nullptr, nullptr, argv, environ);
+    if (spawned != 0) {
+        Trace("MoonBoot: could not start %s: %s", compiler.c_str(), std::strerror(spawned));
+    } else {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    if (fs::exists(lua, error))
+        Install(lua);
+    else
+        Trace("[MoonC]: Compiler Error!");
+}
+
+void MoonBoot_System::Install(const fs::path& lua)
+{
+    const std::string saveDir = GetSaveDirectory();
+    if (saveDir.empty()) {
+        Trace("MoonBoot: no save directory for %s", lua.string().c_str());
+        return;
+    }
+    const fs::path folder = fs::path(saveDir) / "scripts" / "lua";
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        fs::create_directories(folder, error);
+        if (error) {
+            Report("create_directories", folder.string(), error);
+            return;
+        }
+    }
+    fs::copy_file(lua, folder / lua.filename(), fs::copy_options::overwrite_existing, error);
+    if (error) {
+        Report("copy", lua.string(), error);
+        return;
+    }
+    fs::remove(lua, error);
+    if (error)
+        Report("remove", lua.string(), error);
+}
+
+std::vector<fs::directory_entry> MoonBoot_System::ListFolder()
+{
+    std::vector<fs::directory_entry> entries;
+    std::error_code error;
+    fs::directory_iterator it(kSourceFolder, error);
+    if (error) {
+        ReportOnce("list", "directory_iterator::directory_iterator", kSourceFolder, error);
+        return entries;
+    }
+    while (it != fs::directory_iterator()) {
+        entries.push_back(*it);
+        it.increment(error);
+        if (error)
+            break;
+    }
+    if (error) {
+        ReportOnce("list", "directory_iterator::operator++", kSourceFolder, error);
+        return entries;
+    }
+    Forget("list");
+    return entries;
+}
+
+void MoonBoot_System::ReportOnce(const std::string& key, const std::string& operation, const std::string& path,
+                                 const std::error_code& error)
+{
+    if (reported_.insert(key).second)
+        Report(operation, path, error);
+}
+
+void MoonBoot_System::Report(const std::string& operation, const std::string& path, const std::error_code& error)
+{
+    Trace("MoonBoot: %s failed for %s: %s", operation.c_str(), path.c_str(), error.message().c_str());
+}

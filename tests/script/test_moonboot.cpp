@@ -1,0 +1,127 @@
+// MoonBoot_System with a stub compiler that logs its arguments, and once with the real moonc.
+#include <gtest/gtest.h>
+
+#include "FolderTest.h"
+#include "script/MoonBoot_System.h"
+
+namespace {
+
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+const std::string kFolder = "./assets/data/scripts/MoonScript/";
+
+// Logs "<argument count>:<first argument>" per run; writes a Lua file beside the source unless the
+// name contains "fail".
+const char* const kStub = R"(#!/bin/sh
+printf '%s:%s\n' "$#" "$1" >> "$(dirname "$0")/args.log"
+case "$1" in *fail*) exit 1;; esac
+out="$(dirname -- "$1")/$(basename -- "$1" | sed 's/\.moon//').lua"
+printf 'return 1\n' > "$out"
+)";
+
+class MoonBootTest : public FolderTest {
+protected:
+    void SetUp() override
+    {
+        FolderTest::SetUp();
+        fs::create_directories(kFolder);
+    }
+    void InstallStub()
+    {
+        WriteFile(Data("scripts/Moon_Compiler/moonc"), kStub);
+        fs::permissions(Data("scripts/Moon_Compiler/moonc"), fs::perms::owner_all);
+    }
+    std::string Args() const { return ReadFile(Data("scripts/Moon_Compiler/args.log")); }
+    std::string Frames(int count)
+    {
+        return CaptureConsole([&] {
+            for (int i = 0; i < count; ++i)
+                boot.Update(0.016f);
+        });
+    }
+    static int Count(const std::string& text, const std::string& part)
+    {
+        int n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    }
+
+    MoonBoot_System boot;
+};
+
+TEST_F(MoonBootTest, CompilesAtStartThenOnlyWhatIsNewOrChanged)
+{
+    InstallStub();
+    WriteFile(kFolder + "Door.moon", "x = 1\n");
+    const std::string start = CaptureConsole([&] { boot.Init(); });
+    EXPECT_EQ(start, "MoonBoot Booting\n");
+    EXPECT_EQ(Args(), "1:" + kFolder + "Door.moon\n");
+    EXPECT_EQ(ReadFile(Save("scripts/lua/Door.lua")), "return 1\n"); // scripts/lua created on the way
+    EXPECT_FALSE(fs::exists(kFolder + "Door.lua"));
+
+    EXPECT_EQ(Frames(10), "");
+    EXPECT_EQ(Count(Args(), "\n"), 1);
+
+    fs::last_write_time(kFolder + "Door.moon", fs::last_write_time(kFolder + "Door.moon") + 2s);
+    WriteFile(kFolder + "Gate.moon", "y = 2\n");
+    Frames(3);
+    EXPECT_EQ(Count(Args(), "Door.moon"), 2);
+    EXPECT_EQ(Count(Args(), "Gate.moon"), 1);
+    EXPECT_TRUE(fs::exists(Save("scripts/lua/Gate.lua")));
+}
+
+TEST_F(MoonBootTest, OddEntriesFailuresAndHostileNames)
+{
+    InstallStub();
+    fs::create_directories(kFolder + "x.moon");
+    WriteFile(kFolder + "notes.moon.txt", "");
+    WriteFile(kFolder + "readme.txt", "");
+    WriteFile(kFolder + "a b;touch pwned.moon", "");
+    WriteFile(kFolder + "fail.moon", "");
+    WriteFile(kFolder + "fail.lua", "stale"); // left from before: must not be installed
+    const std::string out = CaptureConsole([&] { boot.Init(); });
+    EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!\n"), 1);
+    EXPECT_FALSE(fs::exists(kFolder + "fail.lua"));
+    EXPECT_FALSE(fs::exists(Save("scripts/lua/fail.lua")));
+    EXPECT_TRUE(fs::exists(Save("scripts/lua/notes.txt.lua")));
+    EXPECT_TRUE(fs::exists(Save("scripts/lua/a b;touch pwned.lua")));
+    EXPECT_TRUE(Contains(Args(), "1:" + kFolder + "a b;touch pwned.moon\n"));
+    EXPECT_FALSE(Contains(Args(), "x.moon"));
+    EXPECT_FALSE(Contains(Args(), "readme"));
+    EXPECT_EQ(Count(Args(), "\n"), 3);
+    EXPECT_FALSE(fs::exists("pwned.moon") || fs::exists("pwned"));
+    EXPECT_EQ(Frames(5), ""); // the failed source is retried only once it changes
+}
+
+TEST_F(MoonBootTest, FileSystemErrorsAreTracedOnceAndSkipped)
+{
+    fs::remove_all(kFolder);
+    std::string out = CaptureConsole([&] { boot.Init(); }) + Frames(5);
+    EXPECT_EQ(Count(out, "MoonBoot: directory_iterator::directory_iterator failed"), 1) << out;
+
+    fs::create_directories(kFolder);
+    WriteFile(kFolder + "Door.moon", "");
+    out = Frames(2); // no compiler installed: the source can't compile
+    EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!"), 1) << out;
+    EXPECT_EQ(Count(out, "could not start"), 1) << out;
+
+    fs::remove_all(kFolder); // removed while running
+    out = Frames(5);
+    EXPECT_EQ(Count(out, "\n"), 1) << out;
+}
+
+TEST_F(MoonBootTest, RealCompilerInstallsTheShippedSample)
+{
+    fs::create_directories(Data("scripts/Moon_Compiler"));
+    fs::copy_file(DUSTRUN_MOONC, Data("scripts/Moon_Compiler/moonc"));
+    fs::copy_file(RepoDir() / "assets/data/scripts/MoonScript/MoveRight.moon", kFolder + "MoveRight.moon");
+    WriteFile(kFolder + "Broken.moon", "x = = 1\n");
+    std::string out = CaptureConsole([&] { boot.Init(); });
+    EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!"), 1) << out;
+    EXPECT_TRUE(Contains(ReadFile(Save("scripts/lua/MoveRight.lua")), "SetPositionFloat"));
+    EXPECT_FALSE(fs::exists(Save("scripts/lua/Broken.lua")));
+}
+
+} // namespace

@@ -1,0 +1,260 @@
+// moonc, our MoonScript compiler: small programs compiled and run by Lua, checked by what they print;
+// errors named by line with nothing written; random and truncated input never crashes it.
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "TestFiles.h"
+#include "core/Random.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace testsupport;
+
+struct CompilerRun {
+    int status = -1; // exit code, or -1 when the compiler did not exit normally
+    std::string errors;
+};
+
+// Runs moonc on one file with an argument vector, its stderr kept in a file.
+CompilerRun Compile(const fs::path& source)
+{
+    const fs::path errorsFile = source.string() + ".err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "ASAN_OPTIONS=", 13) != 0 && std::strncmp(*e, "UBSAN_OPTIONS=", 14) != 0)
+            env.push_back(*e);
+    env.push_back("ASAN_OPTIONS=exitcode=86");
+    env.push_back("UBSAN_OPTIONS=exitcode=86");
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = DUSTRUN_MOONC, argument = source.string();
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = 0;
+    CompilerRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data()) == 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.errors = ReadFile(errorsFile);
+    fs::remove(errorsFile);
+    return run;
+}
+
+int Print(lua_State* L)
+{
+    auto* out = static_cast<std::string*>(lua_touserdata(L, lua_upvalueindex(1)));
+    for (int i = 1; i <= lua_gettop(L); ++i) {
+        if (i > 1)
+            *out += '\t';
+        *out += luaL_tolstring(L, i, nullptr);
+        lua_pop(L, 1);
+    }
+    *out += '\n';
+    return 0;
+}
+
+// Runs a Lua file with print collected; returns the printed text, or "error: ..." when it fails.
+std::string RunLua(const fs::path& file, const std::string& prelude = "", int times = 1,
+                   const std::string& epilogue = "")
+{
+    std::string out;
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    lua_pushlightuserdata(L, &out);
+    lua_pushcclosure(L, Print, 1);
+    lua_setglobal(L, "print");
+    if (luaL_dostring(L, prelude.c_str()) != LUA_OK)
+        out += std::string("error: ") + lua_tostring(L, -1);
+    for (int i = 0; i < times; ++i)
+        if (luaL_dofile(L, file.c_str()) != LUA_OK)
+            out += std::string("error: ") + lua_tostring(L, -1);
+    if (!epilogue.empty() && luaL_dostring(L, epilogue.c_str()) != LUA_OK)
+        out += std::string("error: ") + lua_tostring(L, -1);
+    lua_close(L);
+    return out;
+}
+
+struct Program {
+    const char* name;
+    const char* source;
+    const char* printed;
+};
+
+const Program kPrograms[] = {
+    {"blocks_and_locals",
+     "-- locals by default\nx = 1\nf = ->\n  x = 2 -- the outer x\n  y = 3 -- local to f\nf!\nprint x, y\n",
+     "2\tnil\n"},
+    {"export", "g = ->\n  export counter = 10\n  hidden = 1\ng!\nprint counter, rawget(_G, 'counter'), hidden\n",
+     "10\t10\tnil\n"},
+    {"update_and_not_equal",
+     "a = 10\na += 5\na -= 3\na *= 2\na /= 4\ns = 'x'\ns ..= 'y'\nprint a, s, a != 6, a != 5\n"
+     "calls = 0\nk = ->\n  calls += 1\n  1\nt = {n: {1}}\nt.n[k!] += 1\nprint t.n[1], calls\n",
+     "6.0\txy\tfalse\ttrue\n2\t1\n"},
+    {"calls",
+     "add = (a, b) -> a + b\nprint add 1, 2\nprint(add(3, 4))\nnow = -> 'now'\nprint now!\n"
+     "print add 1, add 2, 3\nobj = {v: 5, get: (extra) => @v + extra}\nprint obj\\get 1\nprint obj\\get(2) * 10\n",
+     "3\n7\nnow\n6\n6\n70\n"},
+    {"self_fields_and_methods",
+     "obj = {\n  n: 1\n  inc: (by = 1) =>\n    @n += by\n  twice: =>\n    @\\inc 2\n    @\\inc!\n    @n\n}\n"
+     "print obj\\twice!\n",
+     "4\n"},
+    {"if_unless",
+     "classify = (n) ->\n  if n < 0\n    'neg'\n  elseif n == 0\n    'zero'\n  else\n    'pos'\n"
+     "print classify(-1), classify(0), classify 5\nunless 1 > 2\n  print 'unless'\n"
+     "v = if 1 > 2 then 'a' else 'b'\nprint v\nfact = (n) -> if n <= 1 then 1 else n * fact(n - 1)\nprint fact 5\n",
+     "neg\tzero\tpos\nunless\nb\n120\n"},
+    {"while_and_numeric_for", "n = 0\nwhile n < 5\n  n += 2\ns = 0\nfor i = 10, 1, -3\n  s += i\nprint n, s\n",
+     "6\t22\n"},
+    {"for_in",
+     "t = {a: 1, b: 2}\nsum = 0\nfor k, v in pairs t\n  sum += v\nout = ''\nfor x in *{'p', 'q'}\n  out ..= x\n"
+     "print sum, out\n",
+     "3\tpq\n"},
+    {"tables",
+     "t = {a: 1, 'b', [1 + 1]: 'two', 'c d': 4, end: 5}\nprint t.a, t[1], t[2], t['c d'], t.end\n"
+     "u = {\n  1, 2\n  3\n}\nprint #u\n",
+     "1\tb\ttwo\t4\t5\n3\n"},
+    {"functions_strings_logic",
+     "greet = (name, greeting = 'hi') -> \"#{greeting}, #{name}!\"\nprint greet('bo'), greet 'al', 'yo'\n"
+     "print nil or 'd', false and 1, not nil\nprint \"#{1 + 2}#{'x'}\", 'a\"b', \"t\\\"q\"\n",
+     "hi, bo!\tyo, al!\nd\tfalse\ttrue\n3x\ta\"b\tt\"q\n"},
+    {"returns",
+     "first = (t) ->\n  for x in *t\n    if x > 1\n      return x\n  'none'\nprint first({1, 5, 2}), first {0}\n"
+     "pair = -> return 1, 2\nprint pair!\n",
+     "5\tnone\n1\t2\n"},
+    {"switch",
+     "name = (n) ->\n  switch n\n    when 1 then 'one'\n    when 2, 3\n      'few'\n    else 'many'\n"
+     "print name(1), name(3), name 9\ns = switch 'z'\n  when 'a' then 1\nprint s\n",
+     "one\tfew\tmany\nnil\n"},
+    {"comprehensions",
+     "t = {3, -1, 4}\nd = [x * 2 for x in *t when x > 0]\nprint #d, d[1], d[2]\n"
+     "sq = [i * i for i = 1, 3]\nprint table.concat(sq, ',')\nks = [k for k, v in pairs {a: 1} when v == 1]\nprint ks[1]\n",
+     "2\t6\t8\n1,4,9\na\n"},
+    {"classes",
+     "class Animal\n  sound: '...'\n  new: (@name) =>\n  speak: => \"#{@name} says #{@sound}\"\n"
+     "class Dog extends Animal\n  sound: 'woof'\n  new: (name, @tricks = 0) =>\n    super name\n"
+     "  speak: => super! .. \" (#{@tricks} tricks)\"\nclass Puppy extends Dog\n"
+     "print Animal('cat')\\speak!\nprint Dog('rex', 2)\\speak!\np = Puppy 'bit'\n"
+     "print p\\speak!, p.name, Puppy.__name, Dog.sound\n",
+     "cat says ...\nrex says woof (2 tricks)\nbit says woof (0 tricks)\tbit\tPuppy\twoof\n"},
+};
+
+TEST(Moonc, ProgramsPrintWhatTheySay)
+{
+    ScratchDir dir("moonc");
+    for (const Program& p : kPrograms) {
+        SCOPED_TRACE(p.name);
+        const fs::path source = dir / (std::string(p.name) + ".moon");
+        WriteFile(source, p.source);
+        const CompilerRun run = Compile(source);
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(RunLua(dir / (std::string(p.name) + ".lua")), p.printed) << ReadFile(dir / (std::string(p.name) + ".lua"));
+    }
+}
+
+TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"print x if y\n", 1},
+        {"f = (...) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
+        {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"a //= 2\n", 1},
+        {"with x\n  y!\n", 1},      {"{k, v for k, v in pairs t}\n", 1}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+    };
+    ScratchDir dir("moonc_errors");
+    for (const auto& [source, line] : cases) {
+        SCOPED_TRACE(source);
+        const fs::path file = dir / "bad.moon";
+        WriteFile(file, source);
+        const CompilerRun run = Compile(file);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Contains(run.errors, file.string() + ":" + std::to_string(line) + ": ")) << run.errors;
+        EXPECT_FALSE(fs::exists(dir / "bad.lua"));
+    }
+}
+
+TEST(Moonc, OutputDropsTheFirstMoonOfTheNameAndReplacesAtomically)
+{
+    ScratchDir dir("moonc_names");
+    WriteFile(dir / "notes.moon.txt", "print 1\n");
+    WriteFile(dir / "notes.txt.lua", "old");
+    EXPECT_EQ(Compile(dir / "notes.moon.txt").status, 0);
+    EXPECT_EQ(RunLua(dir / "notes.txt.lua"), "1\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), fs::directory_iterator()), 2);
+}
+
+TEST(Moonc, ShippedSampleMovesItsObjectOneStepAFrame)
+{
+    ScratchDir dir("moonc_sample");
+    dir.CopyFromRepo("assets/data/scripts/MoonScript/MoveRight.moon");
+    const fs::path source = dir / "assets/data/scripts/MoonScript/MoveRight.moon";
+    const CompilerRun run = Compile(source);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::string stub = "MyObject = {x = 0, y = 0}\n"
+                             "function MyObject:SetPositionFloat(x, y) self.x, self.y = x, y end\n"
+                             "function MyObject:GetPosition() return {x = self.x, y = self.y} end\n";
+    EXPECT_EQ(RunLua(dir / "assets/data/scripts/MoonScript/MoveRight.lua", stub, 3,
+                     "print(MyObject.x, MyObject.y, steps)"),
+              "3\t0\t3\n");
+}
+
+// Random token soup, random bytes and every program cut short: the compiler exits 0 or 1, cleanly.
+TEST(Moonc, FuzzedInputNeverCrashesIt)
+{
+    static const char* const kPieces[] = {"x", " = ", "->", "=>", "(", ")", "{", "}", "[", "]", "\n", "  ", "\"#{",
+                                          "'", "\"", "@", "\\", "!", ",", ":", "class ", "if ", "else", "for ",
+                                          " in ", "*", "switch ", "when ", "super", "+=", "1", ".", "--", "export ",
+                                          "return ", "\t", "\n    ", "[x for x in *t]", "new: =>", "\x01"};
+    ScratchDir dir("moonc_fuzz");
+    std::vector<std::string> inputs;
+    Random::Seed(2701);
+    for (int i = 0; i < 120; ++i) {
+        std::string text;
+        const int count = 1 + Random::Next() % 40;
+        for (int k = 0; k < count; ++k)
+            text += Random::Next() % 8 ? kPieces[Random::Next() % std::size(kPieces)]
+                                       : std::string(1, static_cast<char>(Random::Next() % 256));
+        inputs.push_back(text);
+    }
+    for (const Program& p : kPrograms) {
+        const std::string text = p.source;
+        for (size_t cut = 1; cut < text.size(); cut += 1 + text.size() / 6)
+            inputs.push_back(text.substr(0, cut));
+    }
+    inputs.push_back(std::string(300, '(') + "1" + std::string(300, ')'));
+    inputs.push_back(std::string(300, '[') + std::string(300, ']'));
+    std::string deep = "x = 1\n";
+    for (int i = 0; i < 150; ++i)
+        deep += std::string(static_cast<size_t>(i) * 2, ' ') + "if x\n";
+    inputs.push_back(deep);
+    for (const std::string& text : inputs) {
+        const fs::path file = dir / "fuzz.moon";
+        WriteFile(file, text);
+        const CompilerRun run = Compile(file);
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status << " for:\n" << text << "\n" << run.errors;
+        EXPECT_FALSE(Contains(run.errors, "Sanitizer")) << text;
+        EXPECT_FALSE(Contains(run.errors, "runtime error")) << text;
+        fs::remove(dir / "fuzz.lua");
+    }
+}
+
+} // namespace
