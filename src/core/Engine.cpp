@@ -13,6 +13,7 @@
 #include "core/GameObjectManager.h"
 #include "core/JobSystem.h"
 #include "core/ObjectFactory.h"
+#include "game/TreasureManager.h"
 #include "graphics/CameraSystem.h"
 #include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
@@ -245,7 +246,7 @@ const FactoryEntry kFactory[] = {
     {"PlayerManager", nullptr},
     {"ScoreManager", nullptr},
     {"TileMapSystem", Make<TileMapSystem>},
-    {"TreasureManager", nullptr},
+    {"TreasureManager", Make<TreasureManager>},
     {"CameraSystem", [](Stream* settings) -> ISystem* { return new CameraSystem(settings); }},
     {"JobSystem", Make<JobSystem>},
     {"SceneSystem", Make<SceneSystem>},

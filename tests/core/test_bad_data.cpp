@@ -33,6 +33,7 @@
 #include "core/ObjectFactory.h"
 #include "core/Stream.h"
 #include "core/Transform.h"
+#include "game/TreasureManager.h"
 #include "graphics/CameraSystem.h"
 #include "graphics/LightingSystem.h"
 #include "world/LevelSystem.h"
@@ -473,6 +474,29 @@ TEST_F(BadDataTest, StreamReadersOnBrokenFiles)
         }
     }
     EXPECT_GT(runs, 100);
+}
+
+// ---- Treasure ------------------------------------------------------------------------------------------
+
+TEST_F(BadDataTest, TreasureFilesAndEndScreenObjectsFromBrokenFiles)
+{
+    auto drive = [&] {
+        MakeWorld();
+        auto* treasure = new TreasureManager();
+        engine->AddSystem(treasure);
+        treasure->NumRooms = 3;
+        for (int room = 1; room <= 3; ++room)
+            factory->CreateGameObject("archetypes/Room" + std::to_string(room) + "Boundary", true);
+        treasure->LoadTreasureData("LivingRoomTreasure");
+        treasure->clock = 61.0f;
+        treasure->CreateTreasureDisplay();
+        for (int i = 0; i < 3; ++i)
+            engine->Update(1.0f / 60.0f);
+        DeleteWorld();
+    };
+    for (const char* file : {"LivingRoomTreasure", "EndScreenDisplay", "EndScreenTimer", "CollectableCommon",
+                             "archetypes/Collectable"})
+        Sweep(file, drive);
 }
 
 } // namespace
