@@ -33,6 +33,7 @@
 #include "core/ObjectFactory.h"
 #include "core/Stream.h"
 #include "core/Transform.h"
+#include "game/PlayerManager.h"
 #include "game/TreasureManager.h"
 #include "graphics/CameraSystem.h"
 #include "graphics/LightingSystem.h"
@@ -497,6 +498,21 @@ TEST_F(BadDataTest, TreasureFilesAndEndScreenObjectsFromBrokenFiles)
     for (const char* file : {"LivingRoomTreasure", "EndScreenDisplay", "EndScreenTimer", "CollectableCommon",
                              "archetypes/Collectable"})
         Sweep(file, drive);
+}
+
+TEST_F(BadDataTest, DanceTimingsFromBrokenFile)
+{
+    Sweep("DanceTimings", [&] {
+        MakeWorld();
+        auto* players = new PlayerManager();
+        engine->AddSystem(players);
+        players->Init();
+        Message start("StartDance", players, nullptr, MessageType::None);
+        players->HandleMessage(&start);
+        for (int i = 0; i < 200; ++i)
+            players->Update(1.0f / 30.0f);
+        DeleteWorld();
+    });
 }
 
 } // namespace
