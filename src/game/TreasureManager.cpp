@@ -119,11 +119,39 @@ void ShowDigit(GameObject* object, char digit)
     sheet->SetCurrentFrame(digit - '0');
 }
 
+// The emitter's fields are reached through these overloads: the first is chosen when the emitter has
+// them, the second (which does nothing) otherwise.
+template <typename Emitter>
+auto EmitterOff(Emitter* emitter, int) -> decltype(emitter->active = 0, void())
+{
+    emitter->active = 0;
+}
+template <typename Emitter>
+void EmitterOff(Emitter*, long)
+{
+}
+
+template <typename Emitter>
+auto LiveParticleAlpha(Emitter* emitter, float alpha, int)
+    -> decltype(emitter->pool->slots[0].active, emitter->pool->slots[0].color[3] = alpha, emitter->pool->capacity, void())
+{
+    if (!emitter->pool)
+        return;
+    for (int i = 0; i < static_cast<int>(emitter->pool->capacity); ++i) {
+        if (emitter->pool->slots[i].active)
+            emitter->pool->slots[i].color[3] = alpha;
+    }
+}
+template <typename Emitter>
+void LiveParticleAlpha(Emitter*, float, long)
+{
+}
+
 void SwitchParticlesOff(GameObject* object)
 {
 #ifdef TREASURE_HAS_PARTICLES
     if (ParticleEmitter* emitter = object->GetParticleEmitter())
-        emitter->active = 0;
+        EmitterOff(emitter, 0);
 #else
     (void)object;
 #endif
@@ -132,13 +160,8 @@ void SwitchParticlesOff(GameObject* object)
 void SetParticleAlpha(GameObject* object, float alpha)
 {
 #ifdef TREASURE_HAS_PARTICLES
-    ParticleEmitter* emitter = object->GetParticleEmitter();
-    if (!emitter || !emitter->pool)
-        return;
-    for (int i = 0; i < emitter->pool->capacity; ++i) {
-        if (emitter->pool->slots[i].active)
-            emitter->pool->slots[i].color[3] = alpha;
-    }
+    if (ParticleEmitter* emitter = object->GetParticleEmitter())
+        LiveParticleAlpha(emitter, alpha, 0);
 #else
     (void)object;
     (void)alpha;
@@ -518,7 +541,8 @@ void TreasureManager::UpdateChain(float dt)
         if (reaction) {
             PostOneShot(this, reaction);
             GameObject* eyes = FindObject("PlayerEyes");
-            if (SpriteSheet* sheet = eyes ? eyes->GetSpriteSheet() : nullptr)
+            SpriteSheet* sheet = eyes ? eyes->GetSpriteSheet() : nullptr;
+            if (sheet && GraphicsLibraryInstance)
                 sheet->PlayAnimation("EyesHappy", false, "");
         }
     }

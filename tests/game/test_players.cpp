@@ -221,7 +221,7 @@ TEST_F(PlayersTest, ScoreDigitsAndAddScore)
     const struct {
         int score;
         std::vector<int> frames;
-    } steps[] = {{0, {0}}, {105, {1, 0, 5}}, {7, {7, 0, 5}}};
+    } steps[] = {{0, {0}}, {105, {1, 0, 5}}, {7, {7, 0, 5}}, {-30, {3, 0, 5}}};
     for (const auto& step : steps) {
         gScoreManager->score = step.score;
         Frames(1);
