@@ -2,6 +2,7 @@
 // and the sprite-sheet switching of a win; ScoreManager and the score display's digits.
 #include <GLFW/glfw3.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "CoreEngine.h"
@@ -28,6 +29,14 @@
 using namespace testsupport;
 
 namespace {
+
+int CountOf(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
 
 class PlayersTest : public FolderTest {
 protected:
@@ -107,10 +116,9 @@ TEST_F(PlayersTest, PlayerAtTheSpawnPointWithTheCameraOnIt)
     EXPECT_EQ(TileMapPlayerHook(), Player());
 
     // A second player stands at x -2; the table is full after four.
-    players->AddPlayer();
+    CaptureConsole([&] { players->AddPlayer(); });
     EXPECT_FLOAT_EQ(players->GetPlayer(1)->GetTransform()->TranslationX, -2.0f);
-    players->AddPlayer();
-    players->AddPlayer();
+    CaptureConsole([&] { players->AddPlayer(); players->AddPlayer(); });
     EXPECT_TRUE(Contains(CaptureConsole([&] { players->AddPlayer(); }), "No space open for a new player"));
     EXPECT_EQ(players->count, 4u);
 }
@@ -246,6 +254,26 @@ TEST_F(PlayersTest, ScoreDigitsAndAddScore)
     for (int i = 0; i < core->manager->GetObjectCount(); ++i)
         digits += core->manager->GetObjectAt(i)->GetName().rfind("Number", 0) == 0 ? 1 : 0;
     EXPECT_EQ(digits, 3) << "three digit objects, no more";
+
+    // Without "archetypes/Number" a new display has no digits, and says so once.
+    std::filesystem::remove(Data("archetypes/Number.json"));
+    BehaviorScoreDisplay bare;
+    EXPECT_EQ(CountOf(CaptureConsole([&] { bare.SetScore(12); bare.SetScore(3); }), "not found"), 1);
+    EXPECT_TRUE(bare.digits.empty());
+}
+
+TEST_F(PlayersTest, SwitchingWithoutAPlayerAndAPlayerWithoutTransform)
+{
+    CaptureConsole([&] { core->manager->ClearGameObjects(); });
+    ResetPlayerSpriteSheet();
+    EXPECT_TRUE(IsPlayerSpriteSheetArmed());
+    for (int i = 0; i < 3; ++i)
+        SwitchPlayerSpriteSheet(2.0f);
+    EXPECT_EQ(gPlayerSpriteSheetName, "");
+    folder.Write("assets/data/Player.json", R"({"Name": "Player"})");
+    CaptureConsole([&] { gGameObjectFactory->ClearArchetypes(); });
+    EXPECT_TRUE(Contains(CaptureConsole([&] { players->Init(); }), "has no Transform"));
+    EXPECT_EQ(players->count, 1u);
 }
 
 } // namespace
