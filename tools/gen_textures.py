@@ -408,8 +408,8 @@ TEXTURES = {
     "Pickup": (pickup_word, {}),
     "colon_character": (lambda: single_glyph(":"), {}),
     "slash_character": (lambda: single_glyph("/"), {}),
-    "Number": (number_sheet, {"numFrames": 10, "numRows": 2, "numCols": 5, "frameTime": 0.1,
-                              "bottomToTop": True}),
+    # Frame 0 is the top-left cell: a sheet without "bottomToTop" counts its rows from the top.
+    "Number": (number_sheet, {"numFrames": 10, "numRows": 2, "numCols": 5, "frameTime": 0.1}),
     "PemmetRotationSpritesheet": (pemmet_rotation, {"numFrames": 8, "numRows": 2, "numCols": 4,
                                                     "frameTime": 0.1, "bottomToTop": True}),
     "PemmetMovingSpritesheet": (pemmet_moving, {"numFrames": 8, "numRows": 2, "numCols": 4,

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "game/BehaviorScoreDisplay.h"
+
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
 void Behavior::Update(float dt)
@@ -40,7 +42,7 @@ const BehaviorEntry BEHAVIOR_TABLE[] = {
     {"BehaviorLaser", nullptr},
     {"BehaviorPlayer", nullptr},
     {"BehaviorPuddle", nullptr},
-    {"BehaviorScoreDisplay", nullptr},
+    {"BehaviorScoreDisplay", [] () -> Behavior* { return new BehaviorScoreDisplay(); }},
     {"BehaviorTimer", nullptr},
     {"BehaviorWall", nullptr},
     {"BehaviorExitDoor", nullptr},

@@ -13,6 +13,9 @@
 #include "core/GameObjectManager.h"
 #include "core/JobSystem.h"
 #include "core/ObjectFactory.h"
+#include "game/PlayerManager.h"
+#include "game/ScoreManager.h"
+#include "game/TreasureManager.h"
 #include "graphics/CameraSystem.h"
 #include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
@@ -244,10 +247,10 @@ const FactoryEntry kFactory[] = {
     {"LevelSystem", Make<LevelSystem>},
     {"MessageSystem", Make<MessageSystem>},
     {"ObjectFactory", Make<ObjectFactory>},
-    {"PlayerManager", nullptr},
-    {"ScoreManager", nullptr},
+    {"PlayerManager", Make<PlayerManager>},
+    {"ScoreManager", Make<ScoreManager>},
     {"TileMapSystem", Make<TileMapSystem>},
-    {"TreasureManager", nullptr},
+    {"TreasureManager", Make<TreasureManager>},
     {"CameraSystem", [](Stream* settings) -> ISystem* { return new CameraSystem(settings); }},
     {"JobSystem", Make<JobSystem>},
     {"SceneSystem", Make<SceneSystem>},

@@ -33,6 +33,8 @@
 #include "core/ObjectFactory.h"
 #include "core/Stream.h"
 #include "core/Transform.h"
+#include "game/PlayerManager.h"
+#include "game/TreasureManager.h"
 #include "graphics/CameraSystem.h"
 #include "graphics/LightingSystem.h"
 #include "script/LuaAPI_System.h"
@@ -519,6 +521,44 @@ TEST_F(BadDataTest, StaticScriptVariablesFromBrokenFiles)
         const bool cleared = !variant.present || wasObject;
         EXPECT_EQ(ReadText(path), cleared ? "{}" : variant.text) << variant.label;
     }
+}
+
+// ---- Treasure ------------------------------------------------------------------------------------------
+
+TEST_F(BadDataTest, TreasureFilesAndEndScreenObjectsFromBrokenFiles)
+{
+    auto drive = [&] {
+        MakeWorld();
+        auto* treasure = new TreasureManager();
+        engine->AddSystem(treasure);
+        treasure->NumRooms = 3;
+        for (int room = 1; room <= 3; ++room)
+            factory->CreateGameObject("archetypes/Room" + std::to_string(room) + "Boundary", true);
+        treasure->LoadTreasureData("LivingRoomTreasure");
+        treasure->clock = 61.0f;
+        treasure->CreateTreasureDisplay();
+        for (int i = 0; i < 3; ++i)
+            engine->Update(1.0f / 60.0f);
+        DeleteWorld();
+    };
+    for (const char* file : {"LivingRoomTreasure", "EndScreenDisplay", "EndScreenTimer", "CollectableCommon",
+                             "archetypes/Collectable"})
+        Sweep(file, drive);
+}
+
+TEST_F(BadDataTest, DanceTimingsFromBrokenFile)
+{
+    Sweep("DanceTimings", [&] {
+        MakeWorld();
+        auto* players = new PlayerManager();
+        engine->AddSystem(players);
+        players->Init();
+        Message start("StartDance", players, nullptr, MessageType::None);
+        players->HandleMessage(&start);
+        for (int i = 0; i < 200; ++i)
+            players->Update(1.0f / 30.0f);
+        DeleteWorld();
+    });
 }
 
 } // namespace
