@@ -429,6 +429,27 @@ for _n in range(1, 9):
     TEXTURES["Room%d" % _n] = ((lambda n=_n: room_name(n)), {})
 
 
+# ---------------------------------------------------------------- level fixtures placed by the scenes
+
+def wall_pillar():
+    """A stone pillar seen from above: a square plinth with bevelled edges and a round column top."""
+    c = Canvas(64, 64)
+    c.rect(2, 4, 62, 64, (30, 26, 24, 150))              # shadow to the lower right
+    c.rect(0, 0, 58, 58, (120, 112, 104, 255))
+    c.polygon([(0, 0), (58, 0), (52, 6), (6, 6)], (168, 160, 150, 255))
+    c.polygon([(0, 0), (6, 6), (6, 52), (0, 58)], (150, 142, 132, 255))
+    c.polygon([(58, 0), (58, 58), (52, 52), (52, 6)], (88, 82, 76, 255))
+    c.polygon([(0, 58), (58, 58), (52, 52), (6, 52)], (72, 66, 60, 255))
+    c.circle(29, 29, 20, (70, 64, 58, 255))
+    c.circle(29, 29, 18, (190, 182, 170, 255))
+    c.circle(29, 29, 18, (150, 142, 132, 255), ring=3)
+    c.circle(24, 24, 7, (222, 216, 206, 200))
+    return c
+
+
+TEXTURES["WallPillar"] = (wall_pillar, {})
+
+
 def outputs():
     for name, (draw, extra) in sorted(TEXTURES.items()):
         canvas = draw()
