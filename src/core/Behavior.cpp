@@ -2,6 +2,11 @@
 
 #include <cstddef>
 
+#include "game/BehaviorBufferBar.h"
+#include "game/BehaviorCollectable.h"
+#include "game/BehaviorPlayer.h"
+#include "game/BehaviorTimer.h"
+
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
 void Behavior::Update(float dt)
@@ -33,15 +38,15 @@ struct BehaviorEntry {
 };
 
 const BehaviorEntry BEHAVIOR_TABLE[] = {
-    {"BehaviorBufferBar", nullptr},
-    {"BehaviorCollectable", nullptr},
+    {"BehaviorBufferBar", [] () -> Behavior* { return new BehaviorBufferBar(); }},
+    {"BehaviorCollectable", [] () -> Behavior* { return new BehaviorCollectable(); }},
     {"BehaviorDropOff", nullptr},
     {"BehaviorCharger", nullptr},
     {"BehaviorLaser", nullptr},
-    {"BehaviorPlayer", nullptr},
+    {"BehaviorPlayer", [] () -> Behavior* { return new BehaviorPlayer(); }},
     {"BehaviorPuddle", nullptr},
     {"BehaviorScoreDisplay", nullptr},
-    {"BehaviorTimer", nullptr},
+    {"BehaviorTimer", [] () -> Behavior* { return new BehaviorTimer(); }},
     {"BehaviorWall", nullptr},
     {"BehaviorExitDoor", nullptr},
     {"BehaviorLedge", nullptr},
