@@ -3,9 +3,17 @@
 #include <cstddef>
 
 #include "game/BehaviorBufferBar.h"
+#include "game/BehaviorCharger.h"
 #include "game/BehaviorCollectable.h"
+#include "game/BehaviorDropOff.h"
+#include "game/BehaviorExitDoor.h"
+#include "game/BehaviorLaser.h"
+#include "game/BehaviorLedge.h"
 #include "game/BehaviorPlayer.h"
+#include "game/BehaviorPuddle.h"
+#include "game/BehaviorStairs.h"
 #include "game/BehaviorTimer.h"
+#include "game/BehaviorWall.h"
 
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
@@ -40,17 +48,17 @@ struct BehaviorEntry {
 const BehaviorEntry BEHAVIOR_TABLE[] = {
     {"BehaviorBufferBar", [] () -> Behavior* { return new BehaviorBufferBar(); }},
     {"BehaviorCollectable", [] () -> Behavior* { return new BehaviorCollectable(); }},
-    {"BehaviorDropOff", nullptr},
-    {"BehaviorCharger", nullptr},
-    {"BehaviorLaser", nullptr},
+    {"BehaviorDropOff", [] () -> Behavior* { return new BehaviorDropOff(); }},
+    {"BehaviorCharger", [] () -> Behavior* { return new BehaviorCharger(); }},
+    {"BehaviorLaser", [] () -> Behavior* { return new BehaviorLaser(); }},
     {"BehaviorPlayer", [] () -> Behavior* { return new BehaviorPlayer(); }},
-    {"BehaviorPuddle", nullptr},
+    {"BehaviorPuddle", [] () -> Behavior* { return new BehaviorPuddle(); }},
     {"BehaviorScoreDisplay", nullptr},
     {"BehaviorTimer", [] () -> Behavior* { return new BehaviorTimer(); }},
-    {"BehaviorWall", nullptr},
-    {"BehaviorExitDoor", nullptr},
-    {"BehaviorLedge", nullptr},
-    {"BehaviorStairs", nullptr},
+    {"BehaviorWall", [] () -> Behavior* { return new BehaviorWall(); }},
+    {"BehaviorExitDoor", [] () -> Behavior* { return new BehaviorExitDoor(); }},
+    {"BehaviorLedge", [] () -> Behavior* { return new BehaviorLedge(); }},
+    {"BehaviorStairs", [] () -> Behavior* { return new BehaviorStairs(); }},
     {"BehaviorScript", nullptr},
     {"BehaviorSoundEmitter", nullptr},
 };
