@@ -82,8 +82,6 @@ void BehaviorLaser::AskForPlayer()
 void BehaviorLaser::OnEnter()
 {
     ContactBehavior::OnEnter();
-    if (currentState == NO_STATE)
-        return;
     GameObject* playerObject = player.Get();
     if (!playerObject)
         AskForPlayer();

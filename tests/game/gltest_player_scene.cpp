@@ -1,7 +1,7 @@
 // The shipped living room under Xvfb: the player spawns on the scene's spawn point, and holding UP
 // for one second drives it forward and opens the fog around it (fewer fog-coloured pixels, read back).
-// The player manager is not part of this build: a stand-in system spawns the "Player" archetype on
-// "Set Player Spawn", as the manager does.
+// While the player manager is not part of the build, a stand-in system spawns the "Player" archetype
+// on "Set Player Spawn", as the manager does.
 #include <gtest/gtest.h>
 
 #include <glad/gl.h>
@@ -42,7 +42,9 @@ public:
     void Draw() override {}
     void HandleMessage(Message* message) override
     {
-        if (!message || !message->Is(28) || !gGameObjectFactory || !gGameObjectManager)
+        // Once the player manager is part of the build it spawns the player itself.
+        if (!message || !message->Is(28) || !gGameObjectFactory || !gGameObjectManager ||
+            Scene::FindSystem("PlayerManager"))
             return;
         GameObject* player = gGameObjectManager->FindGameObject("Player");
         if (!player)
@@ -141,6 +143,52 @@ TEST(LivingRoom, PlayerSpawnsDrivesAndRevealsTheFog)
     EXPECT_NE(TraceLogFile, nullptr) << "an assertion closed the trace log";
     EXPECT_EQ(ReadFile(save.LogPath()).find("Assertion"), std::string::npos) << ReadFile(save.LogPath());
     TraceReset();
+    fs::current_path(previous);
+}
+
+} // namespace
+
+// ---- The exit door's animation times, with the textures loaded -------------------------------------
+
+#include "game/BehaviorExitDoor.h"
+#include "game_world.h"
+#include "graphics/SpriteSheet.h"
+
+namespace {
+
+class DoorAnimations : public gametest::GameWorld {};
+
+TEST_F(DoorAnimations, FrameTimesSpreadTheCountdownsOrFallBackToTheTexture)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    const fs::path previous = fs::current_path();
+    fs::current_path(DUSTRUN_SOURCE_DIR);
+    std::unique_ptr<Window> window(OpenWindow());
+    ASSERT_NE(window, nullptr);
+    struct Case { float timer, doorTimer, counterFrame, doorFrame; };
+    // The counter spreads "Timer" over its frames less one; the doors spread "Door Timer" over theirs.
+    for (const Case& c : {Case{3.0f, 2.0f, 1.0f, 0.5f}, Case{0.0f, 0.0f, 0.5f, 0.25f}, Case{-1.0f, -2.0f, 0.5f, 0.25f}}) {
+        core.reset();
+        core = std::make_unique<testsupport::CoreEngine>();
+        MakePlayer(0.0f, 0.0f);
+        MakeBattery();
+        GameObject* door = core->factory->CreateGameObject("archetypes/ExitDoor", true);
+        ASSERT_NE(door, nullptr);
+        auto* behavior = dynamic_cast<BehaviorExitDoor*>(door->GetBehavior());
+        ASSERT_NE(behavior, nullptr);
+        behavior->timerSetting = c.timer;
+        behavior->doorTimerSetting = c.doorTimer;
+        TraceReset();
+        const std::string out = CaptureConsole([&] { Frame(4); });
+        EXPECT_EQ(out.find("Assertion"), std::string::npos) << out;
+        ASSERT_NE(behavior->GetCounter(), nullptr);
+        EXPECT_FLOAT_EQ(behavior->GetCounter()->GetSpriteSheet()->frameTime, c.counterFrame) << c.timer;
+        if (c.timer <= 0.0f)
+            EXPECT_FLOAT_EQ(door->GetSpriteSheet()->frameTime, c.doorFrame) << c.doorTimer;
+        core.reset();
+    }
+    window.reset();
     fs::current_path(previous);
 }
 

@@ -74,6 +74,7 @@ TEST_F(Player, DrivesTurnsAndKeepsItsEyesOnTheHeading)
     struct Case { int key; float dx; float degrees; };
     for (const Case& c : {Case{GLFW_KEY_UP, 2.0f, 0.0f}, Case{GLFW_KEY_DOWN, -2.0f, 0.0f},
                           Case{GLFW_KEY_LEFT, 0.0f, 100.0f}, Case{GLFW_KEY_RIGHT, 0.0f, -100.0f}}) {
+        core.reset();
         core = std::make_unique<testsupport::CoreEngine>();
         player = nullptr;
         Ready();
