@@ -91,7 +91,19 @@ TEST_F(Player, DrivesTurnsAndKeepsItsEyesOnTheHeading)
         const Vector4f at = eyes->GetTransform()->GetWorldPosition();
         EXPECT_NEAR(at.x, 1.0f + 0.19f * std::cos(degrees * 0.017453292f), 1e-4) << degrees;
         EXPECT_NEAR(at.y, 2.0f + 0.19f * std::sin(degrees * 0.017453292f), 1e-4) << degrees;
+        // The battery bar hangs from the player at its offset (2) along the same heading.
+        const Vector4f bar = battery->GetTransform()->GetWorldPosition();
+        EXPECT_NEAR(bar.x, 1.0f + 2.0f * std::cos(degrees * 0.017453292f), 1e-4) << degrees;
+        EXPECT_NEAR(bar.y, 2.0f + 2.0f * std::sin(degrees * 0.017453292f), 1e-4) << degrees;
     }
+    // A second player's eyes carry a clone suffix; a player without eyes just has none to place.
+    eyes->SetName("PlayerEyes(Clone 1)");
+    eyes->GetTransform()->SetTranslation(0.0f, 0.0f);
+    Frame();
+    EXPECT_FLOAT_EQ(eyes->GetTransform()->TranslationX, 0.19f);
+    player->RemoveChild(eyes);
+    Frame();
+    EXPECT_FLOAT_EQ(eyes->GetTransform()->TranslationX, 0.19f);
 }
 
 TEST_F(Player, DamageShakesZeroesTheBufferAndBlinksRedOverTheInvincibility)
