@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "audio/BehaviorSoundEmitter.h"
+
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
 void Behavior::Update(float dt)
@@ -47,7 +49,7 @@ const BehaviorEntry BEHAVIOR_TABLE[] = {
     {"BehaviorLedge", nullptr},
     {"BehaviorStairs", nullptr},
     {"BehaviorScript", nullptr},
-    {"BehaviorSoundEmitter", nullptr},
+    {"BehaviorSoundEmitter", []() -> Behavior* { return new BehaviorSoundEmitter(); }},
 };
 
 } // namespace

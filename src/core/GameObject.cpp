@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "audio/AudioEventManager.h"
+#include "audio/AudioListener.h"
 #include "core/Behavior.h"
 #include "core/GameObjectFactory.h"
 #include "core/GameObjectManager.h"
@@ -19,14 +21,6 @@
 #if __has_include("graphics/ParticleEmitter.h")
 #include "graphics/ParticleEmitter.h"
 #define GAMEOBJECT_HAS_PARTICLE_EMITTER 1
-#endif
-#if __has_include("audio/AudioEventManager.h")
-#include "audio/AudioEventManager.h"
-#define GAMEOBJECT_HAS_AUDIO_EVENT_MANAGER 1
-#endif
-#if __has_include("audio/AudioListener.h")
-#include "audio/AudioListener.h"
-#define GAMEOBJECT_HAS_AUDIO_LISTENER 1
 #endif
 
 namespace {
@@ -54,8 +48,8 @@ Component* MakeSpriteSheet(const std::string& textureName) { return new SpriteSh
 Component* MakeCollider() { return new Collider(); }
 Component* MakePhysics() { return new Physics(); }
 Component* MakeParticleEmitter() { return nullptr; }               // new ParticleEmitter()
-Component* MakeAudioEventManager() { return nullptr; }             // new AudioEventManager()
-Component* MakeAudioListener() { return nullptr; }                 // new AudioListener()
+Component* MakeAudioEventManager() { return new AudioEventManager(); }
+Component* MakeAudioListener() { return new AudioListener(); }
 
 // The player's particle reactions to "Explode", "Collect" and "Final Collect". They need the
 // emitter's fields and act once the ParticleEmitter is part of the build:
@@ -331,20 +325,12 @@ ParticleEmitter* GameObject::GetParticleEmitter() const
 
 AudioEventManager* GameObject::GetAudioEventManager() const
 {
-#ifdef GAMEOBJECT_HAS_AUDIO_EVENT_MANAGER
     return static_cast<AudioEventManager*>(components[SLOT_AUDIO_EVENTS]);
-#else
-    return nullptr;
-#endif
 }
 
 AudioListener* GameObject::GetAudioListener() const
 {
-#ifdef GAMEOBJECT_HAS_AUDIO_LISTENER
     return static_cast<AudioListener*>(components[SLOT_AUDIO_LISTENER]);
-#else
-    return nullptr;
-#endif
 }
 
 std::vector<std::string> GameObject::GetChildNames() const
