@@ -233,6 +233,11 @@ TEST_F(ShippedScenes, EveryShippedSceneRunsWithoutAnAssertion)
     const std::string log = Log();
     EXPECT_EQ(log.find("Assertion"), std::string::npos) << log;
     EXPECT_NE(log.find("Initializing Scene System..."), std::string::npos) << log;
+    // The sound data of the shipped scenes is all there: the banks load and no audio lookup misses.
+    EXPECT_NE(log.find("Successfully opened from file path assets/data/audio/GUIDs.txt"), std::string::npos);
+    EXPECT_NE(log.find("SFX bank successfully read and added to list of banks!"), std::string::npos);
+    EXPECT_EQ(log.find("Couldn't find"), std::string::npos) << log;
+    EXPECT_EQ(log.find("does not exist."), std::string::npos) << log;
     for (const auto& [path, text] : shipped)
         EXPECT_EQ(ReadFile(path), text) << path << " was rewritten";
 }

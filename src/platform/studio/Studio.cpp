@@ -464,7 +464,7 @@ Result System::loadBankFile(const char* path, unsigned, Bank* bank) const
         return ERR_FILE_NOT_FOUND;
     }
     rapidjson::Document document;
-    document.Parse(text.c_str(), text.size());
+    document.Parse<rapidjson::kParseIterativeFlag>(text.c_str(), text.size());
     if (document.HasParseError() || !document.IsObject()) {
         Trace("Studio: bank file \"%s\" is not a bank (JSON object); not loaded", path);
         return ERR_FILE_BAD;
