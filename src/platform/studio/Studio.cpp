@@ -845,6 +845,8 @@ std::vector<InstanceInfo> Instances()
         info.playing = instance.voice && r.system->output->IsPlaying(instance.voice);
         info.released = instance.released;
         info.starts = instance.starts;
+        const auto& sounds = r.event->sounds;
+        info.variation = static_cast<int>(std::find(sounds.begin(), sounds.end(), instance.sound) - sounds.begin());
         info.parameters = instance.parameters;
         info.attributes = instance.attributes;
         list.push_back(std::move(info));

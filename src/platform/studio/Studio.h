@@ -124,6 +124,7 @@ struct InstanceInfo {
     bool playing = false;
     bool released = false;
     int starts = 0;
+    int variation = 0;   // which of the event's sounds plays
     std::map<std::string, float> parameters;
     Attributes3D attributes;
 };
