@@ -126,6 +126,16 @@ TEST_F(WaveOutput, PingHumAndDistanceReachTheRecording)
     const auto [near, afterNear] = hum(1.0f);
     const auto [far, afterFar] = hum(40.0f);
     Send("Event_Destroy", "Obstacle_LaserHum");
+    // Paused buses hold a new sound until they go on; a muted bus is silent.
+    Send("Force_Pause", "");
+    Send("Event_Play", "Player_Ping");
+    const auto held = Render(0.5);
+    Send("Force_Unpause", "");
+    const auto resumed = Render(0.5);
+    Send("Set_Bus_Mute", "SFX");
+    Send("Event_Play", "Player_Ping");
+    Render(0.1);
+    const auto muted = Render(0.5);
     core.engine->RemoveSystem("StudioSystem");   // closes the device, which completes the file
 
     const std::vector<std::int16_t> samples = ReadSamples(folder / "out.wav");
@@ -139,6 +149,9 @@ TEST_F(WaveOutput, PingHumAndDistanceReachTheRecording)
     EXPECT_GT(farHum.rms, 10.0) << "but still heard";
     EXPECT_LT(Measure(samples, afterNear).rms, 1.0) << "a stopped hum is silent";
     EXPECT_LT(Measure(samples, afterFar).rms, 1.0);
+    EXPECT_LT(Measure(samples, held).rms, 1.0);
+    EXPECT_GT(Measure(samples, resumed).rms, 100.0);
+    EXPECT_LT(Measure(samples, muted).rms, 1.0);
 }
 
 } // namespace

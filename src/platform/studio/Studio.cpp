@@ -58,6 +58,7 @@ struct InstanceData {
     Attributes3D attributes;
     int voice = 0;
     int sound = 0;          // the variation last played
+    bool placed = false;    // a 3D position was given; until then the sound plays at the listener
     bool released = false;
     int starts = 0;
 };
@@ -333,7 +334,8 @@ void ApplyVoice(SystemData& system, const EventData& event, const InstanceData& 
     if (!instance.voice)
         return;
     const Mix mix = MixOf(system, event, instance);
-    system.output->SetVoice(instance.voice, mix.gain, mix.pitch, event.spatial, instance.attributes.position);
+    system.output->SetVoice(instance.voice, mix.gain, mix.pitch, event.spatial && instance.placed,
+                            instance.attributes.position);
     system.output->SetPaused(instance.voice, mix.paused);
     if (event.loop && !event.endLoopParameter.empty()) {
         auto it = instance.parameters.find(event.endLoopParameter);
@@ -697,6 +699,7 @@ Result EventInstance::set3DAttributes(const Attributes3D& attributes) const
     if (!r.instance)
         return ERR_INVALID_HANDLE;
     r.instance->attributes = attributes;
+    r.instance->placed = true;
     ApplyVoice(*r.system, *r.event, *r.instance);
     return OK;
 }

@@ -144,9 +144,9 @@ public:
     ~OpenAlOutput() override
     {
         Current();
-        for (auto& [id, source] : voices_) {
-            alSourceStop(source);
-            alDeleteSources(1, &source);
+        for (auto& [id, voice] : voices_) {
+            alSourceStop(voice.source);
+            alDeleteSources(1, &voice.source);
         }
         for (auto& [id, buffer] : buffers_)
             alDeleteBuffers(1, &buffer);
@@ -190,7 +190,7 @@ public:
         if (alGetError() != AL_NO_ERROR)
             return 0;
         alSourcef(source, AL_REFERENCE_DISTANCE, kReferenceDistance);
-        voices_[++lastVoice_] = source;
+        voices_[++lastVoice_] = Voice{source};
         return lastVoice_;
     }
     void DestroyVoice(int voice) override
@@ -199,8 +199,8 @@ public:
         if (it == voices_.end())
             return;
         Current();
-        alSourceStop(it->second);
-        alDeleteSources(1, &it->second);
+        alSourceStop(it->second.source);
+        alDeleteSources(1, &it->second.source);
         voices_.erase(it);
     }
     void Play(int voice, int sound, bool loop) override
@@ -210,12 +210,17 @@ public:
         if (it == voices_.end())
             return;
         Current();
-        alSourceStop(it->second);
+        Voice& v = it->second;
+        alSourceStop(v.source);
+        v.waiting = false;
         if (found == buffers_.end())
             return;
-        alSourcei(it->second, AL_BUFFER, static_cast<ALint>(found->second));
-        alSourcei(it->second, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
-        alSourcePlay(it->second);
+        alSourcei(v.source, AL_BUFFER, static_cast<ALint>(found->second));
+        alSourcei(v.source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+        if (v.held)
+            v.waiting = true;
+        else
+            alSourcePlay(v.source);
     }
     void Stop(int voice) override
     {
@@ -223,7 +228,8 @@ public:
         if (it == voices_.end())
             return;
         Current();
-        alSourceStop(it->second);
+        alSourceStop(it->second.source);
+        it->second.waiting = false;
     }
     void SetLooping(int voice, bool loop) override
     {
@@ -231,7 +237,7 @@ public:
         if (it == voices_.end())
             return;
         Current();
-        alSourcei(it->second, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+        alSourcei(it->second.source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
     }
     void SetPaused(int voice, bool paused) override
     {
@@ -239,12 +245,16 @@ public:
         if (it == voices_.end())
             return;
         Current();
+        Voice& v = it->second;
+        v.held = paused;
         ALint state = 0;
-        alGetSourcei(it->second, AL_SOURCE_STATE, &state);
+        alGetSourcei(v.source, AL_SOURCE_STATE, &state);
         if (paused && state == AL_PLAYING)
-            alSourcePause(it->second);
-        else if (!paused && state == AL_PAUSED)
-            alSourcePlay(it->second);
+            alSourcePause(v.source);
+        else if (!paused && (state == AL_PAUSED || v.waiting))
+            alSourcePlay(v.source);
+        if (!paused)
+            v.waiting = false;
     }
     void SetVoice(int voice, float gain, float pitch, bool spatial, const Vector& position) override
     {
@@ -252,7 +262,7 @@ public:
         if (it == voices_.end())
             return;
         Current();
-        const ALuint source = it->second;
+        const ALuint source = it->second.source;
         alSourcef(source, AL_GAIN, gain < 0.0f ? 0.0f : gain);
         alSourcef(source, AL_PITCH, pitch < 0.01f ? 0.01f : pitch);
         alSourcei(source, AL_SOURCE_RELATIVE, spatial ? AL_FALSE : AL_TRUE);
@@ -266,9 +276,11 @@ public:
         auto it = voices_.find(voice);
         if (it == voices_.end())
             return false;
+        if (it->second.waiting)
+            return true;
         Current();
         ALint state = 0;
-        alGetSourcei(it->second, AL_SOURCE_STATE, &state);
+        alGetSourcei(it->second.source, AL_SOURCE_STATE, &state);
         return state == AL_PLAYING || state == AL_PAUSED;
     }
     void SetListener(const Attributes3D& l) override
@@ -289,10 +301,16 @@ private:
             alcMakeContextCurrent(context_);
     }
 
+    struct Voice {
+        ALuint source = 0;
+        bool held = false;      // its bus chain is paused
+        bool waiting = false;   // started while held: plays once the pause ends
+    };
+
     ALCdevice* device_;
     ALCcontext* context_;
     std::map<int, ALuint> buffers_;
-    std::map<int, ALuint> voices_;
+    std::map<int, Voice> voices_;
     int lastSound_ = 0;
     int lastVoice_ = 0;
 };
