@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "audio/BehaviorSoundEmitter.h"
 #include "game/BehaviorBufferBar.h"
 #include "game/BehaviorCharger.h"
 #include "game/BehaviorCollectable.h"
@@ -61,7 +62,7 @@ const BehaviorEntry BEHAVIOR_TABLE[] = {
     {"BehaviorLedge", [] () -> Behavior* { return new BehaviorLedge(); }},
     {"BehaviorStairs", [] () -> Behavior* { return new BehaviorStairs(); }},
     {"BehaviorScript", nullptr},
-    {"BehaviorSoundEmitter", nullptr},
+    {"BehaviorSoundEmitter", []() -> Behavior* { return new BehaviorSoundEmitter(); }},
 };
 
 } // namespace
