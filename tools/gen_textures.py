@@ -294,6 +294,173 @@ def volume_button(plus):
     return c
 
 
+# ---------------------------------------------------------------- the player and its battery
+
+def player_body():
+    """The player robot from above, facing +x (right): a round shell on two treads, a bumper at the
+    front and an antenna at the back. The eyes are a separate object drawn over it."""
+    c = Canvas(64, 64)
+    tread = (50, 50, 58, 255)
+    c.rect(12, 4, 52, 14, tread)
+    c.rect(12, 50, 52, 60, tread)
+    for k in range(14, 52, 6):
+        c.rect(k, 4, k + 2, 14, (90, 90, 100, 255))
+        c.rect(k, 50, k + 2, 60, (90, 90, 100, 255))
+    c.circle(32, 32, 24, (40, 60, 90, 255))
+    c.circle(32, 32, 21, (92, 170, 220, 255))
+    c.circle(28, 28, 9, (150, 210, 240, 255))
+    c.polygon([(50, 20), (58, 26), (58, 38), (50, 44)], (230, 180, 60, 255))
+    c.rect(10, 31, 18, 33, (200, 200, 210, 255))
+    c.circle(9, 32, 3, (240, 80, 80, 255))
+    return c
+
+
+def player_eyes():
+    """Two round eyes side by side, looking right (+x)."""
+    c = Canvas(32, 32)
+    for cy in (9, 23):
+        c.circle(16, cy, 7, WHITE)
+        c.circle(19, cy, 4, (20, 20, 30, 255))
+        c.circle(20, cy - 1.5, 1.3, WHITE)
+    return c
+
+
+def battery_bar():
+    """A battery cell in white (the game tints it): a rounded body, a terminal and charge marks."""
+    c = Canvas(64, 16)
+    c.rect(1, 1, 59, 15, WHITE)
+    c.rect(59, 5, 63, 11, WHITE)
+    for k in range(12, 59, 12):
+        c.rect(k, 3, k + 1, 13, (200, 200, 200, 255))
+    return c
+
+
+def buffer_segment():
+    """One segment of the pickup buffer's ring: a soft white arc piece."""
+    c = Canvas(32, 32)
+    c.glow(16, 16, 15, (255, 255, 255, 120), 1.0)
+    c.circle(16, 16, 12, WHITE, ring=4)
+    return c
+
+
+# ---------------------------------------------------------------- fixtures
+
+LASER_RED = (255, 40, 40, 255)
+
+
+def laser_frame(power, flicker=0):
+    """A horizontal laser beam between two emitters; power 0..1 sets the beam's width and glow."""
+    c = Canvas(128, 32)
+    if power > 0:
+        glow = int(140 * power)
+        c.shape(lambda x, y: abs(y - 16) <= 2 + 7 * power, (255, 60, 60, glow), 12, 0, 116, 32)
+        core = 1 + 2.5 * power + (0.6 if flicker % 2 else 0)
+        c.shape(lambda x, y: abs(y - 16) <= core, (255, 220, 220, 255), 12, 0, 116, 32)
+        c.shape(lambda x, y: abs(y - 16) <= core + 1.5, (255, 40, 40, int(255 * power)), 12, 0, 116, 32)
+    for x0 in (0, 116):
+        c.rect(x0, 6, x0 + 12, 26, (70, 70, 80, 255))
+        c.rect(x0 + 2, 8, x0 + 10, 24, (110, 110, 125, 255))
+        c.circle(x0 + 6, 16, 3, LASER_RED if power > 0 else (90, 30, 30, 255))
+    return c
+
+
+def laser_on():
+    return sheet([laser_frame(p) for p in (0.25, 0.5, 0.75, 1.0)], 2, 2)
+
+
+def laser_loop():
+    return sheet([laser_frame(1.0, i) for i in range(4)], 2, 2)
+
+
+def laser_off():
+    return sheet([laser_frame(p) for p in (0.75, 0.4, 0.15, 0.0)], 2, 2)
+
+
+def counter_frame(n):
+    """The exit's countdown light: a dark panel with a number."""
+    c = Canvas(32, 48)
+    c.rect(0, 0, 32, 48, (30, 30, 40, 255))
+    c.rect(2, 2, 30, 46, (50, 20, 20, 255))
+    c.text(str(n), 8, 14, 3, (255, 120, 60, 255) if n else (120, 255, 120, 255))
+    return c
+
+
+def counter_anim():
+    return sheet([counter_frame(n) for n in (3, 2, 1, 0)], 4, 1)
+
+
+def elevator_frame(opening):
+    """Elevator doors from the front, opening 0..1."""
+    c = Canvas(64, 64)
+    c.rect(0, 0, 64, 64, (80, 80, 90, 255))
+    c.rect(4, 8, 60, 64, (20, 20, 24, 255))
+    gap = int(26 * opening)
+    door = (170, 175, 185, 255)
+    c.rect(4, 8, 32 - gap, 64, door)
+    c.rect(32 + gap, 8, 60, 64, door)
+    c.rect(31 - gap, 8, 32 - gap, 64, (120, 120, 130, 255))
+    c.rect(32 + gap, 8, 33 + gap, 64, (120, 120, 130, 255))
+    c.polygon([(26, 1), (32, 6), (38, 1)], (120, 255, 120, 255))
+    return c
+
+
+def elevator_anim():
+    return sheet([elevator_frame(k / 3.0) for k in range(4)], 2, 2)
+
+
+def charging_station():
+    """A charging pad: a dark plate with a glowing ring and a lightning bolt."""
+    c = Canvas(64, 64)
+    c.rect(2, 2, 62, 62, (40, 44, 52, 255))
+    c.circle(32, 32, 26, (90, 220, 255, 255), ring=4)
+    c.polygon([(36, 10), (20, 36), (31, 36), (27, 54), (44, 26), (33, 26)], (255, 230, 80, 255))
+    return c
+
+
+def chute():
+    """The drop-off chute from above: a metal hatch with a dark opening and an arrow into it."""
+    c = Canvas(64, 64)
+    c.rect(2, 2, 62, 62, (120, 124, 132, 255))
+    c.rect(10, 10, 54, 54, (20, 20, 26, 255))
+    for k in range(14, 52, 8):
+        c.rect(12, k, 52, k + 2, (44, 44, 52, 255))
+    c.polygon([(32, 46), (20, 30), (28, 30), (28, 16), (36, 16), (36, 30), (44, 30)], GOLD)
+    return c
+
+
+def puddle():
+    """A water puddle: blue blobs with a light sheen."""
+    c = Canvas(64, 64)
+    blue = (60, 130, 220, 200)
+    c.circle(28, 34, 20, blue)
+    c.circle(42, 28, 14, blue)
+    c.circle(20, 22, 10, blue)
+    c.circle(30, 26, 6, (200, 230, 255, 160))
+    c.circle(44, 36, 3, (200, 230, 255, 160))
+    return c
+
+
+def stairs():
+    """A flight of stairs from above: steps that lighten upwards."""
+    c = Canvas(64, 64)
+    for k in range(8):
+        shade = 90 + k * 16
+        c.rect(0, 56 - k * 8, 64, 64 - k * 8, (shade, int(shade * 0.8), int(shade * 0.6), 255))
+        c.rect(0, 56 - k * 8, 64, 57 - k * 8, (50, 40, 30, 255))
+    return c
+
+
+def ledge():
+    """A one-way ledge: a striped edge with arrows showing the way down."""
+    c = Canvas(64, 32)
+    c.rect(0, 0, 64, 10, (110, 90, 70, 255))
+    for k in range(0, 64, 8):
+        c.polygon([(k, 10), (k + 4, 10), (k + 8, 0), (k + 4, 0)], (230, 200, 60, 255))
+    for k in (12, 32, 52):
+        c.polygon([(k - 5, 16), (k + 5, 16), (k, 28)], (230, 200, 60, 220))
+    return c
+
+
 # ---------------------------------------------------------------- tilesets (32 x 32 tiles, row 0 at the top)
 
 TILE = 32
@@ -424,6 +591,25 @@ TEXTURES = {
     "Volume_CoolVersion_Minus": (lambda: volume_button(False), {}),
     "HouseTiles": (house_tiles, {"numFrames": 16, "numRows": 2, "numCols": 8, "frameTime": 0.1}),
     "HouseDecor": (house_decor, {"numFrames": 8, "numRows": 1, "numCols": 8, "frameTime": 0.1}),
+    "PlayerBody": (player_body, {}),
+    "PlayerEyes": (player_eyes, {}),
+    "BatteryBar": (battery_bar, {}),
+    "BufferSegment": (buffer_segment, {}),
+    "Sprite_LaserOn": (laser_on, {"numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.05,
+                                  "bottomToTop": True}),
+    "Sprite_Laser": (laser_loop, {"numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.08,
+                                  "bottomToTop": True}),
+    "Sprite_LaserOff": (laser_off, {"numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.05,
+                                    "bottomToTop": True}),
+    "Sprite_counterANI": (counter_anim, {"numFrames": 4, "numRows": 1, "numCols": 4, "frameTime": 0.5,
+                                         "bottomToTop": True}),
+    "Sprite_ElevatorANI": (elevator_anim, {"numFrames": 4, "numRows": 2, "numCols": 2, "frameTime": 0.25,
+                                           "bottomToTop": True}),
+    "ChargingStation": (charging_station, {}),
+    "Chute": (chute, {}),
+    "Puddle": (puddle, {}),
+    "Stairs": (stairs, {}),
+    "Ledge": (ledge, {}),
 }
 for _n in range(1, 9):
     TEXTURES["Room%d" % _n] = ((lambda n=_n: room_name(n)), {})

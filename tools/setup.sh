@@ -5,6 +5,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config python3
   libglfw3-dev liblua5.4-dev rapidjson-dev libfreetype-dev libstb-dev zlib1g-dev
   libgl1-mesa-dev libgl1-mesa-dri python3-glad
+  libopenal-dev libsndfile1-dev
   googletest libgtest-dev
   xvfb xauth xdotool x11-apps imagemagick
   fonts-dejavu-core

@@ -2,7 +2,20 @@
 
 #include <cstddef>
 
+#include "audio/BehaviorSoundEmitter.h"
+#include "game/BehaviorBufferBar.h"
+#include "game/BehaviorCharger.h"
+#include "game/BehaviorCollectable.h"
+#include "game/BehaviorDropOff.h"
+#include "game/BehaviorExitDoor.h"
+#include "game/BehaviorLaser.h"
+#include "game/BehaviorLedge.h"
+#include "game/BehaviorPlayer.h"
+#include "game/BehaviorPuddle.h"
 #include "game/BehaviorScoreDisplay.h"
+#include "game/BehaviorStairs.h"
+#include "game/BehaviorTimer.h"
+#include "game/BehaviorWall.h"
 
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
@@ -35,21 +48,21 @@ struct BehaviorEntry {
 };
 
 const BehaviorEntry BEHAVIOR_TABLE[] = {
-    {"BehaviorBufferBar", nullptr},
-    {"BehaviorCollectable", nullptr},
-    {"BehaviorDropOff", nullptr},
-    {"BehaviorCharger", nullptr},
-    {"BehaviorLaser", nullptr},
-    {"BehaviorPlayer", nullptr},
-    {"BehaviorPuddle", nullptr},
+    {"BehaviorBufferBar", [] () -> Behavior* { return new BehaviorBufferBar(); }},
+    {"BehaviorCollectable", [] () -> Behavior* { return new BehaviorCollectable(); }},
+    {"BehaviorDropOff", [] () -> Behavior* { return new BehaviorDropOff(); }},
+    {"BehaviorCharger", [] () -> Behavior* { return new BehaviorCharger(); }},
+    {"BehaviorLaser", [] () -> Behavior* { return new BehaviorLaser(); }},
+    {"BehaviorPlayer", [] () -> Behavior* { return new BehaviorPlayer(); }},
+    {"BehaviorPuddle", [] () -> Behavior* { return new BehaviorPuddle(); }},
     {"BehaviorScoreDisplay", [] () -> Behavior* { return new BehaviorScoreDisplay(); }},
-    {"BehaviorTimer", nullptr},
-    {"BehaviorWall", nullptr},
-    {"BehaviorExitDoor", nullptr},
-    {"BehaviorLedge", nullptr},
-    {"BehaviorStairs", nullptr},
+    {"BehaviorTimer", [] () -> Behavior* { return new BehaviorTimer(); }},
+    {"BehaviorWall", [] () -> Behavior* { return new BehaviorWall(); }},
+    {"BehaviorExitDoor", [] () -> Behavior* { return new BehaviorExitDoor(); }},
+    {"BehaviorLedge", [] () -> Behavior* { return new BehaviorLedge(); }},
+    {"BehaviorStairs", [] () -> Behavior* { return new BehaviorStairs(); }},
     {"BehaviorScript", nullptr},
-    {"BehaviorSoundEmitter", nullptr},
+    {"BehaviorSoundEmitter", []() -> Behavior* { return new BehaviorSoundEmitter(); }},
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 // Systems the factory can build. Each system that joins the factory adds its header here and its
 // creator in the table in CreateSystem.
+#include "audio/StudioSystem.h"
 #include "core/GameObjectFactory.h"
 #include "core/GameObjectManager.h"
 #include "core/JobSystem.h"
@@ -236,8 +237,8 @@ struct FactoryEntry {
 // Factory names in matching order. A system joins the factory by replacing its nullptr with
 // Make<Class> (or a creator of its own when it needs the settings stream).
 const FactoryEntry kFactory[] = {
-    {"AudioSystem", nullptr},
-    {"StudioSystem", nullptr},
+    {"AudioSystem", Make<StudioSystem>},
+    {"StudioSystem", Make<StudioSystem>},
     {"EditorSystem", Make<EditorSystem>},
     {"GameObjectFactory", Make<GameObjectFactory>},
     {"GameObjectManager", Make<GameObjectManager>},

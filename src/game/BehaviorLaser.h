@@ -1,0 +1,55 @@
+#pragma once
+// A laser that switches on and off every "TimeActive" seconds (always on when "Persistant"), turning
+// slowly when "Rotation" is set. While it is on, touching the player costs battery ("TimeDecrease").
+// It learns the player by asking ("Request Player") and reports its distance for the hum's
+// parameter. States: 0 on, 1 off.
+#include <string>
+
+#include "core/GameObjectHandle.h"
+#include "game/ContactBehavior.h"
+
+// Squared distance from the player to the laser that last switched on; -1 while not measured.
+extern float ClosestLaserDistance;
+// The laser that was nearest by that measure (its object).
+extern GameObjectHandle ClosestLaser;
+// Puts both back to their starting values (tests).
+void ResetLaserGlobals();
+
+class BehaviorLaser : public ContactBehavior {
+public:
+    enum State : int { STATE_ON = 0, STATE_OFF = 1 };
+    // Radians added to the laser's rotation every frame while it is on and turning.
+    static constexpr float TURN_PER_FRAME = 0.01f;
+    // Squared distances from here on stop the hum when the laser switches on.
+    static constexpr float HUM_RANGE = 45.0f;
+
+    // Resets ClosestLaserDistance.
+    BehaviorLaser();
+
+    std::string GetName() override { return "BehaviorTemplate"; }
+    Object* Clone() override;
+    // 27 "Serialize"; then, for messages to everybody or this laser, 1 "Request Return Player".
+    void HandleMessage(Message* message) override;
+    // "Persistant", "Rotation" (bools), "TimeActive", "TimeDecrease" (floats).
+    void Read(Stream& stream) override;
+
+    void OnEnter() override;
+    void OnUpdate(float dt) override;
+    void OnExit() override;
+    void OnContact(Collider* other) override;
+
+    // The player's object while it lives.
+    GameObject* GetPlayer() const { return player.Get(); }
+
+    bool persistent = false;
+    bool rotating = false;
+    float timeActive = 0.0f;
+    float timeDecrease = 1.0f;
+    bool on = true;
+    float phaseTimer = 0.0f;
+    GameObjectHandle player;
+
+private:
+    void AskForPlayer();
+    bool askAgain_ = false;
+};
