@@ -633,7 +633,36 @@ def wall_pillar():
     return c
 
 
+def eyes_happy_frame(k):
+    """The player's eyes in the PlayerEyes layout (looking right, +x), squeezed shut into happy arcs
+    that bulge forwards: frame 0 half shut, then the arcs with a sparkle that grows and fades."""
+    c = Canvas(32, 32)
+    for cy in (9, 23):
+        if k == 0:
+            c.circle(16, cy, 7, WHITE)
+            c.circle(19, cy, 4, (20, 20, 30, 255))
+            # The lid comes down over the back half of the eye.
+            c.shape(lambda x, y, cy=cy: math.hypot(x - 16, y - cy) <= 7.2 and x < 17, (92, 170, 220, 255))
+            c.shape(lambda x, y, cy=cy: math.hypot(x - 16, y - cy) <= 7.2 and 15.5 <= x < 17.5,
+                    (40, 60, 90, 255))
+        else:
+            c.shape(lambda x, y, cy=cy: 4.5 <= math.hypot(x - 11, y - cy) <= 7.5 and x >= 11,
+                    (255, 255, 255, 255))
+            c.shape(lambda x, y, cy=cy: 5.5 <= math.hypot(x - 11, y - cy) <= 6.5 and x >= 11,
+                    (20, 20, 30, 255))
+    if k:
+        size = (1.5, 3.0, 2.0)[k - 1]
+        c.polygon(star_points(26, 16, size * 1.6, size * 0.6, 4, 0), (255, 240, 150, 255))
+    return c
+
+
+def eyes_happy():
+    return sheet([eyes_happy_frame(k) for k in range(4)], 4, 1)
+
+
 TEXTURES["WallPillar"] = (wall_pillar, {})
+TEXTURES["EyesHappy"] = (eyes_happy, {"numFrames": 4, "numRows": 1, "numCols": 4, "frameTime": 0.15,
+                                      "bottomToTop": True})
 
 
 def outputs():

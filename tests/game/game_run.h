@@ -1,0 +1,315 @@
+#pragma once
+// The whole game in this process, as the program runs it (the shipped main file, every system, the
+// shipped data), with a seeded generator, a frame clock that steps 1/60 s a frame, keys pressed
+// through a scripted key source, and screenshots of chosen frames. The runs in gltest_*_run.cpp
+// drive it like a player: an autopilot turns and drives the player through a list of points.
+//
+// Screenshots and a copy of the trace log go to /tmp/dustrun_run_<run name>/ and stay there after
+// the run, so a person can look at them when it fails.
+#include <gtest/gtest.h>
+
+#include <glad/gl.h>
+#include <GLFW/glfw3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "GlFrame.h"
+#include "TestFiles.h"
+#include "core/Engine.h"
+#include "core/GameLoop.h"
+#include "core/GameObject.h"
+#include "core/GameObjectManager.h"
+#include "core/Random.h"
+#include "core/Stream.h"
+#include "core/Trace.h"
+#include "core/Transform.h"
+#include "game/BehaviorPlayer.h"
+#include "game/BehaviorTimer.h"
+#include "graphics/GraphicsLibrary.h"
+#include "graphics/InputManager.h"
+#include "graphics/LightingSystem.h"
+#include "graphics/Window.h"
+#include "ui/EditorSystem.h"
+#include "world/SceneSystem.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace gamerun {
+
+using namespace testsupport;
+
+constexpr double FRAME = 1.0 / 60.0 + 1e-6;   // a hair above the loop's minimum step
+
+// Where the frame hook writes the next screenshot; empty: none asked for.
+inline std::string& PendingShot()
+{
+    static std::string path;
+    return path;
+}
+
+// Draws the fog as the window does, then, when a screenshot is asked for, reads the finished frame
+// back (before the swap) and writes it at half size as a PNG.
+inline void FogAndShot()
+{
+    LightingSystemDrawFog();
+    std::string& path = PendingShot();
+    if (path.empty())
+        return;
+    const int w = WindowWidth, h = WindowHeight;
+    std::vector<unsigned char> full(static_cast<std::size_t>(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, full.data());
+    const int hw = w / 2, hh = h / 2;
+    std::vector<unsigned char> half(static_cast<std::size_t>(hw) * hh * 3);
+    for (int y = 0; y < hh; ++y)
+        for (int x = 0; x < hw; ++x)
+            for (int c = 0; c < 3; ++c)   // rows from the top; GL reads them from the bottom
+                half[(static_cast<std::size_t>(y) * hw + x) * 3 + c] =
+                    full[(static_cast<std::size_t>(h - 1 - 2 * y) * w + 2 * x) * 4 + c];
+    stbi_write_png(path.c_str(), hw, hh, 3, half.data(), hw * 3);
+    path.clear();
+}
+
+struct Point {
+    float x, y;
+};
+
+class GameRun {
+public:
+    // Starts the game. With a first scene, that scene is loaded on the first frame in place of the
+    // one "scenes/InitialScene" names.
+    explicit GameRun(const std::string& runName, const std::string& firstScene = "")
+        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName)), save(folder / "appdata")
+    {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        previousDir = fs::current_path();
+        fs::current_path(DUSTRUN_SOURCE_DIR);
+        TraceReset();
+        TraceInit();
+        Random::Seed(20261208);
+        keys = std::make_shared<ScriptedKeySource>();
+        SetDefaultKeySource(keys);
+
+        engine = new Engine();
+        gEngine = engine;
+        window = OpenWindow();
+        if (!window)
+            return;
+        Stream systems("main", StreamMode_Data, false);
+        engine->AddSystems(systems);
+        engine->AddSystem(std::string("EditorSystem"));
+        GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine->GetSystem("EditorSystem")));
+        engine->Init();
+        engine->window = window;
+        if (!firstScene.empty() && gSceneSystem)
+            gSceneSystem->SetNextScene(firstScene);
+        Random::Seed(20261208);   // again: start-up may have seeded it from the time
+
+        WindowDrawFogHook = FogAndShot;
+        loop = std::make_unique<GameLoop>(engine, window);
+        loop->clock = [this]() { return static_cast<float>(now += FRAME); };
+        loop->shouldClose = []() { return false; };
+        loop->escapeDown = [this]() { return keys->IsKeyDown(GLFW_KEY_ESCAPE); };
+        loop->Start();
+    }
+
+    ~GameRun()
+    {
+        loop.reset();
+        if (engine) {
+            engine->running = 0;
+            engine->DeleteSystems();
+            delete engine;
+            gEngine = nullptr;
+        }
+        delete window;
+        WindowDrawFogHook = LightingSystemDrawFog;
+        SetDefaultKeySource(nullptr);
+        TraceClose();
+        fs::current_path(previousDir);
+    }
+
+    bool Ready() const { return window != nullptr && loop != nullptr; }
+
+    // One frame of the game.
+    void Frame()
+    {
+        loop->Frame();
+        ++frames;
+        if (onFrame)
+            onFrame();
+    }
+    // Runs frames until the condition holds (checked before each frame) or the limit is reached.
+    bool RunUntil(const std::function<bool()>& done, int maxFrames, const std::function<void()>& each = {})
+    {
+        for (int i = 0; i < maxFrames; ++i) {
+            if (done())
+                return true;
+            if (each)
+                each();
+            Frame();
+        }
+        return done();
+    }
+    void Run(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Frame();
+    }
+
+    // The next rendered frame is saved as <folder>/<nn>_<label>.png.
+    void Shot(const std::string& label)
+    {
+        ShotNext(label);
+        Frame();
+    }
+    // The next frame rendered is saved (without running one now).
+    void ShotNext(const std::string& label)
+    {
+        char name[16];
+        std::snprintf(name, sizeof name, "%02d_", ++shots);
+        PendingShot() = (folder / (name + label + ".png")).string();
+    }
+
+    void Key(int glfwKey, bool down) { keys->SetKey(glfwKey, down); }
+    // Holds the keys for the frames, then lets them go.
+    void Hold(std::initializer_list<int> held, int count)
+    {
+        for (int k : held)
+            Key(k, true);
+        Run(count);
+        for (int k : held)
+            Key(k, false);
+    }
+    void Tap(int glfwKey)
+    {
+        Hold({glfwKey}, 3);
+        Run(2);
+    }
+    void ReleaseDriveKeys()
+    {
+        for (int k : {GLFW_KEY_W, GLFW_KEY_A, GLFW_KEY_D, GLFW_KEY_S})
+            Key(k, false);
+    }
+
+    GameObject* Player() const
+    {
+        return gGameObjectManager ? gGameObjectManager->FindGameObject("Player") : nullptr;
+    }
+    BehaviorPlayer* PlayerBehavior() const
+    {
+        GameObject* player = Player();
+        return player ? dynamic_cast<BehaviorPlayer*>(player->GetBehavior()) : nullptr;
+    }
+    BehaviorTimer* Battery() const
+    {
+        GameObject* player = Player();
+        GameObject* bar = player ? player->FindChild("BatteryBar") : nullptr;
+        return bar ? dynamic_cast<BehaviorTimer*>(bar->GetBehavior()) : nullptr;
+    }
+    float BatteryValue() const
+    {
+        BehaviorTimer* battery = Battery();
+        return battery ? battery->value : -1000.0f;
+    }
+
+    // Presses the keys that turn the player towards the point and drive it there; true (with the drive
+    // keys up) once it is within reach.
+    bool SteerTo(Point target, float reach = 0.3f)
+    {
+        ReleaseDriveKeys();
+        GameObject* player = Player();
+        if (!player || !player->GetTransform())
+            return false;
+        const Transform* t = player->GetTransform();
+        const float dx = target.x - t->TranslationX;
+        const float dy = target.y - t->TranslationY;
+        if (std::hypot(dx, dy) <= reach)
+            return true;
+        float turn = std::atan2(dy, dx) - t->Rotation;
+        turn = std::remainder(turn, 2.0f * static_cast<float>(M_PI));
+        if (turn > 0.06f)
+            Key(GLFW_KEY_A, true);
+        else if (turn < -0.06f)
+            Key(GLFW_KEY_D, true);
+        if (std::fabs(turn) < 0.5f)
+            Key(GLFW_KEY_W, true);
+        return false;
+    }
+    // Drives through the points in order; false when a point is not reached within the frames given
+    // for it.
+    ::testing::AssertionResult Drive(const std::vector<Point>& route, int framesPerPoint = 600)
+    {
+        for (const Point& p : route) {
+            int spent = 0;
+            while (!SteerTo(p)) {
+                if (++spent > framesPerPoint) {
+                    ReleaseDriveKeys();
+                    const Transform* t = Player() ? Player()->GetTransform() : nullptr;
+                    return ::testing::AssertionFailure()
+                           << "the player did not reach (" << p.x << ", " << p.y << "); it is at ("
+                           << (t ? t->TranslationX : 0) << ", " << (t ? t->TranslationY : 0) << ") after "
+                           << frames << " frames";
+                }
+                Frame();
+            }
+        }
+        ReleaseDriveKeys();
+        return ::testing::AssertionSuccess();
+    }
+
+    std::string TraceLog() const { return ReadFile(save / "Quorvex/PemmetsDustrun/trace/trace.log"); }
+
+    // The trace lines that tell of an assertion or of a texture, sound, archetype, script, mesh or
+    // other data file that could not be found.
+    std::vector<std::string> ProblemLines() const
+    {
+        static const std::regex problem(
+            "Assertion|Trace log ended|not found|could not be found|Couldn't find|Failed to load|"
+            "No field exists|No object exists|Error loading|error loading|cannot open|No such file");
+        // The first gameplay scene looks for the gameplay systems before it adds them.
+        static const std::regex expected("^System (PlayerManager|ScoreManager|TileMapSystem) not found$");
+        std::vector<std::string> lines;
+        std::istringstream in(TraceLog());
+        for (std::string line; std::getline(in, line);) {
+            if (std::regex_search(line, problem) && !std::regex_search(line, expected))
+                lines.push_back(line);
+        }
+        return lines;
+    }
+
+    const fs::path folder;
+    const fs::path save;
+    TestSaveDir saveDir{save};
+    std::shared_ptr<ScriptedKeySource> keys;
+    Engine* engine = nullptr;
+    Window* window = nullptr;
+    std::unique_ptr<GameLoop> loop;
+    double now = 0.0;
+    int frames = 0;
+    int shots = 0;
+    // Called after every frame (to watch what happens along the way).
+    std::function<void()> onFrame;
+
+private:
+    fs::path previousDir;
+};
+
+inline std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+} // namespace gamerun

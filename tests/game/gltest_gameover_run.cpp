@@ -1,0 +1,55 @@
+// A level lost: the player drives into the living room's permanent laser and stays in it until the
+// battery is empty; "Time's up!" ends the level in the "GameOver" scene.
+#include "game_run.h"
+
+#include "PrivateDisplay.h"
+
+using namespace gamerun;
+
+namespace {
+
+const bool privateDisplay = UsePrivateDisplay("1280x720x24");
+
+TEST(GameOverRun, TheBatteryRunsOutInThePermanentLaser)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    GameRun game("gameover", "LivingRoomScene");
+    ASSERT_TRUE(game.Ready());
+    SCOPED_TRACE("screenshots and trace log in " + game.folder.string());
+
+    ASSERT_TRUE(game.RunUntil(
+        [&] { return SceneSystem::GetCurrentScene() == "LivingRoomScene" && game.BatteryValue() > 0.0f; }, 120));
+    game.Run(50);
+    const float full = game.BatteryValue();
+
+    // Down the west side of the room into the beam, and stop there.
+    ASSERT_TRUE(game.Drive({{4.0f, 10.0f}, {3.0f, 6.0f}}));
+    int hits = 0;
+    float last = full;
+    game.onFrame = [&] {
+        if (game.BatteryValue() < last)
+            ++hits;
+        last = game.BatteryValue();
+    };
+    ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() < full; }, 120)) << "the beam does not hurt";
+    game.Shot("in_the_laser");
+    ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() <= 0.5f * full; }, 1200));
+    game.Shot("battery_half");
+
+    // Hit after hit until the battery is below empty; then the level ends.
+    ASSERT_TRUE(game.RunUntil([] { return gSceneSystem->IsChangePending(); }, 2400)) << "the level never ended";
+    game.onFrame = nullptr;
+    EXPECT_EQ(gSceneSystem->next->GetName(), "GameOver");
+    EXPECT_LT(game.BatteryValue(), 0.0f);
+    EXPECT_GE(hits, 2);
+    EXPECT_NE(game.TraceLog().find("Time's up!"), std::string::npos);
+    ASSERT_TRUE(game.RunUntil([] { return SceneSystem::GetCurrentScene() == "GameOver"; }, 200));
+    game.Run(60);
+    EXPECT_EQ(game.Player(), nullptr) << "the player goes with the level";
+    game.Shot("game_over");
+
+    EXPECT_EQ(Joined(game.ProblemLines()), "");
+}
+
+} // namespace

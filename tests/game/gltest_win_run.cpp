@@ -1,0 +1,162 @@
+// A whole level played to the win: from the living room's spawn point along a trail of treasure
+// (a pickup chain long enough for the happy eyes), into a laser, onto the charger, to the chute to
+// turn the points in, and through the house to the exit door; then the closing dance, the confetti and
+// the end screen with its time and treasure read-out.
+#include "game_run.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "PrivateDisplay.h"
+#include "game/BehaviorScoreDisplay.h"
+#include "game/PlayerManager.h"
+#include "game/ScoreManager.h"
+#include "game/TreasureManager.h"
+#include "graphics/CameraSystem.h"
+#include "graphics/ParticleEmitter.h"
+#include "graphics/Sprite.h"
+#include "graphics/SpriteSheet.h"
+#include "graphics/Texture.h"
+
+using namespace gamerun;
+
+namespace {
+
+const bool privateDisplay = UsePrivateDisplay("1280x720x24");
+
+int Collected()
+{
+    return gTreasureManager ? std::accumulate(gTreasureManager->collected.begin(), gTreasureManager->collected.end(), 0)
+                            : -1;
+}
+
+// Objects whose name starts with the text (repeated names get a clone suffix).
+int CountNamed(const std::string& prefix)
+{
+    int count = 0;
+    for (int i = 0; i < gGameObjectManager->GetObjectCount(); ++i) {
+        GameObject* object = gGameObjectManager->GetObjectAt(i);
+        count += object && object->GetName().rfind(prefix, 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+TEST(WinRun, FromTheLivingRoomToTheWinScreen)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    GameRun game("win", "LivingRoomScene");
+    ASSERT_TRUE(game.Ready());
+    SCOPED_TRACE("screenshots and trace log in " + game.folder.string());
+
+    // The level fades in with the player on the spawn point and its battery full.
+    ASSERT_TRUE(game.RunUntil(
+        [&] { return SceneSystem::GetCurrentScene() == "LivingRoomScene" && game.BatteryValue() > 0.0f; }, 120));
+    game.Run(50);
+    ASSERT_NE(game.Player(), nullptr);
+    EXPECT_NEAR(game.Player()->GetTransform()->TranslationX, 5.0f, 0.01f);
+    EXPECT_NEAR(game.Player()->GetTransform()->TranslationY, 13.0f, 0.01f);
+    const float full = game.Battery()->maximum;
+    EXPECT_FLOAT_EQ(game.BatteryValue(), full);
+    game.Shot("living_room_start");
+
+    // A trail of five treasure close enough together for one chain: the chain parameter climbs and at
+    // five the eyes turn happy.
+    float longestChain = 0.0f;
+    bool happyEyes = false;
+    int happySince = 0;
+    game.onFrame = [&] {
+        longestChain = std::max(longestChain, gChainCount);
+        GameObject* eyes = game.Player() ? game.Player()->FindChild("PlayerEyes") : nullptr;
+        Sprite* sprite = eyes ? eyes->GetSprite() : nullptr;
+        if (!happyEyes && sprite && sprite->texture && sprite->texture->name == "EyesHappy") {
+            happyEyes = true;
+            happySince = game.frames;
+        }
+        if (happyEyes && game.frames == happySince + 15)   // once the pickup sparkle has gone
+            game.ShotNext("happy_eyes");
+    };
+    ASSERT_TRUE(game.Drive({{6.5f, 13.0f}, {8.0f, 13.0f}, {9.5f, 13.0f}, {11.0f, 13.0f}, {12.5f, 13.0f}}));
+    game.Run(10);
+    EXPECT_EQ(Collected(), 5);
+    EXPECT_EQ(game.PlayerBehavior()->storedPoints, 50);
+    EXPECT_GE(longestChain, 5.0f);
+    EXPECT_TRUE(happyEyes);
+
+    // Into the laser by the hall door: the battery drops, the player blinks red and the camera shakes.
+    auto* camera = dynamic_cast<CameraSystem*>(game.engine->GetSystem("Camera System"));
+    ASSERT_NE(camera, nullptr);
+    bool shook = false;
+    game.onFrame = [&] { shook = shook || camera->shakeTimer > 0.0f; };
+    ASSERT_TRUE(game.Drive({{13.0f, 11.0f}, {14.0f, 9.0f}}));
+    ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() < full; }, 300)) << "no laser hit";
+    const float hit = game.BatteryValue();
+    EXPECT_LT(hit, full);
+    EXPECT_TRUE(game.PlayerBehavior()->invincible);
+    game.Shot("laser_hit");
+    EXPECT_TRUE(shook);
+    std::vector<float> alphas;
+    game.onFrame = [&] {
+        Sprite* sprite = game.Player()->GetSprite();
+        if (game.PlayerBehavior()->invincible && sprite->color[1] == 0.0f)
+            alphas.push_back(sprite->color[3]);
+    };
+    ASSERT_TRUE(game.Drive({{12.5f, 7.0f}, {11.0f, 5.0f}}));
+    EXPECT_NE(std::find(alphas.begin(), alphas.end(), 0.5f), alphas.end()) << "red and blinking";
+    EXPECT_NE(std::find(alphas.begin(), alphas.end(), 1.0f), alphas.end()) << "red and blinking";
+
+    // On the charging station the battery rises back to full.
+    game.onFrame = nullptr;
+    const float before = game.BatteryValue();
+    ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() >= full; }, 240)) << "no charge";
+    EXPECT_GT(game.BatteryValue(), before);
+    game.Shot("charged");
+
+    // The chute takes the stored points; the score display next to it shows them.
+    ASSERT_TRUE(game.Drive({{8.5f, 3.5f}, {6.1f, 2.6f}}));
+    game.Run(10);
+    auto* scores = dynamic_cast<ScoreManager*>(game.engine->GetSystem("ScoreManager"));
+    ASSERT_NE(scores, nullptr);
+    EXPECT_EQ(scores->score, 50);
+    EXPECT_EQ(game.PlayerBehavior()->storedPoints, 0);
+    GameObject* display = gGameObjectManager->FindGameObject("ChuteScoreDisplay");
+    ASSERT_NE(display, nullptr);
+    auto* digits = dynamic_cast<BehaviorScoreDisplay*>(display->GetBehavior());
+    ASSERT_NE(digits, nullptr);
+    ASSERT_EQ(digits->digits.size(), 2u);
+    EXPECT_EQ(digits->digits[0].Get()->GetSpriteSheet()->currentFrame, 5);
+    EXPECT_EQ(digits->digits[1].Get()->GetSpriteSheet()->currentFrame, 0);
+    game.Shot("score_turned_in");
+
+    // Out through the hall into the study, to the elevator; standing on it runs its countdown.
+    ASSERT_TRUE(game.Drive({{9.0f, 6.5f}, {13.0f, 8.5f}, {15.2f, 8.5f}, {18.0f, 8.5f}, {30.0f, 13.5f}, {34.0f, 13.5f},
+                            {44.0f, 3.0f}},
+                           900));
+    game.Run(90);
+    game.Shot("exit_countdown");
+    ASSERT_TRUE(game.RunUntil([&] { return gSceneSystem->IsChangePending(); }, 400)) << "the door never opened";
+    EXPECT_EQ(gSceneSystem->next->GetName(), "Win");
+
+    // The closing dance and the confetti play while the level fades out.
+    game.Run(3);
+    ASSERT_NE(gPlayerManager, nullptr);
+    EXPECT_TRUE(gPlayerManager->dancing);
+    auto* emitter = dynamic_cast<ParticleEmitter*>(game.Player()->GetComponent(ComponentType::ParticleEmitter));
+    ASSERT_NE(emitter, nullptr);
+    EXPECT_EQ(emitter->confetti, 1);
+    game.Run(40);
+    EXPECT_GT(emitter->liveCount, 0) << "confetti in the air";
+    game.Shot("confetti");
+    ASSERT_TRUE(game.RunUntil([] { return SceneSystem::GetCurrentScene() == "Win"; }, 400));
+    EXPECT_EQ(gPlayerManager->danceStep, static_cast<int>(gPlayerManager->timers.size()));
+
+    // The end screen: the time and the treasure collected.
+    game.Run(70);
+    EXPECT_GE(CountNamed("EndScreenTimer"), 4) << "minutes, colon, two digits of seconds";
+    EXPECT_GE(CountNamed("EndScreenDisplay"), 2) << "\"Pickup\" and the count";
+    game.Shot("win_screen");
+
+    EXPECT_EQ(Joined(game.ProblemLines()), "");
+}
+
+} // namespace
