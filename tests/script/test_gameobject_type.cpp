@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "core/Transform.h"
+#include "graphics/ParticleEmitter.h"
 #include "graphics/Sprite.h"
 #include "script_fixture.h"
 #include "world/Physics.h"
+#include "world/SceneSystem.h"
 
 using namespace testsupport;
 
@@ -83,4 +85,23 @@ TEST_F(GameObjectTypeTest, HandlesOutlivingTheirObjectsActEmpty)
         Place("Lamp");
     const std::string after = Check("assert(not kept:AM_I_ALIVE() and kept:GetName() == '') kept:SetPositionFloat(1, 1)");
     EXPECT_EQ(Count(after, "[Lua] Error: Object Does Not Exist\n"), 2) << after;
+}
+
+TEST_F(GameObjectTypeTest, PingEffectsNeedAnEmitterAndNoPendingSceneChange)
+{
+    auto* emitter = new ParticleEmitter();
+    Place("Beacon")->SetComponent(emitter);  // no Sprite: the colour stays as it was
+    emitter->color[0] = 0.5f;
+    SceneSystem scenes;
+    scenes.reload = true;
+    Check("b = GameObject('Beacon') b:SetPingEffect(0.7) b:SetEmitterState(false) assert(b:GetEmitterState())");
+    EXPECT_EQ(emitter->pattern, 0);
+    EXPECT_EQ(emitter->active, 0);
+    scenes.reload = false;
+    Check("b:SetPingEffect(0.7)");
+    EXPECT_EQ(emitter->pattern, 9);
+    EXPECT_EQ(emitter->returnPattern, 13);
+    EXPECT_EQ(emitter->active, 1);
+    EXPECT_FLOAT_EQ(emitter->lifespan, 0.7f);
+    EXPECT_FLOAT_EQ(emitter->color[0], 0.5f);
 }
