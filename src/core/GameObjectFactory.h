@@ -47,6 +47,8 @@ public:
     GameObject* GetArchetypeAt(int index);
     // The id the next object will get (shared by every factory of the run).
     static std::uint32_t PeekNextId() { return nextId; }
+    // Hands out the next id (for an object the factory did not make).
+    static std::uint32_t TakeNextId() { return nextId++; }
 
     const char* archetypePath = "archetypes/";
     LinkedList archetypes;   // GameObject*, owned

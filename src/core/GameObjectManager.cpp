@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/GameObject.h"
+#include "core/GameObjectFactory.h"
 #include "core/LinkedList.h"
 #include "core/Message.h"
 #include "core/Trace.h"
@@ -237,6 +238,11 @@ void GameObjectManager::AddGameObject(GameObject* object)
     if (objects->IndexOf(object) >= 0)
         return;
     objects->PushBack(object);
+    // Ids stay unique among the listed objects, so a handle never finds the wrong one. An object built
+    // by hand (never given an id by the factory) that meets a listed id takes a fresh one.
+    auto held = byId_.find(object->GetId());
+    if (held != byId_.end() && held->second != object)
+        object->SetId(GameObjectFactory::TakeNextId());
     byId_[object->GetId()] = object;
 
     const std::string name = object->GetName();

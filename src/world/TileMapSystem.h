@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/GameObjectHandle.h"
 #include "core/ISystem.h"
 
 class GameObject;
@@ -106,7 +107,8 @@ public:
     const std::vector<TileMap*>& GetMaps() const { return maps; }
     TileMap* GetDisplayedMap() const { return displayedMap; }
 
-    // The object the wall test blocks; it is dropped once it leaves the object manager.
+    // The object the wall test blocks, held by its id: once it is deleted (or was never listed with
+    // the object manager) GetPlayer gives null.
     void SetPlayer(GameObject* object);
     GameObject* GetPlayer();
 
@@ -123,7 +125,7 @@ private:
     TileMap* displayedMap = nullptr;
     std::int32_t walls[GRID_SIZE][GRID_SIZE] = {}; // [row][column], 1 = wall
     int gridRowOrigin = 0;
-    GameObject* player = nullptr;      // not owned
+    GameObjectHandle player;
     Cell corners[4];                   // lower left, upper left, lower right, upper right
     Cell lastCorners[4];
     bool cornersKnown = false;
