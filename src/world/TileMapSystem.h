@@ -16,7 +16,8 @@ class Mesh;
 class Texture;
 class Transform;
 
-// One layer of a map: one gid per cell, row by row from the top row.
+// One layer of a map: one gid per cell, row by row from the top row; a short layer holds only the
+// first cells (the rest are empty).
 struct TileMapLayer {
     std::string name;
     std::string type;

@@ -240,7 +240,7 @@ TEST_F(TileMapTest, ShortDataKeepsItsCellsWrongTypesAndBadEntriesAreSkipped)
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->layerCount, 5);
     // The short layer: three cells walled (and drawn), the fourth empty, one trace line.
-    EXPECT_EQ(map->layers[0].data, (std::vector<std::int32_t>{1, 2, 3, 0}));
+    EXPECT_EQ(map->layers[0].data, (std::vector<std::int32_t>{1, 2, 3}));
     EXPECT_TRUE(system->IsWall(0, 0) && system->IsWall(0, 1) && system->IsWall(1, 0));
     EXPECT_FALSE(system->IsWall(1, 1));
     const std::string shortLine = "holds 3 gids but the map has 4 cells; the rest are empty";
@@ -253,6 +253,13 @@ TEST_F(TileMapTest, ShortDataKeepsItsCellsWrongTypesAndBadEntriesAreSkipped)
     EXPECT_EQ(map->layers[4].name, "Fine");
     EXPECT_EQ(map->tilesets.size(), 1u);
     EXPECT_TRUE(Contains(out, "has no \"source\" file; skipped")) << out;
+
+    // A map that claims a million cells a side keeps only the gids its file holds.
+    scratch->Data("tilemaps/Huge.json", Map(1000000, 1000000, 2, {Layer(1, "WallLayer", {1, 0, 1})}, kTwoTilesets, 2));
+    TileMap* huge = Load("Huge", &out);
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(huge->layers[0].data.size(), 3u);
+    EXPECT_TRUE(system->IsWall(0, 2));
 }
 
 TEST_F(TileMapTest, SizesOfZeroOrWrongTypeDrawNothing)
