@@ -72,6 +72,18 @@ def main():
     s["Scene Rotation"].append(90)
     write("fuzz_scene", "placed_archetype", json.dumps(s, indent=1) + SEP + crate)
 
+    # Textures: a sheet and a still image, each with its own image file (binary after the separator).
+    textures = ROOT / "assets" / "textures"
+    for name in ["PemmetMovingSpritesheet", "coin"]:
+        folder = OUT / "corpus" / "fuzz_texture"
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / name).write_bytes(text("textures/" + name + ".json").encode() + SEP.encode() +
+                                    (textures / (name + ".png")).read_bytes())
+    multi = {"FileType": "png", "numFrames": 8, "numRows": 2, "numCols": 4, "frameTime": 0.1,
+             "bottomToTop": True, "numImages": 3, "numFramesLastImage": 2}
+    (OUT / "corpus" / "fuzz_texture" / "three_images").write_bytes(
+        json.dumps(multi).encode() + SEP.encode() + (textures / "PemmetMovingSpritesheet.png").read_bytes())
+
     # The dictionary: every key and short string value of the shipped data, and the separator.
     words = set()
 
