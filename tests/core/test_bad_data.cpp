@@ -336,13 +336,17 @@ TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
                     tiles.IsWall(row, row);
                 delete loaded;
             }
-            // The wall test runs against a player on both sides of the map's origin.
-            GameObject player;
-            player.SetName("Player");
+            // The wall test runs against a listed player on both sides of the map's origin.
+            GameObjectManager objects;
+            objects.Init();
+            auto* player = new GameObject();
+            player->SetName("Player");
             auto* transform = new Transform();
-            player.SetComponent(transform);
-            player.SetComponent(new Physics());
-            tiles.SetPlayer(&player);
+            player->SetComponent(transform);
+            player->SetComponent(new Physics());
+            objects.AddGameObject(player);
+            tiles.SetPlayer(player);
+            ASSERT_EQ(tiles.GetPlayer(), player);
             for (float at : {3.5f, -20.25f, 150.0f, 1.0e7f}) {
                 transform->SetTranslation(at, at);
                 tiles.Update(1.0f / 60.0f);
