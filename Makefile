@@ -4,7 +4,7 @@ ASAN_BUILD ?= build/asan
 JOBS       ?= $(shell nproc)
 XVFB       = xvfb-run -a -s "-screen 0 1920x1080x24"
 
-.PHONY: setup build run test test-asan asan-build clean
+.PHONY: setup build run test test-asan asan-build clean fuzz
 
 setup:
 	@bash tools/setup.sh
@@ -28,6 +28,13 @@ test: build asan-build
 	# The GL driver keeps allocations it never frees; GL tests are checked for memory errors, not leaks.
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 LIBGL_ALWAYS_SOFTWARE=1 \
 	  $(XVFB) ctest --test-dir $(ASAN_BUILD) -j $(JOBS) -L gl --output-on-failure
+	# Every fuzz seed and saved crash input, run once (clang build in build/fuzz).
+	bash tests/fuzz/run.sh replay
+
+# Fuzzes every loader harness in parallel for FUZZ_SECONDS each; faults land in tests/fuzz/crashes/.
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	bash tests/fuzz/run.sh fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build

@@ -7,6 +7,7 @@ PACKAGES=(
   libgl1-mesa-dev libgl1-mesa-dri python3-glad
   libopenal-dev libsndfile1-dev
   googletest libgtest-dev
+  clang libclang-rt-14-dev
   xvfb xauth xdotool x11-apps imagemagick
   fonts-dejavu-core
 )

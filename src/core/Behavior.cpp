@@ -16,6 +16,7 @@
 #include "game/BehaviorStairs.h"
 #include "game/BehaviorTimer.h"
 #include "game/BehaviorWall.h"
+#include "script/BehaviorScript.h"
 
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
@@ -61,7 +62,7 @@ const BehaviorEntry BEHAVIOR_TABLE[] = {
     {"BehaviorExitDoor", [] () -> Behavior* { return new BehaviorExitDoor(); }},
     {"BehaviorLedge", [] () -> Behavior* { return new BehaviorLedge(); }},
     {"BehaviorStairs", [] () -> Behavior* { return new BehaviorStairs(); }},
-    {"BehaviorScript", nullptr},
+    {"BehaviorScript", [] () -> Behavior* { return new BehaviorScript(); }},
     {"BehaviorSoundEmitter", []() -> Behavior* { return new BehaviorSoundEmitter(); }},
 };
 

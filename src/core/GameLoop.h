@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "core/GameObjectHandle.h"
+
 class Engine;
 class GameObject;
 class Window;
@@ -61,7 +63,7 @@ public:
 // The credits scroll (one for the whole program): the menus start it when they load the credits and
 // the frame loop moves it while the game is paused.
 struct CreditsScroll {
-    std::vector<GameObject*> objects; // the objects that scroll (not owned)
+    std::vector<GameObjectHandle> objects; // the objects that scroll
     float waitTime = 0.0f;            // seconds before the scroll starts
     float scrollTime = 0.0f;          // seconds the scroll lasts
     float lowestY = 1000.0f;          // lowest TranslationY of the objects

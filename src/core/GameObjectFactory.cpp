@@ -1,5 +1,8 @@
 #include "core/GameObjectFactory.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/Component.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
@@ -14,17 +17,53 @@ namespace {
 constexpr int MSG_GAMEOBJECT_BUILD = 2;
 constexpr int MSG_CHANGE_PREFAB_NAME = 34;
 
-// How deeply CreateGameObject calls are nested right now (children are created from inside their
-// parent's construction). Main thread only.
-int gCreationDepth = 0;
-
-class DepthGuard {
-public:
-    DepthGuard() { ++gCreationDepth; }
-    ~DepthGuard() { --gCreationDepth; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
+// The creation under way. Children are created from inside their parent's construction, so one
+// top-level request (a CreateGameObject or CloneAndRegister called from outside any creation) runs
+// all its nested creations before it returns. Main thread only.
+struct Creation {
+    int depth = 0;                  // nested creations running now
+    std::vector<std::string> chain; // the names being built, outermost first
+    int built = 0;                  // objects built since the top-level request began
+    bool fanOutReported = false;
 };
+Creation gCreation;
+
+// One nested creation; the outermost one starts the count of built objects afresh.
+class CreationScope {
+public:
+    explicit CreationScope(const std::string* name) : named_(name != nullptr)
+    {
+        if (gCreation.depth == 0) {
+            gCreation.built = 0;
+            gCreation.fanOutReported = false;
+        }
+        ++gCreation.depth;
+        if (named_)
+            gCreation.chain.push_back(*name);
+    }
+    ~CreationScope()
+    {
+        --gCreation.depth;
+        if (named_)
+            gCreation.chain.pop_back();
+    }
+    CreationScope(const CreationScope&) = delete;
+    CreationScope& operator=(const CreationScope&) = delete;
+
+private:
+    bool named_;
+};
+
+bool InCreationChain(const std::string& name)
+{
+    return std::find(gCreation.chain.begin(), gCreation.chain.end(), name) != gCreation.chain.end();
+}
+
+// The name a refused request is reported under when no name is being built (a clone's children).
+std::string Requester()
+{
+    return gCreation.chain.empty() ? std::string("a cloned object") : "\"" + gCreation.chain.back() + "\"";
+}
 
 // The string "Archetype" of an object file; empty when the member is missing or not a string.
 std::string ArchetypeOf(const Stream& stream)
@@ -105,13 +144,27 @@ void GameObjectFactory::HandleMessage(Message* message)
 
 GameObject* GameObjectFactory::CreateGameObject(std::string name, bool addAndInit)
 {
-    if (gCreationDepth >= MAX_CREATION_DEPTH) {
-        Trace("GameObjectFactory: \"%s\" was not created: objects nest more than %d levels deep "
-              "(does an archetype list itself among its children?)",
+    // A name already being built further up this chain would build itself again, without end.
+    if (InCreationChain(name)) {
+        Trace("GameObjectFactory: %s lists \"%s\" as a child, but \"%s\" is already being built in that "
+              "chain; the child was not created",
+              Requester().c_str(), name.c_str(), name.c_str());
+        return nullptr;
+    }
+    if (gCreation.depth >= MAX_CREATION_DEPTH) {
+        Trace("GameObjectFactory: \"%s\" was not created: objects nest more than %d levels deep",
               name.c_str(), MAX_CREATION_DEPTH);
         return nullptr;
     }
-    DepthGuard depth;
+    if (gCreation.depth > 0 && gCreation.built >= MAX_OBJECTS_PER_CREATION) {
+        if (!gCreation.fanOutReported)
+            Trace("GameObjectFactory: one creation has built %d objects; \"%s\" and the rest of the children "
+                  "were skipped",
+                  MAX_OBJECTS_PER_CREATION, name.c_str());
+        gCreation.fanOutReported = true;
+        return nullptr;
+    }
+    CreationScope scope(&name);
 
     const std::string prefix = archetypePath ? archetypePath : "";
     const std::size_t at = prefix.empty() ? std::string::npos : name.find(prefix);
@@ -131,6 +184,8 @@ GameObject* GameObjectFactory::CreateGameObject(std::string name, bool addAndIni
         lookupName.erase(at, prefix.size());
     }
 
+    // Counted before its children are built, so a creation stops at exactly the cap.
+    ++gCreation.built;
     GameObject* object = nullptr;
     if (GameObject* cached = FindArchetype(lookupName))
         object = cached->Clone();
@@ -169,6 +224,9 @@ GameObject* GameObjectFactory::CloneAndRegister(GameObject* object)
 {
     if (!object)
         return nullptr;
+    // The clone's children are built within this one creation (and its count of objects).
+    CreationScope scope(nullptr);
+    ++gCreation.built;
     GameObject* clone = object->Clone();
     if (!clone)
         return nullptr;

@@ -12,9 +12,13 @@ class GameObject;
 
 class GameObjectFactory : public ISystem {
 public:
-    // How deeply object creation may nest (children creating children); deeper requests, such as an
-    // archetype that lists itself among its children, are refused with a trace line.
+    // Guards of one top-level creation (children are built from inside their parent's build):
+    // - a name already being built further up the chain (an archetype that lists itself, directly or
+    //   through others) is refused with one trace line naming it and the object that asked;
+    // - creations nest at most MAX_CREATION_DEPTH deep;
+    // - at most MAX_OBJECTS_PER_CREATION objects are built; the rest are skipped with one trace line.
     static constexpr int MAX_CREATION_DEPTH = 16;
+    static constexpr int MAX_OBJECTS_PER_CREATION = 4096;
 
     // Becomes gGameObjectFactory when there is none yet.
     GameObjectFactory();
@@ -32,7 +36,7 @@ public:
     // Builds (or clones from the cache) the object of this name and gives it the next id. With
     // addAndInit it is registered with the GameObjectManager (never "DebugRectangle" or "DebugLine")
     // and initialised. A name whose file has "Archetype" is built by CreateFromArchetype, and is then
-    // registered and initialised whatever addAndInit says. Null only when creation nests too deeply.
+    // registered and initialised whatever addAndInit says. Null when one of the guards above refuses it.
     GameObject* CreateGameObject(std::string name, bool addAndInit);
     // Builds the archetype, renames it after the object file, applies the file's overrides, registers
     // and initialises it.
@@ -47,6 +51,8 @@ public:
     GameObject* GetArchetypeAt(int index);
     // The id the next object will get (shared by every factory of the run).
     static std::uint32_t PeekNextId() { return nextId; }
+    // Hands out the next id (for an object the factory did not make).
+    static std::uint32_t TakeNextId() { return nextId++; }
 
     const char* archetypePath = "archetypes/";
     LinkedList archetypes;   // GameObject*, owned

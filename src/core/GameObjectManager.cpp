@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/GameObject.h"
+#include "core/GameObjectFactory.h"
 #include "core/LinkedList.h"
 #include "core/Message.h"
 #include "core/Trace.h"
@@ -41,6 +42,7 @@ GameObjectManager::~GameObjectManager()
 {
     state = STATE_DELETING;
     byId_.clear();
+    listed_.clear();
     if (objects) {
         while (objects->Count() > 0) {
             auto* object = static_cast<GameObject*>(objects->RemoveAt(objects->Count() - 1));
@@ -74,6 +76,7 @@ void GameObjectManager::Init()
 GameObject* GameObjectManager::Unlink(int index)
 {
     auto* object = static_cast<GameObject*>(objects->RemoveAt(index));
+    listed_.erase(object);
     if (object) {
         auto it = byId_.find(object->GetId());
         if (it != byId_.end() && it->second == object)
@@ -234,9 +237,14 @@ void GameObjectManager::AddGameObject(GameObject* object)
     if (!object)
         return;
     EnsureList();
-    if (objects->IndexOf(object) >= 0)
+    if (!listed_.insert(object).second)
         return;
     objects->PushBack(object);
+    // Ids stay unique among the listed objects, so a handle never finds the wrong one. An object built
+    // by hand (never given an id by the factory) that meets a listed id takes a fresh one.
+    auto held = byId_.find(object->GetId());
+    if (held != byId_.end() && held->second != object)
+        object->SetId(GameObjectFactory::TakeNextId());
     byId_[object->GetId()] = object;
 
     const std::string name = object->GetName();
@@ -312,7 +320,7 @@ std::vector<GameObject*> GameObjectManager::FindGameObjects(std::string name)
 
 bool GameObjectManager::IsListed(const GameObject* object) const
 {
-    return object && objects && objects->IndexOf(object) >= 0;
+    return object && listed_.count(object) > 0;
 }
 
 GameObject* GameObjectManager::FindById(std::uint32_t id) const

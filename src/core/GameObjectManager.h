@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/ISystem.h"
@@ -62,7 +63,8 @@ public:
     // Every listed object with exactly this name, in list order.
     std::vector<GameObject*> FindGameObjects(std::string name);
 
-    // True when the object is listed (alive and owned by this manager).
+    // True when the object is listed. Only for a pointer the caller knows to be live: a deleted
+    // object's address may belong to a new object by now (hold a GameObjectHandle instead).
     bool IsListed(const GameObject* object) const;
     // The listed object with this id, or null (see GameObjectHandle).
     GameObject* FindById(std::uint32_t id) const;
@@ -89,6 +91,7 @@ private:
     void FlushPendingDeletes();
     void EnsureList();
 
+    std::unordered_set<const GameObject*> listed_;          // the listed objects, for O(1) membership
     std::unordered_map<std::uint32_t, GameObject*> byId_;   // listed objects by id
     int busy_ = 0;                          // depth of running passes
     int walkIndex_ = -1;                    // index of the object being updated, -1 outside the walk

@@ -28,14 +28,11 @@ void* LinkedList::operator[](int index)
 void LinkedList::PushBack(void* data)
 {
     Node* added = new Node{data, nullptr};
-    if (!head_) {
+    if (!head_)
         head_ = added;
-    } else {
-        Node* node = (cursor_ && cursorIndex_ > 0) ? cursor_ : head_;
-        while (node->next)
-            node = node->next;
-        node->next = added;
-    }
+    else
+        tail_->next = added;
+    tail_ = added;
     ++count_;
 }
 
@@ -55,6 +52,8 @@ void* LinkedList::RemoveAt(int index)
         prev->next = node->next;
     else
         head_ = node->next;
+    if (node == tail_)
+        tail_ = prev;
     if (cursor_ && index <= cursorIndex_) {
         cursor_ = nullptr;
         cursorIndex_ = -1;
@@ -90,6 +89,7 @@ void LinkedList::Clear()
         delete head_;
         head_ = next;
     }
+    tail_ = nullptr;
     count_ = 0;
     cursor_ = nullptr;
     cursorIndex_ = -1;

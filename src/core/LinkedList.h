@@ -1,6 +1,7 @@
 #pragma once
 // The engine's singly linked list of untyped pointers. It remembers the node of the last indexed
-// access, so walking the list in order costs one step per entry. The list does not own the data.
+// access, so walking the list in order costs one step per entry, and its last node, so appending
+// costs one step. The list does not own the data.
 #include <stdexcept>
 
 class LinkedList {
@@ -33,4 +34,5 @@ private:
     int cursorIndex_ = -1;
     int count_ = 0;
     Node* head_ = nullptr;
+    Node* tail_ = nullptr;
 };

@@ -32,20 +32,18 @@ bool DebugKeyPressed(int key)
     return input->IsKeyDown(DebugModifierKey) && input->IsKeyTriggered(key);
 }
 
-// True when some object of the manager owns this transform. Without a manager nothing can be checked
-// and the transform is taken as it is.
-bool IsLiveTransform(const Transform* transform)
+// The listed object whose transform this is, or null. The payload of a message is only compared with
+// the transforms of live objects, never dereferenced.
+GameObject* ListedOwnerOf(const Transform* transform)
 {
     GameObjectManager* manager = gGameObjectManager;
-    if (!manager)
-        return true;
-    const int count = manager->GetObjectCount();
+    const int count = manager ? manager->GetObjectCount() : 0;
     for (int i = 0; i < count; ++i) {
         GameObject* object = manager->GetObjectAt(i);
         if (object && object->GetTransform() == transform)
-            return true;
+            return object;
     }
-    return false;
+    return nullptr;
 }
 
 void PlaceCamera(Camera* camera, float x, float y)
@@ -105,11 +103,16 @@ void CameraSystem::SetCamera(Camera* newCamera)
 
 Transform* CameraSystem::GetTarget()
 {
-    if (target && targetOwner && gGameObjectManager && !gGameObjectManager->IsListed(targetOwner)) {
+    if (!target || !targetOwner.IsSet())
+        return target;
+    GameObject* owner = targetOwner.Get();
+    Transform* transform = owner ? owner->GetTransform() : nullptr;
+    if (!transform) {
         Trace("Camera System: the followed object is gone; the camera stops following");
         target = nullptr;
-        targetOwner = nullptr;
+        targetOwner.Reset();
     }
+    target = transform;
     return target;
 }
 
@@ -149,7 +152,7 @@ void CameraSystem::SetTarget(Transform* transform)
     if (!transform)
         AssertionFailed("transform", "src/CameraSystem", 217, "No target found for Camera System");
     target = transform;
-    targetOwner = transform ? transform->GetOwner() : nullptr;
+    targetOwner.Set(transform ? transform->GetOwner() : nullptr);
 }
 
 void CameraSystem::Update(float dt)
@@ -216,8 +219,14 @@ void CameraSystem::HandleMessage(Message* message)
             return;
         }
         Transform* transform = reinterpret_cast<Transform*>(static_cast<std::uintptr_t>(message->number.u64));
-        if (transform && !IsLiveTransform(transform)) {
-            Trace("Camera System: \"Set Camera Target\" names no live object's transform; ignored");
+        if (transform && gGameObjectManager) {
+            GameObject* owner = ListedOwnerOf(transform);
+            if (!owner) {
+                Trace("Camera System: \"Set Camera Target\" names no live object's transform; ignored");
+                return;
+            }
+            target = transform;
+            targetOwner.Set(owner);
             return;
         }
         SetTarget(transform);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/GameObjectHandle.h"
 #include "core/ISystem.h"
 
 struct Camera;
@@ -30,7 +31,8 @@ public:
     // messages without a target).
     void HandleMessage(Message* message) override;
 
-    // Follows the transform from now on; null is reported and stops the follow.
+    // Follows the transform from now on; null is reported and stops the follow. A transform that
+    // belongs to an object is followed while that object lives (checked by its id every frame).
     void SetTarget(Transform* transform);
     // Zoom level by index; an index outside the list changes nothing.
     void SetZoomLevel(int index);
@@ -38,6 +40,7 @@ public:
     void SetCamera(Camera* newCamera);
     // Camera 0 while the window's camera list has one; null otherwise.
     Camera* GetCamera();
+    // The followed transform, or null. Drops the target (one trace line) once its object is gone.
     Transform* GetTarget();
 
     Camera* camera = nullptr;          // camera 0; not owned
@@ -57,9 +60,8 @@ public:
     std::vector<int> zoomLevels;
 
 private:
-    // The object the target belonged to when it was set (compared, never dereferenced), so the
-    // follow stops when that object leaves the object manager.
-    GameObject* targetOwner = nullptr;
+    // The object the target belongs to; empty for a transform of no object.
+    GameObjectHandle targetOwner;
 };
 
 // The camera system made last, or null.

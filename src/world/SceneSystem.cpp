@@ -21,7 +21,7 @@ GameObject* gPlayerObject = nullptr;
 void (*ScenePingRoomHook)(ISystem*, float, float, float) = nullptr;
 int (*SceneRoomNumHook)(ISystem*, float, float) = nullptr;
 int (*SceneRoomRemainingHook)(ISystem*, int) = nullptr;
-std::vector<GameObject*> (*SceneRoomObjectsHook)(ISystem*, int) = nullptr;
+std::vector<GameObjectHandle> (*SceneRoomObjectsHook)(ISystem*, int) = nullptr;
 void (*SceneCollectTreasureHook)(ISystem*) = nullptr;
 void (*SceneCloseRoomHook)(ISystem*, int) = nullptr;
 void (*SceneResetPlayerSpriteSheetHook)() = nullptr;
@@ -220,9 +220,8 @@ void SceneSystem::LoadNextScene()
 
     if (current) {
         current->SendMessage(std::string("Event_Stop"), "Ambience_RoomTone", nullptr);
-        // The low-battery loop is stopped and released with the two commands the audio system knows.
-        current->SendMessage(std::string("Event_Stop"), "Player_BatteryLow", nullptr);
-        current->SendMessage(std::string("Event_Destroy"), "Player_BatteryLow", nullptr);
+        // The audio system stops the low-battery loop and releases it.
+        current->SendMessage(std::string("Event_StopDestroy"), "Player_BatteryLow", nullptr);
         current->SendMessage(std::string("Event_Stop"), "Player_Motor", nullptr);
         if (current->IsGameplay())
             current->SendMessage(std::string("UnloadTileMap"));
@@ -356,9 +355,10 @@ void SceneSystem::CollectPlayerRoom()
         const int room = (start + step) % ROOM_COUNT;
         if (SceneRoomRemainingHook(treasure, room) <= 0)
             continue;
-        for (GameObject* collectable : SceneRoomObjectsHook(treasure, room)) {
-            // Collected entries are null; an entry whose object is gone is passed over as well.
-            if (!collectable || (gGameObjectManager && !gGameObjectManager->IsListed(collectable)))
+        for (const GameObjectHandle& entry : SceneRoomObjectsHook(treasure, room)) {
+            // Collected entries are empty; an entry whose object is gone is passed over as well.
+            GameObject* collectable = entry.Get();
+            if (!collectable)
                 continue;
             if (Sprite* sprite = collectable->GetSprite())
                 sprite->color[3] = 0.0f;

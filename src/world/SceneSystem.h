@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/GameObjectHandle.h"
 #include "core/ISystem.h"
 #include "world/Scene.h"
 
@@ -23,8 +24,8 @@ extern void (*ScenePingRoomHook)(ISystem* treasureManager, float hold, float fad
 extern int (*SceneRoomNumHook)(ISystem* treasureManager, float x, float y);
 // "TreasureManager": collectables of a room not collected yet.
 extern int (*SceneRoomRemainingHook)(ISystem* treasureManager, int room);
-// "TreasureManager": the collectables listed for a room (collected entries are null).
-extern std::vector<GameObject*> (*SceneRoomObjectsHook)(ISystem* treasureManager, int room);
+// "TreasureManager": the collectables listed for a room (collected entries are empty handles).
+extern std::vector<GameObjectHandle> (*SceneRoomObjectsHook)(ISystem* treasureManager, int room);
 // "TreasureManager": collect the first hidden (alpha 0) collectable.
 extern void (*SceneCollectTreasureHook)(ISystem* treasureManager);
 // "TreasureManager": the room's collected count grows by its remaining count, which becomes 0.

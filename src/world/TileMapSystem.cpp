@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "core/GameObject.h"
-#include "core/GameObjectManager.h"
 #include "core/Message.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
@@ -169,18 +168,15 @@ void TileMapSystem::OnDisable()
 
 void TileMapSystem::SetPlayer(GameObject* object)
 {
-    if (object != player)
+    // The corners start again from wherever the new player stands.
+    if (!object || !player.IsSet() || object->GetId() != player.GetId())
         cornersKnown = false;
-    player = object;
+    player.Set(object);
 }
 
 GameObject* TileMapSystem::GetPlayer()
 {
-    if (player && gGameObjectManager && !gGameObjectManager->IsListed(player)) {
-        player = nullptr;
-        cornersKnown = false;
-    }
-    return player;
+    return player.Get();
 }
 
 bool TileMapSystem::IsWall(int row, int column) const
@@ -277,14 +273,15 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
         const Value* data = ArrayMember(entry, "data", where);
         if (!data)
             continue;
-        if (static_cast<std::size_t>(data->Size()) < cellCount) {
-            Trace("%s: \"data\" holds %u gids but the map has %zu cells; skipped", where.c_str(), data->Size(),
-                  cellCount);
-            continue;
-        }
-        layer.data.assign(cellCount, 0);
+        // A short layer keeps the cells it has; the rest are empty (they are neither stored nor drawn,
+        // so a map that claims a huge size costs only what its file holds).
+        const std::size_t given = std::min(static_cast<std::size_t>(data->Size()), cellCount);
+        if (given < cellCount)
+            Trace("%s: \"data\" holds %zu gids but the map has %zu cells; the rest are empty", where.c_str(),
+                  given, cellCount);
+        layer.data.assign(given, 0);
         bool reportedBadGid = false;
-        for (std::size_t k = 0; k < cellCount; ++k) {
+        for (std::size_t k = 0; k < given; ++k) {
             const Value& gid = (*data)[static_cast<rapidjson::SizeType>(k)];
             if (gid.IsInt()) {
                 layer.data[k] = gid.GetInt();
@@ -298,7 +295,7 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
         layer.visible = BoolMember(entry, "visible", where);
 
         if (layer.name == "WallLayer") {
-            for (std::size_t k = 0; k < cellCount; ++k) {
+            for (std::size_t k = 0; k < layer.data.size(); ++k) {
                 if (layer.data[k] <= 0)
                     continue;
                 const std::size_t row = k / static_cast<std::size_t>(map->width);
@@ -395,13 +392,14 @@ void TileMapSystem::DrawTileMap()
     const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
     for (int l = 0; l < map->layerCount && l < TileMap::MAX_LAYERS; ++l) {
         const TileMapLayer& layer = map->layers[l];
-        if (!layer.visible || layer.data.size() < cellCount)
+        const std::size_t cells = std::min(layer.data.size(), cellCount);
+        if (!layer.visible || cells == 0)
             continue;
         const int drawLayer = DrawLayerOf(layer.name);
         float x = map->originX;
         float y = map->originY;
         map->transform->SetTranslation(x, y);
-        for (std::size_t k = 0; k < cellCount; ++k) {
+        for (std::size_t k = 0; k < cells; ++k) {
             const Tileset* tileset = nullptr;
             int column = -1;
             int row = -1;

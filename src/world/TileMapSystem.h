@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/GameObjectHandle.h"
 #include "core/ISystem.h"
 
 class GameObject;
@@ -15,7 +16,8 @@ class Mesh;
 class Texture;
 class Transform;
 
-// One layer of a map: one gid per cell, row by row from the top row.
+// One layer of a map: one gid per cell, row by row from the top row; a short layer holds only the
+// first cells (the rest are empty).
 struct TileMapLayer {
     std::string name;
     std::string type;
@@ -106,7 +108,8 @@ public:
     const std::vector<TileMap*>& GetMaps() const { return maps; }
     TileMap* GetDisplayedMap() const { return displayedMap; }
 
-    // The object the wall test blocks; it is dropped once it leaves the object manager.
+    // The object the wall test blocks, held by its id: once it is deleted (or was never listed with
+    // the object manager) GetPlayer gives null.
     void SetPlayer(GameObject* object);
     GameObject* GetPlayer();
 
@@ -123,7 +126,7 @@ private:
     TileMap* displayedMap = nullptr;
     std::int32_t walls[GRID_SIZE][GRID_SIZE] = {}; // [row][column], 1 = wall
     int gridRowOrigin = 0;
-    GameObject* player = nullptr;      // not owned
+    GameObjectHandle player;
     Cell corners[4];                   // lower left, upper left, lower right, upper right
     Cell lastCorners[4];
     bool cornersKnown = false;

@@ -336,13 +336,17 @@ TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
                     tiles.IsWall(row, row);
                 delete loaded;
             }
-            // The wall test runs against a player on both sides of the map's origin.
-            GameObject player;
-            player.SetName("Player");
+            // The wall test runs against a listed player on both sides of the map's origin.
+            GameObjectManager objects;
+            objects.Init();
+            auto* player = new GameObject();
+            player->SetName("Player");
             auto* transform = new Transform();
-            player.SetComponent(transform);
-            player.SetComponent(new Physics());
-            tiles.SetPlayer(&player);
+            player->SetComponent(transform);
+            player->SetComponent(new Physics());
+            objects.AddGameObject(player);
+            tiles.SetPlayer(player);
+            ASSERT_EQ(tiles.GetPlayer(), player);
             for (float at : {3.5f, -20.25f, 150.0f, 1.0e7f}) {
                 transform->SetTranslation(at, at);
                 tiles.Update(1.0f / 60.0f);
@@ -611,6 +615,46 @@ TEST_F(BadDataTest, DanceTimingsFromBrokenFile)
             players->Update(1.0f / 30.0f);
         DeleteWorld();
     });
+}
+
+TEST_F(BadDataTest, ScriptedObjectsAndObjectVariablesFromBrokenFiles)
+{
+    MakeWorld();
+    LuaAPI_System lua;
+    lua.Init();
+    // A scripted object whose file is broken: its script runs (or is missing) and nothing crashes.
+    Sweep("archetypes/TitleStar", [&] {
+        factory->ClearArchetypes();
+        factory->CreateGameObject("archetypes/TitleStar", true);
+        for (int step = 0; step < 3; ++step)
+            manager->Update(1.0f / 60.0f);
+        manager->ClearGameObjects();
+        Deliver();
+    });
+    // An object's variables file: a JSON object takes the new value, anything else is left as it was.
+    const fs::path path = fs::path(GetSaveDirectory()) / "scripts/variables/TitleStar_.json";
+    for (const Variant& variant : MakeVariants("{\"X\": 2, \"Names\": [\"a\"], \"S\": \"text\"}")) {
+        std::error_code ec;
+        fs::remove(path, ec);
+        if (variant.present) {
+            fs::create_directories(path.parent_path());
+            WriteText(path, variant.text);
+        }
+        const bool wasObject = Stream("scripts/variables/TitleStar_", StreamMode_SaveDir, false).data.IsObject();
+        auto* object = new GameObject();
+        object->SetName("TitleStar");
+        object->SetId(4000000000u);
+        manager->AddGameObject(object);
+        LuaAPI_System::RunString("local o = GameObjectManagerGetObject('TitleStar')\n"
+                                 "local x = o:GetVarInt('X') + o:GetVarFloat('S') + o:GetVarInt('Names')\n"
+                                 "o:SetVarInt('X', x + 5) o:SetVarString('S', o:GetVarString('X'))");
+        manager->ClearGameObjects();
+        if (variant.present && !wasObject)
+            EXPECT_EQ(ReadText(path), variant.text) << variant.label;
+        else
+            EXPECT_TRUE(Stream("scripts/variables/TitleStar_", StreamMode_SaveDir, false).data.IsObject())
+                << variant.label;
+    }
 }
 
 } // namespace

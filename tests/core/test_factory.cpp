@@ -273,32 +273,72 @@ TEST_F(Factory, BrokenFilesDoNotCrash)
     manager->Draw();
 }
 
-TEST_F(Factory, CyclicArchetypesStopAtASaneDepth)
+// The creation guards: a name already in its own creation chain is refused at its first repeat, the
+// depth cap still holds for long chains of distinct archetypes, and one creation builds at most 4096
+// objects.
+TEST_F(Factory, CyclesDepthAndFanOutAreCut)
 {
-    WriteData("archetypes/Loop", R"({ "Name": "Loop", "Children": [ "archetypes/Loop" ] })");
-    testing::internal::CaptureStdout();
-    GameObject* loop = factory->CreateGameObject("archetypes/Loop", true);
-    const std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_NE(loop, nullptr);
-    EXPECT_NE(out.find("GameObjectFactory: \"archetypes/Loop\" was not created: objects nest more than 16 "
-                       "levels deep"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(manager->GetObjectCount(), GameObjectFactory::MAX_CREATION_DEPTH);
-    EXPECT_EQ(manager->FindGameObjects("Loop").size(), 1u);
-
-    // Through another archetype, and again from the cache.
+    auto children = [](const std::string& child, int times) {
+        std::string list;
+        for (int i = 0; i < times; ++i)
+            list += (i ? ", \"" : "\"") + child + "\"";
+        return "[" + list + "]";
+    };
+    auto count = [](const std::string& text, const std::string& part) {
+        int n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    for (int i = 0; i < 20; ++i)
+        WriteData("archetypes/Deep" + std::to_string(i),
+                  R"({ "Name": "Deep", "Children": [ "archetypes/Deep)" + std::to_string(i + 1) + R"(" ] })");
     WriteData("archetypes/Ping", R"({ "Name": "Ping", "Children": [ "archetypes/Pong" ] })");
-    WriteData("archetypes/Pong", R"({ "Name": "Pong", "Children": [ "archetypes/Ping" ] })");
-    manager->ClearGameObjects();
+    WriteData("archetypes/Pong", R"({ "Name": "Pong", "Children": [ "Ping" ] })");
+    WriteData("Ping", R"({ "Archetype": "Ping" })");
+    WriteData("archetypes/Fan", R"({ "Name": "Fan", "Children": )" + children("archetypes/Leaf", 70) + "}");
+    WriteData("archetypes/Leaf", R"({ "Name": "Leaf", "Children": )" + children("archetypes/Twig", 70) + "}");
+    WriteData("archetypes/Twig", R"({ "Name": "Twig" })");
+    const std::string loopLine = "lists \"archetypes/Loop\" as a child, but \"archetypes/Loop\" is already being "
+                                 "built in that chain; the child was not created";
+    struct Case {
+        std::string name;     // created twice (the second time from the cache)
+        int loops;            // self references written into archetypes/Loop (0: not used)
+        int objects;          // listed after the first creation
+        std::string line;     // expected trace line
+        int lines;            // how often, per creation
+    };
+    const Case cases[] = {
+        {"archetypes/Loop", 1, 1, "\"archetypes/Loop\" " + loopLine, 1},
+        {"archetypes/Loop", 2, 1, loopLine, 2},
+        {"archetypes/Loop", 3, 1, loopLine, 3},
+        {"archetypes/Ping", 0, 2, "\"Ping\" lists \"archetypes/Ping\" as a child", 1},
+        {"archetypes/Deep0", 0, 16, "\"archetypes/Deep16\" was not created: objects nest more than 16 levels deep", 1},
+        {"archetypes/Fan", 0, 4096, "one creation has built 4096 objects; \"archetypes/Twig\" and the rest", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " " + std::to_string(c.loops));
+        manager->ClearGameObjects();
+        factory->ClearArchetypes();
+        if (c.loops)
+            WriteData("archetypes/Loop", R"({ "Name": "Loop", "Children": )" + children("archetypes/Loop", c.loops) + "}");
+        testing::internal::CaptureStdout();
+        ASSERT_NE(factory->CreateGameObject(c.name, true), nullptr);
+        const std::string first = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(manager->GetObjectCount(), c.objects);
+        EXPECT_EQ(count(first, c.line), c.lines) << first;
+        // From the cache: the same objects again, the same lines.
+        testing::internal::CaptureStdout();
+        ASSERT_NE(factory->CreateGameObject(c.name, true), nullptr);
+        const std::string second = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(manager->GetObjectCount(), 2 * c.objects);
+        EXPECT_EQ(count(second, c.line), c.lines) << second;
+    }
+    // A clone of a self-listing object builds its one child from the archetype, which stops there.
     testing::internal::CaptureStdout();
-    factory->CreateGameObject("archetypes/Ping", true);
-    factory->CreateGameObject("archetypes/Ping", true);
-    factory->CloneAndRegister(manager->FindGameObject("Ping"));
-    const std::string again = testing::internal::GetCapturedStdout();
-    EXPECT_NE(again.find("nest more than 16 levels deep"), std::string::npos);
-    EXPECT_GT(manager->GetObjectCount(), 0);
-    EXPECT_LE(manager->GetObjectCount(), 4 * GameObjectFactory::MAX_CREATION_DEPTH);
+    factory->CloneAndRegister(manager->FindGameObject("Fan"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(manager->GetObjectCount(), 3 * 4096);
 }
 
 TEST_F(Factory, WithoutAManagerObjectsAreMadeButNotRegistered)

@@ -12,6 +12,7 @@
 #include "core/Engine.h"
 #include "core/GameObject.h"
 #include "core/GameObjectFactory.h"
+#include "core/GameObjectHandle.h"
 #include "core/GameObjectManager.h"
 #include "core/Message.h"
 #include "MessageRecorder.h"
@@ -412,10 +413,11 @@ TEST_F(World, DeletedParentLeavesItsChildrenClean)
     ASSERT_NE(parent, nullptr);
     ASSERT_EQ(parent->GetChildren().size(), 1u);
     GameObject* kid = parent->GetChildren()[0];
+    const GameObjectHandle mum(parent);
 
     parent->RequestDestroy();
     manager->Update(0.016f);  // deletes the parent; the child lives on as an object of its own
-    EXPECT_FALSE(manager->IsListed(parent));
+    EXPECT_FALSE(mum);
     ASSERT_TRUE(manager->IsListed(kid));
     EXPECT_EQ(kid->GetParent(), nullptr);
 

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "core/GameObjectHandle.h"
 #include "core/Transform.h"
 #include "world/Collider.h"
 #include "world/Physics.h"
@@ -98,6 +99,7 @@ TEST_F(Manager, DestroyRequestsAreHonouredDuringUpdate)
     GameObject* b = AddProbe("B");
     GameObject* c = AddProbe("C");
     GameObject* d = AddProbe("D");
+    const GameObjectHandle gone(b);
     b->RequestDestroy();
     c->RequestDestroy();
     manager->Update(0.5f);
@@ -105,7 +107,7 @@ TEST_F(Manager, DestroyRequestsAreHonouredDuringUpdate)
     EXPECT_EQ(ListedNames(), (std::vector<std::string>{"A", "D"}));
     EXPECT_EQ(ProbeOf(a)->updates, 1);
     EXPECT_EQ(ProbeOf(d)->updates, 1);
-    EXPECT_FALSE(manager->IsListed(b));
+    EXPECT_EQ(gone.Get(), nullptr);
     EXPECT_TRUE(manager->IsListed(d));
 
     // A flag set during the walk on a later object is seen when the walk reaches it; on an earlier

@@ -123,4 +123,13 @@ TEST(LinkedListTest, CursorWalkRemovalAndRangeErrors)
     EXPECT_EQ(list[1], &b);
     EXPECT_TRUE(list.Remove(&a));
     EXPECT_EQ(list.IndexOf(&b), 0);
+    // Appending after the last node went, after the only node went, and after Clear.
+    EXPECT_EQ(list.RemoveAt(0), &b);
+    list.PushBack(&c);
+    list.PushBack(&a);
+    list.Clear();
+    list.PushBack(&a);
+    list.PushBack(&b);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.IndexOf(&b), 1);
 }

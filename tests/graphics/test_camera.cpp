@@ -20,8 +20,10 @@
 #include "graphics/InputManager.h"
 #include "graphics/Window.h"
 #include "world/SceneSystem.h"
+#include "TestObjects.h"
 #include "test_tilemap_fixture.h"
 
+using namespace testsupport;
 using namespace worldtest;
 
 namespace {
@@ -321,34 +323,58 @@ TEST_F(CameraTest, NullTargetIsReportedAndStopsTheFollow)
     EXPECT_FLOAT_EQ(cam().x, 3.0f);
 }
 
-TEST_F(CameraTest, TargetOfAnObjectThatGoesIsDropped)
+// The followed object is deleted and a new object is built where it lay (same object address, and
+// with a Transform most likely the same Transform address too). The camera must not follow the
+// newcomer, nor read the freed transform when the newcomer has none.
+TEST_F(CameraTest, TargetOfAnObjectThatGoesIsDroppedEvenWhenItsAddressIsReused)
 {
-    GameObjectManager manager;
-    manager.Init();
-    GameObject* object = MakeMover("Player", 2.0f, 2.0f, false);
-    CaptureConsole([&] { manager.AddGameObject(object); });
-    camera->Init();
-    camera->lerpSpeed = 1.0f;
-    auto* message = new Message("Set Camera Target", camera, nullptr, MessageType::UInt64);
-    message->number.u64 = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(object->GetTransform()));
-    message->complete = true;
-    Send(message);
-    ASSERT_EQ(camera->target, object->GetTransform());
-    camera->Update(0.1f);
-    EXPECT_FLOAT_EQ(cam().x, 2.0f);
+    for (const bool newcomerHasTransform : {true, false}) {
+        SCOPED_TRACE(newcomerHasTransform ? "newcomer with a Transform" : "newcomer without one");
+        GameObjectManager manager;
+        manager.Init();
+        GameObject* object = MakeMover("Player", 2.0f, 2.0f, false);
+        CaptureConsole([&] { manager.AddGameObject(object); });
+        camera->Init();
+        camera->lerpSpeed = 1.0f;
+        cam().x = cam().y = 0.0f;
+        auto* message = new Message("Set Camera Target", camera, nullptr, MessageType::UInt64);
+        message->number.u64 = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(object->GetTransform()));
+        message->complete = true;
+        Send(message);
+        ASSERT_EQ(camera->GetTarget(), object->GetTransform());
+        camera->Update(0.1f);
+        EXPECT_FLOAT_EQ(cam().x, 2.0f);
 
-    CaptureConsole([&] { manager.ClearGameObjects(); });
-    std::string out = CaptureConsole([&] { camera->Update(0.1f); });
-    EXPECT_EQ(camera->target, nullptr);
-    EXPECT_FLOAT_EQ(cam().x, 2.0f);
+        const void* freed = object;
+        CaptureConsole([&] { manager.ClearGameObjects(); });
+        GameObject* newcomer = BuildAtAddress(freed, [&] {
+            if (newcomerHasTransform)
+                return MakeMover("Menu", 40.0f, -7.0f, false);
+            auto* bare = new GameObject();
+            bare->SetName("Menu");
+            return bare;
+        });
+#if !defined(__SANITIZE_ADDRESS__)
+        EXPECT_EQ(static_cast<const void*>(newcomer), freed) << "the probe needs the old address";
+#endif
+        CaptureConsole([&] { manager.AddGameObject(newcomer); });
 
-    // A transform no listed object owns is refused.
-    auto* stale = new Message("Set Camera Target", camera, nullptr, MessageType::UInt64);
-    stale->number.u64 = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&target));
-    stale->complete = true;
-    out = CaptureConsole([&] { Send(stale); });
-    EXPECT_EQ(camera->target, nullptr);
-    EXPECT_TRUE(Contains(out, "names no live object's transform")) << out;
+        const std::string first = CaptureConsole([&] { camera->Update(0.1f); });
+        const std::string second = CaptureConsole([&] { camera->Update(0.1f); });
+        EXPECT_EQ(camera->target, nullptr);
+        EXPECT_FLOAT_EQ(cam().x, 2.0f) << "the camera stays where it was";
+        EXPECT_FLOAT_EQ(cam().y, 2.0f);
+        EXPECT_TRUE(Contains(first, "the followed object is gone")) << first;
+        EXPECT_TRUE(second.empty()) << second;
+
+        // A transform no listed object owns is refused.
+        auto* stale = new Message("Set Camera Target", camera, nullptr, MessageType::UInt64);
+        stale->number.u64 = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&target));
+        stale->complete = true;
+        const std::string refused = CaptureConsole([&] { Send(stale); });
+        EXPECT_EQ(camera->target, nullptr);
+        EXPECT_TRUE(Contains(refused, "names no live object's transform")) << refused;
+    }
 }
 
 TEST_F(CameraTest, ShakeStaysWithinItsMagnitudeForItsTime)

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "FolderTest.h"
+#include "core/GameObjectFactory.h"
+#include "core/Transform.h"
 #include "script/MoonBoot_System.h"
+#include "script_fixture.h"
 
 namespace {
 
@@ -122,6 +125,31 @@ TEST_F(MoonBootTest, RealCompilerInstallsTheShippedSample)
     EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!"), 1) << out;
     EXPECT_TRUE(Contains(ReadFile(Save("scripts/lua/MoveRight.lua")), "SetPositionFloat"));
     EXPECT_FALSE(fs::exists(Save("scripts/lua/Broken.lua")));
+}
+
+// The whole path a shipped MoonScript takes: compiled at start by the real compiler into the save
+// folder, then found there by the behaviour that names it and run once a frame.
+class MoonScriptBehaviourTest : public ScriptTest {};
+
+TEST_F(MoonScriptBehaviourTest, TheShippedSampleMovesItsObjectThroughItsBehaviour)
+{
+    fs::create_directories(Data("scripts/Moon_Compiler"));
+    fs::create_directories(kFolder);
+    fs::copy_file(DUSTRUN_MOONC, Data("scripts/Moon_Compiler/moonc"));
+    fs::copy_file(RepoDir() / "assets/data/scripts/MoonScript/MoveRight.moon", kFolder + "MoveRight.moon");
+    MoonBoot_System boot;
+    CaptureConsole([&] { boot.Init(); });
+    WriteFile(Data("objects/Walker.json"), R"({"Name": "Walker", "Transform": {"ScaleX": 1.0, "ScaleY": 1.0},
+        "Behavior": {"BehaviorType": "BehaviorScript", "ScriptName": "MoveRight"}})");
+    GameObject* walker = core->factory->CreateGameObject("objects/Walker", true);
+    ASSERT_NE(walker, nullptr);
+    const std::string out = CaptureConsole([&] {
+        for (int i = 0; i < 3; ++i)
+            core->manager->Update(1.0f / 60.0f);
+    });
+    EXPECT_FALSE(Contains(out, "could not be found")) << out;
+    EXPECT_FLOAT_EQ(walker->GetTransform()->TranslationX, 3.0f);
+    EXPECT_FLOAT_EQ(walker->GetTransform()->TranslationY, 0.0f);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/GameObject.h"
+#include "core/GameObjectFactory.h"
 #include "core/Message.h"
 #include "world/Collider.h"
 #include "world/Physics.h"
@@ -90,6 +91,7 @@ inline GameObject* MakeMover(const std::string& name, float x, float y, bool wit
 {
     auto* object = new GameObject();
     object->SetName(name);
+    object->SetId(GameObjectFactory::TakeNextId());
     auto* transform = new Transform();
     transform->SetTranslation(x, y);
     transform->SetScale(1.0f, 1.0f);

@@ -192,6 +192,22 @@ TEST_F(TileDrawTest, TilesShowTheirFramesOfTheImage)
     EXPECT_TRUE(IsColour(At(960, 540 - 45), 0, 0, 0, 8)); // above the map: the clear colour
 }
 
+TEST_F(TileDrawTest, AShortLayerDrawsTheCellsItHas)
+{
+    // 2 x 2 cells, three gids: cells (0, 1), (1, 1) and (0, 0) show the solid wall, (1, 0) nothing.
+    scratch->Data("tilemaps/Short.json", Map(2, 2, {Layer(1, "WallLayer", {9, 9, 9})}));
+    Show("Short");
+    ClearQueues();
+    system->Draw();
+    ClearToBlack();
+    CaptureConsole([&] { window->Render(); });
+    ASSERT_TRUE(HaveFrame());
+    EXPECT_TRUE(IsColour(At(960, 480), 58, 54, 70, 8));
+    EXPECT_TRUE(IsColour(At(1020, 480), 58, 54, 70, 8));
+    EXPECT_TRUE(IsColour(At(960, 540), 58, 54, 70, 8));
+    EXPECT_TRUE(IsColour(At(1020, 540), 0, 0, 0, 8));
+}
+
 TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
 {
     if (!HaveDisplay())

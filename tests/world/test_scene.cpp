@@ -345,6 +345,26 @@ TEST_F(SceneInit, ObjectsArePlacedScaledAndRotated)
     EXPECT_TRUE(placed->dirty);
 }
 
+// An archetype that lists itself among its children builds once per placement; each self reference
+// is refused with one line.
+TEST_F(SceneInit, SelfListingArchetypesBuildOncePerPlacement)
+{
+    WriteData("archetypes/Loop", R"({ "Name": "Loop", "Children": ["archetypes/Loop", "archetypes/Loop",
+        "archetypes/Loop"] })");
+    WriteScene("Loops", R"({ "Init GameObjects": ["archetypes/Loop", "archetypes/Loop"] })");
+    Scene scene("Loops");
+    scene.SetOwner(owner);
+    TraceCapture capture;
+    scene.Init();
+    const std::string out = capture.Take();
+    EXPECT_EQ(manager->GetObjectCount(), 2);
+    std::size_t lines = 0;
+    for (std::size_t at = out.find("is already being built"); at != std::string::npos;
+         at = out.find("is already being built", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 6u) << out;
+}
+
 TEST_F(SceneInit, ShortListsKeepArchetypeValuesWithOneLineEach)
 {
     WriteScene("Short", R"({ "Scene GameObjects": ["archetypes/Box", "archetypes/Box", "archetypes/Box"],

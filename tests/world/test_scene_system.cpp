@@ -148,18 +148,17 @@ TEST_F(Changes, ChangeFadesOutFourFramesLoadsOnTheFifthAndFadesIn)
     const std::size_t at = recorder->seen.size();
     const auto fifth = Frame(0.25f);
     EXPECT_EQ(SceneSystem::GetCurrentScene(), "B");
-    EXPECT_EQ(fifth, (std::vector<std::string>{"Event_Stop", "Event_Stop", "Event_Destroy", "Event_Stop",
+    EXPECT_EQ(fifth, (std::vector<std::string>{"Event_Stop", "Event_StopDestroy", "Event_Stop",
                                                "On Manager Clear", "LoadTileMap", "DisplayTileMap",
                                                "Set Player Spawn"}));
     const std::vector<Seen> seen(recorder->seen.begin() + static_cast<long>(at), recorder->seen.end());
     EXPECT_EQ(seen[0].text, "Ambience_RoomTone");
     EXPECT_EQ(seen[1].text, "Player_BatteryLow");
-    EXPECT_EQ(seen[2].text, "Player_BatteryLow");
-    EXPECT_EQ(seen[3].text, "Player_Motor");
-    for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(seen[2].text, "Player_Motor");
+    for (int i = 0; i < 3; ++i)
         EXPECT_EQ(seen[i].sender, a) << "the old scene stops its sounds";
-    EXPECT_EQ(seen[5].text, "MapB");
-    EXPECT_EQ(seen[5].sender, system->FindScene("B"));
+    EXPECT_EQ(seen[4].text, "MapB");
+    EXPECT_EQ(seen[4].sender, system->FindScene("B"));
     EXPECT_EQ(ObjectNames(), (std::vector<std::string>{"Player", "Box"})) << "the old objects went";
     EXPECT_FLOAT_EQ(manager->GetObjectAt(0)->GetTransform()->TranslationX, 2.0f) << "player on the spawn point";
     EXPECT_FLOAT_EQ(manager->GetObjectAt(1)->GetTransform()->TranslationX, 9.0f);
@@ -175,7 +174,7 @@ TEST_F(Changes, ChangeFadesOutFourFramesLoadsOnTheFifthAndFadesIn)
     system->SetNextScene("A");
     for (int i = 0; i < 4; ++i)
         Frame(0.25f);
-    EXPECT_EQ(Frame(0.25f), (std::vector<std::string>{"Event_Stop", "Event_Stop", "Event_Destroy", "Event_Stop",
+    EXPECT_EQ(Frame(0.25f), (std::vector<std::string>{"Event_Stop", "Event_StopDestroy", "Event_Stop",
                                                        "UnloadTileMap", "On Manager Clear"}));
 }
 
@@ -382,7 +381,7 @@ TEST_F(Changes, WindowQuestionsAndTheGlobals)
 
 struct TreasureLog {
     std::vector<std::string> calls;
-    std::vector<GameObject*> room2;
+    std::vector<GameObjectHandle> room2;
 };
 TreasureLog* gTreasure = nullptr;
 
@@ -406,7 +405,7 @@ protected:
         SceneRoomNumHook = [](ISystem*, float x, float) { return x < 0.0f ? -1 : 7; };
         SceneRoomRemainingHook = [](ISystem*, int room) { return room == 2 ? 2 : 0; };
         SceneRoomObjectsHook = [](ISystem*, int room) {
-            return room == 2 ? gTreasure->room2 : std::vector<GameObject*>{};
+            return room == 2 ? gTreasure->room2 : std::vector<GameObjectHandle>{};
         };
         SceneCollectTreasureHook = [](ISystem*) { gTreasure->calls.push_back("collect"); };
         SceneCloseRoomHook = [](ISystem*, int room) { gTreasure->calls.push_back("close " + std::to_string(room)); };
@@ -598,8 +597,11 @@ TEST_F(DevKeys, CollectTheRoomSkipsCollectedEntries)
     auto* sprite = new Sprite();
     shiny->SetComponent(sprite);
     manager->AddGameObject(shiny);
-    auto* gone = new GameObject();   // never listed: its pointer must not be used
-    treasure.room2 = {nullptr, shiny, gone};
+    auto* gone = new GameObject();   // deleted before the key: its entry must not be used
+    gone->SetName("Lost");
+    manager->AddGameObject(gone);
+    treasure.room2 = {GameObjectHandle(), GameObjectHandle(shiny), GameObjectHandle(gone)};
+    manager->DeleteGameObject("Lost");
 
     // Without a player nothing is done.
     Keys({GLFW_KEY_SLASH, GLFW_KEY_X});
@@ -611,7 +613,6 @@ TEST_F(DevKeys, CollectTheRoomSkipsCollectedEntries)
     Keys({GLFW_KEY_SLASH, GLFW_KEY_X});
     EXPECT_EQ(treasure.calls, (std::vector<std::string>{"collect", "close 2"}));
     EXPECT_FLOAT_EQ(sprite->color[3], 0.0f);
-    delete gone;
 
     // Outside every room: nothing.
     treasure.calls.clear();

@@ -17,8 +17,10 @@
 #include "core/Transform.h"
 #include "world/Physics.h"
 #include "world/TileMapSystem.h"
+#include "TestObjects.h"
 #include "test_tilemap_fixture.h"
 
+using namespace testsupport;
 using namespace worldtest;
 
 namespace {
@@ -222,11 +224,11 @@ TEST_F(TileMapTest, CountsLargerThanTheirArraysAreCutToTheArrays)
     EXPECT_TRUE(Contains(out, "\"numOfTileSets\" is 5 but \"tilesets\" holds 1")) << out;
 }
 
-TEST_F(TileMapTest, ShortDataWrongTypesAndBadEntriesAreSkipped)
+TEST_F(TileMapTest, ShortDataKeepsItsCellsWrongTypesAndBadEntriesAreSkipped)
 {
     scratch->Data("tilemaps/Bad.json",
                   "{\"width\": 2, \"height\": 2, \"nextlayerid\": 6, \"layers\": ["
-                  "{\"data\": [1, 2, 3], \"name\": \"Short\", \"type\": \"tilelayer\", \"visible\": true},"
+                  "{\"data\": [1, 2, 3], \"name\": \"WallLayer\", \"type\": \"tilelayer\", \"visible\": true},"
                   "7,"
                   "{\"data\": \"abcd\", \"name\": \"NotArray\", \"type\": \"tilelayer\", \"visible\": true},"
                   "{\"data\": [1, \"x\", 3, 4], \"name\": 5, \"type\": \"tilelayer\", \"visible\": \"yes\"},"
@@ -237,8 +239,12 @@ TEST_F(TileMapTest, ShortDataWrongTypesAndBadEntriesAreSkipped)
     TileMap* map = Load("Bad", &out);
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->layerCount, 5);
-    EXPECT_TRUE(map->layers[0].data.empty());
-    EXPECT_TRUE(Contains(out, "\"data\" holds 3 gids but the map has 4 cells; skipped")) << out;
+    // The short layer: three cells walled (and drawn), the fourth empty, one trace line.
+    EXPECT_EQ(map->layers[0].data, (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_TRUE(system->IsWall(0, 0) && system->IsWall(0, 1) && system->IsWall(1, 0));
+    EXPECT_FALSE(system->IsWall(1, 1));
+    const std::string shortLine = "holds 3 gids but the map has 4 cells; the rest are empty";
+    EXPECT_TRUE(Contains(out, shortLine) && out.find(shortLine) == out.rfind(shortLine)) << out;
     EXPECT_TRUE(map->layers[1].data.empty());
     EXPECT_TRUE(map->layers[2].data.empty());
     EXPECT_EQ(map->layers[3].data, (std::vector<std::int32_t>{1, 0, 3, 4}));
@@ -247,6 +253,13 @@ TEST_F(TileMapTest, ShortDataWrongTypesAndBadEntriesAreSkipped)
     EXPECT_EQ(map->layers[4].name, "Fine");
     EXPECT_EQ(map->tilesets.size(), 1u);
     EXPECT_TRUE(Contains(out, "has no \"source\" file; skipped")) << out;
+
+    // A map that claims a million cells a side keeps only the gids its file holds.
+    scratch->Data("tilemaps/Huge.json", Map(1000000, 1000000, 2, {Layer(1, "WallLayer", {1, 0, 1})}, kTwoTilesets, 2));
+    TileMap* huge = Load("Huge", &out);
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(huge->layers[0].data.size(), 3u);
+    EXPECT_TRUE(system->IsWall(0, 2));
 }
 
 TEST_F(TileMapTest, SizesOfZeroOrWrongTypeDrawNothing)
@@ -374,16 +387,20 @@ protected:
             walls[static_cast<std::size_t>(row * 10 + 6)] = 9;
         scratch->Data("tilemaps/Room.json", Map(10, 10, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
         Load("Room");
+        manager = new GameObjectManager();
+        manager->Init();
         player = MakeMover("Player", 4.5f, 4.5f, true);
+        CaptureConsole([&] { manager->AddGameObject(player); });
         system->SetPlayer(player);
     }
     void TearDown() override
     {
-        delete player;
+        delete manager; // and the player
         TileMapTest::TearDown();
     }
     Physics* physics() { return player->GetPhysics(); }
     Transform* transform() { return player->GetTransform(); }
+    GameObjectManager* manager = nullptr;
     GameObject* player = nullptr;
 };
 
@@ -447,22 +464,34 @@ TEST_F(WallTest, WallsBelowSetTheBelowBit)
     EXPECT_EQ(physics()->GetSideBits(), BLOCKED_BELOW);
 }
 
-TEST_F(WallTest, NoPlayerOrAPlayerThatLeftTheManagerIsLeftAlone)
+// The player is deleted and a new object is built where it lay, next to the wall: the wall test must
+// not block the newcomer, which the tile map was never given.
+TEST_F(WallTest, NoPlayerOrADeletedOneIsLeftAloneEvenWhenItsAddressIsReused)
 {
     system->SetPlayer(nullptr);
     system->Update(0.1f);
     EXPECT_EQ(system->GetPlayer(), nullptr);
 
-    // A player owned by the object manager is dropped once the manager no longer lists it.
-    GameObjectManager manager;
-    manager.Init();
-    GameObject* listed = MakeMover("Player", 4.5f, 4.5f, true);
-    CaptureConsole([&] { manager.AddGameObject(listed); });
-    system->SetPlayer(listed);
-    EXPECT_EQ(system->GetPlayer(), listed);
-    CaptureConsole([&] { manager.ClearGameObjects(); });
+    system->SetPlayer(player);
+    EXPECT_EQ(system->GetPlayer(), player);
+    const void* freed = player;
+    CaptureConsole([&] { manager->ClearGameObjects(); });
+    player = BuildAtAddress(freed, [] { return MakeMover("Box", 5.2f, 4.5f, true); });
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_EQ(static_cast<const void*>(player), freed) << "the probe needs the old address";
+#endif
+    CaptureConsole([&] { manager->AddGameObject(player); });
     EXPECT_EQ(system->GetPlayer(), nullptr);
     system->Update(0.1f);
+    EXPECT_EQ(physics()->GetSideBits(), 0) << "the newcomer stands in the wall unblocked";
+
+    // Given the newcomer, the wall test blocks it as it steps in.
+    system->SetPlayer(player);
+    transform()->SetTranslation(4.5f, 4.5f);
+    system->Update(0.1f);
+    transform()->SetTranslation(5.2f, 4.5f);
+    system->Update(0.1f);
+    EXPECT_EQ(physics()->GetSideBits(), BLOCKED_RIGHT);
 }
 
 TEST_F(WallTest, InitTakesThePlayerFromThePlayerSource)
