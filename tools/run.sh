@@ -6,7 +6,8 @@
 # RUN_SCENE=<scene> starts the game in that scene instead of the one "scenes/InitialScene" names (for
 # example RUN_SCENE=LivingRoomScene to go straight into the level). Without a display the screenshot
 # is taken in the living room unless RUN_SCENE says otherwise; RUN_SCENE=InitialScene keeps the
-# splash. RUN_SECONDS sets how long the game runs before the screenshot (6 by default).
+# splash. RUN_SECONDS sets how long the game runs before the screenshot (6 by default); RUN_DRIVE=0
+# keeps the player still for it.
 set -u
 exe="$(realpath "$1")"
 cd "$(dirname "$0")/.."
@@ -54,10 +55,23 @@ seconds="${RUN_SECONDS:-6}"
 mkdir -p "$root/build"
 rm -f "$shot"
 echo "No display: running the game under Xvfb for $seconds seconds."
+# In the living room the player drives a few steps along the trail of treasure first (with xdotool,
+# when it is installed), so the picture shows more than the spot the level starts on.
+drive=0
+if [ "$scene" = "LivingRoomScene" ] && [ "${RUN_DRIVE:-1}" != "0" ] && command -v xdotool > /dev/null; then
+  drive=1
+fi
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
-  exe="$1"; shot="$2"; seconds="$3"
+  exe="$1"; shot="$2"; seconds="$3"; drive="$4"
   "$exe" & pid=$!
-  sleep "$seconds"
+  if [ "$drive" = 1 ] && [ "$seconds" -ge 6 ]; then
+    sleep $((seconds - 3))
+    xdotool keydown w; sleep 2.2; xdotool keyup w
+    xdotool keydown space; sleep 0.2; xdotool keyup space
+    sleep 0.6
+  else
+    sleep "$seconds"
+  fi
   if kill -0 $pid 2>/dev/null; then
     if ! import -window root "$shot" 2>/dev/null; then
       xwd -root -silent 2>/dev/null | convert xwd:- "$shot" 2>/dev/null
@@ -75,4 +89,4 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
   fi
   echo "Game exited with status $status"
   exit $status
-' _ "$exe" "$shot" "$seconds"
+' _ "$exe" "$shot" "$seconds" "$drive"

@@ -4,7 +4,10 @@
 // the end screen with its time and treasure read-out.
 #include "game_run.h"
 
+#include <rapidjson/document.h>
+
 #include <algorithm>
+#include <deque>
 #include <numeric>
 
 #include "PrivateDisplay.h"
@@ -39,6 +42,69 @@ int CountNamed(const std::string& prefix)
         count += object && object->GetName().rfind(prefix, 0) == 0 ? 1 : 0;
     }
     return count;
+}
+
+// The living room's map: from the spawn point, walking between the walls (and around the pillar),
+// every treasure point, every fixture and the exit door can be reached.
+TEST(LivingRoomLayout, EveryTreasureFixtureAndTheExitCanBeReached)
+{
+    rapidjson::Document map, scene, treasure;
+    map.Parse(ReadFile(RepoDir() / "assets/data/tilemaps/LivingRoom.json").c_str());
+    scene.Parse(ReadFile(RepoDir() / "assets/data/scenes/LivingRoomScene.json").c_str());
+    treasure.Parse(ReadFile(RepoDir() / "assets/data/LivingRoomTreasure.json").c_str());
+    ASSERT_FALSE(map.HasParseError() || scene.HasParseError() || treasure.HasParseError());
+    const int width = map["width"].GetInt(), height = map["height"].GetInt();
+    std::vector<char> wall(static_cast<std::size_t>(width * height), 0);
+    for (const auto& layer : map["layers"].GetArray())
+        if (std::string(layer["name"].GetString()) == "WallLayer")
+            for (int i = 0; i < width * height; ++i)
+                wall[static_cast<std::size_t>(i)] = layer["data"][static_cast<rapidjson::SizeType>(i)].GetInt() != 0;
+    // World (x, y) is in column round(x), row height - 1 - round(y).
+    auto cell = [&](float x, float y) {
+        return static_cast<int>(std::lround(height - 1 - y)) * width + static_cast<int>(std::lround(x));
+    };
+    const auto& names = scene["Scene GameObjects"];
+    const auto& positions = scene["Scene Positions"];
+    for (rapidjson::SizeType i = 0; i < names.Size(); ++i)
+        if (std::string(names[i].GetString()) == "archetypes/WallPillar")
+            wall[static_cast<std::size_t>(cell(positions[i][0].GetFloat(), positions[i][1].GetFloat()))] = 1;
+
+    std::vector<char> reached(wall.size(), 0);
+    const auto& spawn = scene["Player Spawn Position"];
+    std::deque<int> open{cell(spawn[0].GetFloat(), spawn[1].GetFloat())};
+    reached[static_cast<std::size_t>(open.front())] = 1;
+    while (!open.empty()) {
+        const int at = open.front();
+        open.pop_front();
+        const int column = at % width, row = at / width;
+        const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+        for (const auto& step : steps) {
+            const int c = column + step[0], r = row + step[1];
+            const auto next = static_cast<std::size_t>(r * width + c);
+            if (c >= 0 && c < width && r >= 0 && r < height && !wall[next] && !reached[next]) {
+                reached[next] = 1;
+                open.push_back(static_cast<int>(next));
+            }
+        }
+    }
+
+    int points = 0;
+    for (const auto& p : treasure["Treasure"].GetArray()) {
+        EXPECT_TRUE(reached[static_cast<std::size_t>(cell(p[0].GetFloat(), p[1].GetFloat()))])
+            << "treasure at " << p[0].GetFloat() << ", " << p[1].GetFloat();
+        ++points;
+    }
+    EXPECT_EQ(points, treasure["numTreasure"].GetInt());
+    int fixtures = 0;
+    for (rapidjson::SizeType i = 0; i < names.Size(); ++i) {
+        const std::string name = names[i].GetString();
+        const float x = positions[i][0].GetFloat(), y = positions[i][1].GetFloat();
+        if (name == "archetypes/WallPillar" || name == "archetypes/ChuteScoreDisplay" || (x == 0.0f && y == 0.0f))
+            continue;   // the pillar itself, a display, objects with no place of their own
+        EXPECT_TRUE(reached[static_cast<std::size_t>(cell(x, y))]) << name << " at " << x << ", " << y;
+        ++fixtures;
+    }
+    EXPECT_GE(fixtures, 11);
 }
 
 TEST(WinRun, FromTheLivingRoomToTheWinScreen)
