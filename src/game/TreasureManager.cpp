@@ -192,10 +192,14 @@ int SeamRemaining(ISystem* system, int room)
     return treasure ? treasure->GetRemaining(room) : 0;
 }
 
-std::vector<GameObject*> SeamRoomObjects(ISystem* system, int room)
+std::vector<GameObjectHandle> SeamRoomObjects(ISystem* system, int room)
 {
-    TreasureManager* treasure = Cast(system);
-    return treasure ? treasure->GetRoomObjects(room) : std::vector<GameObject*>();
+    std::vector<GameObjectHandle> handles;
+    if (TreasureManager* treasure = Cast(system)) {
+        for (GameObject* object : treasure->GetRoomObjects(room))
+            handles.emplace_back(object);
+    }
+    return handles;
 }
 
 void SeamCollect(ISystem* system)
