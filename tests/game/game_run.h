@@ -201,6 +201,36 @@ public:
             Key(k, false);
     }
 
+    // Moves the mouse onto the centre of the named menu object (its place in the window's interface
+    // space: x right, y up, the window's height 2 units) and clicks it; false when there is no such
+    // object.
+    bool Click(const std::string& objectName)
+    {
+        GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
+        if (!object || !object->GetTransform())
+            return false;
+        const float w = static_cast<float>(WindowWidth), h = static_cast<float>(WindowHeight);
+        const float x = (object->GetTransform()->TranslationX * h / w + 1.0f) * w * 0.5f;
+        const float y = (1.0f - object->GetTransform()->TranslationY) * h * 0.5f;
+        keys->SetCursor(x, y);
+        Run(4);
+        keys->SetMouseButton(GLFW_MOUSE_BUTTON_LEFT, true);
+        Run(4);
+        keys->SetMouseButton(GLFW_MOUSE_BUTTON_LEFT, false);
+        Run(4);
+        return true;
+    }
+    // Runs frames until the scene is current with no change pending and faded in.
+    bool SettleIn(const std::string& scene, int maxFrames = 600)
+    {
+        return RunUntil(
+            [&] {
+                return SceneSystem::GetCurrentScene() == scene && gSceneSystem && !gSceneSystem->IsChangePending() &&
+                       gSceneSystem->GetFadeAlpha() >= 1.0f;
+            },
+            maxFrames);
+    }
+
     GameObject* Player() const
     {
         return gGameObjectManager ? gGameObjectManager->FindGameObject("Player") : nullptr;
