@@ -24,6 +24,7 @@
 #include "graphics/Sprite.h"
 #include "graphics/SpriteSheet.h"
 #include "graphics/Texture.h"
+#include "graphics/VertexBatch.h"
 #include "world/SceneSystem.h"
 
 Window* CurrentWindow = nullptr;
@@ -33,6 +34,7 @@ int ViewportMode = 1;
 std::vector<Viewport> ViewportList;
 std::vector<Camera> CameraList;
 float AspectMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+std::uint64_t WindowContextSerial = 0;
 
 void (*WindowOpenPauseMenuHook)() = nullptr;
 void (*WindowCameraResetHook)(Camera* camera) = CameraSystemResetCamera;
@@ -154,6 +156,15 @@ void PrepareCommand(const DrawCommand& command, float globalAlpha)
     glUniform1f(mesh->globalAlphaLocation, std::fmin(std::fmax(globalAlpha, 0.0f), 1.0f));
 }
 
+// The command's geometry: its batch when it has one, else the mesh in the command's draw mode.
+void DrawGeometry(const DrawCommand& command)
+{
+    if (command.batch)
+        command.batch->Draw();
+    else
+        command.mesh->Draw(command.drawMode);
+}
+
 int FloatToCell(float value)
 {
     if (!std::isfinite(value) || value <= static_cast<float>(std::numeric_limits<int>::min()) ||
@@ -271,6 +282,7 @@ Window::Window()
         return;
     }
     glLoaded = true;
+    ++WindowContextSerial;
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -358,7 +370,7 @@ void Window::Render()
                     glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, view.m);
                     if (command.drawThroughFog)
                         OpenStamp(mesh);
-                    mesh->Draw(command.drawMode);
+                    DrawGeometry(command);
                     if (command.drawThroughFog)
                         CloseStamp(mesh);
                 }
@@ -368,7 +380,7 @@ void Window::Render()
                 const Matrix4f identity;
                 glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, identity.m);
                 glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, AspectMatrix);
-                mesh->Draw(command.drawMode);
+                DrawGeometry(command);
                 CloseStamp(mesh);
             }
         }
