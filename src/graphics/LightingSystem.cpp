@@ -274,7 +274,14 @@ void LightingSystem::DrawFog()
     glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, identity.m);
     const Matrix4f fogModel = fogTransform->GetWorldMatrix();
     glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, fogModel.m);
+    // An opaque fog replaces what lies under it: blending would give the same colours at the cost of
+    // reading every pixel back.
+    const bool skipBlend = batched && fogColor[3] >= 1.0f && glIsEnabled(GL_BLEND);
+    if (skipBlend)
+        glDisable(GL_BLEND);
     mesh->Draw(DRAW_FACES);
+    if (skipBlend)
+        glEnable(GL_BLEND);
 
     glDisable(GL_STENCIL_TEST);
 }
