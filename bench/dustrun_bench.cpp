@@ -283,6 +283,7 @@ struct Figures {
     int frames = 0;
     double cpuMedian = 0, cpuP95 = 0, renderMedian = 0, renderP95 = 0, startup = 0, peakRss = 0;
     double commands = 0;
+    int width = 0, height = 0; // the window's framebuffer
     bool available = true;
     std::string note;
 };
@@ -398,6 +399,8 @@ Figures RunCase(char id, const Options& options)
             figures.renderMedian = Median(render);
             figures.renderP95 = Percentile95(render);
             figures.commands = Median(commands);
+            figures.width = WindowWidth;
+            figures.height = WindowHeight;
             if (id != 'a' && !route.usedPlayer && figures.note.empty())
                 figures.note = "no Player: the camera walks the route";
         }
@@ -418,7 +421,7 @@ std::string Serialise(const Figures& f)
 {
     std::ostringstream out;
     out << (f.available ? 1 : 0) << ' ' << f.frames << ' ' << f.cpuMedian << ' ' << f.cpuP95 << ' ' << f.renderMedian
-        << ' ' << f.renderP95 << ' ' << f.startup << ' ' << f.peakRss << ' ' << f.commands << ' ' << f.note;
+        << ' ' << f.renderP95 << ' ' << f.startup << ' ' << f.peakRss << ' ' << f.commands << ' ' << f.width << ' ' << f.height << ' ' << f.note;
     return out.str();
 }
 
@@ -428,7 +431,7 @@ Figures Deserialise(const std::string& text)
     std::istringstream in(text);
     int available = 0;
     in >> available >> f.frames >> f.cpuMedian >> f.cpuP95 >> f.renderMedian >> f.renderP95 >> f.startup >>
-        f.peakRss >> f.commands;
+        f.peakRss >> f.commands >> f.width >> f.height;
     f.available = available != 0 && in;
     std::getline(in >> std::ws, f.note);
     return f;
@@ -484,14 +487,17 @@ void PrintTable(const char* self, const Options& options)
         }
         glfwTerminate();
     }
-    std::printf("dustrun_bench: %s, %ld cores, %s drawing, %d frames per case (at most %.0f s)\n", renderer.c_str(),
-                sysconf(_SC_NPROCESSORS_ONLN), options.oneByOne ? "one-by-one" : "batched", options.frames,
-                options.seconds);
+    std::string load;
+    std::getline(std::ifstream("/proc/loadavg"), load);
+    load = load.substr(0, load.find(' '));
+    std::printf("dustrun_bench: %s, %ld cores (load %s), %s drawing, %d frames per case (at most %.0f s)\n",
+                renderer.c_str(), sysconf(_SC_NPROCESSORS_ONLN), load.c_str(), options.oneByOne ? "one-by-one" : "batched", options.frames, options.seconds);
     std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s\n", "case", "frames", "cpu med", "cpu p95", "rend med",
                 "rend p95", "start-up", "peak RSS", "cmds/frm");
     std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s\n", "", "", "ms", "ms", "ms", "ms", "s", "MB", "");
     std::fflush(stdout);
     const fs::path resultFile = fs::temp_directory_path() / ("dustrun_bench_result_" + std::to_string(getpid()));
+    std::string window;
     for (const CaseInfo& info : CASES) {
         if (options.cases.find(info.id) == std::string::npos)
             continue;
@@ -503,8 +509,13 @@ void PrintTable(const char* self, const Options& options)
             std::printf("%-34s %7d %8.3f %8.3f %8.2f %8.2f %9.3f %9.1f %9.0f  %s\n", info.title, f.frames, f.cpuMedian,
                         f.cpuP95, f.renderMedian, f.renderP95, f.startup, f.peakRss, f.commands, f.note.c_str());
         }
+        if (f.available && window.empty())
+            window = std::to_string(f.width) + "x" + std::to_string(f.height);
         std::fflush(stdout);
     }
+    std::printf("window %s; cpu = Engine::Update + Engine::Draw, render = Window::Render to glFinish, start-up = "
+                "program start to the end of the first frame\n",
+                window.empty() ? "not opened" : window.c_str());
     std::error_code ec;
     fs::remove(resultFile, ec);
 }

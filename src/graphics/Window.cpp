@@ -156,13 +156,23 @@ void PrepareCommand(const DrawCommand& command, float globalAlpha)
     glUniform1f(mesh->globalAlphaLocation, std::fmin(std::fmax(globalAlpha, 0.0f), 1.0f));
 }
 
-// The command's geometry: its batch when it has one, else the mesh in the command's draw mode.
-void DrawGeometry(const DrawCommand& command)
+// The command's geometry: its batch when it has one, else the mesh in the command's draw mode. A
+// batch of an opaque image drawn at full alpha replaces what lies under it, so it is drawn without
+// blending, which would give the same colours at the cost of reading every pixel back.
+void DrawGeometry(const DrawCommand& command, float globalAlpha)
 {
-    if (command.batch)
-        command.batch->Draw();
-    else
+    if (!command.batch) {
         command.mesh->Draw(command.drawMode);
+        return;
+    }
+    const Texture* texture = command.texture;
+    const bool opaque = texture && texture->id != 0 && texture->opaque && command.color[3] >= 1.0f &&
+                        globalAlpha >= 1.0f && glIsEnabled(GL_BLEND);
+    if (opaque)
+        glDisable(GL_BLEND);
+    command.batch->Draw();
+    if (opaque)
+        glEnable(GL_BLEND);
 }
 
 int FloatToCell(float value)
@@ -370,7 +380,7 @@ void Window::Render()
                     glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, view.m);
                     if (command.drawThroughFog)
                         OpenStamp(mesh);
-                    DrawGeometry(command);
+                    DrawGeometry(command, globalAlpha);
                     if (command.drawThroughFog)
                         CloseStamp(mesh);
                 }
@@ -380,7 +390,7 @@ void Window::Render()
                 const Matrix4f identity;
                 glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, identity.m);
                 glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, AspectMatrix);
-                DrawGeometry(command);
+                DrawGeometry(command, globalAlpha);
                 CloseStamp(mesh);
             }
         }

@@ -191,6 +191,10 @@ TEST_F(BatchTest, TheShippedMapMatchesUnderEveryCameraWithAndWithoutFog)
         lighting->enabled = 1;
         ExpectSamePicture(where + " with fog", nullptr, 8);
     }
+    // Half way through a fade, opaque tiles blend again.
+    SetGlobalAlpha(0.6f);
+    ExpectSamePicture("faded", nullptr, 8);
+    SetGlobalAlpha(1.0f);
 }
 
 TEST_F(BatchTest, MixedTilesetsOddCellsAndChangedCellsMatch)
