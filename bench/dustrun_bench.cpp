@@ -7,10 +7,12 @@
 //   dustrun_bench --case b               one case (a..e), its figures on stdout
 //   dustrun_bench --one-by-one           tiles and fog stamps drawn one draw per item, as before batching
 //   dustrun_bench --frames N --seconds S measured frames per case, and a time limit per case
-//   dustrun_bench --case d --soak 600    run a case for 600 s, printing the resident memory every minute
+//   dustrun_bench --case d --soak 600    run a case for 600 s, printing the memory in use every minute
+//                  [--soak-step S]       (or every S seconds)
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,6 +68,7 @@ struct Options {
     int frames = 600;
     double seconds = 20.0;
     double soak = 0.0;
+    double soakStep = 60.0; // seconds between the soak's memory lines
     bool oneByOne = false;
     std::string result; // file the case writes its figures to; stdout when empty
 };
@@ -108,6 +111,15 @@ double PeakRssMb()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// CPU time of the whole process (every thread, the renderer's included), in ms.
+double ProcessCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 double CurrentRssMb()
@@ -283,6 +295,7 @@ struct Figures {
     int frames = 0;
     double cpuMedian = 0, cpuP95 = 0, renderMedian = 0, renderP95 = 0, startup = 0, peakRss = 0;
     double commands = 0;
+    double work = 0; // CPU time of every thread of the process per measured frame, ms
     int width = 0, height = 0; // the window's framebuffer
     bool available = true;
     std::string note;
@@ -336,6 +349,7 @@ Figures RunCase(char id, const Options& options)
                 gSceneSystem->SetNextScene("LivingRoomScene");
 
             std::vector<double> cpu, render, commands;
+            double workStart = 0.0;
             const Clock::time_point measureStart = Clock::now();
             Clock::time_point lastSample = measureStart;
             const int total = WARM_UP_FRAMES + options.frames;
@@ -344,6 +358,7 @@ Figures RunCase(char id, const Options& options)
                 if (!soaking && frame >= total)
                     break;
                 if (frame == WARM_UP_FRAMES) {
+                    workStart = ProcessCpuMs();
                     if (id == 'c' || id == 'd')
                         RevealWholeGrid();
                     if (id == 'd') {
@@ -382,10 +397,12 @@ Figures RunCase(char id, const Options& options)
                 }
                 const double elapsed = std::chrono::duration<double>(t2 - measureStart).count();
                 if (soaking) {
-                    if (std::chrono::duration<double>(t2 - lastSample).count() >= 60.0 || frame == WARM_UP_FRAMES) {
+                    if (std::chrono::duration<double>(t2 - lastSample).count() >= options.soakStep ||
+                        frame == WARM_UP_FRAMES) {
                         lastSample = t2;
-                        std::fprintf(stderr, "soak %6.0f s: %d frames, resident %.1f MB, peak %.1f MB\n", elapsed,
-                                     frame + 1, CurrentRssMb(), PeakRssMb());
+                        std::fprintf(stderr, "soak %6.0f s: %d frames, resident %.1f MB, peak %.1f MB, heap in use %.2f MB\n",
+                                     elapsed, frame + 1, CurrentRssMb(), PeakRssMb(),
+                                     static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0));
                     }
                     if (elapsed >= options.soak)
                         break;
@@ -394,6 +411,8 @@ Figures RunCase(char id, const Options& options)
                 }
             }
             figures.frames = static_cast<int>(cpu.size());
+            if (!cpu.empty())
+                figures.work = (ProcessCpuMs() - workStart) / static_cast<double>(cpu.size());
             figures.cpuMedian = Median(cpu);
             figures.cpuP95 = Percentile95(cpu);
             figures.renderMedian = Median(render);
@@ -421,7 +440,7 @@ std::string Serialise(const Figures& f)
 {
     std::ostringstream out;
     out << (f.available ? 1 : 0) << ' ' << f.frames << ' ' << f.cpuMedian << ' ' << f.cpuP95 << ' ' << f.renderMedian
-        << ' ' << f.renderP95 << ' ' << f.startup << ' ' << f.peakRss << ' ' << f.commands << ' ' << f.width << ' ' << f.height << ' ' << f.note;
+        << ' ' << f.renderP95 << ' ' << f.startup << ' ' << f.peakRss << ' ' << f.commands << ' ' << f.work << ' ' << f.width << ' ' << f.height << ' ' << f.note;
     return out.str();
 }
 
@@ -431,7 +450,7 @@ Figures Deserialise(const std::string& text)
     std::istringstream in(text);
     int available = 0;
     in >> available >> f.frames >> f.cpuMedian >> f.cpuP95 >> f.renderMedian >> f.renderP95 >> f.startup >>
-        f.peakRss >> f.commands >> f.width >> f.height;
+        f.peakRss >> f.commands >> f.work >> f.width >> f.height;
     f.available = available != 0 && in;
     std::getline(in >> std::ws, f.note);
     return f;
@@ -492,9 +511,9 @@ void PrintTable(const char* self, const Options& options)
     load = load.substr(0, load.find(' '));
     std::printf("dustrun_bench: %s, %ld cores (load %s), %s drawing, %d frames per case (at most %.0f s)\n",
                 renderer.c_str(), sysconf(_SC_NPROCESSORS_ONLN), load.c_str(), options.oneByOne ? "one-by-one" : "batched", options.frames, options.seconds);
-    std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s\n", "case", "frames", "cpu med", "cpu p95", "rend med",
-                "rend p95", "start-up", "peak RSS", "cmds/frm");
-    std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s\n", "", "", "ms", "ms", "ms", "ms", "s", "MB", "");
+    std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s %9s\n", "case", "frames", "cpu med", "cpu p95", "rend med",
+                "rend p95", "start-up", "peak RSS", "cmds/frm", "work/frm");
+    std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s %9s\n", "", "", "ms", "ms", "ms", "ms", "s", "MB", "", "ms");
     std::fflush(stdout);
     const fs::path resultFile = fs::temp_directory_path() / ("dustrun_bench_result_" + std::to_string(getpid()));
     std::string window;
@@ -503,18 +522,19 @@ void PrintTable(const char* self, const Options& options)
             continue;
         const Figures f = RunChild(self, info.id, options, resultFile);
         if (!f.available) {
-            std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s  %s\n", info.title, "n/a", "n/a", "n/a", "n/a", "n/a",
-                        "n/a", "n/a", "n/a", f.note.c_str());
+            std::printf("%-34s %7s %8s %8s %8s %8s %9s %9s %9s %9s  %s\n", info.title, "n/a", "n/a", "n/a", "n/a",
+                        "n/a", "n/a", "n/a", "n/a", "n/a", f.note.c_str());
         } else {
-            std::printf("%-34s %7d %8.3f %8.3f %8.2f %8.2f %9.3f %9.1f %9.0f  %s\n", info.title, f.frames, f.cpuMedian,
-                        f.cpuP95, f.renderMedian, f.renderP95, f.startup, f.peakRss, f.commands, f.note.c_str());
+            std::printf("%-34s %7d %8.3f %8.3f %8.2f %8.2f %9.3f %9.1f %9.0f %9.2f  %s\n", info.title, f.frames,
+                        f.cpuMedian, f.cpuP95, f.renderMedian, f.renderP95, f.startup, f.peakRss, f.commands, f.work,
+                        f.note.c_str());
         }
         if (f.available && window.empty())
             window = std::to_string(f.width) + "x" + std::to_string(f.height);
         std::fflush(stdout);
     }
     std::printf("window %s; cpu = Engine::Update + Engine::Draw, render = Window::Render to glFinish, start-up = "
-                "program start to the end of the first frame\n",
+                "program start to the end of the first frame, work = CPU time of all the process's threads\n",
                 window.empty() ? "not opened" : window.c_str());
     std::error_code ec;
     fs::remove(resultFile, ec);
@@ -533,6 +553,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.seconds = std::atof(argv[++i]);
         else if (arg == "--soak" && hasValue)
             options.soak = std::atof(argv[++i]);
+        else if (arg == "--soak-step" && hasValue)
+            options.soakStep = std::max(1.0, std::atof(argv[++i]));
         else if (arg == "--result" && hasValue)
             options.result = argv[++i];
         else if (arg == "--one-by-one")
@@ -549,7 +571,8 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--case a..e] [--frames N] [--seconds S] [--one-by-one] [--soak S]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--case a..e] [--frames N] [--seconds S] [--one-by-one] [--soak S [--soak-step S]]\n",
                      argv[0]);
         return 2;
     }
