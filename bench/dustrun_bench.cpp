@@ -45,11 +45,9 @@
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
 
-#if __has_include("graphics/ParticleEmitter.h")
+#if __has_include("graphics/ParticleEmitter.h") && __has_include("graphics/ParticlePool.h")
 #include "graphics/ParticleEmitter.h"
-#if __has_include("graphics/ParticlePool.h")
 #include "graphics/ParticlePool.h"
-#endif
 #define DUSTRUN_BENCH_PARTICLES 1
 #endif
 
@@ -272,14 +270,15 @@ int FillEmitters()
         GameObject* object = gGameObjectManager->GetObjectAt(i);
         ParticleEmitter* emitter = object ? object->GetParticleEmitter() : nullptr;
         Transform* transform = object ? object->GetTransform() : nullptr;
-        if (!emitter || !emitter->pool || !transform)
+        if (!emitter || !transform)
             continue;
         ++found;
         emitter->lifespan = 1.0e6f;
-        while (emitter->pool->liveCount < emitter->pool->capacity) {
-            const int before = emitter->pool->liveCount;
+        ParticlePool& pool = emitter->GetPool();
+        while (pool.LiveCount() < pool.Capacity()) {
+            const int before = pool.LiveCount();
             emitter->EmitSpread(transform->TranslationX, transform->TranslationY);
-            if (emitter->pool->liveCount == before)
+            if (pool.LiveCount() == before)
                 break;
         }
     }
