@@ -4,8 +4,9 @@
 // through a scripted key source, and screenshots of chosen frames. The runs in gltest_*_run.cpp
 // drive it like a player: an autopilot turns and drives the player through a list of points.
 //
-// Screenshots and a copy of the trace log go to /tmp/dustrun_run_<run name>/ and stay there after
-// the run, so a person can look at them when it fails.
+// Screenshots and the save directory (with the trace log) go to /tmp/dustrun_run_<run name>/ (with
+// "_asan" added in the sanitizer build) and stay there after the run, so a person can look at them
+// when it fails.
 #include <gtest/gtest.h>
 
 #include <glad/gl.h>
@@ -48,6 +49,13 @@ using namespace testsupport;
 
 constexpr double FRAME = 1.0 / 60.0 + 1e-6;   // a hair above the loop's minimum step
 
+// The sanitizer build keeps its pictures apart from the release build's.
+#ifdef __SANITIZE_ADDRESS__
+constexpr const char* BUILD_TAG = "_asan";
+#else
+constexpr const char* BUILD_TAG = "";
+#endif
+
 // Where the frame hook writes the next screenshot; empty: none asked for.
 inline std::string& PendingShot()
 {
@@ -87,7 +95,7 @@ public:
     // Starts the game. With a first scene, that scene is loaded on the first frame in place of the
     // one "scenes/InitialScene" names.
     explicit GameRun(const std::string& runName, const std::string& firstScene = "")
-        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName)), save(folder / "appdata")
+        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName + BUILD_TAG)), save(folder / "appdata")
     {
         fs::remove_all(folder);
         fs::create_directories(folder);

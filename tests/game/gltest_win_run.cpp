@@ -139,7 +139,7 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
             happyEyes = true;
             happySince = game.frames;
         }
-        if (happyEyes && game.frames == happySince + 15)   // once the pickup sparkle has gone
+        if (happyEyes && game.frames == happySince + 8)   // once the pickup sparkle has faded
             game.ShotNext("happy_eyes");
     };
     ASSERT_TRUE(game.Drive({{6.5f, 13.0f}, {8.0f, 13.0f}, {9.5f, 13.0f}, {11.0f, 13.0f}, {12.5f, 13.0f}}));
