@@ -139,11 +139,11 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
             happyEyes = true;
             happySince = game.frames;
         }
-        if (happyEyes && game.frames == happySince + 8)   // once the pickup sparkle has faded
+        if (happyEyes && game.frames == happySince + 30)   // once the pickup sparkle has faded
             game.ShotNext("happy_eyes");
     };
     ASSERT_TRUE(game.Drive({{6.5f, 13.0f}, {8.0f, 13.0f}, {9.5f, 13.0f}, {11.0f, 13.0f}, {12.5f, 13.0f}}));
-    game.Run(10);
+    game.Run(40);
     EXPECT_EQ(Collected(), 5);
     EXPECT_EQ(game.PlayerBehavior()->storedPoints, 50);
     EXPECT_GE(longestChain, 5.0f);
