@@ -18,6 +18,7 @@
 #include "graphics/LightingSystem.h"
 #include "script/LuaAPI_System.h"
 #include "ui/EditorSystem.h"
+#include "ui/MenuSystem.h"
 #include "world/LevelSystem.h"
 #include "world/PhysicsSystem.h"
 #include "world/SceneSystem.h"
@@ -251,7 +252,7 @@ const FactoryEntry kFactory[] = {
     {"JobSystem", Make<JobSystem>},
     {"SceneSystem", Make<SceneSystem>},
     {"LuaAPI", Make<LuaAPI_System>},
-    {"MenuSystem", nullptr},
+    {"MenuSystem", Make<MenuSystem>},
     {"MoonBoot", nullptr},
     {"PhysicsSystem", Make<PhysicsSystem>},
 };

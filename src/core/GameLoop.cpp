@@ -173,9 +173,10 @@ void AdvanceCredits(CreditsScroll& credits, float step)
         return;
     std::cout << "Credits scrolling - time elapsed: " << credits.elapsed << std::endl;
     if (credits.elapsed >= credits.waitTime) {
-        for (GameObject* object : credits.objects) {
-            // Objects deleted since the credits were loaded are no longer listed by the manager.
-            if (!object || !gGameObjectManager || !gGameObjectManager->IsListed(object))
+        for (const GameObjectHandle& handle : credits.objects) {
+            // Objects deleted since the credits were loaded resolve to null.
+            GameObject* object = handle.Get();
+            if (!object)
                 continue;
             Transform* transform = object->GetTransform();
             if (!transform)

@@ -206,7 +206,7 @@ protected:
         transform->TranslationY = -3.0f;
         credit->SetComponent(transform);
         manager->AddGameObject(credit);
-        credits.objects = {credit};
+        credits.objects = {GameObjectHandle(credit)};
         credits.waitTime = 0.5f;
         credits.scrollTime = 1.0f;
         credits.speed = 2.0f;
@@ -264,8 +264,8 @@ TEST_F(CreditsTest, DeletedObjectsAreLeftAlone)
 {
     manager->DeleteGameObject("CreditLine"); // the credits list still holds the old pointer
     GameObject unlisted;
-    credits.objects.push_back(&unlisted);
-    credits.objects.push_back(nullptr);
+    credits.objects.push_back(GameObjectHandle(&unlisted));
+    credits.objects.push_back(GameObjectHandle());
     credits.waitTime = 0.0f;
     ::testing::internal::CaptureStdout();
     AdvanceCredits(credits, 0.25f);
