@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "script/BehaviorScript.h"
+
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
 void Behavior::Update(float dt)
@@ -46,7 +48,7 @@ const BehaviorEntry BEHAVIOR_TABLE[] = {
     {"BehaviorExitDoor", nullptr},
     {"BehaviorLedge", nullptr},
     {"BehaviorStairs", nullptr},
-    {"BehaviorScript", nullptr},
+    {"BehaviorScript", [] () -> Behavior* { return new BehaviorScript(); }},
     {"BehaviorSoundEmitter", nullptr},
 };
 

@@ -1,0 +1,172 @@
+#include "script/ScriptVariables.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include "core/Trace.h"
+#include "world/SceneSystem.h"
+
+namespace {
+
+const char* const kFolder = "scripts/variables/";
+
+// A name that stays one file name inside the variables folder.
+bool IsPlainName(const std::string& name)
+{
+    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
+           name.find("..") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+void ReportInvalid(const std::string& objectName)
+{
+    Trace("[Lua] Error: Stream Data '%s ' is invalid", objectName.c_str());
+}
+
+} // namespace
+
+std::string ScriptVariables::ObjectFile(const std::string& objectName)
+{
+    const std::string scene = SceneSystem::GetCurrentScene();
+    for (const std::string* name : {&objectName, &scene}) {
+        if (!IsPlainName(*name)) {
+            Trace("[Lua] Error: '%s' can't name a variables file", name->c_str());
+            return "";
+        }
+    }
+    return kFolder + objectName + "_" + scene;
+}
+
+bool ScriptVariables::Read(const std::string& file, const std::string& name, const std::string& objectName,
+                           Stream::StreamData& value)
+{
+    if (file.empty())
+        return false;
+    Stream stream(file.c_str(), StreamMode_SaveDir, true);
+    if (!stream.IsValid() || !stream.data.IsObject()) {
+        ReportInvalid(objectName);
+        return false;
+    }
+    value = stream.ReadData(name.c_str());
+    return true;
+}
+
+bool ScriptVariables::Write(const std::string& file, const std::string& name, const std::string& objectName,
+                            const Stream::StreamData& value)
+{
+    if (file.empty())
+        return false;
+    Stream stream(file.c_str(), StreamMode_SaveDir, true);
+    if (!stream.IsValid() || !stream.data.IsObject()) {
+        ReportInvalid(objectName);
+        return false;
+    }
+    auto& allocator = stream.data.GetAllocator();
+    rapidjson::Value member;
+    switch (value.GetType()) {
+    case Stream::StreamDataType::Int: member.SetInt(value.GetInt()); break;
+    case Stream::StreamDataType::Float: member.SetDouble(static_cast<double>(value.GetFloat())); break;
+    case Stream::StreamDataType::Bool: member.SetBool(value.GetBool()); break;
+    default: {
+        const std::string text = value.GetString();
+        member.SetString(text.c_str(), static_cast<rapidjson::SizeType>(text.size()), allocator);
+    }
+    }
+    auto existing = stream.data.FindMember(name.c_str());
+    if (existing != stream.data.MemberEnd())
+        existing->value = std::move(member);
+    else
+        stream.data.AddMember(rapidjson::Value(name.c_str(), allocator), member, allocator);
+    return SaveWhole(stream);
+}
+
+void ScriptVariables::Reset(const std::string& objectName)
+{
+    const std::string file = ObjectFile(objectName);
+    if (file.empty())
+        return;
+    Stream stream(file.c_str(), StreamMode_SaveDir, true);
+    if (!stream.IsValid() || !stream.data.IsObject())
+        return;
+    stream.data.SetObject();
+    SaveWhole(stream);
+}
+
+bool ScriptVariables::SaveWhole(Stream& stream)
+{
+    if (!stream.data.IsObject())
+        return false;
+    const std::string path = stream.GetPath();
+    if (path.empty())
+        return false;
+    rapidjson::StringBuffer buffer;
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
+    if (!stream.data.Accept(writer)) {
+        Trace("[Lua] Error: variables of %s hold a number that JSON cannot store", stream.name.c_str());
+        return false;
+    }
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
+        out.close();
+        if (!out) {
+            Trace("[Lua] Error: %s could not be written", temporary.c_str());
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        Trace("[Lua] Error: %s could not be replaced: %s", path.c_str(), ec.message().c_str());
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+int ScriptVariables::ToInt(const Stream::StreamData& value)
+{
+    switch (value.GetType()) {
+    case Stream::StreamDataType::Int: return value.GetInt();
+    case Stream::StreamDataType::Float: {
+        const float f = value.GetFloat();
+        if (!(std::fabs(f) < 2147483520.0f))
+            return f > 0.0f ? 2147483647 : (f < 0.0f ? -2147483647 - 1 : 0);
+        return static_cast<int>(f);
+    }
+    case Stream::StreamDataType::Bool: return value.GetBool() ? 1 : 0;
+    default: return 0;
+    }
+}
+
+float ScriptVariables::ToFloat(const Stream::StreamData& value)
+{
+    switch (value.GetType()) {
+    case Stream::StreamDataType::Int: return static_cast<float>(value.GetInt());
+    case Stream::StreamDataType::Float: return value.GetFloat();
+    case Stream::StreamDataType::Bool: return value.GetBool() ? 1.0f : 0.0f;
+    default: return 0.0f;
+    }
+}
+
+bool ScriptVariables::ToBool(const Stream::StreamData& value)
+{
+    switch (value.GetType()) {
+    case Stream::StreamDataType::Int: return value.GetInt() != 0;
+    case Stream::StreamDataType::Float: return value.GetFloat() != 0.0f;
+    case Stream::StreamDataType::Bool: return value.GetBool();
+    default: return false;
+    }
+}
+
+std::string ScriptVariables::ToString(const Stream::StreamData& value)
+{
+    return value.GetType() == Stream::StreamDataType::String ? value.GetString() : std::string();
+}

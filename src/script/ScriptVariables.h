@@ -1,0 +1,39 @@
+#pragma once
+// The files behind script variables, in the save directory: one per object and scene
+// ("scripts/variables/<object>_<scene>.json") and the run's static variables
+// ("scripts/variables/StaticVars.json"). Each is one JSON object whose members are the variables.
+// Files are written whole: the new text goes to a temporary file that then replaces the old one, so
+// an interrupted write never leaves a cut-off file. Names are used as file names only: an object or
+// scene name holding a path separator or ".." is refused.
+#include <string>
+
+#include "core/Stream.h"
+
+class ScriptVariables {
+public:
+    static constexpr const char* STATIC_FILE = "scripts/variables/StaticVars";
+
+    // The variables file of an object in the current scene; "" (traced) when either name could leave
+    // the variables folder.
+    static std::string ObjectFile(const std::string& objectName);
+    // Reads one variable. False (traced "[Lua] Error: Stream Data '<objectName> ' is invalid") when
+    // the file is empty, unreadable or not a JSON object; a missing member reads as int 0.
+    static bool Read(const std::string& file, const std::string& name, const std::string& objectName,
+                     Stream::StreamData& value);
+    // Writes one variable (int, float, bool or string) into the file, whole. False (traced as Read)
+    // when the file can't take it.
+    static bool Write(const std::string& file, const std::string& name, const std::string& objectName,
+                      const Stream::StreamData& value);
+    // Empties the object's file of its variables, when it holds a JSON object (any other text stays).
+    static void Reset(const std::string& objectName);
+    // Writes the stream's document to its file through a temporary file. Only a JSON object is
+    // written. Returns whether the file now holds it.
+    static bool SaveWhole(Stream& stream);
+
+    // The value as each getter gives it: numbers convert, a text gives the default (and only a text
+    // is a string).
+    static int ToInt(const Stream::StreamData& value);
+    static float ToFloat(const Stream::StreamData& value);
+    static bool ToBool(const Stream::StreamData& value);
+    static std::string ToString(const Stream::StreamData& value);
+};
