@@ -64,7 +64,7 @@ void Dropdown::ReadMenuObject(Stream& stream, int index)
             continue;
         }
         const std::string optionText(element.GetString(), element.GetStringLength());
-        GameObject* object = gGameObjectFactory ? gGameObjectFactory->CreateGameObject("Dropdown", true) : nullptr;
+        GameObject* object = widget::MakeFromArchetype("Dropdown");
         if (!object)
             continue;
         object->SetName("Dropdown_" + optionText);

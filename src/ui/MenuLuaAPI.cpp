@@ -10,6 +10,8 @@
 #include "graphics/Sprite.h"
 #include "graphics/Texture.h"
 #include "platform/lua/Lua.h"
+#include "script/GameObjectType.h"
+#include "script/Safe_GameObject.h"
 #include "ui/Button.h"
 #include "ui/Checkbox.h"
 #include "ui/Dropdown.h"
@@ -25,14 +27,6 @@ bool SceneChangePending()
     return gSceneSystem && gSceneSystem->IsChangePending();
 }
 
-GameObject* Live(const MenuWidgetHandle& handle)
-{
-    GameObject* object = handle.object.Get();
-    if (!object)
-        Trace("[Lua] Error: Object Does Not Exist");
-    return object;
-}
-
 template <class W>
 W* WidgetOf(GameObject* object, const char* kind)
 {
@@ -43,26 +37,6 @@ W* WidgetOf(GameObject* object, const char* kind)
 }
 
 } // namespace
-
-MenuWidgetHandle::MenuWidgetHandle(const std::string& name)
-{
-    GameObject* found = gGameObjectManager ? gGameObjectManager->FindGameObject(name) : nullptr;
-    if (!found)
-        Trace("[C++]: Lua Controlled Object '%s' does not exist", name.c_str());
-    object.Set(found);
-}
-
-int WidgetGetStateCurr(GameObject* object)
-{
-    if (!object)
-        return -1;
-    Behavior* behavior = object->GetBehavior();
-    if (!behavior) {
-        Trace("[Lua] Error: Object '%s' has no Behavior Component.", object->GetName().c_str());
-        return -1;
-    }
-    return behavior->GetCurrentState();
-}
 
 int WidgetGetInteractType(GameObject* object)
 {
@@ -172,53 +146,21 @@ void RegisterMenuLuaAPI(lua::State& state)
     state.SetFunction("DeleteAllMenuObjects", []() { MenuSystem::DeleteAllMenuObjects(); });
     state.SetFunction("CreditsAreOver", []() { return MenuSystem::CreditsAreOver(); });
 
-    state.NewUsertype<MenuWidgetHandle>("MenuWidget")
-        .Constructor<std::string>()
-        .Method("AM_I_ALIVE", [](const MenuWidgetHandle& self) { return self.object.Get() != nullptr; })
-        .Method("GetName",
-                [](const MenuWidgetHandle& self) {
-                    GameObject* object = Live(self);
-                    return object ? object->GetName() : std::string();
-                })
-        .Method("GetStateCurr", [](const MenuWidgetHandle& self) { return WidgetGetStateCurr(Live(self)); })
-        .Method("SetStateNext",
-                [](const MenuWidgetHandle& self, int next) {
-                    GameObject* object = Live(self);
-                    Behavior* behavior = object ? object->GetBehavior() : nullptr;
-                    if (behavior)
-                        behavior->SetNextState(next);
-                    else if (object)
-                        Trace("[Lua] Error: Object '%s' has no Behavior Component.", object->GetName().c_str());
-                })
-        .Method("GetInteractType",
-                [](const MenuWidgetHandle& self) { return WidgetGetInteractType(Live(self)); })
-        .Method("DropdownGetSelected",
-                [](const MenuWidgetHandle& self) { return WidgetDropdownGetSelected(Live(self)); })
-        .Method("DropdownSetSelected",
-                [](const MenuWidgetHandle& self, int index) { WidgetDropdownSetSelected(Live(self), index); })
-        .Method("VCVGetValue", [](const MenuWidgetHandle& self) { return WidgetVCVGetValue(Live(self)); })
-        .Method("VCVGetValueAsPercent",
-                [](const MenuWidgetHandle& self) { return WidgetVCVGetValueAsPercent(Live(self)); })
-        .Method("VCVSetValue",
-                [](const MenuWidgetHandle& self, int value) { WidgetVCVSetValue(Live(self), value); })
-        .Method("SliderGetValue", [](const MenuWidgetHandle& self) { return WidgetSliderGetValue(Live(self)); })
-        .Method("SetAlpha",
-                [](const MenuWidgetHandle& self, float alpha) {
-                    GameObject* object = Live(self);
-                    if (Sprite* sprite = object ? object->GetSprite() : nullptr)
-                        sprite->color[3] = std::clamp(alpha, 0.0f, 1.0f);
-                })
-        .Method("SetTexture", [](const MenuWidgetHandle& self, std::string name) {
-            GameObject* object = Live(self);
-            Sprite* sprite = object ? object->GetSprite() : nullptr;
-            if (!sprite)
-                return;
-            Texture* texture = GraphicsLibrary::GetTexture(name, -1);
-            if (!texture) {
-                Trace("[Lua] Error: Texture '%s' does not exist.", name.c_str());
-                return;
-            }
-            sprite->texture = texture;
-            sprite->textureIndex = GraphicsLibrary::GetTextureIndex(texture->name);
-        });
+    // The widget members of "GameObject": the object default when the handle is empty (after its
+    // trace), the widget's answer otherwise.
+    SetGameObjectMember(state, "GetInteractType",
+                        [](Safe_GameObject& self) { return WidgetGetInteractType(self.ObjectOrReport()); });
+    SetGameObjectMember(state, "DropdownGetSelected",
+                        [](Safe_GameObject& self) { return WidgetDropdownGetSelected(self.ObjectOrReport()); });
+    SetGameObjectMember(state, "DropdownSetSelected", [](Safe_GameObject& self, int index) {
+        WidgetDropdownSetSelected(self.ObjectOrReport(), index);
+    });
+    SetGameObjectMember(state, "VCVGetValue",
+                        [](Safe_GameObject& self) { return WidgetVCVGetValue(self.ObjectOrReport()); });
+    SetGameObjectMember(state, "VCVGetValueAsPercent",
+                        [](Safe_GameObject& self) { return WidgetVCVGetValueAsPercent(self.ObjectOrReport()); });
+    SetGameObjectMember(state, "VCVSetValue",
+                        [](Safe_GameObject& self, int value) { WidgetVCVSetValue(self.ObjectOrReport(), value); });
+    SetGameObjectMember(state, "SliderGetValue",
+                        [](Safe_GameObject& self) { return WidgetSliderGetValue(self.ObjectOrReport()); });
 }

@@ -51,7 +51,7 @@ void Slider::OnEnter()
     widget::SetIfChanged(transform, transform->ScaleX, transform->ScaleX * 0.25f);
     widget::SetIfChanged(transform, transform->ScaleY, transform->ScaleX * 0.025f);
     if (!knob.Get() && gGameObjectFactory) {
-        GameObject* made = gGameObjectFactory->CreateGameObject("Circle", true);
+        GameObject* made = widget::MakeFromArchetype("Circle");
         knob.Set(made);
         ownsKnob = made != nullptr;
     }

@@ -75,7 +75,7 @@ GameObject* Volume_CoolVersion::MakeButton(GameObjectHandle& handle, const char*
         return existing;
     if (handle.IsSet() || !gGameObjectFactory)
         return nullptr;  // made once and gone since: not made again
-    GameObject* object = gGameObjectFactory->CreateGameObject("Circle", true);
+    GameObject* object = widget::MakeFromArchetype("Circle");
     handle.Set(object);
     ownsParts = true;
     if (Sprite* sprite = object ? object->GetSprite() : nullptr) {
@@ -114,7 +114,7 @@ void Volume_CoolVersion::OnEnter()
         float barX = x - 1.6f * sx;
         ownsParts = true;
         for (int i = 0; i < n; ++i) {
-            GameObject* bar = gGameObjectFactory->CreateGameObject("Bar", true);
+            GameObject* bar = widget::MakeFromArchetype("Bar");
             bars[static_cast<std::size_t>(i)].Set(bar);
             if (Transform* barTransform = bar ? bar->GetTransform() : nullptr) {
                 widget::SetIfChanged(barTransform, barTransform->TranslationX, barX);

@@ -1,8 +1,10 @@
 #include "ui/WidgetInput.h"
 
 #include <cmath>
+#include <string>
 
 #include "core/Engine.h"
+#include "core/GameObjectFactory.h"
 #include "core/Transform.h"
 #include "graphics/InputManager.h"
 #include "graphics/Window.h"
@@ -68,6 +70,14 @@ bool BoxesOverlap(const Transform* a, const Transform* b, float bx, float by)
     const float bx0 = b->TranslationX - bx * b->ScaleX, bx1 = b->TranslationX + bx * b->ScaleX;
     const float by0 = b->TranslationY - by * b->ScaleY, by1 = b->TranslationY + by * b->ScaleY;
     return ax0 < bx1 && ax1 > bx0 && ay0 < by1 && ay1 > by0;
+}
+
+GameObject* MakeFromArchetype(const char* name)
+{
+    if (!gGameObjectFactory)
+        return nullptr;
+    const std::string folder = gGameObjectFactory->archetypePath ? gGameObjectFactory->archetypePath : "";
+    return gGameObjectFactory->CreateGameObject(folder + name, true);
 }
 
 void SetIfChanged(Transform* transform, float& field, float value)

@@ -32,6 +32,9 @@ bool InsideBox(const Transform* transform, float x, float y, float sx = 1.0f, fl
 // The two boxes (centres at the translations, half-extents the scales times the factors) overlap,
 // all comparisons strict.
 bool BoxesOverlap(const Transform* a, const Transform* b, float bx = 1.0f, float by = 1.0f);
+// Builds, registers and initialises an object of the archetype "archetypes/<name>"; null without a
+// GameObjectFactory.
+GameObject* MakeFromArchetype(const char* name);
 // Writes a transform value only when it changes, marking the transform changed.
 void SetIfChanged(Transform* transform, float& field, float value);
 

@@ -6,7 +6,7 @@
 #include "core/GameObject.h"
 #include "core/Trace.h"
 #include "script/LuaAPI_System.h"
-#include "ui/MenuLuaAPI.h"
+#include "script/Safe_GameObject.h"
 
 const char* const WidgetScript::SCRIPT_FOLDER = "./assets/data/scripts/Lua/";
 
@@ -63,7 +63,7 @@ void WidgetScript::Bind(GameObject* owner)
         return;
     if (bound && boundId == owner->GetId())
         return;
-    environment->Set(handleName, MenuWidgetHandle(owner));
+    environment->Set(handleName, Safe_GameObject(owner));
     boundId = owner->GetId();
     bound = true;
 }

@@ -1,8 +1,8 @@
 -- Keeps the window mode and the master volume in step with the options screen.
-Fullscreen = Fullscreen or MenuWidget.new("FullscreenCheckbox")
-Master = Master or MenuWidget.new("MasterSlider")
-Music = Music or MenuWidget.new("MusicVolume")
-Sfx = Sfx or MenuWidget.new("SFXVolume")
+Fullscreen = Fullscreen or GameObjectManagerGetObject("FullscreenCheckbox")
+Master = Master or GameObjectManagerGetObject("MasterSlider")
+Music = Music or GameObjectManagerGetObject("MusicVolume")
+Sfx = Sfx or GameObjectManagerGetObject("SFXVolume")
 
 local state = Fullscreen:GetStateCurr()
 if state == 0 or state == 1 then
