@@ -33,11 +33,7 @@ constexpr int kNeonRevealRadius = 10;
 
 } // namespace
 
-BehaviorScript::BehaviorScript() : environment(LuaAPI_System::NewEnvironment())
-{
-    // The entry checks run once: the first update moves straight to state 0.
-    nextState = 0;
-}
+BehaviorScript::BehaviorScript() : environment(LuaAPI_System::NewEnvironment()) {}
 
 void BehaviorScript::Init()
 {
@@ -78,11 +74,15 @@ void BehaviorScript::OnEnter()
     const bool fallbackFound = FileExists(FallbackPath());
     const std::string notFound =
         "[ERR]: Lua Script: '" + scriptPath + "' could not be found! Check Spelling and Expected File Location.";
+    // A missing script is reported once, however often the behaviour enters a state.
+    const bool report = !reportedMissing;
     if (!gLuaAPI) {
         Trace("[C++]: API Failed to Load. Message a Programmer!");
         loaded = false;
-        if (!found)
+        if (!found && report) {
             Trace("%s", notFound.c_str());
+            reportedMissing = true;
+        }
     } else if (found || fallbackFound) {
         loaded = true;
         // The owner itself: another object may carry the same name.
@@ -92,7 +92,9 @@ void BehaviorScript::OnEnter()
         if (environment)
             environment->Set("MyObject", objectHandle);
     } else {
-        Trace("%s", notFound.c_str());
+        if (report)
+            Trace("%s", notFound.c_str());
+        reportedMissing = true;
         loaded = false;
     }
     SetNextState(0);

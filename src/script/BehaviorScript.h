@@ -21,7 +21,7 @@ public:
     static constexpr const char* SCRIPT_FOLDER = "./assets/data/scripts/Lua/";
     static constexpr const char* SAVE_SCRIPT_FOLDER = "/scripts/lua/";
 
-    // A behaviour that enters state 0 on its first update, with an environment of its own.
+    // A behaviour in no state yet, with an environment of its own.
     BehaviorScript();
     ~BehaviorScript() override = default;
     BehaviorScript(const BehaviorScript&) = delete;
@@ -58,4 +58,5 @@ public:
     bool NewCollision = false;
     std::string LatestCollision;
     std::vector<std::string> contactNames;
+    bool reportedMissing = false;  // the not-found line was traced
 };

@@ -521,4 +521,44 @@ TEST_F(BadDataTest, StaticScriptVariablesFromBrokenFiles)
     }
 }
 
+TEST_F(BadDataTest, ScriptedObjectsAndObjectVariablesFromBrokenFiles)
+{
+    MakeWorld();
+    LuaAPI_System lua;
+    lua.Init();
+    // A scripted object whose file is broken: its script runs (or is missing) and nothing crashes.
+    Sweep("archetypes/TitleStar", [&] {
+        factory->ClearArchetypes();
+        factory->CreateGameObject("archetypes/TitleStar", true);
+        for (int step = 0; step < 3; ++step)
+            manager->Update(1.0f / 60.0f);
+        manager->ClearGameObjects();
+        Deliver();
+    });
+    // An object's variables file: a JSON object takes the new value, anything else is left as it was.
+    const fs::path path = fs::path(GetSaveDirectory()) / "scripts/variables/TitleStar_.json";
+    for (const Variant& variant : MakeVariants("{\"X\": 2, \"Names\": [\"a\"], \"S\": \"text\"}")) {
+        std::error_code ec;
+        fs::remove(path, ec);
+        if (variant.present) {
+            fs::create_directories(path.parent_path());
+            WriteText(path, variant.text);
+        }
+        const bool wasObject = Stream("scripts/variables/TitleStar_", StreamMode_SaveDir, false).data.IsObject();
+        auto* object = new GameObject();
+        object->SetName("TitleStar");
+        object->SetId(4000000000u);
+        manager->AddGameObject(object);
+        LuaAPI_System::RunString("local o = GameObjectManagerGetObject('TitleStar')\n"
+                                 "local x = o:GetVarInt('X') + o:GetVarFloat('S') + o:GetVarInt('Names')\n"
+                                 "o:SetVarInt('X', x + 5) o:SetVarString('S', o:GetVarString('X'))");
+        manager->ClearGameObjects();
+        if (variant.present && !wasObject)
+            EXPECT_EQ(ReadText(path), variant.text) << variant.label;
+        else
+            EXPECT_TRUE(Stream("scripts/variables/TitleStar_", StreamMode_SaveDir, false).data.IsObject())
+                << variant.label;
+    }
+}
+
 } // namespace

@@ -58,6 +58,7 @@ TEST_F(LuaFunctionsTest, SoundsMoveThroughAudioMessages)
         {"SetVolume('sfx', 4.5)", {"Change_Global_Param:SFXSlider=4.500000"}, false},
         {"SetVolume('master', 5)", {}, true},
         {"assert(GetVolume('master') == -1)", {}, true},
+        {"assert(GetVolume('Music') == 0 and GetVolume('sfx') == 0)", {}, false},  // nothing playing
         {"PauseAudioBus('ALL') MuteAudioBus('Ambience')", {"Set_Bus_Paused:", "Set_Bus_Mute:Ambience"}, false},
         {"PauseAudioBus('music') MuteAudioBus('sfx')", {"Set_Bus_Paused:Music", "Set_Bus_Mute:SFX"}, false},
         {"MuteAudioBus('drums')", {}, true},
@@ -191,3 +192,21 @@ TEST_F(LuaFunctionsTest, VariableFilesStayInsideTheirFolder)
         }
     }
 }
+
+#if __has_include("game/TreasureManager.h")
+#include "game/TreasureManager.h"
+
+TEST_F(LuaFunctionsTest, TreasureCountsComeFromTheTreasureManager)
+{
+    TreasureManager treasure;
+    treasure.NumRooms = 3;
+    treasure.collected = {1, 2, 0, 9, 9, 9, 9, 9};  // rooms past NumRooms don't count
+    treasure.remaining = {4, 5, 6, 9, 9, 9, 9, 9};
+    Check("assert(GetNumTreasureCollected() == 3 and GetTotalNumTreasure() == -1)\n"
+          "assert(GetTreasureRemaining(0) == -1 and GetTreasureRemaining(3) == 0 and GetTreasureRemaining(-1) == 0)");
+    treasure.treasureLoaded = true;
+    treasure.roomObjects[0].resize(2);
+    treasure.roomObjects[2].resize(1);
+    Check("assert(GetTotalNumTreasure() == 3 and GetTreasureRemaining(1) == 5 and GetRoomNum(1e9, 1e9) == -1)");
+}
+#endif
