@@ -218,11 +218,13 @@ TEST_F(MenusGame, SplashToLivingRoomPauseAndCredits)
 
     ASSERT_TRUE(game.Click("TitleStart"));
     ASSERT_TRUE(game.SettleIn("MainMenuScene"));
+    EXPECT_TRUE(game.engine->showCursor) << "menus show the cursor";
     EXPECT_GT(Colours(), 20 * flat) << "main menu";
     Shot("main_menu");
     ASSERT_TRUE(game.Click("MainMenuPlay"));
     ASSERT_TRUE(game.SettleIn("LivingRoomScene"));
     EXPECT_FALSE(game.engine->paused);
+    EXPECT_FALSE(game.engine->showCursor) << "the level hides it";
 
     // Escape pauses behind the pause menu; its Resume button goes on.
     game.Tap(GLFW_KEY_ESCAPE);
