@@ -170,6 +170,16 @@ void MenuSystem::Init()
     CreditsScrollState.scrollTime = stream.ReadFloat("TimeScrolling");
     if (gLuaAPI)
         RegisterMenuLuaAPI(gLuaAPI->state);
+    scriptsChecked_ = false;
+}
+
+void MenuSystem::Update(float)
+{
+    if (scriptsChecked_)
+        return;
+    scriptsChecked_ = true;
+    if (gLuaAPI)
+        RegisterMenuLuaAPI(gLuaAPI->state);
 }
 
 void MenuSystem::HandleMessage(Message* message)

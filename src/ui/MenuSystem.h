@@ -32,7 +32,9 @@ public:
     // Reads "CreditsScroll" ("TimeWaitingToScroll", "TimeScrolling") and registers the menu script
     // functions when the Lua API is up.
     void Init() override;
-    void Update(float) override {}
+    // The first update registers the script functions again, so they hold even when the Lua API was
+    // initialised after this system (its own registration would have put stand-ins back).
+    void Update(float) override;
     void Draw() override {}
     // "Menu Object Delete": drops the entries of objects that are gone.
     void HandleMessage(Message* message) override;
@@ -79,6 +81,7 @@ public:
     bool reopenPauseMenu = false;
 
 private:
+    bool scriptsChecked_ = false;
     void Load(const std::string& name);
     void LoadEntry(Stream& stream, int index, const std::string& menuName);
     // Forgets entries whose object is gone; an emptied credits list stops the credits.
