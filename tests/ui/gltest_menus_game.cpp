@@ -289,7 +289,6 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
     {
         Game game(keys);
         ASSERT_TRUE(game.Ready());
-        ::testing::internal::CaptureStdout();
         ASSERT_TRUE(game.SettleIn("SplashScreen"));
         gSceneSystem->SetNextScene("MainMenuScene");
         ASSERT_TRUE(game.SettleIn("MainMenuScene"));
@@ -339,12 +338,10 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
         game.Frames(2);
         EXPECT_TRUE(Has("MainMenuPlay"));
         EXPECT_FALSE(Has("MusicVolume"));
-        ::testing::internal::GetCapturedStdout();
     }
     // A new run reads the options back from the menu file.
     Game game(keys);
     ASSERT_TRUE(game.Ready());
-    ::testing::internal::CaptureStdout();
     ASSERT_TRUE(game.SettleIn("SplashScreen"));
     MenuSystem::LoadMenu("Options");
     game.Frames(2);
@@ -358,7 +355,6 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
     GameObject* shown = gGameObjectManager->FindGameObject("Dropdown_Ambience_Muted");
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->GetSprite()->color[3], 1.0f);
-    ::testing::internal::GetCapturedStdout();
 }
 
 } // namespace

@@ -18,3 +18,11 @@ if master >= 0 and master ~= _G.MasterVolume then
     SetVolume("music", Music:VCVGetValue() * master)
     SetVolume("sfx", Sfx:VCVGetValue() * master)
 end
+
+-- The room ambience follows the dropdown (the bus's mute is a toggle).
+Ambience = Ambience or GameObjectManagerGetObject("AmbienceDropdown")
+local muted = Ambience:DropdownGetSelected() == "Ambience_Muted"
+if (_G.AmbienceMuted or false) ~= muted then
+    MuteAudioBus("ambience")
+    _G.AmbienceMuted = muted
+end
