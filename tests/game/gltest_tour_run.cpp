@@ -10,7 +10,7 @@ using namespace gamerun;
 
 namespace {
 
-const bool privateDisplay = UsePrivateDisplay("1280x720x24");
+const bool privateDisplay = UsePrivateDisplay("1920x1080x24");
 
 constexpr int ON_STAIRS = 5;
 constexpr int STUNNED = 4;
