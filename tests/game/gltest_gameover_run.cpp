@@ -1,8 +1,9 @@
 // A level lost: the player drives into the living room's permanent laser and stays in it until the
-// battery is empty; "Time's up!" ends the level in the "GameOver" scene.
+// battery is empty; "Time's up!" ends the level in the "GameOver" scene, whose menu starts it again.
 #include "game_run.h"
 
 #include "PrivateDisplay.h"
+#include "game/TreasureManager.h"
 
 using namespace gamerun;
 
@@ -47,7 +48,19 @@ TEST(GameOverRun, TheBatteryRunsOutInThePermanentLaser)
     ASSERT_TRUE(game.RunUntil([] { return SceneSystem::GetCurrentScene() == "GameOver"; }, 200));
     game.Run(60);
     EXPECT_EQ(game.Player(), nullptr) << "the player goes with the level";
+    ASSERT_NE(gGameObjectManager->FindGameObject("GameOverPlayAgain"), nullptr) << "the game-over menu";
     game.Shot("game_over");
+
+    // Play again: the level starts over, the battery full and all its treasure back.
+    ASSERT_TRUE(game.Click("GameOverPlayAgain"));
+    ASSERT_TRUE(game.SettleIn("LivingRoomScene"));
+    game.Run(30);
+    ASSERT_NE(game.Player(), nullptr);
+    EXPECT_NEAR(game.Player()->GetTransform()->TranslationX, 5.0f, 0.01f);
+    EXPECT_NEAR(game.Player()->GetTransform()->TranslationY, 13.0f, 0.01f);
+    EXPECT_FLOAT_EQ(game.BatteryValue(), full);
+    EXPECT_EQ(gTreasureManager->totalRemaining, 20);
+    game.Shot("played_again");
 
     EXPECT_EQ(Joined(game.ProblemLines()), "");
 }

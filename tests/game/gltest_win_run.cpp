@@ -220,7 +220,10 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     game.Run(70);
     EXPECT_GE(CountNamed("EndScreenTimer"), 4) << "minutes, colon, two digits of seconds";
     EXPECT_GE(CountNamed("EndScreenDisplay"), 2) << "\"Pickup\" and the count";
+    ASSERT_NE(gGameObjectManager->FindGameObject("WinMainMenu"), nullptr) << "the win menu";
     game.Shot("win_screen");
+    ASSERT_TRUE(game.Click("WinMainMenu"));
+    ASSERT_TRUE(game.SettleIn("MainMenuScene"));
 
     EXPECT_EQ(Joined(game.ProblemLines()), "");
 }
