@@ -210,9 +210,9 @@ TEST_F(ShippedScenes, EveryShippedSceneRunsWithoutAnAssertion)
             EXPECT_TRUE(settleIn(name, false)) << name;
             if (std::string(name) == "LivingRoomScene") {
                 EXPECT_NE(gGameObjectManager->FindGameObject("Room3Boundary"), nullptr);
-                GameObject* crate = gGameObjectManager->FindGameObject("Crate");
-                ASSERT_NE(crate, nullptr);
-                EXPECT_FLOAT_EQ(crate->GetTransform()->TranslationX, 9.0f);
+                GameObject* charger = gGameObjectManager->FindGameObject("Charging Station");
+                ASSERT_NE(charger, nullptr);
+                EXPECT_FLOAT_EQ(charger->GetTransform()->TranslationX, 11.0f);
             }
             if (std::string(name) == "MainMenuScene") {
                 EXPECT_NE(gGameObjectManager->FindGameObject("MainMenuPlay"), nullptr);
