@@ -38,3 +38,8 @@ fuzz: setup
 
 clean:
 	rm -rf build
+
+# Frame cost per case under Xvfb at 1920x1080 with the software renderer (see bench/dustrun_bench.cpp).
+.PHONY: bench
+bench: build
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) $(BUILD)/dustrun_bench $(BENCH_ARGS)

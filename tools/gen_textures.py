@@ -3,7 +3,8 @@
 
 Every image is drawn here from simple shapes (no image comes from anywhere else) and written as an
 RGBA PNG to assets/textures/<name>.png; each gets its description assets/data/textures/<name>.json
-("FileType" and, for sprite sheets, the frame layout). Standard library only.
+("FileType" and, for sprite sheets, the frame layout). Standard library only, except that menu
+texts are rasterised from the DejaVu font by ImageMagick's "convert".
 
     python3 tools/gen_textures.py [--check]
 
@@ -13,6 +14,7 @@ import json
 import math
 import os
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -569,6 +571,166 @@ def house_decor():
     return c
 
 
+# ---------------------------------------------------------------- menu art (text from the DejaVu font)
+
+FONT_FILE = os.path.join(ROOT, "assets", "fonts", "DejaVuSans.ttf")
+
+
+def font_mask(string, size):
+    """Coverage (0..255) rows of the text set in DejaVu Sans at `size` pixels, rasterised by ImageMagick's
+    font renderer (the one outside tool used here)."""
+    out = subprocess.run(["convert", "-background", "black", "-fill", "white", "-font", FONT_FILE,
+                          "-pointsize", str(size), "label:" + string, "-depth", "8", "pgm:-"],
+                         check=True, stdout=subprocess.PIPE).stdout
+    fields, at = [], 0
+    while len(fields) < 4:  # "P5", width, height, maxval
+        while out[at:at + 1].isspace():
+            at += 1
+        start = at
+        while not out[at:at + 1].isspace():
+            at += 1
+        fields.append(out[start:at])
+    at += 1
+    w, h = int(fields[1]), int(fields[2])
+    data = out[at:at + w * h]
+    return w, h, [list(data[y * w:(y + 1) * w]) for y in range(h)]
+
+
+def lerp(a, b, t):
+    return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(len(a)))
+
+
+def draw_text(c, string, size, cx, cy, top, bottom, shadow=(0, 0, 0, 200)):
+    """Centred text with a vertical colour gradient and a soft drop shadow."""
+    w, h, mask = font_mask(string, size)
+    ox, oy = int(cx - w / 2), int(cy - h / 2)
+    off = max(2, size // 14)
+    for y in range(h):
+        for x in range(w):
+            if mask[y][x]:
+                c.blend(ox + x + off, oy + y + off, shadow, mask[y][x] / 255.0)
+    for y in range(h):
+        color = lerp(top, bottom, y / max(1, h - 1))
+        for x in range(w):
+            if mask[y][x]:
+                c.blend(ox + x, oy + y, color, mask[y][x] / 255.0)
+
+
+def rounded_panel(c, x0, y0, x1, y1, radius, top, bottom, border=None, width=3):
+    """A rounded rectangle with a vertical gradient and an optional border."""
+    def inside(px, py, inset=0.0):
+        ax0, ay0, ax1, ay1, r = x0 + inset, y0 + inset, x1 - inset, y1 - inset, max(0.0, radius - inset)
+        qx = min(max(px, ax0 + r), ax1 - r)
+        qy = min(max(py, ay0 + r), ay1 - r)
+        return math.hypot(px - qx, py - qy) <= r and ax0 <= px <= ax1 and ay0 <= py <= ay1
+    for y in range(int(y0), int(y1)):
+        color = lerp(top, bottom, (y - y0) / max(1.0, y1 - y0 - 1))
+        for x in range(int(x0), int(x1)):
+            hits = sum(inside(x + sx, y + sy) for sx in (0.25, 0.75) for sy in (0.25, 0.75))
+            if hits:
+                c.blend(x, y, color, hits / 4.0)
+            if border and hits:
+                edge = 4 - sum(inside(x + sx, y + sy, width) for sx in (0.25, 0.75) for sy in (0.25, 0.75))
+                if edge:
+                    c.blend(x, y, border, edge / 4.0)
+
+
+def menu_button(string, width=504, height=112):
+    c = Canvas(width, height)
+    rounded_panel(c, 2, 2, width - 2, height - 2, 26, (58, 86, 150, 240), (22, 30, 70, 240),
+                  border=(250, 205, 90, 255), width=4)
+    # A sheen across the upper half.
+    for y in range(8, height // 2):
+        for x in range(24, width - 24):
+            c.blend(x, y, (255, 255, 255, 255), 0.10 * (1 - (y - 8) / (height / 2 - 8)))
+    draw_text(c, string, 50, width / 2, height / 2, (255, 250, 225, 255), (255, 196, 92, 255))
+    return c
+
+
+def menu_label(string, size, width, height, top, bottom):
+    c = Canvas(width, height)
+    draw_text(c, string, size, width / 2, height / 2, top, bottom)
+    return c
+
+
+def title_label():
+    c = Canvas(1024, 180)
+    draw_text(c, "Pemmet's Dustrun", 100, 512, 90, (255, 236, 140, 255), (235, 120, 40, 255))
+    return c
+
+
+def credits_line(string, heading):
+    if heading:
+        return menu_label(string, 52, 1152, 80, (255, 214, 110, 255), (240, 150, 60, 255))
+    return menu_label(string, 38, 1152, 64, (235, 240, 255, 255), (150, 190, 255, 255))
+
+
+def checkbox(checked):
+    c = Canvas(64, 64)
+    rounded_panel(c, 3, 3, 61, 61, 10, (60, 70, 110, 255), (25, 30, 60, 255), border=(250, 205, 90, 255))
+    if checked:
+        c.polygon([(14, 33), (22, 25), (29, 33), (46, 14), (54, 22), (29, 48)], (120, 235, 120, 255))
+    return c
+
+
+def blank():
+    return Canvas(4, 4)
+
+
+def dark_panel():
+    c = Canvas(256, 256)
+    rounded_panel(c, 2, 2, 254, 254, 24, (30, 36, 70, 230), (12, 14, 30, 230), border=(250, 205, 90, 255), width=4)
+    return c
+
+
+def volume_bar():
+    c = Canvas(16, 64)
+    for y in range(64):
+        color = lerp((140, 255, 160, 255), (30, 140, 80, 255), y / 63.0)
+        for x in range(16):
+            c.blend(x, y, color)
+    return c
+
+
+MENU_BUTTONS = {
+    "Btn_Play": "Play", "Btn_Options": "Options", "Btn_Credits": "Credits", "Btn_Quit": "Quit",
+    "Btn_Resume": "Resume", "Btn_MainMenu": "Main Menu", "Btn_PlayAgain": "Play Again", "Btn_Back": "Back",
+    "Btn_Start": "Start", "Ambience_On": "Ambience: On", "Ambience_Muted": "Ambience: Muted",
+    "Ambience_Quiet": "Ambience: Low",
+}
+MENU_LABELS = {
+    # name: (text, size, width, height, top colour, bottom colour)
+    "Label_Studio": ("The Quorvex team presents", 64, 1152, 110, (230, 235, 255, 255), (140, 160, 230, 255)),
+    "Label_PressAnyKey": ("Press any key or click to continue", 44, 1024, 80, (255, 255, 255, 255), (190, 200, 220, 255)),
+    "Label_Paused": ("Paused", 96, 640, 150, (255, 240, 170, 255), (240, 160, 60, 255)),
+    "Label_YouWin": ("You win!", 110, 768, 170, (200, 255, 170, 255), (60, 200, 90, 255)),
+    "Label_GameOver": ("Game over", 110, 768, 170, (255, 190, 160, 255), (220, 60, 50, 255)),
+    "Label_Options": ("Options", 96, 640, 150, (255, 240, 170, 255), (240, 160, 60, 255)),
+    "Label_Credits": ("Credits", 96, 640, 150, (255, 240, 170, 255), (240, 160, 60, 255)),
+    "Label_Fullscreen": ("Fullscreen", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_MusicVolume": ("Music volume", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_SFXVolume": ("Sound effects", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_MasterVolume": ("Master volume", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_Ambience": ("Room ambience", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_Hint": ("Esc: pause", 36, 384, 64, (255, 255, 255, 255), (200, 210, 235, 255)),
+}
+CREDITS_LINES = [
+    ("Pemmet's Dustrun", True),
+    ("built by the Quorvex team", False),
+    ("Game design and code", True),
+    ("The Quorvex team", False),
+    ("Engine", True),
+    ("Our own C++20 component engine", False),
+    ("OpenGL 3.3, GLFW, RapidJSON, Lua 5.4, FreeType", False),
+    ("Tools", True),
+    ("Art, sounds and maps drawn by our own scripts", False),
+    ("Font", True),
+    ("DejaVu Sans, DejaVu fonts licence", False),
+    ("(Bitstream Vera derived, free to use and share)", False),
+    ("Thank you for playing!", True),
+]
+
+
 # name -> (draw function, extra description keys)
 TEXTURES = {
     "coin": (coin, {}),
@@ -613,6 +775,19 @@ TEXTURES = {
 }
 for _n in range(1, 9):
     TEXTURES["Room%d" % _n] = ((lambda n=_n: room_name(n)), {})
+for _name, _text in MENU_BUTTONS.items():
+    TEXTURES[_name] = ((lambda t=_text: menu_button(t)), {})
+for _name, _args in MENU_LABELS.items():
+    TEXTURES[_name] = ((lambda a=_args: menu_label(*a)), {})
+for _i, (_text, _heading) in enumerate(CREDITS_LINES):
+    TEXTURES["Credits_%02d" % (_i + 1)] = ((lambda t=_text, h=_heading: credits_line(t, h)), {})
+TEXTURES["Label_GameTitle"] = (title_label, {})
+TEXTURES["Check_Checked"] = (lambda: checkbox(True), {})
+TEXTURES["Check_Unchecked"] = (lambda: checkbox(False), {})
+TEXTURES["Check"] = (lambda: checkbox(False), {})
+TEXTURES["VolumeBar"] = (volume_bar, {})
+TEXTURES["Blank"] = (blank, {})
+TEXTURES["Panel_Dark"] = (dark_panel, {})
 
 
 def outputs():

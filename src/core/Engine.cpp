@@ -21,12 +21,13 @@
 #include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
 #include "script/LuaAPI_System.h"
+#include "script/MoonBoot_System.h"
 #include "ui/EditorSystem.h"
+#include "ui/MenuSystem.h"
 #include "world/LevelSystem.h"
 #include "world/PhysicsSystem.h"
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
-#include "script/MoonBoot_System.h"
 
 Engine* gEngine = nullptr;
 
@@ -256,7 +257,7 @@ const FactoryEntry kFactory[] = {
     {"JobSystem", Make<JobSystem>},
     {"SceneSystem", Make<SceneSystem>},
     {"LuaAPI", Make<LuaAPI_System>},
-    {"MenuSystem", nullptr},
+    {"MenuSystem", Make<MenuSystem>},
     {"MoonBoot", Make<MoonBoot_System>},
     {"PhysicsSystem", Make<PhysicsSystem>},
 };

@@ -63,7 +63,7 @@ public:
 // The credits scroll (one for the whole program): the menus start it when they load the credits and
 // the frame loop moves it while the game is paused.
 struct CreditsScroll {
-    std::vector<GameObjectHandle> objects; // the objects that scroll
+    std::vector<GameObjectHandle> objects; // the objects that scroll, by id
     float waitTime = 0.0f;            // seconds before the scroll starts
     float scrollTime = 0.0f;          // seconds the scroll lasts
     float lowestY = 1000.0f;          // lowest TranslationY of the objects
@@ -76,7 +76,7 @@ extern CreditsScroll CreditsScrollState;
 
 // One credits step of a paused frame with the measured frame step: reports the elapsed time, moves the
 // objects up once the wait is over, stops the scroll when it has run its time. Objects that are no
-// longer alive are left alone. Does nothing while the scroll is not running.
+// longer alive are skipped. Does nothing while the scroll is not running.
 void AdvanceCredits(CreditsScroll& credits, float step);
 // Runs one line of Lua once at start-up; null when there is no scripting system.
 extern void (*StartupScriptHook)(const char* code);

@@ -2,6 +2,7 @@
 
 #include <glad/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/Matrix4f.h"
@@ -254,6 +255,41 @@ void LightingSystem::DrawFog()
     glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, view.m);
     glUniform1f(mesh->globalAlphaLocation, 1.0f);
 
+    if (batched)
+        StampCellsBatched();
+    else
+        StampCellsOneByOne();
+
+    // The fog, wherever no stamp was made.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glStencilFunc(GL_NOTEQUAL, 1, 1);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glUseProgram(program);
+    if (mesh->fogTransparencyLocation != -1)
+        glUniform1f(mesh->fogTransparencyLocation, 0.0f);
+    glUniform4fv(mesh->colorLocation, 1, fogColor);
+    const Matrix4f identity;
+    glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, identity.m);
+    glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, identity.m);
+    const Matrix4f fogModel = fogTransform->GetWorldMatrix();
+    glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, fogModel.m);
+    // An opaque fog replaces what lies under it: blending would give the same colours at the cost of
+    // reading every pixel back.
+    const bool skipBlend = batched && fogColor[3] >= 1.0f && glIsEnabled(GL_BLEND);
+    if (skipBlend)
+        glDisable(GL_BLEND);
+    mesh->Draw(DRAW_FACES);
+    if (skipBlend)
+        glEnable(GL_BLEND);
+
+    glDisable(GL_STENCIL_TEST);
+}
+
+void LightingSystem::StampCellsOneByOne()
+{
+    Mesh* mesh = fogMesh;
+    const GLuint program = mesh->shader->program;
     const float width = static_cast<float>(WindowWidth);
     const float height = static_cast<float>(WindowHeight);
     const Matrix4f cellScale = Matrix4f::Scale(gridSize, gridSize, 1.0f);
@@ -274,24 +310,100 @@ void LightingSystem::DrawFog()
             mesh->Draw(DRAW_FACES);
         }
     }
+}
 
-    // The fog, wherever no stamp was made.
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glStencilFunc(GL_NOTEQUAL, 1, 1);
-    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glUseProgram(program);
-    if (mesh->fogTransparencyLocation != -1)
-        glUniform1f(mesh->fogTransparencyLocation, 0.0f);
-    glUniform4fv(mesh->colorLocation, 1, fogColor);
+void LightingSystem::StampCellsBatched()
+{
+    // Cells whose centre lies more than 50 pixels beyond the left, right or bottom edge, or more than
+    // 20 above the top (screen positions are lifted by 30 pixels), are not stamped one by one. Their
+    // stamps can't reach into the window while a stamp spans less than 50 pixels each side of its
+    // centre across and 20 up and down, so then the buffer holds every revealed cell and depends on
+    // the grid alone. Larger stamps (or a camera that is not affine) are culled as one by one.
+    bool cull = true;
+    const Matrix4f camera = CameraList.empty() ? Matrix4f::Identity() : Matrix4f(CameraList[0].matrix);
+    if (camera.m[3] == 0.0f && camera.m[7] == 0.0f && camera.m[11] == 0.0f && camera.m[15] == 1.0f) {
+        const Vector4f a = WorldToScreen(Vector4f(0.0f, 0.0f, 0.0f, 1.0f));
+        const Vector4f b = WorldToScreen(Vector4f(gridSize, 0.0f, 0.0f, 1.0f));
+        const Vector4f c = WorldToScreen(Vector4f(0.0f, gridSize, 0.0f, 1.0f));
+        const float across = std::fabs(b.x - a.x) + std::fabs(c.x - a.x);
+        const float upDown = std::fabs(b.y - a.y) + std::fabs(c.y - a.y);
+        cull = !(across < 49.0f && upDown < 19.0f);
+    }
+    if (cull) {
+        BuildStamps(true);
+    } else if (!stampsValid || stampedOriginX != originX || stampedOriginY != originY ||
+               stampedGridSize != gridSize || stampedGrid != grid) {
+        BuildStamps(false);
+        stampedGrid = grid;
+        stampedOriginX = originX;
+        stampedOriginY = originY;
+        stampedGridSize = gridSize;
+        stampsValid = true;
+    }
+    stamps.Upload();
     const Matrix4f identity;
-    glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, identity.m);
-    glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, identity.m);
-    const Matrix4f fogModel = fogTransform->GetWorldMatrix();
-    glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, fogModel.m);
-    mesh->Draw(DRAW_FACES);
+    glUniformMatrix4fv(fogMesh->modelLocation, 1, GL_FALSE, identity.m);
+    stamps.Draw();
+}
 
-    glDisable(GL_STENCIL_TEST);
+void LightingSystem::BuildStamps(bool cull)
+{
+    stamps.Clear();
+    stampsValid = false;
+    const float width = static_cast<float>(WindowWidth);
+    const float height = static_cast<float>(WindowHeight);
+    const float size = gridSize;
+    // A run of stamped cells in a row, and the first row of the rectangle it grows downwards while
+    // the next rows hold the same run.
+    struct Run {
+        int first, last, top;
+    };
+    std::vector<Run> open;
+    std::vector<Run> runs;
+    std::vector<Run> next;
+    const auto emit = [&](const Run& run, int bottom) {
+        const float x0 = static_cast<float>(run.first) * size - originX;
+        const float x1 = static_cast<float>(run.last) * size - originX;
+        const float y0 = static_cast<float>(run.top) * size - originY;
+        const float y1 = static_cast<float>(bottom) * size - originY;
+        stamps.AddQuad(x0 - size, y0 - size, x1 + size, y1 + size);
+    };
+    int row = 0;
+    for (; row < rows && static_cast<std::size_t>(row) < grid.size(); ++row) {
+        const std::vector<std::uint8_t>& line = grid[static_cast<std::size_t>(row)];
+        runs.clear();
+        const int count = std::min(cols, static_cast<int>(line.size()));
+        for (int i = 0; i < count; ++i) {
+            bool stamped = line[static_cast<std::size_t>(i)] != 0;
+            if (stamped && cull) {
+                const float px = static_cast<float>(i) * size - originX;
+                const float py = static_cast<float>(row) * size - originY;
+                const Vector4f s = WorldToScreen(Vector4f(px, py, 0.0f, 1.0f));
+                stamped = !(s.x < -50.0f || s.x > width + 50.0f || s.y < -50.0f || s.y > height + 50.0f);
+            }
+            if (!stamped)
+                continue;
+            if (!runs.empty() && runs.back().last == i - 1)
+                runs.back().last = i;
+            else
+                runs.push_back(Run{i, i, row});
+        }
+        // Runs equal to one of the row above extend its rectangle; the others close.
+        next.clear();
+        std::size_t k = 0;
+        for (Run run : runs) {
+            while (k < open.size() && open[k].first < run.first)
+                emit(open[k++], row - 1);
+            if (k < open.size() && open[k].first == run.first && open[k].last == run.last)
+                run.top = open[k++].top;
+            next.push_back(run);
+        }
+        while (k < open.size())
+            emit(open[k++], row - 1);
+        open.swap(next);
+    }
+    for (const Run& run : open)
+        emit(run, row - 1);
 }
 
 void LightingSystemDrawFog()

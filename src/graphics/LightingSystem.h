@@ -9,6 +9,7 @@
 
 #include "core/ISystem.h"
 #include "core/Vector2f.h"
+#include "graphics/VertexBatch.h"
 
 class Mesh;
 class Transform;
@@ -67,6 +68,25 @@ public:
     int playerPingRadius = 0;
     int playerCollisionRadius = 0;
     float fogColor[4] = {0.05f, 0.05f, 0.05f, 1.0f};
+
+    // On: the revealed cells are stamped from one vertex buffer of merged rectangles, rebuilt only
+    // when the grid (or its placement) changes. Off: one draw per revealed cell (the same picture,
+    // kept for comparison).
+    bool batched = true;
+
+private:
+    // One draw per revealed cell near the window, with the program in use.
+    void StampCellsOneByOne();
+    // The revealed cells from the stamp buffer, with the program in use.
+    void StampCellsBatched();
+    // Refills the stamp buffer with the revealed cells as rectangles; with cull set, only the cells
+    // the one-by-one stamping would draw for the current camera.
+    void BuildStamps(bool cull);
+
+    VertexBatch stamps;
+    std::vector<std::vector<std::uint8_t>> stampedGrid; // the grid the stamp buffer was built from
+    float stampedOriginX = 0.0f, stampedOriginY = 0.0f, stampedGridSize = 0.0f;
+    bool stampsValid = false; // the buffer holds every revealed cell of stampedGrid
 };
 
 // The lighting system made last, or null.

@@ -128,26 +128,32 @@ void Mesh::BindTextureFrame(Texture* texture, int column, int row)
     if (!texture)
         return;
     glBindTexture(GL_TEXTURE_2D, texture->id ? texture->id : emptyTexture);
-
-    // Column-major: Translate(column / numCols, (numRows - 1 - row) / numRows) x Scale(1 / numCols, 1 / numRows).
-    float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    if (column != -1 && row != -1) {
-        const int cols = texture->numCols;
-        const int rows = texture->numRows;
-        if (cols <= 0 || rows <= 0 || column < 0 || column >= cols || row < 0 || row >= rows) {
-            if (!texture->reportedBadCell) {
-                Trace("Texture \"%s\": frame cell (%i, %i) is outside its %i x %i sheet; drawing the whole texture",
-                      texture->name.c_str(), column, row, cols, rows);
-                texture->reportedBadCell = true;
-            }
-        } else {
-            matrix[0] = 1.0f / static_cast<float>(cols);
-            matrix[5] = 1.0f / static_cast<float>(rows);
-            matrix[12] = static_cast<float>(column) / static_cast<float>(cols);
-            matrix[13] = static_cast<float>(rows - 1 - row) / static_cast<float>(rows);
-        }
-    }
+    float matrix[16];
+    FrameMatrix(texture, column, row, matrix);
     glUniformMatrix4fv(uvLocation, 1, GL_FALSE, matrix);
+}
+
+void Mesh::FrameMatrix(Texture* texture, int column, int row, float matrix[16])
+{
+    // Column-major: Translate(column / numCols, (numRows - 1 - row) / numRows) x Scale(1 / numCols, 1 / numRows).
+    for (int i = 0; i < 16; ++i)
+        matrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+    if (!texture || column == -1 || row == -1)
+        return;
+    const int cols = texture->numCols;
+    const int rows = texture->numRows;
+    if (cols <= 0 || rows <= 0 || column < 0 || column >= cols || row < 0 || row >= rows) {
+        if (!texture->reportedBadCell) {
+            Trace("Texture \"%s\": frame cell (%i, %i) is outside its %i x %i sheet; drawing the whole texture",
+                  texture->name.c_str(), column, row, cols, rows);
+            texture->reportedBadCell = true;
+        }
+        return;
+    }
+    matrix[0] = 1.0f / static_cast<float>(cols);
+    matrix[5] = 1.0f / static_cast<float>(rows);
+    matrix[12] = static_cast<float>(column) / static_cast<float>(cols);
+    matrix[13] = static_cast<float>(rows - 1 - row) / static_cast<float>(rows);
 }
 
 void Mesh::Draw(int drawMode)

@@ -26,6 +26,9 @@ public:
     // image. A texture that failed to load binds a transparent texel, so it draws as nothing.
     // A cell outside the sheet is reported once per texture and draws the whole texture.
     void BindTextureFrame(Texture* texture, int column, int row);
+    // The texture-coordinate matrix of that frame (column-major), as BindTextureFrame uploads it,
+    // reporting a cell outside the sheet in the same way. The identity for a null texture.
+    static void FrameMatrix(Texture* texture, int column, int row, float matrix[16]);
     // 0 edges, 1 faces, 2 both (the edges untextured over the faces). Leaves no program in use.
     void Draw(int drawMode);
 

@@ -731,7 +731,7 @@ void ParticleEmitter::Draw()
         command.drawThroughFog = layer == LAYER_ON_TOP ? 1 : 0;
         command.mesh = batch->mesh;
         command.texture = batch->texture;
-        command.batch = std::move(batch);
+        command.drawBatch = std::move(batch);
         batch = nullptr;
         CurrentWindow->QueueDrawCommand(layer, command);
     };

@@ -149,9 +149,12 @@ Sprite* Sprite::Clone()
     return copy;
 }
 
+void (*WriteMenuSpriteHook)(const std::string& objectName) = nullptr;
+
 void Sprite::WriteToMenuFile()
 {
-    // Menu files are written by the menu system, which this build does not have yet.
+    if (WriteMenuSpriteHook && owner)
+        WriteMenuSpriteHook(owner->GetName());
 }
 
 void Sprite::Read(Stream& stream)

@@ -54,3 +54,6 @@ public:
     int textureIndex = -1;
     float particleColor[3] = {1.0f, 1.0f, 1.0f};
 };
+
+// Writes a menu object's sprite into its menu file; set by the menu system (null without one).
+extern void (*WriteMenuSpriteHook)(const std::string& objectName);

@@ -44,6 +44,15 @@ void LoadTexture(Texture* texture, std::string path)
     texture->width = width;
     texture->height = height;
     texture->channels = channels;
+    // Images without alpha are opaque; with alpha (the last channel of 2 or 4), when every texel's is full.
+    texture->opaque = channels == 1 || channels == 3;
+    if (channels == 2 || channels == 4) {
+        const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        const std::size_t step = static_cast<std::size_t>(channels);
+        texture->opaque = true;
+        for (std::size_t i = step - 1; i < count * step && texture->opaque; i += step)
+            texture->opaque = pixels[i] == 255;
+    }
 
     GLint previousAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);

@@ -21,6 +21,9 @@ public:
     float frameTime = 0.0f;
     uint8_t bottomToTop = 1; // 1: frame rows count from the bottom of the image; 0: from the top
 
+    // Every texel of the image is fully opaque (false until an image is loaded).
+    bool opaque = false;
+
     // Set once a frame cell outside the sheet was asked for (reported once per texture).
     bool reportedBadCell = false;
 };

@@ -25,6 +25,7 @@
 #include "graphics/Sprite.h"
 #include "graphics/SpriteSheet.h"
 #include "graphics/Texture.h"
+#include "graphics/VertexBatch.h"
 #include "world/SceneSystem.h"
 
 Window* CurrentWindow = nullptr;
@@ -34,6 +35,7 @@ int ViewportMode = 1;
 std::vector<Viewport> ViewportList;
 std::vector<Camera> CameraList;
 float AspectMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+std::uint64_t WindowContextSerial = 0;
 
 void (*WindowOpenPauseMenuHook)() = nullptr;
 void (*WindowCameraResetHook)(Camera* camera) = CameraSystemResetCamera;
@@ -155,6 +157,25 @@ void PrepareCommand(const DrawCommand& command, float globalAlpha)
     glUniform1f(mesh->globalAlphaLocation, std::fmin(std::fmax(globalAlpha, 0.0f), 1.0f));
 }
 
+// The command's geometry: its batch when it has one, else the mesh in the command's draw mode. A
+// batch of an opaque image drawn at full alpha replaces what lies under it, so it is drawn without
+// blending, which would give the same colours at the cost of reading every pixel back.
+void DrawGeometry(const DrawCommand& command, float globalAlpha)
+{
+    if (!command.batch) {
+        command.mesh->Draw(command.drawMode);
+        return;
+    }
+    const Texture* texture = command.texture;
+    const bool opaque = texture && texture->id != 0 && texture->opaque && command.color[3] >= 1.0f &&
+                        globalAlpha >= 1.0f && glIsEnabled(GL_BLEND);
+    if (opaque)
+        glDisable(GL_BLEND);
+    command.batch->Draw();
+    if (opaque)
+        glEnable(GL_BLEND);
+}
+
 int FloatToCell(float value)
 {
     if (!std::isfinite(value) || value <= static_cast<float>(std::numeric_limits<int>::min()) ||
@@ -272,6 +293,7 @@ Window::Window()
         return;
     }
     glLoaded = true;
+    ++WindowContextSerial;
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -352,10 +374,10 @@ void Window::Render()
                 continue;
             }
             Mesh* mesh = command.mesh;
-            if (command.batch) {
+            if (command.drawBatch) {
                 for (std::size_t k = 0; k < viewports; ++k) {
                     const Matrix4f view = Matrix4f::Inverse(CameraMatrix(k));
-                    command.batch->Render(device.m, view.m, globalAlpha, command.drawThroughFog != 0);
+                    command.drawBatch->Render(device.m, view.m, globalAlpha, command.drawThroughFog != 0);
                 }
                 continue;
             }
@@ -368,7 +390,7 @@ void Window::Render()
                     glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, view.m);
                     if (command.drawThroughFog)
                         OpenStamp(mesh);
-                    mesh->Draw(command.drawMode);
+                    DrawGeometry(command, globalAlpha);
                     if (command.drawThroughFog)
                         CloseStamp(mesh);
                 }
@@ -378,7 +400,7 @@ void Window::Render()
                 const Matrix4f identity;
                 glUniformMatrix4fv(mesh->viewLocation, 1, GL_FALSE, identity.m);
                 glUniformMatrix4fv(mesh->deviceLocation, 1, GL_FALSE, AspectMatrix);
-                mesh->Draw(command.drawMode);
+                DrawGeometry(command, globalAlpha);
                 CloseStamp(mesh);
             }
         }

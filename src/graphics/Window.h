@@ -15,6 +15,7 @@ class Texture;
 struct Font;
 class Matrix4f;
 class Vector4f;
+class VertexBatch;
 
 // Number of draw layers (and text layers); layer 10 is drawn first, layer 0 last (on top).
 constexpr int NUM_DRAW_LAYERS = 11;
@@ -57,7 +58,11 @@ struct DrawCommand {
     int column = -1, row = -1;  // texture frame cell; -1, -1 = the whole texture
     float model[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // column-major world matrix
     float color[4] = {1, 1, 1, 1};
-    std::shared_ptr<DrawBatch> batch; // set: the batch draws in place of mesh, texture and model
+    std::shared_ptr<DrawBatch> drawBatch; // set: the batch draws in place of mesh, texture and model
+    // Not null: many quads already placed in world space, drawn in place of the mesh's own geometry
+    // with the mesh's shader (the model matrix is then the identity and the frame the whole texture).
+    // Owned by whoever queued it and kept alive until the frame is rendered.
+    const VertexBatch* batch = nullptr;
 };
 
 // A sprite's text, owned by its sprite and queued by pointer on a text layer for one frame.
@@ -127,6 +132,9 @@ extern int ViewportMode; // 1 = one full-window viewport
 extern std::vector<Viewport> ViewportList;
 extern std::vector<Camera> CameraList;
 extern float AspectMatrix[16]; // column-major; [0][0] = height / width
+// Grows by one whenever a window's OpenGL context comes up, so buffers kept across frames can tell
+// whether they belong to the current context.
+extern std::uint64_t WindowContextSerial;
 
 // Window mode switches (also reachable from scripts).
 void SetFullscreen();

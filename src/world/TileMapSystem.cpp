@@ -9,6 +9,9 @@
 #include "core/Trace.h"
 #include "core/Transform.h"
 #include "graphics/GraphicsLibrary.h"
+#include "graphics/Mesh.h"
+#include "graphics/Texture.h"
+#include "graphics/VertexBatch.h"
 #include "graphics/Window.h"
 #include "world/Physics.h"
 
@@ -92,6 +95,123 @@ bool CellOf(float value, int& cell)
 
 } // namespace
 
+// The displayed tiles of one map as vertex buffers, and what they were built from.
+struct TileMapBatches {
+    // The tiles of one map layer that come from one tileset.
+    struct Piece {
+        int layer = 0;
+        Texture* texture = nullptr;
+        VertexBatch batch;
+    };
+    // A tileset as far as the tiles' frames depend on it.
+    struct TilesetKey {
+        const Tileset* tileset = nullptr;
+        Texture* texture = nullptr;
+        int numCols = 0, numRows = 0;
+        std::int32_t firstGidMinusOne = 0, columns = 0, tilecount = 0;
+        bool operator==(const TilesetKey&) const = default;
+    };
+
+    explicit TileMapBatches(const TileMap& map);
+    // The map still has the cells, tilesets and placement the pieces were built from.
+    bool Matches(const TileMap& map) const;
+    static std::vector<TilesetKey> KeysOf(const TileMap& map);
+
+    std::vector<std::unique_ptr<Piece>> pieces; // by map layer, then in tileset order
+    std::int32_t width = 0, height = 0, layerCount = 0;
+    float originX = 0.0f, originY = 0.0f, halfWidth = 0.0f, halfHeight = 0.0f;
+    std::vector<std::vector<std::int32_t>> data;
+    std::vector<TilesetKey> tilesets;
+};
+
+std::vector<TileMapBatches::TilesetKey> TileMapBatches::KeysOf(const TileMap& map)
+{
+    std::vector<TilesetKey> keys;
+    for (const auto& tileset : map.tilesets) {
+        TilesetKey key;
+        key.tileset = tileset.get();
+        if (tileset) {
+            key.texture = tileset->texture;
+            key.numCols = tileset->texture ? tileset->texture->numCols : 0;
+            key.numRows = tileset->texture ? tileset->texture->numRows : 0;
+            key.firstGidMinusOne = tileset->firstGidMinusOne;
+            key.columns = tileset->columns;
+            key.tilecount = tileset->tilecount;
+        }
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+bool TileMapBatches::Matches(const TileMap& map) const
+{
+    if (map.width != width || map.height != height || map.layerCount != layerCount || map.originX != originX ||
+        map.originY != originY || !map.transform || map.transform->ScaleX != halfWidth ||
+        map.transform->ScaleY != halfHeight)
+        return false;
+    for (int l = 0; l < layerCount && l < TileMap::MAX_LAYERS; ++l) {
+        if (map.layers[l].data != data[static_cast<std::size_t>(l)])
+            return false;
+    }
+    return KeysOf(map) == tilesets;
+}
+
+TileMapBatches::TileMapBatches(const TileMap& map)
+    : width(map.width), height(map.height), layerCount(std::min(map.layerCount, TileMap::MAX_LAYERS)),
+      originX(map.originX), originY(map.originY), halfWidth(map.transform ? map.transform->ScaleX : 0.5f),
+      halfHeight(map.transform ? map.transform->ScaleY : 0.5f), tilesets(KeysOf(map))
+{
+    const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    for (int l = 0; l < layerCount; ++l) {
+        const TileMapLayer& layer = map.layers[l];
+        data.push_back(layer.data);
+        // A short layer has only its first cells; the rest are empty.
+        const std::size_t cells = std::min(layer.data.size(), cellCount);
+        if (width <= 0 || cells == 0)
+            continue;
+        // Tiles are placed as the one-by-one drawing moves the map's transform: cell by cell to the
+        // right, then back to the left edge and one row down.
+        std::vector<std::unique_ptr<Piece>> byTileset(map.tilesets.size());
+        float x = originX;
+        float y = originY;
+        for (std::size_t k = 0; k < cells; ++k) {
+            const Tileset* tileset = nullptr;
+            int column = -1;
+            int row = -1;
+            std::size_t index = map.tilesets.size();
+            if (map.FindTile(layer.data[k], &tileset, &column, &row)) {
+                index = 0;
+                while (index < map.tilesets.size() && map.tilesets[index].get() != tileset)
+                    ++index;
+            }
+            if (index < map.tilesets.size()) {
+                std::unique_ptr<Piece>& piece = byTileset[index];
+                if (!piece) {
+                    piece = std::make_unique<Piece>();
+                    piece->layer = l;
+                    piece->texture = tileset->texture;
+                }
+                float frame[16];
+                Mesh::FrameMatrix(tileset->texture, column, row, frame);
+                piece->batch.AddQuad(x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight, frame[12],
+                                     frame[13], frame[0] + frame[12], frame[5] + frame[13]);
+            }
+            if ((k + 1) % static_cast<std::size_t>(width) == 0) {
+                x = originX;
+                y -= 1.0f;
+            } else {
+                x += 1.0f;
+            }
+        }
+        for (std::unique_ptr<Piece>& piece : byTileset) {
+            if (piece) {
+                piece->batch.Upload();
+                pieces.push_back(std::move(piece));
+            }
+        }
+    }
+}
+
 Tileset::Tileset()
 {
     entries.fill({-1, -1});
@@ -104,6 +224,7 @@ TileMap::~TileMap()
     delete transform;
     transform = nullptr;
 }
+
 
 bool TileMap::FindTile(std::int32_t gid, const Tileset** tileset, int* column, int* row) const
 {
@@ -389,6 +510,25 @@ void TileMapSystem::DrawTileMap()
     if (!map || !map->mesh || !map->transform || map->width <= 0 || map->height <= 0)
         return;
     static const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    if (batched) {
+        if (!map->batches || !map->batches->Matches(*map))
+            map->batches = std::make_unique<TileMapBatches>(*map);
+        for (const auto& piece : map->batches->pieces) {
+            const TileMapLayer& layer = map->layers[piece->layer];
+            if (!layer.visible)
+                continue;
+            // A window made since the upload gets buffers of its own.
+            piece->batch.Upload();
+            DrawCommand command;
+            command.name = "MeshRender";
+            command.mesh = map->mesh;
+            command.texture = piece->texture;
+            command.batch = &piece->batch;
+            if (CurrentWindow)
+                CurrentWindow->QueueDrawCommand(DrawLayerOf(layer.name), command);
+        }
+        return;
+    }
     const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
     for (int l = 0; l < map->layerCount && l < TileMap::MAX_LAYERS; ++l) {
         const TileMapLayer& layer = map->layers[l];

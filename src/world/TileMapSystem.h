@@ -15,6 +15,7 @@ class GameObject;
 class Mesh;
 class Texture;
 class Transform;
+struct TileMapBatches;
 
 // One layer of a map: one gid per cell, row by row from the top row; a short layer holds only the
 // first cells (the rest are empty).
@@ -65,6 +66,9 @@ struct TileMap {
     Transform* transform = nullptr; // owned
     std::string name;
     bool displayed = false;
+    // The tiles as vertex buffers, one per layer and tileset; built on the first draw and again only
+    // when the map's cells, tilesets or placement change.
+    std::unique_ptr<TileMapBatches> batches;
 };
 
 class TileMapSystem : public ISystem {
@@ -95,8 +99,13 @@ public:
     TileMap* LoadTileMap(const std::string& name);
     // Loads a tileset named by a "source" path ("../tilesets/<name>.json"). Never null.
     Tileset* LoadTileset(const std::string& source);
-    // Queues the tiles of the displayed map's visible layers.
+    // Queues the tiles of the displayed map's visible layers: one command per layer and tileset
+    // drawing a vertex buffer, or one command per tile while batching is off.
     void DrawTileMap();
+
+    // On: each tile layer is drawn from one vertex buffer per tileset. Off: one draw per tile (the
+    // same picture, kept for comparison).
+    bool batched = true;
 
     // The draw layer of a map layer: 3 "AbovePlayerLayer00", 2 "AbovePlayerLayer01", else 10.
     static int DrawLayerOf(const std::string& layerName);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -15,6 +16,7 @@
 #include "core/Engine.h"
 #include "core/GameObject.h"
 #include "core/GameObjectFactory.h"
+#include "core/GameLoop.h"
 #include "core/GameObjectManager.h"
 #include "core/Message.h"
 #include "core/MessageSystem.h"
@@ -28,7 +30,10 @@
 #include "graphics/LightingSystem.h"
 #include "graphics/Mesh.h"
 #include "graphics/Texture.h"
+#include "graphics/InputManager.h"
 #include "graphics/Window.h"
+#include "script/LuaAPI_System.h"
+#include "ui/MenuSystem.h"
 #include "world/TileMapSystem.h"
 
 #include "bad_data_variants.h"
@@ -322,6 +327,61 @@ TEST_F(BadDataGlTest, TileMapDrawnFromBrokenFiles)
             }
         });
     }
+}
+
+TEST_F(BadDataGlTest, MenusAndWidgetsFromBrokenFiles)
+{
+    Engine* engine = new Engine();
+    gEngine = engine;
+    auto keys = std::make_shared<ScriptedKeySource>();
+    engine->AddSystem(std::string("MessageSystem"));
+    auto* input = new InputManager(keys);
+    engine->AddSystem(input);
+    engine->AddSystem(new LuaAPI_System());
+    engine->AddSystem(new ObjectFactory());
+    auto* factory = new GameObjectFactory();
+    engine->AddSystem(factory);
+    auto* manager = new GameObjectManager();
+    engine->AddSystem(manager);
+    auto* menus = new MenuSystem();
+    engine->AddSystem(menus);
+    engine->Init();
+
+    Sweep("CreditsScroll", [&] {
+        menus->Init();
+        MenuSystem::LoadMenu("CreditsMenu");
+        for (int step = 0; step < 3; ++step)
+            AdvanceCredits(CreditsScrollState, 0.5f);
+        MenuSystem::DeleteFromMenu("CreditsMenu");
+    });
+    // Every menu, its widgets clicked all over: each frame the cursor visits the next entry.
+    for (const std::string& name : DistinctDataFiles("menus")) {
+        Sweep("menus/" + name, [&] {
+            factory->ClearArchetypes();
+            MenuSystem::LoadMenu(name);
+            MenuSystem::LoadMenu(name);
+            for (int step = 0; step < 12; ++step) {
+                GameObject* target = manager->GetObjectAt(step % std::max(1, manager->GetObjectCount()));
+                if (target && target->GetTransform())
+                    keys->SetCursor((target->GetTransform()->TranslationX * 1080.0 / 1920.0 + 1.0) * 960.0,
+                                    (1.0 - target->GetTransform()->TranslationY) * 540.0);
+                keys->SetMouseButton(0, step % 2 == 1);
+                input->Update(0.0f);
+                manager->Update(0.2f);
+                if (gMessageSystem)
+                    gMessageSystem->Update(0.0f);
+            }
+            manager->Draw();
+            Frame();
+            MenuSystem::DeleteFromMenu(name);
+            manager->Update(0.0f);
+            manager->ClearGameObjects();
+            for (int i = 0; i < 3 && gMessageSystem; ++i)
+                gMessageSystem->Update(0.0f);
+        });
+    }
+    delete engine;
+    CreditsScrollState = CreditsScroll{};
 }
 
 } // namespace

@@ -202,7 +202,7 @@ TEST_F(ShippedScenes, EveryShippedSceneRunsWithoutAnAssertion)
         };
 
         ASSERT_TRUE(settleIn("SplashScreen", false));
-        EXPECT_NE(gGameObjectManager->FindGameObject("SplashLogo"), nullptr);
+        EXPECT_NE(gGameObjectManager->FindGameObject("SplashTitle"), nullptr);
         const char* const walk[] = {"TitleMenuScene", "MainMenuScene", "LivingRoomScene", "LivingRoomScene",
                                     "GameOver", "LivingRoomScene", "Win", "SplashScreen"};
         for (const char* name : walk) {
@@ -215,7 +215,7 @@ TEST_F(ShippedScenes, EveryShippedSceneRunsWithoutAnAssertion)
                 EXPECT_FLOAT_EQ(crate->GetTransform()->TranslationX, 9.0f);
             }
             if (std::string(name) == "MainMenuScene") {
-                EXPECT_NE(gGameObjectManager->FindGameObject("MenuPanel(Clone 2)"), nullptr);
+                EXPECT_NE(gGameObjectManager->FindGameObject("MainMenuPlay"), nullptr);
             }
         }
         EXPECT_EQ(gSceneSystem->scenes.size(), 6u) << "each scene constructed once";

@@ -110,6 +110,19 @@ TEST_F(TileDrawTest, QueuesVisibleLayersOnTheirDrawLayers)
     ASSERT_NE(decor, nullptr);
     EXPECT_NE(walls->id, 0u);
 
+    // Batched: one command per map layer and tileset, in map-layer order.
+    ClearQueues();
+    system->Draw();
+    const std::size_t batches[NUM_DRAW_LAYERS] = {0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 2};
+    for (int layer = 0; layer < NUM_DRAW_LAYERS; ++layer) {
+        ASSERT_EQ(window->layers[static_cast<std::size_t>(layer)].size(), batches[layer]) << layer;
+        for (const DrawCommand& command : window->layers[static_cast<std::size_t>(layer)])
+            EXPECT_NE(command.batch, nullptr);
+    }
+    EXPECT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_00][0].texture, decor);
+
+    // One by one: a command per tile.
+    system->batched = false;
     ClearQueues();
     system->Draw();
     // FloorLayer: gids 1, 2, 5, 6 (0 and 100 draw nothing); WallLayer: gid 9; both on layer 10.
@@ -242,7 +255,9 @@ TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)
     }
     for (auto& layer : window.layers)
         layer.clear();
+    system->batched = false;
     system->Draw();
+    system->batched = true;
     for (int layer = 0; layer < NUM_DRAW_LAYERS; ++layer)
         EXPECT_EQ(window.layers[static_cast<std::size_t>(layer)].size(), expected[layer]) << layer;
     EXPECT_GT(expected[DRAW_LAYER_BACKGROUND], 1000u);

@@ -1,0 +1,2 @@
+-- Music volume: 0..10 bars, scaled by the master volume.
+SetVolume("music", Volume_CoolVersion:VCVGetValue() * (MasterVolume or 1.0))

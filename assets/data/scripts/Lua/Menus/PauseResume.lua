@@ -1,0 +1,5 @@
+-- Resume closes the pause menu and goes on playing.
+if Button:GetStateCurr() == 2 then
+    DeleteMenuObjectsFromMenu("PauseMenu")
+    Unpause()
+end

@@ -1,0 +1,4 @@
+-- Play again: the living room once more.
+if Button:GetStateCurr() == 2 then
+    SetNextScene("LivingRoomScene")
+end

@@ -1,0 +1,268 @@
+// Batched drawing against one draw per item under Xvfb: the tile layers (one vertex buffer per layer
+// and tileset) and the fog stamps (one buffer of rectangles) are rendered both ways, with other
+// commands and stencil stamps around them, and the frames read back must agree within 1 per channel.
+#include <gtest/gtest.h>
+
+#include <glad/gl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "GlFrame.h"
+#include "core/Matrix4f.h"
+#include "graphics/GraphicsLibrary.h"
+#include "graphics/LightingSystem.h"
+#include "graphics/Window.h"
+#include "world/LevelSystem.h"
+#include "world/TileMapSystem.h"
+#include "test_tilemap_fixture.h"
+
+using namespace testsupport;
+using namespace worldtest;
+
+namespace {
+
+std::vector<unsigned char> frame;
+
+void FogThenRead()
+{
+    LightingSystemDrawFog();
+    frame.assign(static_cast<std::size_t>(WindowWidth) * static_cast<std::size_t>(WindowHeight) * 4, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, WindowWidth, WindowHeight, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
+}
+
+void Place(DrawCommand& command, const Matrix4f& model)
+{
+    std::copy(model.m, model.m + 16, command.model);
+}
+
+class BatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveDisplay())
+            GTEST_SKIP() << "no X display";
+        TraceReset();
+        scratch = new Scratch("batch");
+        for (const char* path : {"assets/data/shaders", "assets/data/meshes", "assets/data/textures",
+                                 "assets/data/tilesets", "assets/data/tilemaps", "assets/textures"})
+            scratch->CopyFromRepo(path);
+        window = OpenWindow();
+        ASSERT_NE(window, nullptr);
+        WindowDrawFogHook = FogThenRead;
+        CaptureConsole([&] {
+            lighting = new LightingSystem();
+            levels = new LevelSystem();
+            lighting->Init();
+            levels->Init();
+            tiles = new TileMapSystem();
+        });
+        lighting->enabled = 0;
+        plain = GraphicsLibrary::GetMesh("empty_mesh");
+        ASSERT_NE(plain, nullptr);
+    }
+    void TearDown() override
+    {
+        WindowDrawFogHook = LightingSystemDrawFog;
+        CaptureConsole([&] {
+            delete tiles;
+            delete levels;
+            delete lighting;
+        });
+        delete window;
+        delete scratch;
+    }
+
+    void Show(const std::string& name)
+    {
+        Message* load = TextMessage("LoadTileMap", name, tiles);
+        Message* show = TextMessage("DisplayTileMap", name, tiles);
+        CaptureConsole([&] {
+            tiles->HandleMessage(load);
+            tiles->HandleMessage(show);
+        });
+        delete load;
+        delete show;
+        ASSERT_NE(tiles->GetDisplayedMap(), nullptr);
+    }
+
+    void Aim(float x, float y, float zoom)
+    {
+        Camera& camera = CameraList[0];
+        camera.x = camera.matrix[12] = x;
+        camera.y = camera.matrix[13] = y;
+        camera.zoom = zoom;
+    }
+
+    // One frame: a stamp drawn through the fog on the background layer before the tiles, the tiles, a
+    // see-through quad on the player layer and an interface stamp, then the fog.
+    std::vector<unsigned char> Render(bool batched)
+    {
+        tiles->batched = batched;
+        lighting->batched = batched;
+        ClearToBlack();
+        DrawCommand marker;
+        marker.name = "Marker";
+        marker.mesh = plain;
+        marker.drawThroughFog = 1;
+        marker.color[2] = 0.0f;
+        Place(marker, Matrix4f::Translation(CameraList[0].x - 3.0f, CameraList[0].y) * Matrix4f::Scale(1.3f, 0.7f));
+        window->QueueDrawCommand(DRAW_LAYER_BACKGROUND, marker);
+        tiles->Draw();
+        DrawCommand veil = marker;
+        veil.drawThroughFog = 0;
+        veil.color[0] = 0.0f;
+        veil.color[3] = 0.4f;
+        Place(veil, Matrix4f::Translation(CameraList[0].x + 2.0f, CameraList[0].y + 1.0f) * Matrix4f::Scale(2.5f, 1.5f));
+        window->QueueDrawCommand(DRAW_LAYER_PLAYER, veil);
+        DrawCommand badge = marker;
+        badge.ui = 1;
+        badge.drawThroughFog = 0;
+        Place(badge, Matrix4f::Translation(0.6f, -0.6f) * Matrix4f::Scale(0.1f, 0.1f));
+        window->QueueDrawCommand(DRAW_LAYER_UI, badge);
+        window->Render();
+        return frame;
+    }
+
+    // Both ways agree within 1 per channel, and the picture shows more than the given colours.
+    void ExpectSamePicture(const std::string& what, std::vector<unsigned char>* shown = nullptr, std::size_t colourCount = 3)
+    {
+        const std::vector<unsigned char> single = Render(false);
+        const std::vector<unsigned char> batched = Render(true);
+        ASSERT_EQ(single.size(), batched.size());
+        int differing = 0;
+        int largest = 0;
+        std::set<int> colours;
+        for (std::size_t i = 0; i < single.size(); i += 4) {
+            int worst = 0;
+            for (std::size_t c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(single[i + c] - batched[i + c]));
+            differing += worst > 1 ? 1 : 0;
+            largest = std::max(largest, worst);
+            if (i % 64 == 0)
+                colours.insert(single[i] << 16 | single[i + 1] << 8 | single[i + 2]);
+        }
+        EXPECT_EQ(differing, 0) << what << ": largest difference " << largest;
+        EXPECT_GT(colours.size(), colourCount) << what;
+        if (shown)
+            *shown = batched;
+    }
+
+    // Reveals the cells the rule picks, in both grids.
+    void Reveal(const std::function<bool(int, int)>& rule)
+    {
+        for (int j = 0; j < lighting->rows; ++j)
+            for (int i = 0; i < lighting->cols; ++i)
+                if (rule(i, j))
+                    lighting->SetCell(i, j, 1);
+    }
+
+    Scratch* scratch = nullptr;
+    Window* window = nullptr;
+    LightingSystem* lighting = nullptr;
+    LevelSystem* levels = nullptr;
+    TileMapSystem* tiles = nullptr;
+    Mesh* plain = nullptr;
+};
+
+} // namespace
+
+TEST_F(BatchTest, TheShippedMapMatchesUnderEveryCameraWithAndWithoutFog)
+{
+    Show("LivingRoom");
+    struct Placement {
+        float x, y, zoom;
+    };
+    const Placement placements[] = {{5.0f, 13.0f, 45.0f}, {17.3f, 9.71f, 30.0f}, {40.55f, 22.2f, 60.0f},
+                                    {-3.0f, 31.0f, 45.0f}};
+    // Fog cells of 0.125 over the whole map, partly revealed.
+    lighting->ResizeGrid(400, 260);
+    Reveal([](int i, int j) { return (i * 7 + j * 13) % 11 < 4 || (i / 10 + j / 10) % 2 == 0; });
+    for (const Placement& p : placements) {
+        Aim(p.x, p.y, p.zoom);
+        const std::string where = "camera (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")";
+        lighting->enabled = 0;
+        ExpectSamePicture(where + " without fog", nullptr, 8);
+        lighting->enabled = 1;
+        ExpectSamePicture(where + " with fog", nullptr, 8);
+    }
+    // Half way through a fade, opaque tiles blend again.
+    SetGlobalAlpha(0.6f);
+    ExpectSamePicture("faded", nullptr, 8);
+    SetGlobalAlpha(1.0f);
+}
+
+TEST_F(BatchTest, MixedTilesetsOddCellsAndChangedCellsMatch)
+{
+    // Tiles of two tilesets side by side in one layer, gids that draw nothing, a hidden layer, a layer
+    // too short to draw, a tileset wider than its image (cells outside the sheet draw the whole image)
+    // and one whose image is missing.
+    scratch->Data("tilesets/Wide.json", TilesetFile("HouseTiles", 16, 32));
+    scratch->Data("tilesets/Lost.json", TilesetFile("NoSuchImage", 4, 4));
+    std::vector<int> floor, decor, hidden(48, 9), wide;
+    for (int k = 0; k < 48; ++k) {
+        floor.push_back(k % 3 == 0 ? 101 + k % 8 : 1 + k % 16);
+        decor.push_back(k % 5 == 0 ? 102 : (k % 7 == 0 ? 100 : (k % 11 == 0 ? 777 : 0)));
+        wide.push_back(k % 4 == 0 ? 201 + k % 32 : (k % 9 == 0 ? 302 : 0));
+    }
+    scratch->Data("tilemaps/Mixed.json",
+                  worldtest::Map(8, 6, 6,
+                                 {Layer(1, "FloorLayer", floor), Layer(2, "AbovePlayerLayer01", decor),
+                                  Layer(3, "Hidden", hidden, false), Layer(4, "Short", {1, 2, 3}),
+                                  Layer(5, "AbovePlayerLayer00", wide)},
+                                 "[{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"},"
+                                 " {\"firstgid\": 101, \"source\": \"../tilesets/HouseDecor.json\"},"
+                                 " {\"firstgid\": 201, \"source\": \"../tilesets/Wide.json\"},"
+                                 " {\"firstgid\": 301, \"source\": \"../tilesets/Lost.json\"}]",
+                                 4));
+    Show("Mixed");
+    Aim(3.4f, 2.6f, 45.0f);
+    std::vector<unsigned char> before;
+    CaptureConsole([&] { ExpectSamePicture("mixed map", &before, 8); });
+
+    // Cells changed after the first draw: the buffers follow.
+    TileMap* map = tiles->GetDisplayedMap();
+    for (int k = 0; k < 48; k += 2)
+        map->layers[0].data[static_cast<std::size_t>(k)] = 9;
+    std::vector<unsigned char> after;
+    CaptureConsole([&] { ExpectSamePicture("changed cells", &after, 8); });
+    EXPECT_NE(before, after);
+}
+
+TEST_F(BatchTest, FogStampsMatchForEveryCellSizeAndFollowNewReveals)
+{
+    // Small cells (one buffer for the whole grid) and cells so large that far cells are culled.
+    struct Grid {
+        float size;
+        int side;
+        float origin, cameraX, cameraY, zoom;
+    };
+    const Grid grids[] = {{0.125f, 100, 0.0f, 5.0f, 6.0f, 45.0f},
+                          {0.125f, 1024, 3.0f, 40.0f, 50.0f, 30.0f},
+                          {1.0f, 16, 8.0f, 3.3f, -2.1f, 45.0f},
+                          {0.5f, 64, 10.0f, -4.2f, 7.9f, 60.0f}};
+    for (const Grid& g : grids) {
+        lighting->SetGridSize(g.size);
+        lighting->ResizeGrid(g.side, g.side);
+        lighting->originX = lighting->originY = g.origin;
+        lighting->enabled = 1;
+        Aim(g.cameraX, g.cameraY, g.zoom);
+        const std::string what = "cells of " + std::to_string(g.size);
+        Reveal([](int i, int j) { return (i * 7 + j * 13) % 11 < 4 || (i / 10 + j / 10) % 2 == 0; });
+        std::vector<unsigned char> before;
+        ExpectSamePicture(what, &before, 2);
+        // Revealing more after a frame changes the picture both ways alike.
+        Reveal([](int i, int j) { return (i + j) % 3 == 0; });
+        std::vector<unsigned char> after;
+        ExpectSamePicture(what + " after more reveals", &after, 2);
+        EXPECT_NE(before, after) << what;
+        // Everything revealed.
+        Reveal([](int, int) { return true; });
+        ExpectSamePicture(what + " all revealed", nullptr, 2);
+    }
+}
