@@ -4,15 +4,14 @@
 // for a few frames (in that behaviour's environment), then once more as a string in the globals; last,
 // values are written to both variables files and must read back as written.
 //
-// Each input gets a budget of Lua instructions and of memory Lua may take, so a script that loops
-// forever, or grows a string without end, stops with a Lua error instead of reading as a hang. The
-// budget is this harness's own: it is set on the state after the API is registered.
+// Scripts run on the budget of FuzzLua.h.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include <rapidjson/document.h>
 
+#include "FuzzLua.h"
 #include "FuzzSupport.h"
 #include "FuzzWorld.h"
 #include "core/GameObject.h"
@@ -22,44 +21,6 @@
 #include "script/ScriptVariables.h"
 
 namespace {
-
-constexpr int kHookEvery = 100;                         // instructions between two budget checks
-constexpr long kInstructionBudget = 300000;             // per input
-constexpr std::size_t kMemoryBudget = 16u << 20;        // bytes Lua may take per input, freed or not
-
-long gInstructions = 0;
-std::size_t gTaken = 0;
-lua_Alloc gLuaAlloc = nullptr;
-void* gLuaAllocData = nullptr;
-
-void Budget(lua_State* L, lua_Debug*)
-{
-    gInstructions += kHookEvery;
-    if (gInstructions > kInstructionBudget)
-        luaL_error(L, "the fuzz input's instruction budget is spent");
-}
-
-// The state's own allocator, refusing growth once the input has taken its budget. (Lua passes the
-// object's kind, not a size, as the old size of a new block; shrinking never fails.)
-void* Allocate(void*, void* block, std::size_t oldSize, std::size_t newSize)
-{
-    const std::size_t had = block ? oldSize : 0;
-    if (newSize > had) {
-        if (gTaken + (newSize - had) > kMemoryBudget)
-            return nullptr;
-        gTaken += newSize - had;
-    }
-    return gLuaAlloc(gLuaAllocData, block, oldSize, newSize);
-}
-
-void LimitLua(lua_State* L)
-{
-    gInstructions = 0;
-    gTaken = 0;
-    gLuaAlloc = lua_getallocf(L, &gLuaAllocData);
-    lua_setallocf(L, &Allocate, nullptr);
-    lua_sethook(L, &Budget, LUA_MASKCOUNT, kHookEvery);
-}
 
 // The scripted object: a transform, a sprite, physics and the behaviour that runs "Fuzz.lua".
 const char* const kArchetype = R"({
@@ -129,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto* lua = new LuaAPI_System();
     world.engine->AddSystem(lua);
     world.engine->Init();
-    LimitLua(lua->state.Raw());
+    fuzz::LimitLua(lua->state.Raw());
 
     GameObject* star = world.factory->CreateGameObject("archetypes/FuzzStar", true);
     fuzz::Put(objectPath, parts[1]);
@@ -142,8 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         world.Deliver();
     }
     // The same text as one chunk in the globals, on a budget of its own.
-    gInstructions = 0;
-    gTaken = 0;
+    fuzz::RenewLuaBudget();
     LuaAPI_System::RunString(parts[0]);
     world.Deliver();
 

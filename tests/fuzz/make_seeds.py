@@ -137,6 +137,19 @@ def main():
           "  setmetatable(_ENV, {__newindex = function() error(\"locked\") end, __index = _G})\nend\n")
     write("fuzz_script", "runaway", "local t = {}\nwhile true do t[#t + 1] = string.rep(\"x\", 4096) end\n")
 
+    # Menus: each shipped menu; the credits with their controls; the options menu with every widget
+    # running the fuzzed script (the music volume script to begin with).
+    for menu in sorted((DATA / "menus").glob("*.json")):
+        if menu.stem not in ("CreditsMenu", "CreditsControls"):
+            write("fuzz_menu", menu.stem, menu.read_text())
+    write("fuzz_menu", "credits", SEP.join([text("menus/CreditsControls.json"), text("menus/CreditsMenu.json")]))
+    options = json.loads(text("menus/Options.json"))
+    for entry in options["MenuObjects"]:
+        if "lua" in entry:
+            entry["lua"] = "Menus/Fuzz"
+    write("fuzz_menu", "options_script", SEP.join([json.dumps(options, indent=1), "",
+                                                  text("scripts/Lua/Menus/MusicVolume.lua")]))
+
     # The dictionary: every key and short string value of the shipped data, and the separator.
     words = set()
 
