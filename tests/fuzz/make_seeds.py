@@ -135,6 +135,9 @@ def main():
     write("fuzz_script", "locked_environment",
           "if not Locked then\n  Locked = true\n  DeltaTime = nil\n"
           "  setmetatable(_ENV, {__newindex = function() error(\"locked\") end, __index = _G})\nend\n")
+    write("fuzz_script", "locked_with_number",
+          "if not Locked then\n  Locked = true\n  DeltaTime = nil\n"
+          "  setmetatable(_ENV, {__newindex = function() error(42) end, __index = _G})\nend\n")
     write("fuzz_script", "runaway", "local t = {}\nwhile true do t[#t + 1] = string.rep(\"x\", 4096) end\n")
 
     # Menus: each shipped menu; the credits with their controls; the options menu with every widget

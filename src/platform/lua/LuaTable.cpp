@@ -50,7 +50,8 @@ bool Table::RunProtected(const std::string& name, void (*call)(lua_State*, void*
     lua_pushlightuserdata(L, &protectedCall);
     if (lua_pcall(L, 1, 0, 0) == LUA_OK)
         return true;
-    const char* message = lua_tostring(L, -1);
+    // Only a text is read: converting a number would take memory, outside every protected call.
+    const char* message = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
     Trace("[Lua] Error: \"%s\" of a script table could not be reached: %s", name.c_str(),
           message ? message : "(error object is not a text)");
     lua_settop(L, top);
