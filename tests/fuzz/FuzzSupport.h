@@ -31,7 +31,8 @@ inline fs::path& Root()
 }
 
 // Once per process: copies assets/data (and, when asked, assets/textures) into a scratch folder, makes
-// it the working folder, sends saves there too and silences stdout (libFuzzer reports on stderr).
+// it the working folder, sends saves there too, reads no console and silences stdout (libFuzzer
+// reports on stderr).
 // DUSTRUN_FUZZ_VERBOSE=1 keeps the trace lines on the console.
 inline void SetUp(bool withTextures = false)
 {
@@ -57,6 +58,9 @@ inline void SetUp(bool withTextures = false)
     fs::current_path(Root());
     setenv("XDG_DATA_HOME", (Root() / "save").c_str(), 1);
     unsetenv("APPDATA");
+    // Data may name any file (a script, a sound); none of them reads the console.
+    if (std::FILE* none = std::freopen("/dev/null", "r", stdin))
+        (void)none;
     const char* verbose = std::getenv("DUSTRUN_FUZZ_VERBOSE");
     if (!verbose || std::string(verbose) != "1") {
         if (std::FILE* quiet = std::freopen("/dev/null", "w", stdout))

@@ -7,6 +7,7 @@ committed.
 """
 import json
 import pathlib
+import re
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 DATA = ROOT / "assets" / "data"
@@ -84,6 +85,74 @@ def main():
     (OUT / "corpus" / "fuzz_texture" / "three_images").write_bytes(
         json.dumps(multi).encode() + SEP.encode() + (textures / "PemmetMovingSpritesheet.png").read_bytes())
 
+    # Audio: the shipped GUIDs, banks and settings with a list of commands; the same with live update
+    # pointed at a folder without banks; and a GUIDs file naming a bank that is not there.
+    banks = ROOT / "assets" / "audio" / "banks"
+    guids = text("audio/GUIDs.txt")
+    settings = text("audio/AudioSystemSettings.json")
+    commands = "\n".join(["Event_Play Music_Controller", "Change_Event_Param Music_Controller GameState 3",
+                          "Event_Play_!Destroy Player_Ping", "Event_Position_Vector Player_Ping x 2.5",
+                          "Set_Bus_Volume SFX x 0.25", "Set_Bus_Mute Music", "Global_Change_Param x Paused 0",
+                          "studioListener_PositionVector x x 4", "Event_StopDestroy Player_Ping",
+                          "Event_CreateInstance Dance_Clap", "Event_Destroy Dance_Clap"])
+    shipped = [guids] + [(banks / (name + ".bank")).read_text() for name in ["Master", "Music", "SFX"]]
+    write("fuzz_audio", "shipped", SEP.join(shipped + [settings, commands]))
+    live = json.dumps({"LiveUpdateToggle": True, "LiveUpdateFilePath": "assets/data/audio/"})
+    write("fuzz_audio", "live_update", SEP.join(shipped + [live, commands]))
+    write("fuzz_audio", "missing_bank", SEP.join([guids + "{00000000-0000-0000-0000-000000000000} bank:/Gone\n",
+                                                 shipped[1], shipped[2], "", settings, commands]))
+
+    # Scripts: the shipped script with variables files, and scripts on the variables, audio, object
+    # and vector parts of the API.
+    variables = json.dumps({"Home": 2, "Speed": 1.5, "Seen": True, "Label": "star"}, indent=1)
+    statics = json.dumps({"Score": 3, "Music": False}, indent=1)
+    write("fuzz_script", "title_star", SEP.join([text("scripts/Lua/TitleStar.lua"), variables, statics]))
+    write("fuzz_script", "variables", SEP.join([
+        "local n = MyObject:GetVarInt(\"Home\") + 1\n"
+        "MyObject:SetVarInt(\"Home\", n)\n"
+        "MyObject:SetVarFloat(\"Speed\", MyObject:GetVarFloat(\"Speed\") * 2)\n"
+        "MyObject:SetVarBool(\"Seen\", not MyObject:GetVarBool(\"Seen\"))\n"
+        "MyObject:SetVarString(\"Label\", MyObject:GetVarString(\"Label\") .. \"!\")\n"
+        "MyObject:SetVarStaticInt(\"Score\", MyObject:GetVarStaticInt(\"Score\") + n)\n"
+        "MyObject:SetVarStaticBool(\"Music\", MyObject:GetVarStaticBool(\"Music\"))\n"
+        "MyObject:SetVarStaticFloat(\"Volume\", MyObject:GetVarStaticFloat(\"Volume\") + DeltaTime)\n",
+        variables, statics]))
+    write("fuzz_script", "api", SEP.join([
+        "local v = Vector2f.new(3, 4)\n"
+        "local p = MyObject:GetPosition()\n"
+        "MyObject:SetPositionVector(Vector2f(p.X + v:GetNormal().X, p.Y))\n"
+        "MyObject:SetVelocityFloat(v:Length(), -1)\n"
+        "PlaySound(\"Player_Ping\", true)\n"
+        "SetVolume(\"music\", GetVolume(\"sfx\") + 1)\n"
+        "for _, o in ipairs(GameObjectManagerGetAllObjects()) do o:SetAlpha(0.5) end\n"
+        "local other = GameObjectManagerGetObject(\"FuzzStar\")\n"
+        "if other:AM_I_ALIVE() and DoesTableContain(GetCurrentlyLoopedSounds(), \"Player_Ping\") then\n"
+        "  other:DESTROY_MYSELF()\n"
+        "end\n"
+        "MyObject:BroadcastString(\"Event_Play\", MyObject:GetName())\n",
+        "", ""]))
+    # A script that locks its own environment: the behaviour's next frame sets names in it.
+    write("fuzz_script", "locked_environment",
+          "if not Locked then\n  Locked = true\n  DeltaTime = nil\n"
+          "  setmetatable(_ENV, {__newindex = function() error(\"locked\") end, __index = _G})\nend\n")
+    write("fuzz_script", "locked_with_number",
+          "if not Locked then\n  Locked = true\n  DeltaTime = nil\n"
+          "  setmetatable(_ENV, {__newindex = function() error(42) end, __index = _G})\nend\n")
+    write("fuzz_script", "runaway", "local t = {}\nwhile true do t[#t + 1] = string.rep(\"x\", 4096) end\n")
+
+    # Menus: each shipped menu; the credits with their controls; the options menu with every widget
+    # running the fuzzed script (the music volume script to begin with).
+    for menu in sorted((DATA / "menus").glob("*.json")):
+        if menu.stem not in ("CreditsMenu", "CreditsControls"):
+            write("fuzz_menu", menu.stem, menu.read_text())
+    write("fuzz_menu", "credits", SEP.join([text("menus/CreditsControls.json"), text("menus/CreditsMenu.json")]))
+    options = json.loads(text("menus/Options.json"))
+    for entry in options["MenuObjects"]:
+        if "lua" in entry:
+            entry["lua"] = "Menus/Fuzz"
+    write("fuzz_menu", "options_script", SEP.join([json.dumps(options, indent=1), "",
+                                                  text("scripts/Lua/Menus/MusicVolume.lua")]))
+
     # The dictionary: every key and short string value of the shipped data, and the separator.
     words = set()
 
@@ -99,16 +168,29 @@ def main():
         elif isinstance(value, str) and 0 < len(value) <= 40:
             words.add(value)
 
-    for path in sorted(DATA.rglob("*.json")):
+    for path in sorted(DATA.rglob("*.json")) + sorted(banks.glob("*.bank")):
         try:
             walk(json.loads(path.read_text()))
         except ValueError:
             pass
-    lines = ["# Keys and names of the shipped data files, and the line that separates files in one input."]
+    # Bare words: the names scripts see, the audio commands and the GUIDs file's kinds.
+    bare = {"MyObject", "DeltaTime", "MyCollisions", "AmColliding", "NewCollision", "LatestCollision",
+            "GameObject", "Vector2f", "bank:/", "bus:/", "event:/", "parameter:/"}
+    for source in sorted((ROOT / "src" / "script").glob("*.cpp")):
+        bare.update(re.findall(r'(?:SetFunction|Method|Property|Constructor|SetGameObjectMember)\((?:state, )?"(\w+)"',
+                               source.read_text()))
+    bare.update(re.findall(r'name == "([\w!]+)"', (ROOT / "src" / "audio" / "StudioSystem.cpp").read_text()))
+
+    def entry(word):
+        return word.replace("\\", "\\\\").replace('"', '\\"')
+
+    lines = ["# Keys and names of the shipped data files, the names scripts and audio commands use, and the",
+             "# line that separates files in one input."]
     lines.append('separator="\\x0a====\\x0a"')
     for word in sorted(words):
-        escaped = word.replace("\\", "\\\\").replace('"', '\\"')
-        lines.append('"\\"%s\\""' % escaped)
+        lines.append('"\\"%s\\""' % entry(word))
+    for word in sorted(bare):
+        lines.append('"%s"' % entry(word))
     (OUT / "dustrun.dict").write_text("\n".join(lines) + "\n")
 
 

@@ -214,6 +214,12 @@ TEST_F(ShippedScenes, EveryShippedSceneRunsWithoutAnAssertion)
                 ASSERT_NE(charger, nullptr);
                 EXPECT_FLOAT_EQ(charger->GetTransform()->TranslationX, 11.0f);
             }
+            if (std::string(name) == "GameOver" || std::string(name) == "Win") {
+                // A menu scene after a level draws no tile map.
+                ISystem* tiles = Scene::FindSystem("TileMapSystem");
+                ASSERT_NE(tiles, nullptr);
+                EXPECT_EQ(tiles->active, 0) << name;
+            }
             if (std::string(name) == "MainMenuScene") {
                 EXPECT_NE(gGameObjectManager->FindGameObject("MainMenuPlay"), nullptr);
             }

@@ -1,6 +1,7 @@
 #include "platform/lua/LuaState.h"
 
 #include <cstdio>
+#include <string>
 
 namespace lua {
 
@@ -93,6 +94,33 @@ void HardenPackage(lua_State* L)
     lua_pop(L, 2);
 }
 
+// A chunk to load: a file, or else a string.
+struct LoadRequest {
+    const char* path = nullptr;
+    const std::string* code = nullptr;
+    int status = LUA_OK;
+};
+
+int ProtectedLoad(lua_State* L)
+{
+    auto* request = static_cast<LoadRequest*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    request->status = request->path ? luaL_loadfilex(L, request->path, "t")
+                                    : luaL_loadbufferx(L, request->code->data(), request->code->size(),
+                                                       request->code->c_str(), "t");
+    return 1;
+}
+
+// Loads the chunk inside a protected call, since loading takes memory too and an error outside every
+// protected call ends the program. Leaves the chunk, or the error, on the stack; returns the status.
+int Load(lua_State* L, LoadRequest& request)
+{
+    lua_pushcfunction(L, &ProtectedLoad);
+    lua_pushlightuserdata(L, &request);
+    const int status = lua_pcall(L, 1, 1, 0);
+    return status != LUA_OK ? status : request.status;
+}
+
 } // namespace
 
 State::State() : open(std::make_shared<bool>(true))
@@ -160,7 +188,9 @@ bool State::RunFile(const std::string& path, const Table* environment, std::stri
         return false;
     }
     lua_pushcfunction(L, &MessageHandler);
-    return Run(luaL_loadfilex(L, path.c_str(), "t"), environment, error);
+    LoadRequest request;
+    request.path = path.c_str();
+    return Run(Load(L, request), environment, error);
 }
 
 bool State::RunString(const std::string& code, const Table* environment, std::string& error)
@@ -170,7 +200,9 @@ bool State::RunString(const std::string& code, const Table* environment, std::st
         return false;
     }
     lua_pushcfunction(L, &MessageHandler);
-    return Run(luaL_loadbufferx(L, code.data(), code.size(), code.c_str(), "t"), environment, error);
+    LoadRequest request;
+    request.code = &code;
+    return Run(Load(L, request), environment, error);
 }
 
 // Below the loaded chunk (or the load error) lies the message handler.
