@@ -836,7 +836,7 @@ def eyes_happy():
 
 
 TEXTURES["WallPillar"] = (wall_pillar, {})
-TEXTURES["EyesHappy"] = (eyes_happy, {"numFrames": 4, "numRows": 1, "numCols": 4, "frameTime": 0.15,
+TEXTURES["EyesHappy"] = (eyes_happy, {"numFrames": 4, "numRows": 1, "numCols": 4, "frameTime": 0.3,
                                       "bottomToTop": True})
 
 

@@ -11,6 +11,7 @@
 #include <numeric>
 
 #include "PrivateDisplay.h"
+#include "game/BehaviorLaser.h"
 #include "game/BehaviorScoreDisplay.h"
 #include "game/PlayerManager.h"
 #include "game/ScoreManager.h"
@@ -139,35 +140,44 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
             happyEyes = true;
             happySince = game.frames;
         }
-        if (happyEyes && game.frames == happySince + 30)   // once the pickup sparkle has faded
+        if (happyEyes && game.frames == happySince + 55)   // once the pickup sparkle has faded
             game.ShotNext("happy_eyes");
     };
     ASSERT_TRUE(game.Drive({{6.5f, 13.0f}, {8.0f, 13.0f}, {9.5f, 13.0f}, {11.0f, 13.0f}, {12.5f, 13.0f}}));
-    game.Run(40);
+    game.Run(70);
     EXPECT_EQ(Collected(), 5);
     EXPECT_EQ(game.PlayerBehavior()->storedPoints, 50);
     EXPECT_GE(longestChain, 5.0f);
     EXPECT_TRUE(happyEyes);
 
-    // Into the laser by the hall door: the battery drops, the player blinks red and the camera shakes.
+    // Through the laser by the hall door, just after it has switched on, and on to the charger without
+    // stopping: the battery drops, the player blinks red and the camera shakes.
     auto* camera = dynamic_cast<CameraSystem*>(game.engine->GetSystem("Camera System"));
     ASSERT_NE(camera, nullptr);
-    bool shook = false;
-    game.onFrame = [&] { shook = shook || camera->shakeTimer > 0.0f; };
-    ASSERT_TRUE(game.Drive({{13.0f, 11.0f}, {14.0f, 9.0f}}));
-    ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() < full; }, 300)) << "no laser hit";
-    const float hit = game.BatteryValue();
-    EXPECT_LT(hit, full);
-    EXPECT_TRUE(game.PlayerBehavior()->invincible);
-    game.Shot("laser_hit");
-    EXPECT_TRUE(shook);
+    BehaviorLaser* laser = nullptr;
+    for (GameObject* object : gGameObjectManager->FindGameObjects("Laser"))
+        if (std::fabs(object->GetTransform()->TranslationX - 14.0f) < 0.01f)
+            laser = dynamic_cast<BehaviorLaser*>(object->GetBehavior());
+    ASSERT_NE(laser, nullptr);
+    ASSERT_TRUE(game.Drive({{13.0f, 11.0f}, {13.0f, 9.0f}}));
+    ASSERT_TRUE(game.RunUntil([&] { return laser->on && laser->phaseTimer > 1.8f; }, 300)) << "the laser never came on";
+    bool shook = false, hitShot = false;
     std::vector<float> alphas;
     game.onFrame = [&] {
+        shook = shook || camera->shakeTimer > 0.0f;
         Sprite* sprite = game.Player()->GetSprite();
-        if (game.PlayerBehavior()->invincible && sprite->color[1] == 0.0f)
+        if (game.PlayerBehavior()->invincible && sprite->color[1] == 0.0f) {
             alphas.push_back(sprite->color[3]);
+            if (!hitShot) {
+                hitShot = true;
+                game.ShotNext("laser_hit");
+            }
+        }
     };
-    ASSERT_TRUE(game.Drive({{12.5f, 7.0f}, {11.0f, 5.0f}}));
+    ASSERT_TRUE(game.Drive({{14.6f, 9.0f}, {13.0f, 7.0f}, {11.0f, 5.0f}}));
+    const float hit = game.BatteryValue();
+    EXPECT_LT(hit, full) << "no laser hit";
+    EXPECT_TRUE(shook);
     EXPECT_NE(std::find(alphas.begin(), alphas.end(), 0.5f), alphas.end()) << "red and blinking";
     EXPECT_NE(std::find(alphas.begin(), alphas.end(), 1.0f), alphas.end()) << "red and blinking";
 
