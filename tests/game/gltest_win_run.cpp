@@ -1,7 +1,8 @@
 // A whole level played to the win: from the living room's spawn point along a trail of treasure
 // (a pickup chain long enough for the happy eyes), into a laser, onto the charger, to the chute to
 // turn the points in, and through the house to the exit door; then the closing dance, the confetti and
-// the end screen with its time and treasure read-out.
+// the end screen with its time and treasure read-out. The level music, the room tone, the chain
+// parameter and the charging sound are checked in the studio layer on the way.
 #include "game_run.h"
 
 #include <rapidjson/document.h>
@@ -11,6 +12,7 @@
 #include <numeric>
 
 #include "PrivateDisplay.h"
+#include "audio/StudioSystem.h"
 #include "game/BehaviorLaser.h"
 #include "game/BehaviorScoreDisplay.h"
 #include "game/PlayerManager.h"
@@ -32,6 +34,22 @@ int Collected()
 {
     return gTreasureManager ? std::accumulate(gTreasureManager->collected.begin(), gTreasureManager->collected.end(), 0)
                             : -1;
+}
+
+// The named sound is playing in the studio layer.
+bool Playing(const std::string& event)
+{
+    const auto found = gEventInstances.find(event);
+    studio::PlaybackState state = studio::PLAYBACK_STOPPED;
+    return found != gEventInstances.end() && found->second.getPlaybackState(&state) == studio::OK &&
+           state == studio::PLAYBACK_PLAYING;
+}
+
+float GlobalParameter(const char* name)
+{
+    float value = -1.0f;
+    gFmodStudioSystem.getParameterByName(name, &value);
+    return value;
 }
 
 // Objects whose name starts with the text (repeated names get a clone suffix).
@@ -125,6 +143,8 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     EXPECT_NEAR(game.Player()->GetTransform()->TranslationY, 13.0f, 0.01f);
     const float full = game.Battery()->maximum;
     EXPECT_FLOAT_EQ(game.BatteryValue(), full);
+    EXPECT_TRUE(Playing("Music_Controller"));
+    EXPECT_TRUE(Playing("Ambience_RoomTone"));
     game.Shot("living_room_start");
 
     // A trail of five treasure close enough together for one chain: the chain parameter climbs and at
@@ -132,8 +152,10 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     float longestChain = 0.0f;
     bool happyEyes = false;
     int happySince = 0;
+    float loudestChain = 0.0f;
     game.onFrame = [&] {
         longestChain = std::max(longestChain, gChainCount);
+        loudestChain = std::max(loudestChain, GlobalParameter("PickUp_Chain"));
         GameObject* eyes = game.Player() ? game.Player()->FindChild("PlayerEyes") : nullptr;
         Sprite* sprite = eyes ? eyes->GetSprite() : nullptr;
         if (!happyEyes && sprite && sprite->texture && sprite->texture->name == "EyesHappy") {
@@ -148,6 +170,7 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     EXPECT_EQ(Collected(), 5);
     EXPECT_EQ(game.PlayerBehavior()->storedPoints, 50);
     EXPECT_GE(longestChain, 5.0f);
+    EXPECT_GE(loudestChain, 5.0f) << "the chain shapes the music";
     EXPECT_TRUE(happyEyes);
 
     // Through the laser by the hall door, just after it has switched on, and on to the charger without
@@ -186,6 +209,7 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     const float before = game.BatteryValue();
     ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() >= full; }, 240)) << "no charge";
     EXPECT_GT(game.BatteryValue(), before);
+    EXPECT_TRUE(Playing("ChargingStation_Charging"));
     game.Shot("charged");
 
     // The chute takes the stored points; the score display next to it shows them.
