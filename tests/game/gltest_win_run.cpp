@@ -210,6 +210,10 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     ASSERT_TRUE(game.RunUntil([&] { return game.BatteryValue() >= full; }, 240)) << "no charge";
     EXPECT_GT(game.BatteryValue(), before);
     EXPECT_TRUE(Playing("ChargingStation_Charging"));
+    // The HUD keeps the battery bar on screen through the timer's state changes.
+    GameObject* bar = gGameObjectManager->FindGameObject("BatteryBar");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FLOAT_EQ(bar->GetSprite()->color[3], 1.0f);
     game.Shot("charged");
 
     // The chute takes the stored points; the score display next to it shows them.

@@ -6,3 +6,10 @@ if IsEscapePressed() and not IsGamePaused() then
 elseif not IsGamePaused() then
     SetMouseDisplay(false)
 end
+
+-- The battery bar's timer hides its sprite whenever it changes state; the HUD shows it again, so its
+-- colour and length always tell the battery left.
+local battery = GameObjectManagerGetObject("BatteryBar")
+if battery:AM_I_ALIVE() then
+    battery:SetAlpha(1.0)
+end
