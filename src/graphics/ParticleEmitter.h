@@ -80,6 +80,9 @@ public:
     void EmitShape(const Mask& mask);
     void EmitShapeRandomSize(const Mask& mask, int minSize, int maxSize);
 
+    // The fixed settings of a pattern's preset (see the source).
+    struct Preset;
+
     ParticlePool& GetPool() { return *pool; }
     const ParticlePool& GetPool() const { return *pool; }
 
@@ -122,6 +125,7 @@ private:
 
     // One emission of the current pattern.
     void EmitPattern();
+    void ApplyPreset(const Preset& preset);
     void EmitTrail(float tx, float ty);
     // The dust-trail preset of patterns 13 and 14.
     void TrailPreset(bool rug);
