@@ -606,39 +606,37 @@ void ParticleEmitter::EmitParticle(float x, float y, float dirX, float dirY, flo
     pool->Emit(p);
 }
 
-void ParticleEmitter::EmitShape(const Mask& mask)
+template <typename BeforeEach>
+void ParticleEmitter::EmitMask(const Mask& mask, BeforeEach beforeEach)
 {
     Transform* transform = OwnerTransform();
     if (!transform)
         return;
-    const float tx = transform->TranslationX;
-    const float ty = transform->TranslationY;
-    for (int row = 0; row < 10; ++row) {
-        for (int column = 0; column < 10; ++column) {
-            if (mask[row][column])
-                EmitSpread(tx - 2.5f + 0.5f * static_cast<float>(column), ty + 2.5f - 0.5f * static_cast<float>(row));
-        }
-    }
-}
-
-void ParticleEmitter::EmitShapeRandomSize(const Mask& mask, int minSize, int maxSize)
-{
-    Transform* transform = OwnerTransform();
-    if (!transform)
-        return;
-    const int span = maxSize - minSize + 1;
-    const float savedSize = size;
     const float tx = transform->TranslationX;
     const float ty = transform->TranslationY;
     for (int row = 0; row < 10; ++row) {
         for (int column = 0; column < 10; ++column) {
             if (!mask[row][column])
                 continue;
-            const int step = span > 0 ? Random::Next() % span + minSize : minSize;
-            size = static_cast<float>(step) * 0.01f;
+            beforeEach();
             EmitSpread(tx - 2.5f + 0.5f * static_cast<float>(column), ty + 2.5f - 0.5f * static_cast<float>(row));
         }
     }
+}
+
+void ParticleEmitter::EmitShape(const Mask& mask)
+{
+    EmitMask(mask, [] {});
+}
+
+void ParticleEmitter::EmitShapeRandomSize(const Mask& mask, int minSize, int maxSize)
+{
+    const int span = maxSize - minSize + 1;
+    const float savedSize = size;
+    EmitMask(mask, [&] {
+        const int step = span > 0 ? Random::Next() % span + minSize : minSize;
+        size = static_cast<float>(step) * 0.01f;
+    });
     size = savedSize;
 }
 
@@ -716,31 +714,7 @@ ParticleEmitter* ParticleEmitter::Clone()
 {
     ParticleEmitter* copy = new ParticleEmitter();
     CopyComponentFields(*copy);
-    copy->active = active;
-    copy->pattern = pattern;
-    copy->rate = rate;
-    copy->size = size;
-    copy->interval = interval;
-    copy->meshName = meshName;
-    copy->textureName = textureName;
-    copy->lifespan = lifespan;
-    copy->speed = speed;
-    copy->xDir = xDir;
-    copy->yDir = yDir;
-    copy->spread = spread;
-    copy->expand = expand;
-    copy->fading = fading;
-    copy->shrink = shrink;
-    copy->spin = spin;
-    copy->prefabMode = prefabMode;
-    copy->effectActive = effectActive;
-    copy->effectTimer = effectTimer;
-    for (int i = 0; i < 3; ++i)
-        copy->color[i] = color[i];
-    copy->onTop = onTop;
-    copy->growRate = growRate;
-    copy->fadeRate = fadeRate;
-    copy->spinRate = spinRate;
+    CopySettings(*copy, *this);
     // A clone starts without a return pattern, without confetti and with an empty own shape.
     copy->returnPattern = 0;
     copy->returnActive = 0;

@@ -127,6 +127,9 @@ private:
     void EmitPattern();
     void ApplyPreset(const Preset& preset);
     void EmitTrail(float tx, float ty);
+    // Emits one particle from each set cell of the mask around the owner, calling beforeEach first.
+    template <typename BeforeEach>
+    void EmitMask(const Mask& mask, BeforeEach beforeEach);
     // The dust-trail preset of patterns 13 and 14.
     void TrailPreset(bool rug);
     void ConfettiPreset();
