@@ -70,26 +70,13 @@ const char* const BLOCK = "ParticleEmitter";
 constexpr int LAYER_ON_TOP = 0;
 constexpr int LAYER_BELOW = 8;
 
-enum class Kind { Number, Int, String, Bool };
+using Kind = Stream::ValueKind;
 
 // True when the block holds the key with a value of the expected kind; another kind is reported and
 // counts as missing.
 bool Has(const Stream& stream, const char* key, Kind kind)
 {
-    if (!stream.data.IsObject())
-        return false;
-    auto block = stream.data.FindMember(BLOCK);
-    if (block == stream.data.MemberEnd() || !block->value.IsObject())
-        return false;
-    auto member = block->value.FindMember(key);
-    if (member == block->value.MemberEnd())
-        return false;
-    const rapidjson::Value& v = member->value;
-    const bool ok = (kind == Kind::Number && v.IsNumber()) || (kind == Kind::Int && v.IsInt()) ||
-                    (kind == Kind::String && v.IsString()) || (kind == Kind::Bool && v.IsBool());
-    if (!ok)
-        Trace("ParticleEmitter: \"%s\" has the wrong type and is ignored", key);
-    return ok;
+    return stream.HasValue(BLOCK, key, kind);
 }
 
 // The next random value of the engine's generator as a fraction 0.00 .. 0.99.
