@@ -3,22 +3,29 @@
 #include "core/Message.h"
 #include "core/Trace.h"
 
+void AudioEventRecord::FollowTrigger(Object& sender, const std::string& event, bool looped, bool isStart,
+                                     bool isStop, bool& playing)
+{
+    if (isStart && !playing) {
+        sender.SendMessage(std::string("Event_Play"), event.c_str(), nullptr);
+        if (looped)
+            playing = true;
+        else
+            sender.SendMessage(std::string("Event_Destroy"), event.c_str(), nullptr);
+    }
+    if (isStop && playing) {
+        sender.SendMessage(std::string("Event_Stop"), event.c_str(), nullptr);
+        sender.SendMessage(std::string("Event_Destroy"), event.c_str(), nullptr);
+        playing = false;
+    }
+}
+
 void AudioEventRecord::HandleTrigger(AudioEventTrigger trigger)
 {
     switch (type) {
     case AudioEventType_SoundEmitter:
-        if (eventStartTrigger == trigger && !playing) {
-            SendMessage(std::string("Event_Play"), audioEventID.c_str(), nullptr);
-            if (loopedEvent)
-                playing = true;
-            else
-                SendMessage(std::string("Event_Destroy"), audioEventID.c_str(), nullptr);
-        }
-        if (eventStopTrigger == trigger && playing) {
-            SendMessage(std::string("Event_Stop"), audioEventID.c_str(), nullptr);
-            SendMessage(std::string("Event_Destroy"), audioEventID.c_str(), nullptr);
-            playing = false;
-        }
+        FollowTrigger(*this, audioEventID, loopedEvent, eventStartTrigger == trigger, eventStopTrigger == trigger,
+                      playing);
         break;
     case AudioEventType_ChangeParameter:
         if (eventStartTrigger == trigger) {

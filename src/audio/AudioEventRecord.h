@@ -25,4 +25,9 @@ public:
     void HandleTrigger(AudioEventTrigger trigger);
     // The trigger named so; -1, traced, for any other name.
     static AudioEventTrigger ParseTrigger(const std::string& name);
+    // A sound emitter's answer to a trigger, sent by sender: on its start trigger a sound that is not
+    // playing starts (a one-shot is released at once, a looped one plays on); then, on its stop
+    // trigger, a playing sound stops and is released.
+    static void FollowTrigger(Object& sender, const std::string& event, bool looped, bool isStart, bool isStop,
+                              bool& playing);
 };

@@ -1,5 +1,6 @@
 #include "audio/BehaviorSoundEmitter.h"
 
+#include "audio/AudioEventRecord.h"
 #include "core/GameObject.h"
 #include "core/Message.h"
 #include "core/Stream.h"
@@ -31,18 +32,8 @@ void BehaviorSoundEmitter::Read(Stream& stream)
 
 void BehaviorSoundEmitter::HandleTrigger(int trigger)
 {
-    if (eventStartTrigger == trigger && !playing) {
-        SendMessage(std::string("Event_Play"), audioEvent.c_str(), nullptr);
-        if (loopedEvent)
-            playing = true;
-        else
-            SendMessage(std::string("Event_Destroy"), audioEvent.c_str(), nullptr);
-    }
-    if (eventStopTrigger == trigger && playing) {
-        SendMessage(std::string("Event_Stop"), audioEvent.c_str(), nullptr);
-        SendMessage(std::string("Event_Destroy"), audioEvent.c_str(), nullptr);
-        playing = false;
-    }
+    AudioEventRecord::FollowTrigger(*this, audioEvent, loopedEvent, eventStartTrigger == trigger,
+                                    eventStopTrigger == trigger, playing);
 }
 
 void BehaviorSoundEmitter::OnUpdate(float)

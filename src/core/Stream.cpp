@@ -417,6 +417,19 @@ bool Stream::HasMember(const char* objectName, const char* fieldName) const
     return object && Member(*object, Str(fieldName));
 }
 
+bool Stream::HasValue(const char* objectName, const char* fieldName, ValueKind kind) const
+{
+    const Value* object = Root(objectName);
+    const Value* value = object ? Member(*object, Str(fieldName)) : nullptr;
+    if (!value)
+        return false;
+    const bool fits = (kind == ValueKind::Number && value->IsNumber()) || (kind == ValueKind::Int && value->IsInt()) ||
+                      (kind == ValueKind::String && value->IsString()) || (kind == ValueKind::Bool && value->IsBool());
+    if (!fits)
+        Trace("%s: \"%s\" has the wrong type and is ignored", Str(objectName), Str(fieldName));
+    return fits;
+}
+
 bool Stream::AssertField(const char* fieldName)
 {
     if (HasMember(fieldName))

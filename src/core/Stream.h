@@ -152,6 +152,11 @@ public:
     // No report.
     bool HasMember(const char* fieldName) const;
     bool HasMember(const char* objectName, const char* fieldName) const;
+    // The kinds of value a component's optional key may be required to hold.
+    enum class ValueKind { Number, Int, String, Bool };
+    // True when objectName[fieldName] is there and holds that kind of value. A value of another kind
+    // is reported ("<objectName>: "<fieldName>" has the wrong type and is ignored") and counts as missing.
+    bool HasValue(const char* objectName, const char* fieldName, ValueKind kind) const;
     // Reports a missing member.
     bool AssertField(const char* fieldName);
     bool AssertField(const char* objectName, const char* objectField);

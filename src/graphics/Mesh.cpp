@@ -6,17 +6,18 @@
 #include "graphics/Shader.h"
 #include "graphics/Texture.h"
 
-namespace {
-
 // x, y, z, u, v per vertex; both shapes span -1..1, so an object's scale is its half size.
-const float QUAD_VERTICES[] = {
+const float Mesh::QUAD_VERTICES[20] = {
     1.0f,  1.0f,  0.0f, 1.0f, 1.0f, //
     -1.0f, 1.0f,  0.0f, 0.0f, 1.0f, //
     1.0f,  -1.0f, 0.0f, 1.0f, 0.0f, //
     -1.0f, -1.0f, 0.0f, 0.0f, 0.0f, //
 };
+const uint32_t Mesh::QUAD_TRIANGLES[6] = {0, 1, 2, 1, 2, 3};
+
+namespace {
+
 const uint32_t QUAD_LINES[] = {0, 1, 1, 3, 3, 2, 2, 0};
-const uint32_t QUAD_TRIANGLES[] = {0, 1, 2, 1, 2, 3};
 
 const float LINE_VERTICES[] = {
     -1.0f, 0.0f, 0.0f, 0.0f, 0.0f, //

@@ -12,6 +12,9 @@ class Mesh {
 public:
     static constexpr int MESH_QUAD = 0;
     static constexpr int MESH_LINE = 1;
+    // The unit quad (x, y, z, u, v per vertex, spanning -1..1) and its two triangles.
+    static const float QUAD_VERTICES[20];
+    static const uint32_t QUAD_TRIANGLES[6];
 
     // Creates the shader and uploads the geometry of meshType. Another type gives an empty mesh
     // (no vertices; it draws nothing) and a trace line.

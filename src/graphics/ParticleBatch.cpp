@@ -12,15 +12,6 @@
 
 namespace {
 
-// The quad of the mesh files (x, y, z, u, v per vertex) and its two triangles.
-const float QUAD_VERTICES[] = {
-    1.0f,  1.0f,  0.0f, 1.0f, 1.0f, //
-    -1.0f, 1.0f,  0.0f, 0.0f, 1.0f, //
-    1.0f,  -1.0f, 0.0f, 1.0f, 0.0f, //
-    -1.0f, -1.0f, 0.0f, 0.0f, 0.0f, //
-};
-const GLuint QUAD_TRIANGLES[] = {0, 1, 2, 1, 2, 3};
-
 // The OpenGL objects all batches share, made on first use in the current context.
 struct Renderer {
     bool tried = false;
@@ -56,13 +47,14 @@ Renderer* GetRenderer()
     glGenBuffers(1, &r.instanceBuffer);
     glBindVertexArray(r.vertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, r.quadBuffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(QUAD_VERTICES), QUAD_VERTICES, GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(Mesh::QUAD_VERTICES), Mesh::QUAD_VERTICES, GL_STATIC_DRAW);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 5 * sizeof(float), reinterpret_cast<void*>(0));
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 5 * sizeof(float), reinterpret_cast<void*>(3 * sizeof(float)));
     glEnableVertexAttribArray(1);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, r.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(QUAD_TRIANGLES), QUAD_TRIANGLES, GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(Mesh::QUAD_TRIANGLES), Mesh::QUAD_TRIANGLES,
+                 GL_STATIC_DRAW);
 
     // Per particle: axes (m0, m1, m4, m5), translation (m12, m13), colour.
     const GLsizei stride = ParticleBatch::FLOATS_PER_PARTICLE * sizeof(float);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <optional>
 
 #include "core/GameObject.h"
 #include "core/Random.h"
@@ -69,26 +70,13 @@ const char* const BLOCK = "ParticleEmitter";
 constexpr int LAYER_ON_TOP = 0;
 constexpr int LAYER_BELOW = 8;
 
-enum class Kind { Number, Int, String, Bool };
+using Kind = Stream::ValueKind;
 
 // True when the block holds the key with a value of the expected kind; another kind is reported and
 // counts as missing.
 bool Has(const Stream& stream, const char* key, Kind kind)
 {
-    if (!stream.data.IsObject())
-        return false;
-    auto block = stream.data.FindMember(BLOCK);
-    if (block == stream.data.MemberEnd() || !block->value.IsObject())
-        return false;
-    auto member = block->value.FindMember(key);
-    if (member == block->value.MemberEnd())
-        return false;
-    const rapidjson::Value& v = member->value;
-    const bool ok = (kind == Kind::Number && v.IsNumber()) || (kind == Kind::Int && v.IsInt()) ||
-                    (kind == Kind::String && v.IsString()) || (kind == Kind::Bool && v.IsBool());
-    if (!ok)
-        Trace("ParticleEmitter: \"%s\" has the wrong type and is ignored", key);
-    return ok;
+    return stream.HasValue(BLOCK, key, kind);
 }
 
 // The next random value of the engine's generator as a fraction 0.00 .. 0.99.
@@ -107,6 +95,60 @@ bool Holds(const std::vector<T*>& items, const T* item)
 {
     return std::find(items.begin(), items.end(), item) != items.end();
 }
+
+struct Rgb {
+    float r, g, b;
+};
+
+} // namespace
+
+// The settings a pattern's preset puts in place for one emission; what a preset leaves unset keeps
+// its value. Presets whose values depend on the moment (movement, random sizes) add those in code.
+struct ParticleEmitter::Preset {
+    const char* texture = nullptr;
+    std::optional<float> rate{}, size{}, lifespan{}, speed{}, fadeRate{}, spinRate{};
+    bool still = false; // no own direction: xDir and yDir 0
+    std::optional<std::uint8_t> spread{}, expand{}, fading{}, shrink{}, spin{};
+    std::optional<std::uint32_t> onTop{};
+    std::optional<Rgb> color{};
+    bool randomColor = false; // a random colour, drawn after the other settings
+};
+
+namespace {
+
+using Preset = ParticleEmitter::Preset;
+
+const Preset BLUE_SMOKE{.texture = "smoke_par", .rate = 10.0f, .size = 1.0f, .lifespan = 0.2f, .speed = 10.0f,
+                        .still = true, .spread = 0, .spin = 1, .onTop = 0, .color = Rgb{0.0f, 0.5f, 1.0f}};
+const Preset SHIMMER{.texture = "ShimmerParticle", .rate = 10.0f, .size = 0.1f, .lifespan = 0.2f, .speed = 10.0f,
+                     .still = true, .spread = 1, .expand = 0, .fading = 0, .shrink = 0, .spin = 0};
+const Preset STAR_SPREAD{.size = 0.3f, .spread = 1};
+const Preset EXPANDING_CIRCLE{.texture = "Circle_Par", .rate = 1.0f, .size = 1.0f, .lifespan = 4.0f, .speed = 5.0f,
+                              .still = true, .spread = 0, .expand = 1, .fading = 1, .shrink = 0, .spin = 0};
+const Preset SMOKE_FLAGS{.fading = 1, .shrink = 1, .spin = 1};
+const Preset SHRINKING_CIRCLE{.texture = "Circle_Par", .rate = 1.0f, .size = 1.0f, .lifespan = 3.0f, .spread = 0,
+                              .expand = 0, .fading = 0, .shrink = 1, .spin = 0};
+const Preset PING_CIRCLE{.texture = "Circle_Par", .rate = 1.0f, .size = 1.0f, .speed = 5.0f, .still = true,
+                         .spread = 0, .expand = 1, .fading = 1, .shrink = 0, .spin = 0, .onTop = 1};
+const Preset STAR_BURST{.speed = 10.0f, .spread = 1};
+const Preset SPINNING_STARS{.texture = "StarParticle", .rate = 10.0f, .size = 1.0f, .lifespan = 1.0f, .speed = 10.0f,
+                            .spread = 1, .spin = 1};
+const Preset TRAIL{.texture = "smoke_par", .lifespan = 2.0f, .speed = 5.0f, .still = true, .spread = 0, .fading = 1,
+                   .spin = 1, .onTop = 0, .color = Rgb{1.0f, 1.0f, 1.0f}};
+const Preset RUG_TRAIL{.texture = "smoke_par", .lifespan = 2.0f, .speed = 5.0f, .still = true, .spread = 0,
+                       .fading = 1, .spin = 1, .onTop = 0, .color = Rgb{0.0f, 0.5f, 1.0f}};
+const Preset SPARKLE{.texture = "StarParticle", .size = 1.0f, .lifespan = 0.7f, .speed = 2.0f, .fadeRate = 0.02f,
+                     .spinRate = 15.0f, .spread = 1, .fading = 1, .spin = 1, .onTop = 1};
+const Preset FULL_CIRCLE{.texture = "Circle_Full", .rate = 1.0f, .size = 1.0f, .lifespan = 4.0f, .speed = 5.0f,
+                         .still = true, .spread = 0, .expand = 1, .fading = 0, .shrink = 0, .spin = 0, .onTop = 1};
+const Preset COLOUR_FLOOD{.rate = 3000000.0f, .size = 0.3f, .lifespan = 50000.0f, .speed = 3.0f, .spread = 1,
+                          .onTop = 1, .randomColor = true};
+const Preset EXPLOSION{.lifespan = 0.2f, .speed = 7.0f, .fadeRate = 0.08f, .spread = 1, .fading = 1};
+const Preset FIREWORK{.rate = 30.0f, .size = 0.3f, .lifespan = 2.0f, .speed = 15.0f, .spread = 1,
+                      .randomColor = true};
+const Preset CONFETTI{.texture = "ShimmerParticle", .rate = 20.0f, .size = 0.25f, .lifespan = 30.0f, .speed = 6.0f,
+                      .fadeRate = 0.0f, .spinRate = 15.0f, .spread = 1, .fading = 1, .spin = 1, .onTop = 0,
+                      .randomColor = true};
 
 } // namespace
 
@@ -224,8 +266,40 @@ void ParticleEmitter::RandomColor()
     color[2] = RandomPercent();
 }
 
+void ParticleEmitter::ApplyPreset(const Preset& preset)
+{
+    if (preset.texture)
+        textureName = preset.texture;
+    auto set = [](auto& field, const auto& value) {
+        if (value)
+            field = *value;
+    };
+    set(rate, preset.rate);
+    set(size, preset.size);
+    set(lifespan, preset.lifespan);
+    set(speed, preset.speed);
+    set(fadeRate, preset.fadeRate);
+    set(spinRate, preset.spinRate);
+    if (preset.still)
+        xDir = yDir = 0.0f;
+    set(spread, preset.spread);
+    set(expand, preset.expand);
+    set(fading, preset.fading);
+    set(shrink, preset.shrink);
+    set(spin, preset.spin);
+    set(onTop, preset.onTop);
+    if (preset.color) {
+        color[0] = preset.color->r;
+        color[1] = preset.color->g;
+        color[2] = preset.color->b;
+    }
+    if (preset.randomColor)
+        RandomColor();
+}
+
 void ParticleEmitter::TrailPreset(bool rug)
 {
+    ApplyPreset(rug ? RUG_TRAIL : TRAIL);
     const bool moving = ParticleOwnerMovingHook && owner && ParticleOwnerMovingHook(owner);
     rate = moving ? 7.0f : 4.0f;
     if (rug)
@@ -233,38 +307,11 @@ void ParticleEmitter::TrailPreset(bool rug)
     else
         size = moving ? 0.7f : 0.5f;
     fadeRate = moving ? 0.02f : 0.01f;
-    lifespan = 2.0f;
-    spin = 1;
-    spread = 0;
-    xDir = 0.0f;
-    yDir = 0.0f;
-    speed = 5.0f;
-    textureName = "smoke_par";
-    fading = 1;
-    if (rug) {
-        color[0] = 0.0f;
-        color[1] = 0.5f;
-        color[2] = 1.0f;
-    } else {
-        color[0] = color[1] = color[2] = 1.0f;
-    }
-    onTop = 0;
 }
 
 void ParticleEmitter::ConfettiPreset()
 {
-    spread = 1;
-    speed = 6.0f;
-    rate = 20.0f;
-    size = 0.25f;
-    lifespan = 30.0f;
-    spin = 1;
-    textureName = "ShimmerParticle";
-    onTop = 0;
-    fading = 1;
-    fadeRate = 0.0f;
-    spinRate = 15.0f;
-    RandomColor();
+    ApplyPreset(CONFETTI);
     EmitShape(FOUR_POINTS);
     EmitShape(FOUR_POINTS);
 }
@@ -310,44 +357,22 @@ void ParticleEmitter::EmitPattern()
         float offset = divisor > 0 ? static_cast<float>(magnitude % divisor) / 100.0f : 0.0f;
         if (negative)
             offset = -offset;
-        if (preset) {
-            rate = 10.0f;
-            lifespan = 0.2f;
-            spin = 1;
-            spread = 0;
-            xDir = yDir = 0.0f;
-            speed = 10.0f;
-            size = 1.0f;
-            textureName = "smoke_par";
-            color[0] = 0.0f;
-            color[1] = 0.5f;
-            color[2] = 1.0f;
-            onTop = 0;
-        }
+        if (preset)
+            ApplyPreset(BLUE_SMOKE);
         EmitSpread(tx + offset, ty);
         break;
     }
     case 2:
-        if (preset) {
-            textureName = "ShimmerParticle";
-            rate = 10.0f;
-            size = 0.1f;
-            lifespan = 0.2f;
-            speed = 10.0f;
-            xDir = yDir = 0.0f;
-            spread = 1;
-            expand = fading = shrink = spin = 0;
-        }
+        if (preset)
+            ApplyPreset(SHIMMER);
         EmitSpread(tx, ty);
         break;
     case 3:
         EmitShape(shape);
         return;
     case 4:
-        if (preset) {
-            spread = 1;
-            size = 0.3f;
-        }
+        if (preset)
+            ApplyPreset(STAR_SPREAD);
         EmitShape(STAR);
         break;
     case 5:
@@ -356,53 +381,24 @@ void ParticleEmitter::EmitPattern()
         EmitWithDirection(35.0f, 55.0f);
         return;
     case 6:
-        if (preset) {
-            textureName = "Circle_Par";
-            rate = 1.0f;
-            size = 1.0f;
-            lifespan = 4.0f;
-            speed = 5.0f;
-            xDir = yDir = 0.0f;
-            spread = 0;
-            expand = 1;
-            fading = 1;
-            shrink = 0;
-            spin = 0;
-        }
+        if (preset)
+            ApplyPreset(EXPANDING_CIRCLE);
         EmitSpread(tx, ty);
         break;
     case 7:
         textureName = "smoke_par";
         if (preset)
-            fading = shrink = spin = 1;
+            ApplyPreset(SMOKE_FLAGS);
         EmitParticle(tx, ty, 0.0f, 0.0f, 0.1f, 3.0f, 3.0f, 0.5f, 11.0f, 1.0f, 1.0f, 1.0f);
         break;
     case 8:
-        if (preset) {
-            textureName = "Circle_Par";
-            size = 1.0f;
-            lifespan = 3.0f;
-            spread = 0;
-            shrink = 1;
-            expand = fading = spin = 0;
-            rate = 1.0f;
-        }
+        if (preset)
+            ApplyPreset(SHRINKING_CIRCLE);
         EmitSpread(tx, ty);
         break;
     case 9:
-        if (preset) {
-            textureName = "Circle_Par";
-            rate = 1.0f;
-            size = 1.0f;
-            speed = 5.0f;
-            xDir = yDir = 0.0f;
-            spread = 0;
-            expand = 1;
-            fading = 1;
-            shrink = 0;
-            spin = 0;
-            onTop = 1;
-        }
+        if (preset)
+            ApplyPreset(PING_CIRCLE);
         EmitSpread(tx, ty);
         break;
     case 10:
@@ -411,22 +407,14 @@ void ParticleEmitter::EmitPattern()
         break;
     case 11:
         if (preset) {
-            spread = 1;
-            speed = 10.0f;
+            ApplyPreset(STAR_BURST);
             size = RandomPercent() * 0.5f;
         }
         EmitShape(STAR);
         break;
     case 12:
-        if (preset) {
-            textureName = "StarParticle";
-            spread = 1;
-            spin = 1;
-            size = 1.0f;
-            speed = 10.0f;
-            lifespan = 1.0f;
-            rate = 10.0f;
-        }
+        if (preset)
+            ApplyPreset(SPINNING_STARS);
         EmitSpread(tx, ty);
         break;
     case 13:
@@ -448,46 +436,19 @@ void ParticleEmitter::EmitPattern()
         EmitTrail(tx, ty);
         break;
     case 15:
-        if (preset) {
-            spread = 1;
-            speed = 2.0f;
-            size = 1.0f;
-            spin = 1;
-            textureName = "StarParticle";
-            lifespan = 0.7f;
-            onTop = 1;
-            fading = 1;
-            fadeRate = 0.02f;
-            spinRate = 15.0f;
-        }
+        if (preset)
+            ApplyPreset(SPARKLE);
         EmitShape(SMALL_DIAMOND);
         break;
     case 16:
-        if (preset) {
-            textureName = "Circle_Full";
-            rate = 1.0f;
-            size = 1.0f;
-            lifespan = 4.0f;
-            speed = 5.0f;
-            xDir = yDir = 0.0f;
-            spread = 0;
-            expand = 1;
-            fading = shrink = spin = 0;
-            onTop = 1;
-        }
+        if (preset)
+            ApplyPreset(FULL_CIRCLE);
         EmitSpread(tx, ty);
         EmitSpread(tx, ty);
         break;
     case 17:
-        if (preset) {
-            spread = 1;
-            speed = 3.0f;
-            size = 0.3f;
-            onTop = 1;
-            lifespan = 50000.0f;
-            rate = 3000000.0f;
-            RandomColor();
-        }
+        if (preset)
+            ApplyPreset(COLOUR_FLOOD);
         EmitShape(FULL_SQUARE);
         break;
     case 18:
@@ -496,39 +457,18 @@ void ParticleEmitter::EmitPattern()
         EmitShape(FOUR_POINTS);
         break;
     case 19:
-        if (preset) {
-            spread = 1;
-            speed = 7.0f;
-            fading = 1;
-            fadeRate = 0.08f;
-            lifespan = 0.2f;
-        }
+        if (preset)
+            ApplyPreset(EXPLOSION);
         EmitShapeRandomSize(STAR, 20, 40);
         break;
     case 20:
-        if (preset) {
-            spread = 1;
-            speed = 15.0f;
-            size = 0.3f;
-            lifespan = 2.0f;
-            rate = 30.0f;
-            RandomColor();
-        }
+        if (preset)
+            ApplyPreset(FIREWORK);
         EmitShape(STAR);
         break;
     case 21:
-        if (preset) {
-            spread = 1;
-            speed = 2.0f;
-            size = 1.0f;
-            spin = 1;
-            textureName = "StarParticle";
-            lifespan = 0.7f;
-            onTop = 1;
-            fading = 1;
-            fadeRate = 0.02f;
-            spinRate = 15.0f;
-        }
+        if (preset)
+            ApplyPreset(SPARKLE);
         EmitShapeRandomSize(SMALL_DIAMOND, 80, 150);
         break;
     default:
@@ -653,39 +593,37 @@ void ParticleEmitter::EmitParticle(float x, float y, float dirX, float dirY, flo
     pool->Emit(p);
 }
 
-void ParticleEmitter::EmitShape(const Mask& mask)
+template <typename BeforeEach>
+void ParticleEmitter::EmitMask(const Mask& mask, BeforeEach beforeEach)
 {
     Transform* transform = OwnerTransform();
     if (!transform)
         return;
-    const float tx = transform->TranslationX;
-    const float ty = transform->TranslationY;
-    for (int row = 0; row < 10; ++row) {
-        for (int column = 0; column < 10; ++column) {
-            if (mask[row][column])
-                EmitSpread(tx - 2.5f + 0.5f * static_cast<float>(column), ty + 2.5f - 0.5f * static_cast<float>(row));
-        }
-    }
-}
-
-void ParticleEmitter::EmitShapeRandomSize(const Mask& mask, int minSize, int maxSize)
-{
-    Transform* transform = OwnerTransform();
-    if (!transform)
-        return;
-    const int span = maxSize - minSize + 1;
-    const float savedSize = size;
     const float tx = transform->TranslationX;
     const float ty = transform->TranslationY;
     for (int row = 0; row < 10; ++row) {
         for (int column = 0; column < 10; ++column) {
             if (!mask[row][column])
                 continue;
-            const int step = span > 0 ? Random::Next() % span + minSize : minSize;
-            size = static_cast<float>(step) * 0.01f;
+            beforeEach();
             EmitSpread(tx - 2.5f + 0.5f * static_cast<float>(column), ty + 2.5f - 0.5f * static_cast<float>(row));
         }
     }
+}
+
+void ParticleEmitter::EmitShape(const Mask& mask)
+{
+    EmitMask(mask, [] {});
+}
+
+void ParticleEmitter::EmitShapeRandomSize(const Mask& mask, int minSize, int maxSize)
+{
+    const int span = maxSize - minSize + 1;
+    const float savedSize = size;
+    EmitMask(mask, [&] {
+        const int step = span > 0 ? Random::Next() % span + minSize : minSize;
+        size = static_cast<float>(step) * 0.01f;
+    });
     size = savedSize;
 }
 
@@ -763,31 +701,7 @@ ParticleEmitter* ParticleEmitter::Clone()
 {
     ParticleEmitter* copy = new ParticleEmitter();
     CopyComponentFields(*copy);
-    copy->active = active;
-    copy->pattern = pattern;
-    copy->rate = rate;
-    copy->size = size;
-    copy->interval = interval;
-    copy->meshName = meshName;
-    copy->textureName = textureName;
-    copy->lifespan = lifespan;
-    copy->speed = speed;
-    copy->xDir = xDir;
-    copy->yDir = yDir;
-    copy->spread = spread;
-    copy->expand = expand;
-    copy->fading = fading;
-    copy->shrink = shrink;
-    copy->spin = spin;
-    copy->prefabMode = prefabMode;
-    copy->effectActive = effectActive;
-    copy->effectTimer = effectTimer;
-    for (int i = 0; i < 3; ++i)
-        copy->color[i] = color[i];
-    copy->onTop = onTop;
-    copy->growRate = growRate;
-    copy->fadeRate = fadeRate;
-    copy->spinRate = spinRate;
+    CopySettings(*copy, *this);
     // A clone starts without a return pattern, without confetti and with an empty own shape.
     copy->returnPattern = 0;
     copy->returnActive = 0;

@@ -80,6 +80,9 @@ public:
     void EmitShape(const Mask& mask);
     void EmitShapeRandomSize(const Mask& mask, int minSize, int maxSize);
 
+    // The fixed settings of a pattern's preset (see the source).
+    struct Preset;
+
     ParticlePool& GetPool() { return *pool; }
     const ParticlePool& GetPool() const { return *pool; }
 
@@ -122,7 +125,11 @@ private:
 
     // One emission of the current pattern.
     void EmitPattern();
+    void ApplyPreset(const Preset& preset);
     void EmitTrail(float tx, float ty);
+    // Emits one particle from each set cell of the mask around the owner, calling beforeEach first.
+    template <typename BeforeEach>
+    void EmitMask(const Mask& mask, BeforeEach beforeEach);
     // The dust-trail preset of patterns 13 and 14.
     void TrailPreset(bool rug);
     void ConfettiPreset();

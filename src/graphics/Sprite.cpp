@@ -15,31 +15,13 @@ namespace
 {
 const char* const SPRITE_BLOCK = "Sprite";
 
-enum class Kind
-{
-    String,
-    Number,
-    Bool
-};
+using Kind = Stream::ValueKind;
 
 // True when the "Sprite" block holds the key with a value of the expected kind. A value of another
 // kind counts as missing and is reported once.
 bool Has(const Stream& stream, const char* key, Kind kind)
 {
-    if (!stream.data.IsObject())
-        return false;
-    auto block = stream.data.FindMember(SPRITE_BLOCK);
-    if (block == stream.data.MemberEnd() || !block->value.IsObject())
-        return false;
-    auto member = block->value.FindMember(key);
-    if (member == block->value.MemberEnd())
-        return false;
-    const rapidjson::Value& value = member->value;
-    bool ok = (kind == Kind::String && value.IsString()) || (kind == Kind::Number && value.IsNumber()) ||
-              (kind == Kind::Bool && value.IsBool());
-    if (!ok)
-        Trace("Sprite: \"%s\" has the wrong type and is ignored", key);
-    return ok;
+    return stream.HasValue(SPRITE_BLOCK, key, kind);
 }
 
 // The draw layers that can be chosen by name; layer 1 has none.

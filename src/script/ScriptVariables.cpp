@@ -22,9 +22,19 @@ bool IsPlainName(const std::string& name)
            name.find("..") == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-void ReportInvalid(const std::string& objectName)
+// Opens the variables file and hands it to use; false (reported for objectName) when the file does
+// not hold a JSON object, false without a file.
+template <typename Use>
+bool WithVariables(const std::string& file, const std::string& objectName, Use use)
 {
-    Trace("[Lua] Error: Stream Data '%s ' is invalid", objectName.c_str());
+    if (file.empty())
+        return false;
+    Stream stream(file.c_str(), StreamMode_SaveDir, true);
+    if (!stream.IsValid() || !stream.data.IsObject()) {
+        Trace("[Lua] Error: Stream Data '%s ' is invalid", objectName.c_str());
+        return false;
+    }
+    return use(stream);
 }
 
 } // namespace
@@ -44,44 +54,34 @@ std::string ScriptVariables::ObjectFile(const std::string& objectName)
 bool ScriptVariables::Read(const std::string& file, const std::string& name, const std::string& objectName,
                            Stream::StreamData& value)
 {
-    if (file.empty())
-        return false;
-    Stream stream(file.c_str(), StreamMode_SaveDir, true);
-    if (!stream.IsValid() || !stream.data.IsObject()) {
-        ReportInvalid(objectName);
-        return false;
-    }
-    value = stream.ReadData(name.c_str());
-    return true;
+    return WithVariables(file, objectName, [&](Stream& stream) {
+        value = stream.ReadData(name.c_str());
+        return true;
+    });
 }
 
 bool ScriptVariables::Write(const std::string& file, const std::string& name, const std::string& objectName,
                             const Stream::StreamData& value)
 {
-    if (file.empty())
-        return false;
-    Stream stream(file.c_str(), StreamMode_SaveDir, true);
-    if (!stream.IsValid() || !stream.data.IsObject()) {
-        ReportInvalid(objectName);
-        return false;
-    }
-    auto& allocator = stream.data.GetAllocator();
-    rapidjson::Value member;
-    switch (value.GetType()) {
-    case Stream::StreamDataType::Int: member.SetInt(value.GetInt()); break;
-    case Stream::StreamDataType::Float: member.SetDouble(static_cast<double>(value.GetFloat())); break;
-    case Stream::StreamDataType::Bool: member.SetBool(value.GetBool()); break;
-    default: {
-        const std::string text = value.GetString();
-        member.SetString(text.c_str(), static_cast<rapidjson::SizeType>(text.size()), allocator);
-    }
-    }
-    auto existing = stream.data.FindMember(name.c_str());
-    if (existing != stream.data.MemberEnd())
-        existing->value = std::move(member);
-    else
-        stream.data.AddMember(rapidjson::Value(name.c_str(), allocator), member, allocator);
-    return SaveWhole(stream);
+    return WithVariables(file, objectName, [&](Stream& stream) {
+        auto& allocator = stream.data.GetAllocator();
+        rapidjson::Value member;
+        switch (value.GetType()) {
+        case Stream::StreamDataType::Int: member.SetInt(value.GetInt()); break;
+        case Stream::StreamDataType::Float: member.SetDouble(static_cast<double>(value.GetFloat())); break;
+        case Stream::StreamDataType::Bool: member.SetBool(value.GetBool()); break;
+        default: {
+            const std::string text = value.GetString();
+            member.SetString(text.c_str(), static_cast<rapidjson::SizeType>(text.size()), allocator);
+        }
+        }
+        auto existing = stream.data.FindMember(name.c_str());
+        if (existing != stream.data.MemberEnd())
+            existing->value = std::move(member);
+        else
+            stream.data.AddMember(rapidjson::Value(name.c_str(), allocator), member, allocator);
+        return SaveWhole(stream);
+    });
 }
 
 void ScriptVariables::Reset(const std::string& objectName)

@@ -82,13 +82,7 @@ void Button::Look(Texture* texture, const float* tint)
 void Button::OnEnter()
 {
     Sprite* sprite = owner ? owner->GetSprite() : nullptr;
-    if (sprite && interactType == Screen) {
-        sprite->SetLayer("UI");
-        sprite->ui = 1;
-    } else if (sprite && interactType == World) {
-        sprite->SetLayer("Props");
-        sprite->ui = 0;
-    }
+    widget::PlaceOnLayer(sprite, interactType);
     switch (currentState) {
     case NO_STATE:
         normalTexture = sprite ? sprite->texture : nullptr;

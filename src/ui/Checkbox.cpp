@@ -37,13 +37,7 @@ void Checkbox::ReadMenuObject(Stream& stream, int index)
 void Checkbox::OnEnter()
 {
     Sprite* sprite = owner ? owner->GetSprite() : nullptr;
-    if (sprite && interactType == Screen) {
-        sprite->SetLayer("UI");
-        sprite->ui = 1;
-    } else if (sprite && interactType == World) {
-        sprite->SetLayer("Props");
-        sprite->ui = 0;
-    }
+    widget::PlaceOnLayer(sprite, interactType);
     if (currentState == NO_STATE) {
         SetNextState(0);
         return;

@@ -457,7 +457,9 @@ int MenuSystem::OpenEntry(const std::string& objectName, const std::string& menu
     return -1;
 }
 
-void MenuSystem::WriteMenuTransform(const std::string& objectName)
+template <typename Part>
+void MenuSystem::WriteMenuPart(const std::string& objectName, const char* partName, Part* (GameObject::*get)() const,
+                               void (*write)(Stream& stream, unsigned index, const Part& part))
 {
     MenuSystem* self = gMenuSystem;
     if (!self)
@@ -467,18 +469,13 @@ void MenuSystem::WriteMenuTransform(const std::string& objectName)
     if (at < 0)
         return;
     GameObject* object = self->menuObjects_[static_cast<std::size_t>(at)].object.Get();
-    Transform* transform = object->GetTransform();
+    Part* part = (object->*get)();
     Stream* stream = nullptr;
     const int index = self->OpenEntry(objectName, self->currentMenu, stream);
-    if (index >= 0 && transform) {
-        Trace("Writing MenuObject \"%s\"'s Transform data to file \"%s\".json...", objectName.c_str(),
+    if (index >= 0 && part) {
+        Trace("Writing MenuObject \"%s\"'s %s data to file \"%s\".json...", objectName.c_str(), partName,
               self->currentMenu.c_str());
-        const unsigned i = static_cast<unsigned>(index);
-        stream->WriteMenuObjectField(i, "TranslationX", Stream::StreamData(transform->TranslationX));
-        stream->WriteMenuObjectField(i, "TranslationY", Stream::StreamData(transform->TranslationY));
-        stream->WriteMenuObjectField(i, "Rotation", Stream::StreamData(transform->Rotation * RADIANS_TO_DEGREES));
-        stream->WriteMenuObjectField(i, "ScaleX", Stream::StreamData(transform->ScaleX));
-        stream->WriteMenuObjectField(i, "ScaleY", Stream::StreamData(transform->ScaleY));
+        write(*stream, static_cast<unsigned>(index), *part);
         stream->Save();
     } else if (stream->IsValid()) {
         Trace("MenuSystem: \"%s\" has no entry in \"%s\".json; nothing written", objectName.c_str(),
@@ -487,37 +484,31 @@ void MenuSystem::WriteMenuTransform(const std::string& objectName)
     delete stream;
 }
 
+void MenuSystem::WriteMenuTransform(const std::string& objectName)
+{
+    WriteMenuPart<Transform>(objectName, "Transform", &GameObject::GetTransform,
+                             [](Stream& stream, unsigned i, const Transform& transform) {
+        stream.WriteMenuObjectField(i, "TranslationX", Stream::StreamData(transform.TranslationX));
+        stream.WriteMenuObjectField(i, "TranslationY", Stream::StreamData(transform.TranslationY));
+        stream.WriteMenuObjectField(i, "Rotation", Stream::StreamData(transform.Rotation * RADIANS_TO_DEGREES));
+        stream.WriteMenuObjectField(i, "ScaleX", Stream::StreamData(transform.ScaleX));
+        stream.WriteMenuObjectField(i, "ScaleY", Stream::StreamData(transform.ScaleY));
+    });
+}
+
 void MenuSystem::WriteMenuSprite(const std::string& objectName)
 {
-    MenuSystem* self = gMenuSystem;
-    if (!self)
-        return;
-    self->Prune();
-    const int at = self->FindLive(objectName);
-    if (at < 0)
-        return;
-    GameObject* object = self->menuObjects_[static_cast<std::size_t>(at)].object.Get();
-    Sprite* sprite = object->GetSprite();
-    Stream* stream = nullptr;
-    const int index = self->OpenEntry(objectName, self->currentMenu, stream);
-    if (index >= 0 && sprite) {
-        Trace("Writing MenuObject \"%s\"'s Sprite data to file \"%s\".json...", objectName.c_str(),
-              self->currentMenu.c_str());
-        const unsigned i = static_cast<unsigned>(index);
-        if (sprite->mesh)
-            stream->WriteMenuObjectField(i, "Mesh", Stream::StreamData(sprite->mesh->name));
-        if (sprite->texture)
-            stream->WriteMenuObjectField(i, "Texture", Stream::StreamData(sprite->texture->name));
-        stream->WriteMenuObjectField(i, "ColorR", Stream::StreamData(sprite->color[0]));
-        stream->WriteMenuObjectField(i, "ColorG", Stream::StreamData(sprite->color[1]));
-        stream->WriteMenuObjectField(i, "ColorB", Stream::StreamData(sprite->color[2]));
-        stream->WriteMenuObjectField(i, "ColorA", Stream::StreamData(sprite->color[3]));
-        stream->Save();
-    } else if (stream->IsValid()) {
-        Trace("MenuSystem: \"%s\" has no entry in \"%s\".json; nothing written", objectName.c_str(),
-              self->currentMenu.c_str());
-    }
-    delete stream;
+    WriteMenuPart<Sprite>(objectName, "Sprite", &GameObject::GetSprite,
+                          [](Stream& stream, unsigned i, const Sprite& sprite) {
+        if (sprite.mesh)
+            stream.WriteMenuObjectField(i, "Mesh", Stream::StreamData(sprite.mesh->name));
+        if (sprite.texture)
+            stream.WriteMenuObjectField(i, "Texture", Stream::StreamData(sprite.texture->name));
+        stream.WriteMenuObjectField(i, "ColorR", Stream::StreamData(sprite.color[0]));
+        stream.WriteMenuObjectField(i, "ColorG", Stream::StreamData(sprite.color[1]));
+        stream.WriteMenuObjectField(i, "ColorB", Stream::StreamData(sprite.color[2]));
+        stream.WriteMenuObjectField(i, "ColorA", Stream::StreamData(sprite.color[3]));
+    });
 }
 
 bool MenuSystem::WriteMenuValue(const std::string& objectName, const char* key, const Stream::StreamData& value)

@@ -89,6 +89,10 @@ private:
     int FindLive(const std::string& name) const;
     // Opens the menu file holding an entry of that name; the entry index, or -1 (traced).
     int OpenEntry(const std::string& objectName, const std::string& menu, Stream*& stream);
+    // Writes one part (Transform, Sprite) of a live menu object into its entry of the current menu file.
+    template <typename Part>
+    static void WriteMenuPart(const std::string& objectName, const char* partName, Part* (GameObject::*get)() const,
+                              void (*write)(Stream& stream, unsigned index, const Part& part));
 };
 
 // The menu system (the first one made), or null.

@@ -6,6 +6,7 @@
 #include "core/Engine.h"
 #include "core/GameObjectFactory.h"
 #include "core/Transform.h"
+#include "graphics/Sprite.h"
 #include "graphics/InputManager.h"
 #include "graphics/Window.h"
 
@@ -86,6 +87,19 @@ void SetIfChanged(Transform* transform, float& field, float value)
         return;
     field = value;
     transform->dirty = true;
+}
+
+void PlaceOnLayer(Sprite* sprite, int interactType)
+{
+    if (!sprite)
+        return;
+    if (interactType == 0) {
+        sprite->SetLayer("UI");
+        sprite->ui = 1;
+    } else if (interactType == 1) {
+        sprite->SetLayer("Props");
+        sprite->ui = 0;
+    }
 }
 
 } // namespace widget

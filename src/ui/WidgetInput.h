@@ -4,6 +4,7 @@
 // button's edges, the window's focus and the frame time. Every reader copes with a missing input
 // manager, window or engine.
 class GameObject;
+class Sprite;
 class Transform;
 
 namespace widget {
@@ -37,5 +38,8 @@ bool BoxesOverlap(const Transform* a, const Transform* b, float bx = 1.0f, float
 GameObject* MakeFromArchetype(const char* name);
 // Writes a transform value only when it changes, marking the transform changed.
 void SetIfChanged(Transform* transform, float& field, float value);
+// Puts a widget's sprite where its interact type is used: 0 (on screen) on the "UI" layer as interface,
+// 1 (in the world) on the "Props" layer; any other type, or no sprite, leaves it as it is.
+void PlaceOnLayer(Sprite* sprite, int interactType);
 
 } // namespace widget

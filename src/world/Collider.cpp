@@ -250,20 +250,13 @@ bool LineCircleOverlap(const LineShape& line, float cx, float cy, float r)
 
 // ---- Reading helpers ------------------------------------------------------------------------------------
 
-enum class Kind { Number, Bool, String };
+using Kind = Stream::ValueKind;
 
 // True when Collider[key] is present with the expected JSON type. A member of another type is reported
 // once and counts as missing.
 bool Present(Stream& stream, const char* key, Kind kind)
 {
-    if (!stream.HasMember(BLOCK, key))
-        return false;
-    const rapidjson::Value& value = stream.data[BLOCK][key];
-    const bool fits = (kind == Kind::Number && value.IsNumber()) || (kind == Kind::Bool && value.IsBool()) ||
-                      (kind == Kind::String && value.IsString());
-    if (!fits)
-        Trace("Collider: \"%s\" has the wrong type and is ignored", key);
-    return fits;
+    return stream.HasValue(BLOCK, key, kind);
 }
 
 // The two numbers of Collider[key] = [a, b]. Anything else is reported and leaves the values as they are.

@@ -137,13 +137,7 @@ void Physics::Read(Stream& stream)
 {
     // Each key is optional; one of the wrong type is reported and leaves the default.
     auto present = [&stream](const char* key, bool number) {
-        if (!stream.HasMember(BLOCK, key))
-            return false;
-        const rapidjson::Value& value = stream.data[BLOCK][key];
-        if (number ? value.IsNumber() : value.IsString())
-            return true;
-        Trace("Physics: \"%s\" has the wrong type and is ignored", key);
-        return false;
+        return stream.HasValue(BLOCK, key, number ? Stream::ValueKind::Number : Stream::ValueKind::String);
     };
     if (present("Collision SFX", false))
         CollisionSFX = stream.ReadString(BLOCK, "Collision SFX");
