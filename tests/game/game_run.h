@@ -100,7 +100,7 @@ public:
         fs::remove_all(folder);
         fs::create_directories(folder);
         previousDir = fs::current_path();
-        fs::current_path(DUSTRUN_SOURCE_DIR);
+        fs::current_path(ShippedGameFolder());
         TraceReset();
         TraceInit();
         Random::Seed(20261208);

@@ -76,7 +76,7 @@ TEST(LivingRoom, PlayerSpawnsDrivesAndRevealsTheFog)
     ScratchDir scratch("player_scene");
     TestSaveDir save(scratch.root / "appdata");
     const fs::path previous = fs::current_path();
-    fs::current_path(DUSTRUN_SOURCE_DIR);
+    fs::current_path(ShippedGameFolder());
     TraceReset();
     TraceInit();
     auto keys = std::make_shared<ScriptedKeySource>();
@@ -163,7 +163,7 @@ TEST_F(DoorAnimations, FrameTimesSpreadTheCountdownsOrFallBackToTheTexture)
     if (!HaveDisplay())
         GTEST_SKIP() << "no X display";
     const fs::path previous = fs::current_path();
-    fs::current_path(DUSTRUN_SOURCE_DIR);
+    fs::current_path(ShippedGameFolder());
     std::unique_ptr<Window> window(OpenWindow());
     ASSERT_NE(window, nullptr);
     struct Case { float timer, doorTimer, counterFrame, doorFrame; };

@@ -23,7 +23,6 @@ using namespace testsupport;
 namespace {
 
 const char* const GAME = DUSTRUN_GAME_EXE;
-const char* const SOURCE_DIR = DUSTRUN_SOURCE_DIR;
 const char* const TITLE = "Pemmet's Dustrun";
 
 // One run of the game program in its own folder, with its own save directory.
@@ -139,7 +138,7 @@ protected:
 
 TEST_F(GameRunTest, NoDisplayReportsAndExitsWithStatusOne)
 {
-    GameProcess game(GAME, SOURCE_DIR, folder, false);
+    GameProcess game(GAME, ShippedGameFolder(), folder, false);
     const int status = game.Wait(20.0);
     EXPECT_EQ(status, 1);
     const std::string out = game.Output();
@@ -208,7 +207,7 @@ TEST_F(GameRunTest, TermSignalStopsInOrderWithStatusZero)
 {
     if (!HaveDisplay())
         GTEST_SKIP() << "no X display";
-    GameProcess game(GAME, SOURCE_DIR, folder, true);
+    GameProcess game(GAME, ShippedGameFolder(), folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     game.Signal(SIGTERM);
@@ -251,7 +250,7 @@ protected:
 
 TEST_F(GameKeysTest, EscapeAloneKeepsRunningSlashWithEscapeEndsWithStatusZero)
 {
-    GameProcess game(GAME, SOURCE_DIR, folder, true);
+    GameProcess game(GAME, ShippedGameFolder(), folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     const std::string windowId = FindWindow(game.Pid());
     ASSERT_FALSE(windowId.empty()) << "the game window was not found";

@@ -1,8 +1,11 @@
 #pragma once
 // Small file, folder and console helpers shared by the tests.
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -61,6 +64,26 @@ inline fs::path RepoDir()
 inline void ScratchDir::CopyFromRepo(const fs::path& relative) const
 {
     Copy(RepoDir() / relative, root / relative);
+}
+
+// A copy of the shipped assets in a folder of this process's own, made on first use and removed at
+// exit. A run of the whole game writes into its assets (menu settings, MoonScript compiled beside its
+// source), so test processes running in parallel must not share the repository's.
+inline fs::path ShippedGameFolder()
+{
+    static const fs::path folder = [] {
+        const fs::path root = fs::temp_directory_path() / ("dustrun_game_" + std::to_string(getpid()));
+        std::error_code ec;
+        fs::remove_all(root, ec);
+        fs::create_directories(root);
+        fs::copy(RepoDir() / "assets", root / "assets", fs::copy_options::recursive);
+        std::atexit([] {
+            std::error_code error;
+            fs::remove_all(fs::temp_directory_path() / ("dustrun_game_" + std::to_string(getpid())), error);
+        });
+        return root;
+    }();
+    return folder;
 }
 #endif
 

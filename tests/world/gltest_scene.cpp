@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "TestFiles.h"
 #include "core/Engine.h"
 #include "core/GameLoop.h"
 #include "core/GameObject.h"
@@ -68,7 +69,7 @@ TEST(SceneFade, AlphaOutsideZeroToOneReachesTheShadersClamped)
     if (!HaveDisplay())
         GTEST_SKIP() << "no X display";
     const fs::path previous = fs::current_path();
-    fs::current_path(DUSTRUN_SOURCE_DIR);
+    fs::current_path(testsupport::ShippedGameFolder());
     {
         Window window;
         ASSERT_TRUE(window.IsReady());
@@ -121,7 +122,7 @@ protected:
         if (!HaveDisplay())
             GTEST_SKIP() << "no X display";
         previous_ = fs::current_path();
-        fs::current_path(DUSTRUN_SOURCE_DIR);
+        fs::current_path(testsupport::ShippedGameFolder());
         save_ = fs::temp_directory_path() / ("dustrun_scenes_run_" + std::to_string(::getpid()));
         fs::remove_all(save_);
         fs::create_directories(save_);
