@@ -262,12 +262,21 @@ Window::Window()
     glfwWindowHint(GLFW_STENCIL_BITS, 8);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
 
+    GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+    // A screen smaller than 1920 x 1080 would show only part of a frame that size: fullscreen then
+    // takes the screen's own size.
+    if (const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr) {
+        if (mode->width > 0 && mode->height > 0 && (mode->width < WindowWidth || mode->height < WindowHeight)) {
+            WindowWidth = mode->width;
+            WindowHeight = mode->height;
+        }
+    }
+
     Camera camera;
     camera.viewport[2] = static_cast<float>(WindowWidth);
     camera.viewport[3] = static_cast<float>(WindowHeight);
     CameraList.push_back(camera);
 
-    GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
     window = glfwCreateWindow(WindowWidth, WindowHeight, WINDOW_TITLE, monitor, nullptr);
     if (!window) {
         const int error = glfwGetError(nullptr);
