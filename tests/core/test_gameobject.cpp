@@ -491,18 +491,16 @@ TEST_F(World, ReadOverridesAppliesAnObjectFileOverAnArchetype)
 
 TEST_F(World, ObjectFileWithArchetypeIsBuiltWithOverrides)
 {
-    // An archetype name with the "archetypes/" prefix is looked up under "assets/data/archetypes/".
-    const bool hadFolder = fs::exists("assets/data/archetypes");
-    fs::create_directories("assets/data/archetypes");
-    const std::string stem = "gameobj_test_base_" + std::to_string(::getpid());
-    const fs::path archetypeFile = fs::path("assets/data/archetypes") / (stem + ".json");
-    std::ofstream(archetypeFile) << R"({"Name": ")" + stem + R"(", "Transform": {"TranslationX": 1, "ScaleX": 1}})";
+    // An archetype name with the "archetypes/" prefix is looked up under "assets/data/archetypes/"
+    // (of a folder of the test's own, never the repository's).
+    ScratchDir data("gameobj_archetype");
+    data.Enter();
+    const std::string stem = "gameobj_test_base";
+    data.Write("assets/data/archetypes/" + stem + ".json",
+               R"({"Name": ")" + stem + R"(", "Transform": {"TranslationX": 1, "ScaleX": 1}})");
     const std::string objectFile =
         WriteFile("Placed", R"({"Archetype": ")" + stem + R"(", "Transform": {"TranslationY": 3}})");
     GameObject* object = factory->CreateGameObject(objectFile, false);
-    fs::remove(archetypeFile);
-    if (!hadFolder)
-        fs::remove("assets/data/archetypes");
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(object->GetName(), objectFile);
     EXPECT_EQ(object->GetTransform()->TranslationX, 1.0f);

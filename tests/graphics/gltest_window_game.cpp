@@ -193,8 +193,12 @@ TEST_F(GameRunTest, DataBesideTheProgramIsFoundFromAnotherFolder)
 {
     if (!HaveDisplay())
         GTEST_SKIP() << "no X display";
-    // Started in an empty folder: the data is found above the program's own folder.
-    GameProcess game(GAME, folder, folder, true);
+    // Started in an empty folder: the data is found above the program's own folder. The program is a
+    // copy placed below a copy of the data, so the game never writes into the repository's.
+    const fs::path program = ShippedGameFolder() / "bin" / "PemmetsDustrun";
+    fs::create_directories(program.parent_path());
+    fs::copy_file(GAME, program, fs::copy_options::overwrite_existing);
+    GameProcess game(program.string(), folder, folder, true);
     ASSERT_TRUE(game.WaitForOutput("Initializing EditorSystem...", 20.0)) << game.Output();
     game.Signal(SIGTERM);
     EXPECT_EQ(game.Wait(20.0), 0);
