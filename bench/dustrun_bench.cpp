@@ -31,16 +31,15 @@
 #include <vector>
 
 #include "core/Engine.h"
+#include "core/GameLoop.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
-#include "graphics/GraphicsLibrary.h"
 #include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Window.h"
-#include "ui/EditorSystem.h"
 #include "world/LevelSystem.h"
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
@@ -351,12 +350,7 @@ Figures RunCase(char id, const Options& options)
             figures.available = false;
             figures.note = "no window";
         } else {
-            Stream systems("main", StreamMode_Data, false);
-            engine->AddSystems(systems);
-            engine->AddSystem(std::string("EditorSystem"));
-            GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine->GetSystem("EditorSystem")));
-            engine->Init();
-            engine->window = &window;
+            StartSystems(*engine, window);
             if (id != 'a' && gSceneSystem)
                 gSceneSystem->SetNextScene("LivingRoomScene");
 

@@ -66,6 +66,15 @@ void AddListedSystems(Engine& engine)
 
 } // namespace
 
+void StartSystems(Engine& engine, Window& window)
+{
+    AddListedSystems(engine);
+    engine.AddSystem(std::string("EditorSystem"));
+    GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine.GetSystem("EditorSystem")));
+    engine.Init();
+    engine.window = &window;
+}
+
 void InstallStopSignalHandlers()
 {
     struct sigaction action {};
@@ -227,14 +236,7 @@ int RunGame()
         if (!window.IsReady()) {
             status = 1;
         } else {
-            AddListedSystems(*engine);
-
-            engine->AddSystem(std::string("EditorSystem"));
-            ISystem* editor = engine->GetSystem("EditorSystem");
-            GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(editor));
-
-            engine->Init();
-            engine->window = &window;
+            StartSystems(*engine, window);
             glfwSetInputMode(window.window, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
             if (StartupScriptHook)
                 StartupScriptHook("print('[Lua]: Hello, World!')");

@@ -84,3 +84,6 @@ extern void (*StartupScriptHook)(const char* code);
 // The whole program: start-up, frame loop, orderly shutdown. Returns the process exit status
 // (0 normally, 1 when the window or OpenGL could not come up).
 int RunGame();
+// The start-up RunGame does before its first frame: the systems listed in "assets/data/main.json",
+// then the EditorSystem, initialised, with the window handed to the engine.
+void StartSystems(Engine& engine, Window& window);

@@ -33,11 +33,9 @@
 #include "core/Transform.h"
 #include "game/BehaviorPlayer.h"
 #include "game/BehaviorTimer.h"
-#include "graphics/GraphicsLibrary.h"
 #include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Window.h"
-#include "ui/EditorSystem.h"
 #include "world/SceneSystem.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -112,12 +110,7 @@ public:
         window = OpenWindow();
         if (!window)
             return;
-        Stream systems("main", StreamMode_Data, false);
-        engine->AddSystems(systems);
-        engine->AddSystem(std::string("EditorSystem"));
-        GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine->GetSystem("EditorSystem")));
-        engine->Init();
-        engine->window = window;
+        StartSystems(*engine, *window);
         if (!firstScene.empty() && gSceneSystem)
             gSceneSystem->SetNextScene(firstScene);
         Random::Seed(20261208);   // again: start-up may have seeded it from the time

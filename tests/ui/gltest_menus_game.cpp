@@ -23,11 +23,9 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
-#include "graphics/GraphicsLibrary.h"
 #include "graphics/InputManager.h"
 #include "graphics/Sprite.h"
 #include "graphics/Window.h"
-#include "ui/EditorSystem.h"
 #include "ui/MenuSystem.h"
 #include "ui/Slider.h"
 #include "ui/Volume_CoolVersion.h"
@@ -82,12 +80,7 @@ public:
         window = OpenWindow();
         if (!window)
             return;
-        Stream main("main", StreamMode_Data, false);
-        engine->AddSystems(main);
-        engine->AddSystem(std::string("EditorSystem"));
-        GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine->GetSystem("EditorSystem")));
-        engine->Init();
-        engine->window = window;
+        StartSystems(*engine, *window);
         WindowDrawFogHook = Grab;
         loop = std::make_unique<GameLoop>(engine, window);
         loop->clock = [this]() { return now += 0.05f; };
