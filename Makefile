@@ -4,7 +4,7 @@ ASAN_BUILD ?= build/asan
 JOBS       ?= $(shell nproc)
 XVFB       = xvfb-run -a -s "-screen 0 1920x1080x24"
 
-.PHONY: setup build run test test-asan asan-build clean fuzz
+.PHONY: setup build run test test-asan asan-build clean fuzz soak
 
 setup:
 	@bash tools/setup.sh
@@ -35,6 +35,12 @@ test: build asan-build
 FUZZ_SECONDS ?= 60
 fuzz: setup
 	bash tests/fuzz/run.sh fuzz $(FUZZ_SECONDS)
+
+# Random keys (developer keys included) and clicks to the sanitizer build under Xvfb for SOAK_SECONDS;
+# fails on a crash, a sanitizer report, an assertion in the trace log or a non-zero exit.
+SOAK_SECONDS ?= 600
+soak: asan-build
+	SOAK_SECONDS=$(SOAK_SECONDS) bash tools/soak.sh $(ASAN_BUILD)/PemmetsDustrun $(ASAN_BUILD)/moonc
 
 clean:
 	rm -rf build

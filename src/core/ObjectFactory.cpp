@@ -10,17 +10,6 @@
 ObjectFactory* gObjectFactory = nullptr;
 
 namespace {
-// A root string member of the file; empty when it is missing or not a string.
-std::string RootString(const Stream& stream, const char* field)
-{
-    if (!stream.data.IsObject())
-        return std::string();
-    auto it = stream.data.FindMember(field);
-    if (it == stream.data.MemberEnd() || !it->value.IsString())
-        return std::string();
-    return std::string(it->value.GetString(), it->value.GetStringLength());
-}
-
 // A clone of the component, or null when its Clone gives something else (which is freed).
 Component* CloneComponent(Component* source)
 {
@@ -64,8 +53,9 @@ Component* ObjectFactory::CreateObject(const char* name)
 
     Stream file(name, StreamMode_Data, false);
     Component* made = nullptr;
-    if (RootString(file, "ObjectType") == "Behavior") {
-        const std::string subType = RootString(file, "ObjectSubType");
+    // The readers report a missing or non-string member and give the empty string.
+    if (file.ReadString("ObjectType") == "Behavior") {
+        const std::string subType = file.ReadString("ObjectSubType");
         if (subType == "BehaviorCollectable" || subType == "BehaviorDropOff") {
             made = CreateBehaviorByName(subType);
             if (!made)

@@ -12,10 +12,10 @@ constexpr float DEGREES_TO_RADIANS = 0.017453292f;
 constexpr float RADIANS_TO_DEGREES = 57.29578f;
 
 // Reads one float of the "Transform" block into field when it is present and differs; returns
-// whether the field changed.
+// whether the field changed. A member that is not a number is reported and counts as missing.
 bool ReadIfChanged(Stream& stream, const char* key, float scale, float& field)
 {
-    if (!stream.HasMember("Transform", key))
+    if (!stream.HasValue("Transform", key, Stream::ValueKind::Number))
         return false;
     const float value = stream.ReadFloat("Transform", key) * scale;
     if (value == field)

@@ -8,8 +8,9 @@
 void RegisterGameObjectType(lua::State& state);
 
 // The members that reach the menu widgets ("GetInteractType", "DropdownGetSelected",
-// "DropdownSetSelected", "VCVGetValue", "VCVGetValueAsPercent", "VCVSetValue"). Until the widget
-// classes are part of the build, every behaviour is "not a Dropdown" / "not a Volume_CoolVersion".
+// "DropdownSetSelected", "VCVGetValue", "VCVGetValueAsPercent", "VCVSetValue") in the form this layer
+// can give: every behaviour is "not a Dropdown" / "not a Volume_CoolVersion". The menu layer replaces
+// them with the widgets' own answers when it registers its script functions (RegisterMenuLuaAPI).
 void RegisterWidgetMembers(lua::State& state);
 
 // Adds or replaces one member of the registered "GameObject" type, for values old and new. The

@@ -182,7 +182,7 @@ void Dropdown::SetSelected(const std::string& text)
             sprite->color[3] = 0.0f;
     }
     if (moved && owner) {
-        // The selection is kept in the menu file: "options" in the new order, the selected one first.
+        // The selection is kept in the menu entry as "selected"; "options" is left as written.
         MenuSystem::WriteMenuValue(owner->GetName(), "selected", Stream::StreamData(GetSelectedText()));
     }
 }

@@ -4,7 +4,8 @@
 // a Dropdown of its own that points back at the head. Closed, only the selected option (index 0)
 // shows, at the head's place; clicking it opens the list downwards; clicking an option selects it,
 // moves it to the top and closes the list. The head runs its script once per click on the head, and
-// writes the selection back into the menu file ("options" in their new order).
+// keeps the selection in its menu entry as "selected" (the option's text); "options" stays as written,
+// and the next load brings the selected option to the front.
 #include <string>
 #include <vector>
 

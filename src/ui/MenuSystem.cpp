@@ -382,9 +382,12 @@ GameObject* MenuSystem::FirstMenuObject()
 {
     if (!gMenuSystem)
         return nullptr;
+    gMenuSystem->walkStop_.Reset();
     for (const Entry& entry : gMenuSystem->menuObjects_) {
-        if (GameObject* object = entry.object.Get())
+        if (GameObject* object = entry.object.Get()) {
+            gMenuSystem->walkStop_.Set(object);
             return object;
+        }
     }
     return nullptr;
 }
@@ -398,36 +401,29 @@ GameObject*& MenuSystem::NextMenuObject(GameObject*& cursor)
         cursor = nullptr;
         return cursor;
     }
-    // The cursor is compared by identity among the live entries; its name is read only when the
-    // manager still lists it, so a cursor left on a deleted object is never read.
-    std::string name;
-    bool named = false;
-    for (std::size_t i = 0; i < self->menuObjects_.size(); ++i) {
-        if (self->menuObjects_[i].object.Get() == cursor) {
-            for (std::size_t j = i + 1; j < self->menuObjects_.size(); ++j) {
-                if (GameObject* next = self->menuObjects_[j].object.Get()) {
-                    cursor = next;
-                    return cursor;
-                }
-            }
-            cursor = nullptr;
-            return cursor;
+    // The entry after position at that holds a live object, or null.
+    auto after = [self](std::size_t at) -> GameObject* {
+        for (std::size_t j = at + 1; j < self->menuObjects_.size(); ++j) {
+            if (GameObject* next = self->menuObjects_[j].object.Get())
+                return next;
         }
+        return nullptr;
+    };
+    // The cursor is compared by identity with the live entries first. A cursor no entry holds is
+    // read only when it is the walk's last stop and that object is still alive (by its id); it then
+    // goes on after the entry of its name. Any other cursor may point at a deleted object: the walk ends.
+    int at = -1;
+    for (std::size_t i = 0; i < self->menuObjects_.size() && at < 0; ++i) {
+        if (self->menuObjects_[i].object.Get() == cursor)
+            at = static_cast<int>(i);
     }
-    if (gGameObjectManager && gGameObjectManager->IsListed(cursor)) {
-        name = cursor->GetName();
-        named = true;
+    if (at < 0) {
+        GameObject* stop = self->walkStop_.Get();
+        if (stop && stop == cursor)
+            at = self->FindLive(stop->GetName());
     }
-    const int at = named ? self->FindLive(name) : -1;
-    cursor = nullptr;
-    if (at >= 0) {
-        for (std::size_t j = static_cast<std::size_t>(at) + 1; j < self->menuObjects_.size(); ++j) {
-            if (GameObject* next = self->menuObjects_[j].object.Get()) {
-                cursor = next;
-                break;
-            }
-        }
-    }
+    cursor = at >= 0 ? after(static_cast<std::size_t>(at)) : nullptr;
+    self->walkStop_.Set(cursor);
     return cursor;
 }
 

@@ -48,8 +48,9 @@ public:
     static void DeleteFromMenu(const std::string& name);
     // Asks every live menu object to be destroyed and empties the list.
     static void DeleteAllMenuObjects();
-    // Moves the cursor to the menu object after it (null after the last, or when the cursor is not a
-    // live menu object); a null cursor stays null. Returns the cursor.
+    // Moves the cursor to the menu object after it (null after the last); a null cursor stays null.
+    // A cursor that is no longer listed goes on after the entry of its name when it is the object the
+    // walk last handed out and still alive; any other cursor gives null. Returns the cursor.
     static GameObject*& NextMenuObject(GameObject*& cursor);
     // The first live menu object (null when there is none).
     static GameObject* FirstMenuObject();
@@ -82,6 +83,8 @@ public:
 
 private:
     bool scriptsChecked_ = false;
+    // The object the last FirstMenuObject or NextMenuObject handed out.
+    GameObjectHandle walkStop_;
     void Load(const std::string& name);
     void LoadEntry(Stream& stream, int index, const std::string& menuName);
     // Forgets entries whose object is gone; an emptied credits list stops the credits.

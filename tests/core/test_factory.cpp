@@ -364,13 +364,31 @@ TEST_F(Factory, ObjectFactoryRefusesUnknownOrBrokenTypes)
     WriteData("objects/NotBehavior", R"({ "ObjectType": "Sprite", "ObjectSubType": "BehaviorCollectable" })");
     WriteData("objects/UnknownSub", R"({ "ObjectType": "Behavior", "ObjectSubType": "BehaviorUnicorn" })");
     WriteData("objects/WrongType", R"({ "ObjectType": 1, "ObjectSubType": 2 })");
+    WriteData("objects/WrongSubType", R"({ "ObjectType": "Behavior", "ObjectSubType": 2 })");
+    WriteData("objects/NoSubType", R"({ "ObjectType": "Behavior" })");
     WriteData("objects/Truncated", R"({ "ObjectType": "Behavior", )");
+    const std::string noType = "Error! No field exists with name 'ObjectType'\n";
+    const std::string noSubType = "Error! No field exists with name 'ObjectSubType'\n";
+    // The report lines of the readers, and none for a member that is not read.
+    const struct {
+        const char* name;
+        std::string line;
+        bool subTypeRead;
+    } cases[] = {
+        {"objects/Missing", noType, false},       {"objects/NotBehavior", "", false},
+        {"objects/UnknownSub", "", true},         {"objects/WrongType", noType, false},
+        {"objects/WrongSubType", noSubType, true}, {"objects/NoSubType", noSubType, true},
+        {"objects/Truncated", noType, false},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(objectFactory->CreateObject(c.name), nullptr) << c.name;
+        const std::string out = testing::internal::GetCapturedStdout();
+        if (!c.line.empty())
+            EXPECT_NE(out.find(c.line), std::string::npos) << c.name << ": " << out;
+        EXPECT_EQ(out.find(c.subTypeRead ? noType : noSubType), std::string::npos) << c.name << ": " << out;
+    }
     testing::internal::CaptureStdout();
-    EXPECT_EQ(objectFactory->CreateObject("objects/Missing"), nullptr);
-    EXPECT_EQ(objectFactory->CreateObject("objects/NotBehavior"), nullptr);
-    EXPECT_EQ(objectFactory->CreateObject("objects/UnknownSub"), nullptr);
-    EXPECT_EQ(objectFactory->CreateObject("objects/WrongType"), nullptr);
-    EXPECT_EQ(objectFactory->CreateObject("objects/Truncated"), nullptr);
     EXPECT_EQ(objectFactory->CreateObject(nullptr), nullptr);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(objectFactory->GetCacheCount(), 0);

@@ -132,4 +132,12 @@ TEST(LinkedListTest, CursorWalkRemovalAndRangeErrors)
     list.PushBack(&b);
     EXPECT_EQ(list.Count(), 2);
     EXPECT_EQ(list.IndexOf(&b), 1);
+    // Removing a node before the cursor moves the cursor's node down one place.
+    int d = 4;
+    list.PushBack(&c);
+    list.PushBack(&d);
+    EXPECT_EQ(list[2], &c);
+    EXPECT_EQ(list.RemoveAt(0), &a);
+    EXPECT_EQ(list[2], &d);
+    EXPECT_EQ(list[1], &c);
 }

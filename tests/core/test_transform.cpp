@@ -117,17 +117,38 @@ TEST_F(TransformTest, ReadingUnchangedValuesLeavesDirtyAlone)
 
 TEST_F(TransformTest, BadBlocksChangeNothingAndDoNotCrash)
 {
-    const char* texts[] = {R"({})", R"({"Transform": 3})", R"({"Transform": [1, 2]})",
-                           R"({"Transform": {"TranslationX": "far"}})", R"([1, 2])", R"({"Transform": {)"};
-    for (const char* text : texts) {
-        auto stream = JsonStream(text);
+    const std::string wrong = "Transform: \"%s\" has the wrong type and is ignored\n";
+    auto line = [&](const char* key) {
+        std::string text = wrong;
+        return text.replace(text.find("%s"), 2, key);
+    };
+    const struct {
+        const char* text;
+        std::string output;
+    } cases[] = {
+        {R"({})", ""},
+        {R"({"Transform": 3})", ""},
+        {R"({"Transform": [1, 2]})", ""},
+        {R"({"Transform": {"TranslationX": "far"}})", line("TranslationX")},
+        {R"({"Transform": {"TranslationX": null, "Rotation": true}})", line("TranslationX") + line("Rotation")},
+        {R"({"Transform": {"TranslationX": [7], "ScaleY": {}}})", line("TranslationX") + line("ScaleY")},
+        {R"([1, 2])", ""},
+        {R"({"Transform": {)", ""},
+    };
+    for (const auto& c : cases) {
+        auto stream = JsonStream(c.text);
         Transform t;
         t.TranslationX = 7.0f;
+        t.Rotation = 0.5f;
+        t.ScaleY = 2.0f;
+        t.dirty = false;
         testing::internal::CaptureStdout();
         t.Read(*stream);
-        testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(t.TranslationX == 7.0f || t.TranslationX == 0.0f) << text;
-        EXPECT_EQ(t.Rotation, 0.0f) << text;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output) << c.text;
+        EXPECT_EQ(t.TranslationX, 7.0f) << c.text;
+        EXPECT_EQ(t.Rotation, 0.5f) << c.text;
+        EXPECT_EQ(t.ScaleY, 2.0f) << c.text;
+        EXPECT_FALSE(t.dirty) << c.text;
     }
 }
 

@@ -22,7 +22,9 @@
 #include "graphics/InputManager.h"
 #include "graphics/Sprite.h"
 #include "graphics/SpriteSheet.h"
+#include "graphics/Texture.h"
 #include "graphics/Window.h"
+#include "world/Scene.h"
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
 
@@ -115,12 +117,36 @@ TEST_F(PlayersTest, PlayerAtTheSpawnPointWithTheCameraOnIt)
     // The tile map's player is the first player.
     EXPECT_EQ(TileMapPlayerHook(), Player());
 
-    // A second player stands at x -2; the table is full after four.
+    // A second player stands at x -2 and wears the second player's sketch; the table is full after four.
     CaptureConsole([&] { players->AddPlayer(); });
     EXPECT_FLOAT_EQ(players->GetPlayer(1)->GetTransform()->TranslationX, -2.0f);
+    ASSERT_NE(players->GetPlayer(1)->GetSprite()->texture, nullptr);
+    EXPECT_EQ(players->GetPlayer(1)->GetSprite()->texture->name, "p2sketch");
+    EXPECT_NE(Player()->GetSprite()->texture ? Player()->GetSprite()->texture->name : "", "p2sketch");
     CaptureConsole([&] { players->AddPlayer(); players->AddPlayer(); });
     EXPECT_TRUE(Contains(CaptureConsole([&] { players->AddPlayer(); }), "No space open for a new player"));
     EXPECT_EQ(players->count, 4u);
+
+    // A first player made again: a spawn coordinate of -1 leaves it where its file puts it, and
+    // without a current scene it waits far outside the level.
+    Scene* scene = scenes->current;
+    const struct {
+        float spawnX, spawnY;
+        bool inScene;
+        float x, y;
+    } spawns[] = {{-1, 13, true, 50, 60}, {5, -1, true, 50, 60}, {-1, -1, true, 50, 60},
+                  {7, 8, true, 7, 8},     {7, 8, false, -1000, -1000}};
+    for (const auto& c : spawns) {
+        scene->spawn[0] = c.spawnX;
+        scene->spawn[1] = c.spawnY;
+        scenes->current = c.inScene ? scene : nullptr;
+        players->players[0].Reset();
+        CaptureConsole([&] { players->AddPlayer(); });
+        scenes->current = scene;
+        ASSERT_NE(players->GetPlayer(0), nullptr);
+        EXPECT_FLOAT_EQ(players->GetPlayer(0)->GetTransform()->TranslationX, c.x) << c.spawnX << ", " << c.spawnY;
+        EXPECT_FLOAT_EQ(players->GetPlayer(0)->GetTransform()->TranslationY, c.y) << c.spawnX << ", " << c.spawnY;
+    }
 }
 
 TEST_F(PlayersTest, RequestPlayerIsAnsweredToTheAsker)

@@ -238,11 +238,12 @@ TEST_F(TreasureTest, WinReadOutOfTimeAndTreasure)
 
 TEST_F(TreasureTest, PingShowsTheRoomCountAndFades)
 {
-    Load("[[1, 1], [2, 2], [3, 3]]", 3);
+    Load("[[1, 1], [2, 2], [3, 3], [4, 4]]", 4);
     Add(MakePlacedObject("Player", 1, 1));
     LightingSystem fog;
     fog.ResizeGrid(200, 200);
     fog.SetCell(8 * 3, 8 * 3, 1);  // the third collectable's cell
+    fog.SetCell(8 * 4, 8 * 4, 1);  // the fourth's: out of the fog, so the ping leaves it alone
     EXPECT_EQ(CaptureConsole([&] { treasure->PingTreasure(1.0f, 1.5f, 0.75f); }), "") << "only in the living room";
     InLivingRoom();
     treasure->GetRoomObjects(0)[2]->GetSprite()->color[3] = 0.0f;
@@ -251,7 +252,7 @@ TEST_F(TreasureTest, PingShowsTheRoomCountAndFades)
     touched->GetSprite()->color[3] = 0.0f;  // picked up, message not yet delivered
     const std::string out = CaptureConsole([&] { treasure->PingTreasure(1.0f, 1.5f, 0.75f); });
     EXPECT_TRUE(Contains(out, "Pinging Room 0")) << out;
-    EXPECT_TRUE(Contains(out, "Treasure total: \"03\"")) << out;
+    EXPECT_TRUE(Contains(out, "Treasure total: \"04\"")) << out;
     EXPECT_EQ(Display(TreasureManager::COLLECTED_0), nullptr);
     EXPECT_EQ(Display(TreasureManager::TOTAL_0), nullptr);
     GameObject* collected = Display(TreasureManager::COLLECTED_1);
@@ -260,11 +261,12 @@ TEST_F(TreasureTest, PingShowsTheRoomCountAndFades)
     EXPECT_NEAR(X(collected), -0.2f, 1e-6);
     EXPECT_NEAR(X(total), 0.35f, 1e-6);
     EXPECT_EQ(collected->GetSpriteSheet()->currentFrame, 1);
-    EXPECT_EQ(total->GetSpriteSheet()->currentFrame, 3);
+    EXPECT_EQ(total->GetSpriteSheet()->currentFrame, 4);
     EXPECT_EQ(Display(TreasureManager::ROOM_NAME)->GetSprite()->texture->name, "Room1");
     EXPECT_FLOAT_EQ(Display(TreasureManager::ROOM_NAME)->GetTransform()->ScaleX, 0.4f);
 
     GameObject* hidden = treasure->GetRoomObjects(0)[0];
+    GameObject* inSight = treasure->GetRoomObjects(0)[3];
     const struct {
         int frame;
         float alpha;
@@ -277,6 +279,8 @@ TEST_F(TreasureTest, PingShowsTheRoomCountAndFades)
         EXPECT_NEAR(total->GetSprite()->color[3], a.alpha, 0.012) << "frame " << a.frame;
         EXPECT_NEAR(hidden->GetSprite()->color[3], a.alpha == 0.0f ? 1.0f : a.alpha, 0.012) << "frame " << a.frame;
         EXPECT_EQ(touched->GetSprite()->color[3], 0.0f) << "a pickup on its way stays hidden";
+        EXPECT_EQ(inSight->GetSprite()->color[3], 1.0f) << "frame " << a.frame;
+        EXPECT_EQ(inSight->GetSprite()->drawThroughFog, 0) << "frame " << a.frame;
     }
     EXPECT_EQ(hidden->GetSprite()->drawThroughFog, 0);
 

@@ -176,6 +176,29 @@ TEST_F(MenusTest, LoadingKeepsOrderSkipsRepeatsAndBoundsBadEntries)
     core->manager->DeleteGameObject("A1");
     core->Deliver();
     EXPECT_EQ(MenuSystem::MenuObjectCount(), 0);
+
+    // A walk whose stop left the list goes on after the entry now holding its name; a cursor the walk
+    // did not hand out, or whose object is gone, ends the walk.
+    Menu("C", R"({"numMenuObjects": 1, "MenuObjects": [{"Name": "C1", "type": "Picture"}]})");
+    MenuSystem::LoadMenu("A");
+    MenuSystem::LoadMenu("B");
+    GameObject* stop = MenuSystem::FirstMenuObject();
+    ASSERT_EQ(MenuSystem::NextMenuObject(stop), Find("A3"));
+    GameObject* oldA3 = stop;
+    EXPECT_TRUE(MenuSystem::DeleteMenuObject("A3"));
+    MenuSystem::LoadMenu("A");
+    MenuSystem::LoadMenu("C");
+    EXPECT_EQ(MenuSystem::NextMenuObject(stop), Find("C1"));
+    stop = oldA3;
+    EXPECT_EQ(MenuSystem::NextMenuObject(stop), nullptr) << "not the walk's last stop";
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A1", "B1", "A3", "C1"}));
+    stop = MenuSystem::FirstMenuObject();
+    while (stop && stop->GetName() != "A3")
+        MenuSystem::NextMenuObject(stop);
+    ASSERT_NE(stop, nullptr);
+    EXPECT_TRUE(MenuSystem::DeleteMenuObject("A3"));
+    Frames();
+    EXPECT_EQ(MenuSystem::NextMenuObject(stop), nullptr) << "the stop's object is gone";
     EXPECT_EQ(Log().find("Assertion"), std::string::npos);
 }
 
