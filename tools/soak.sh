@@ -76,6 +76,7 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
     [ $((now - start)) -ge "$seconds" ] && break
     runs=$((runs + 1))
     log="$work/runs/run$runs.log"
+    rm -f "$trace"
     "$exe" > "$log" 2>&1 &
     pid=$!
     echo "soak: run $runs started (pid $pid)"
