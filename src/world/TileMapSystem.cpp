@@ -680,10 +680,13 @@ void TileMapSystem::DrawTileMap()
         return;
     static const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     if (batched) {
-        if (!map->batches || !map->batches->SameLayout(*map))
+        if (!map->batches || !map->batches->SameLayout(*map)) {
+            const int built = map->RegionsBuilt();
             map->batches = std::make_unique<TileMapBatches>(*map);
-        else
+            map->batches->regionsBuilt += built;
+        } else {
             map->batches->Refresh(*map);
+        }
         std::vector<Matrix4f> views;
         const bool cull = ClipMatrices(views);
         for (int l = 0; l < map->batches->layerCount; ++l) {
