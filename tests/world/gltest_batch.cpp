@@ -1,4 +1,4 @@
-// Batched drawing against one draw per item under Xvfb: the tile layers (one vertex buffer per layer
+// Batched drawing against one draw per item under Xvfb: the tile layers (vertex buffers per region
 // and tileset) and the fog stamps (one buffer of rectangles) are rendered both ways, with other
 // commands and stencil stamps around them, and the frames read back must agree within 1 per channel.
 #include <gtest/gtest.h>
