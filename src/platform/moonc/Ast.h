@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Lexer.h"
+#include "platform/moonc/Lexer.h"
 
 namespace moonc {
 

@@ -2,7 +2,7 @@
 // precedence never decides anything; if, switch and comprehensions used as values become functions
 // called in place. Names are local by default: the first assignment to a name that no enclosing scope
 // declares (or exports) declares it local in the current scope.
-#include "Emitter.h"
+#include "platform/moonc/Emitter.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Lexer.h"
+#include "platform/moonc/Lexer.h"
 
 #include <cctype>
 #include <set>

@@ -2,7 +2,7 @@
 // reported with its line as "unsupported: ..." rather than guessed at.
 #include <set>
 
-#include "Ast.h"
+#include "platform/moonc/Ast.h"
 
 namespace moonc {
 

@@ -12,7 +12,7 @@
 #include <lauxlib.h>
 #include <lua.h>
 
-#include "Emitter.h"
+#include "platform/moonc/Emitter.h"
 
 namespace {
 
