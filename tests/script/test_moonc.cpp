@@ -157,6 +157,18 @@ const Program kPrograms[] = {
      "print Animal('cat')\\speak!\nprint Dog('rex', 2)\\speak!\np = Puppy 'bit'\n"
      "print p\\speak!, p.name, Puppy.__name, Dog.sound\n",
      "cat says ...\nrex says woof (2 tricks)\nbit says woof (0 tricks)\tbit\tPuppy\twoof\n"},
+    {"self_method_calls",
+     "class C\n  new: (@n) =>\n  get: => @n\n  add: (k) => @get! + k\n  go: => @add 10\n  cls: => @@__name\n"
+     "print C(1)\\go!, C(2)\\cls!\n",
+     "11\tC\n"},
+    {"operators",
+     "print 2^3^2, 2 - 3 - 4, 7 // 2, 6 & 3 | 8, 1 << 4 >> 1, ~0, 5 ~ 3, -2^2, not 1 == 2\n"
+     "x = 1\n(print) \"hi\"\nprint 'a' .. 1 + 2 .. 'b', 1 < 2 == true\n",
+     "512.0\t-5\t3\t10\t8\t-1\t6\t-4.0\tfalse\nhi\na3b\ttrue\n"},
+    {"update_operators",
+     "a, b, c, d = 7, nil, 1, 6\na %= 4\nb or= 'dflt'\nc and= 'yes'\nd //= 4\nd <<= 3\nd |= 1\nd &= 9\nd ^= 2\n"
+     "print a, b, c, d\n",
+     "3\tdflt\tyes\t81.0\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
@@ -176,8 +188,8 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
 {
     const std::pair<const char*, int> cases[] = {
         {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"print x if y\n", 1},
-        {"f = (...) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
-        {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"a //= 2\n", 1},
+        {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
+        {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"with x\n  y!\n", 1},      {"{k, v for k, v in pairs t}\n", 1}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
@@ -215,6 +227,53 @@ TEST(Moonc, ShippedSampleMovesItsObjectOneStepAFrame)
     EXPECT_EQ(RunLua(dir / "assets/data/scripts/MoonScript/MoveRight.lua", stub, 3,
                      "print(MyObject.x, MyObject.y, steps)"),
               "3\t0\t3\n");
+}
+
+// The module pattern: a file ending in a class gives the class to whoever loads it; an empty file is an
+// empty chunk.
+TEST(Moonc, LastClassIsTheModuleAndAnEmptyFileCompiles)
+{
+    ScratchDir dir("moonc_module");
+    WriteFile(dir / "player.moon", "class Player\n  hp: 3\n");
+    WriteFile(dir / "empty.moon", "");
+    ASSERT_EQ(Compile(dir / "player.moon").status, 0);
+    ASSERT_EQ(Compile(dir / "empty.moon").status, 0);
+    const std::string load = "local P = dofile('" + (dir / "player.lua").string() + "') print(P.__name, P.hp, " +
+                             "select('#', dofile('" + (dir / "empty.lua").string() + "')))";
+    EXPECT_EQ(RunLua(dir / "empty.lua", "", 1, load), "Player\t3\t0\n");
+}
+
+// Long chains and a large file compile and run; a run Lua itself can't nest is refused by its line.
+TEST(Moonc, LongChainsAndLargeFiles)
+{
+    auto repeat = [](const std::string& piece, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += piece;
+        return out;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"print 1" + repeat(" + 1", 196) + "\n", "197\n"},
+        {"x = 0" + repeat(" + 1", 100000) + "\nprint x\n", "100000\n"},
+        {"t = {}\nt.b = t\nprint t" + repeat(".b", 12000) + " == t\n", "true\n"},
+        {"f = -> f\nprint f" + repeat("!", 20000) + " == f\n", "true\n"},
+        {"x = 0\n" + repeat("f = (a) ->\n  a + 1\nx = f x\nif x > 0\n  x += 1\n", 20000) + "print x\n", "40000\n"},
+        {"\nx = 'a'" + repeat(" .. 'a'", 300) + "\n", "error:2"},
+        {"x = " + repeat("(", 1000) + repeat(")", 1000) + "\n", "error:1"},
+    };
+    ScratchDir dir("moonc_long");
+    for (const auto& [source, printed] : cases) {
+        SCOPED_TRACE(source.substr(0, 60));
+        WriteFile(dir / "long.moon", source);
+        const CompilerRun run = Compile(dir / "long.moon");
+        if (printed.rfind("error:", 0) == 0) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(Contains(run.errors, "long.moon:" + printed.substr(6) + ": ")) << run.errors;
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(RunLua(dir / "long.lua"), printed);
+    }
 }
 
 // Random token soup, random bytes and every program cut short: the compiler exits 0 or 1, cleanly.

@@ -219,6 +219,8 @@ private:
         }
         case Kind::Class:
             Class(n, out);
+            if (ret)
+                Line(out, "return " + n.text);
             break;
         default:
             throw CompileError(n.line, "internal error: unexpected statement");
@@ -446,6 +448,7 @@ private:
         case Kind::Method:
         case Kind::Paren:
         case Kind::SuperCall:
+        case Kind::ClassRef:
             return Expr(e);
         default:
             return "(" + Expr(e) + ")";
@@ -470,14 +473,20 @@ private:
         case Kind::Name: return e.text;
         case Kind::Self: return "self";
         case Kind::String: return String(e);
-        case Kind::Field: return Prefix(*e.a) + FieldSuffix(e.text);
-        case Kind::Index: return Prefix(*e.a) + "[" + Expr(*e.b) + "]";
-        case Kind::Call: return Prefix(*e.a) + "(" + Args(e.items) + ")";
-        case Kind::Method: return Prefix(*e.a) + ":" + e.text + "(" + Args(e.items) + ")";
+        case Kind::Field:
+        case Kind::Index:
+        case Kind::Call:
+        case Kind::Method: return Chain(e);
         case Kind::SuperCall: return Super(e);
+        case Kind::Vararg: return Vararg(e);
+        case Kind::ClassRef: return "self.__class";
         case Kind::Binary: {
-            const std::string op = e.text == "!=" ? "~=" : e.text;
-            return "(" + Expr(*e.a) + " " + op + " " + Expr(*e.b) + ")";
+            std::string out = "(" + Expr(*e.items[0]);
+            for (size_t i = 0; i < e.names.size(); ++i) {
+                out += " " + (e.names[i] == "!=" ? std::string("~=") : e.names[i]) + " ";
+                out += Expr(*e.items[i + 1]);
+            }
+            return out + ")";
         }
         case Kind::Unary: return "(" + e.text + " " + Expr(*e.a) + ")";
         case Kind::Paren: return "(" + Expr(*e.a) + ")";
@@ -489,6 +498,36 @@ private:
         default:
             throw CompileError(e.line, "internal error: unexpected expression");
         }
+    }
+
+    // A run of fields, indexes and calls, walked as a list from its innermost object outwards.
+    std::string Chain(const Node& e)
+    {
+        std::vector<const Node*> links;
+        const Node* base = &e;
+        while (base->kind == Kind::Field || base->kind == Kind::Index || base->kind == Kind::Call ||
+               base->kind == Kind::Method) {
+            links.push_back(base);
+            base = base->a.get();
+        }
+        std::string out = Prefix(*base);
+        for (auto it = links.rbegin(); it != links.rend(); ++it) {
+            const Node& link = **it;
+            switch (link.kind) {
+            case Kind::Field: out += FieldSuffix(link.text); break;
+            case Kind::Index: out += "[" + Expr(*link.b) + "]"; break;
+            case Kind::Call: out += "(" + Args(link.items) + ")"; break;
+            default: out += ":" + link.text + "(" + Args(link.items) + ")"; break;
+            }
+        }
+        return out;
+    }
+
+    std::string Vararg(const Node& e)
+    {
+        if (!varargs_.back())
+            throw CompileError(e.line, "'...' outside a function that takes '...'");
+        return "...";
     }
 
     std::string String(const Node& e)
@@ -529,10 +568,15 @@ private:
             params.push_back("self");
             Declare("self");
         }
+        bool varargs = false;
         for (const Param& p : e.params) {
             params.push_back(p.name);
-            Declare(p.name);
+            if (p.name == "...")
+                varargs = true;
+            else
+                Declare(p.name);
         }
+        varargs_.push_back(varargs);
         std::string body;
         ++indent_;
         for (const Param& p : e.params) {
@@ -543,6 +587,7 @@ private:
         }
         Statements(e.body, body, true);
         --indent_;
+        varargs_.pop_back();
         scopes_.pop_back();
         return "function(" + Join(params, ", ") + ")\n" + body + Pad() + "end";
     }
@@ -574,6 +619,9 @@ private:
         body(text);
         scopes_.pop_back();
         --indent_;
+        // The wrapper passes the enclosing function's '...' through.
+        if (varargs_.back())
+            return "(function(...)\n" + text + Pad() + "end)(...)";
         return "(function()\n" + text + Pad() + "end)()";
     }
 
@@ -645,6 +693,7 @@ private:
 
     std::vector<Scope> scopes_;
     std::vector<std::optional<MethodContext>> methods_;
+    std::vector<bool> varargs_{true}; // whether '...' is available, per function (the file's chunk has it)
     int temp_ = 0;
     int indent_ = 0;
 };

@@ -1,5 +1,6 @@
 // Recursive-descent parser for our MoonScript dialect. Anything outside the supported language is
 // reported with its line as "unsupported: ..." rather than guessed at.
+#include <map>
 #include <set>
 
 #include "platform/moonc/Ast.h"
@@ -12,30 +13,28 @@ constexpr int kMaxDepth = 120;
 
 bool IsUpdateOp(const std::string& text)
 {
-    return text == "+=" || text == "-=" || text == "*=" || text == "/=" || text == "..=";
+    static const std::set<std::string> ops = {"+=", "-=", "*=", "/=", "..=", "%=", "^=", "//=", "&=", "|=", "<<=", ">>="};
+    return ops.count(text) != 0;
 }
 
+// Lua's own precedence levels, so an operator chain means the same once emitted.
 int BinaryPrecedence(const Token& t)
 {
     if (t.type == TokType::Keyword)
         return t.text == "or" ? 1 : t.text == "and" ? 2 : 0;
     if (t.type != TokType::Op)
         return 0;
-    static const std::set<std::string> comparisons = {"<", ">", "<=", ">=", "!=", "~=", "=="};
-    if (comparisons.count(t.text))
-        return 3;
-    if (t.text == "..")
-        return 5;
-    if (t.text == "+" || t.text == "-")
-        return 6;
-    if (t.text == "*" || t.text == "/" || t.text == "%")
-        return 7;
-    if (t.text == "^")
-        return 9;
-    return 0;
+    static const std::map<std::string, int> levels = {
+        {"<", 3},  {">", 3},  {"<=", 3}, {">=", 3}, {"!=", 3}, {"~=", 3}, {"==", 3}, {"|", 4},
+        {"~", 5},  {"&", 6},  {"<<", 7}, {">>", 7}, {"..", 8}, {"+", 9},  {"-", 9},  {"*", 10},
+        {"/", 10}, {"//", 10}, {"%", 10}, {"^", 12}};
+    const auto it = levels.find(t.text);
+    return it == levels.end() ? 0 : it->second;
 }
 
-constexpr int kUnaryPrecedence = 8;
+constexpr int kUnaryPrecedence = 11;
+// Lua parses a run of right-associative operators recursively; longer runs are refused here.
+constexpr int kMaxRightChain = 150;
 
 class Parser {
 public:
@@ -281,13 +280,18 @@ private:
             }
             return n;
         }
-        if (Peek().type == TokType::Op && IsUpdateOp(Peek().text)) {
+        if ((Peek().type == TokType::Op && IsUpdateOp(Peek().text)) || UpdateKeywordAhead()) {
             if (exprs.size() != 1)
                 Fail("an update assignment takes one target");
             CheckAssignable(*exprs[0]);
+            if (exprs[0]->kind == Kind::Table)
+                Fail("cannot update a destructuring pattern");
             NodeP n = Make(Kind::Update, line);
             n->text = Next().text;
-            n->text.pop_back();
+            if (n->text == "or" || n->text == "and")
+                Next();
+            else
+                n->text.pop_back();
             n->a = std::move(exprs[0]);
             n->b = Expr();
             return n;
@@ -548,40 +552,51 @@ private:
         return BinaryExpr(1);
     }
 
+    // "x or= 1" / "x and= 1": the keyword belongs to an update, not to the expression.
+    bool UpdateKeywordAhead() const
+    {
+        return (IsKw("or") || IsKw("and")) && IsOp("=", 1) && !Peek(1).space;
+    }
+
+    // Operators of one level and below are gathered into one chain node by a loop; only a
+    // higher-level operand recurses, so a chain of any length costs no stack.
     NodeP BinaryExpr(int minPrecedence)
     {
         NodeP left = UnaryExpr();
+        NodeP chain;
+        int rightRun = 0;
         while (true) {
             const Token& t = Peek();
-            if (t.type == TokType::Op &&
-                (t.text == "//" || t.text == "<<" || t.text == ">>" || t.text == "&" || t.text == "|" || t.text == "~"))
-                Unsupported("operator '" + t.text + "'");
+            if (UpdateKeywordAhead())
+                break;
             const int precedence = BinaryPrecedence(t);
             if (precedence == 0 || precedence < minPrecedence)
                 break;
+            if (!chain) {
+                chain = Make(Kind::Binary, t.line);
+                chain->items.push_back(std::move(left));
+            }
             const bool right = t.text == ".." || t.text == "^";
-            NodeP n = Make(Kind::Binary, t.line);
-            n->text = Next().text;
-            n->a = std::move(left);
-            Guard guard(*this);
-            n->b = BinaryExpr(right ? precedence : precedence + 1);
-            left = std::move(n);
+            rightRun = right ? rightRun + 1 : 0;
+            if (rightRun > kMaxRightChain)
+                Fail("expression too long: more than " + std::to_string(kMaxRightChain) + " '" + t.text +
+                     "' in a row (split it with parentheses)");
+            chain->names.push_back(Next().text);
+            chain->items.push_back(BinaryExpr(precedence + 1));
         }
-        return left;
+        return chain ? std::move(chain) : std::move(left);
     }
 
     NodeP UnaryExpr()
     {
         const Token& t = Peek();
-        if (IsKw("not") || IsOp("-") || IsOp("#")) {
+        if (IsKw("not") || IsOp("-") || IsOp("#") || IsOp("~")) {
             NodeP n = Make(Kind::Unary, t.line);
             n->text = Next().text;
             Guard guard(*this);
             n->a = BinaryExpr(kUnaryPrecedence + 1);
             return n;
         }
-        if (IsOp("~"))
-            Unsupported("operator '~'");
         return Postfix();
     }
 
@@ -611,7 +626,8 @@ private:
 
     static bool Callable(const Node& e)
     {
-        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index;
+        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index || e.kind == Kind::Paren ||
+               e.kind == Kind::ClassRef;
     }
 
     std::vector<NodeP> ParenArgs()
@@ -662,6 +678,22 @@ private:
         Fail("expected arguments or '!' after a method name");
     }
 
+    // A call of "@name" (or "@@name") is a method call on self (or its class).
+    NodeP CallOf(NodeP callee, int line)
+    {
+        if (callee->kind == Kind::Field && callee->selfName) {
+            NodeP n = Make(Kind::Method, line);
+            n->a = std::move(callee->a);
+            n->text = callee->text;
+            if (IsLuaKeyword(n->text))
+                Unsupported("method name '" + n->text + "'");
+            return n;
+        }
+        NodeP n = Make(Kind::Call, line);
+        n->a = std::move(callee);
+        return n;
+    }
+
     NodeP Postfix()
     {
         NodeP e = Primary();
@@ -695,18 +727,14 @@ private:
                 ExpectOp("]");
                 e = std::move(n);
             } else if (IsOp("(") && !t.space) {
-                NodeP n = Make(Kind::Call, t.line);
-                n->a = std::move(e);
+                NodeP n = CallOf(std::move(e), t.line);
                 n->items = ParenArgs();
                 e = std::move(n);
             } else if (IsOp("!") && !t.space) {
                 Next();
-                NodeP n = Make(Kind::Call, t.line);
-                n->a = std::move(e);
-                e = std::move(n);
+                e = CallOf(std::move(e), t.line);
             } else if (Callable(*e) && ArgStart()) {
-                NodeP n = Make(Kind::Call, t.line);
-                n->a = std::move(e);
+                NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
                 return n;
             } else {
@@ -787,15 +815,19 @@ private:
             return Function();
         if (op == "@") {
             Next();
-            if (IsOp("@"))
-                Unsupported("'@@'");
+            NodeP object = Make(Kind::Self, t.line);
+            if (IsOp("@") && !Peek().space) {
+                Next();
+                object = Make(Kind::ClassRef, t.line);
+            }
             if ((Peek().type == TokType::Name || Peek().type == TokType::Keyword) && !Peek().space) {
                 NodeP n = Make(Kind::Field, t.line);
-                n->a = Make(Kind::Self, t.line);
+                n->a = std::move(object);
                 n->text = Next().text;
+                n->selfName = true;
                 return n;
             }
-            return Make(Kind::Self, t.line);
+            return object;
         }
         if (op == "{")
             return Table();
@@ -805,8 +837,10 @@ private:
             Unsupported("'*' outside 'for ... in *list'");
         if (op == ":")
             Unsupported("':name' shorthand");
-        if (op == "...")
-            Unsupported("'...'");
+        if (op == "...") {
+            Next();
+            return Make(Kind::Vararg, t.line);
+        }
         if (op == "::")
             Unsupported("'::'");
         Fail("unexpected " + Describe(t));
@@ -857,8 +891,16 @@ private:
             Next();
             while (!IsOp(")")) {
                 Param param;
-                if (IsOp("...") )
-                    Unsupported("'...'");
+                SkipLayout();
+                if (IsOp("...")) {
+                    Next();
+                    param.name = "...";
+                    n->params.push_back(std::move(param));
+                    SkipLayout();
+                    if (!IsOp(")"))
+                        Fail("'...' must be the last parameter");
+                    continue;
+                }
                 if (IsOp("@")) {
                     Next();
                     param.selfField = true;
@@ -875,6 +917,7 @@ private:
                     param.defaultValue = Expr();
                 }
                 n->params.push_back(std::move(param));
+                SkipLayout();
                 if (IsOp(","))
                     Next();
                 else if (!IsOp(")"))
@@ -992,6 +1035,56 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+void Detach(Node& n, std::vector<NodeP>& pending)
+{
+    auto take = [&](NodeP& p) {
+        if (p)
+            pending.push_back(std::move(p));
+    };
+    auto takeAll = [&](std::vector<NodeP>& list) {
+        for (NodeP& p : list)
+            take(p);
+        list.clear();
+    };
+    take(n.a);
+    take(n.b);
+    take(n.c);
+    take(n.pattern);
+    takeAll(n.items);
+    takeAll(n.items2);
+    takeAll(n.body);
+    takeAll(n.conds);
+    for (auto& list : n.conds2)
+        takeAll(list);
+    for (auto& block : n.blocks)
+        takeAll(block);
+    for (Entry& e : n.entries) {
+        take(e.key);
+        take(e.value);
+    }
+    for (Clause& c : n.clauses)
+        takeAll(c.exprs);
+    for (Param& p : n.params) {
+        take(p.defaultValue);
+        take(p.pattern);
+    }
+}
+
+} // namespace
+
+Node::~Node()
+{
+    std::vector<NodeP> pending;
+    Detach(*this, pending);
+    while (!pending.empty()) {
+        NodeP n = std::move(pending.back());
+        pending.pop_back();
+        Detach(*n, pending);
+    }
+}
 
 Block Parse(const std::vector<Token>& tokens)
 {

@@ -53,7 +53,8 @@ int main(int argc, char** argv)
     const std::string source = argv[1];
     std::ifstream in(source, std::ios::binary);
     std::stringstream text;
-    if (!in || !(text << in.rdbuf())) {
+    // An empty file is valid and compiles to an empty chunk; only a failed read is an error.
+    if (!in || (in.peek() != std::ifstream::traits_type::eof() && !(text << in.rdbuf())) || in.bad()) {
         std::fprintf(stderr, "%s:0: cannot read the file\n", source.c_str());
         return 2;
     }
