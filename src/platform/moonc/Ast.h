@@ -84,31 +84,49 @@ struct Clause {
                               // ForEach: list, slice start, slice stop, slice step (null when absent)
 };
 
+// The fields only some kinds use, allocated when first written so that common nodes stay small.
+struct NodeExtra {
+    std::vector<NodeP> items2;
+    std::vector<StringPart> parts;
+    std::vector<Param> params;
+    std::vector<std::string> usingNames; // Function: the outer names it may assign ('using')
+    bool usingSet = false;
+    std::vector<NodeP> conds;
+    std::vector<std::vector<NodeP>> conds2;
+    std::vector<Block> blocks;
+    std::vector<Entry> entries;
+    std::vector<Clause> clauses;
+};
+
 struct Node {
     Kind kind;
     int line = 0;
     std::string text;
     char quote = 0;
-    NodeP a, b, c;
-    std::vector<NodeP> items, items2;
-    std::vector<StringPart> parts;
-    std::vector<std::string> names;
-    std::vector<Param> params;
     bool fat = false;
     bool exported = false;
     bool unless = false;
     bool selfName = false;
     bool isLocal = false;
     bool value = false;
+    NodeP a, b, c;
     NodeP pattern; // ForEach / NumFor / ForIn: a destructured loop variable
-    std::vector<std::string> usingNames; // Function: the outer names it may assign ('using')
-    bool usingSet = false;
+    std::vector<NodeP> items;
+    std::vector<std::string> names;
     Block body;
-    std::vector<NodeP> conds;
-    std::vector<std::vector<NodeP>> conds2;
-    std::vector<Block> blocks;
-    std::vector<Entry> entries;
-    std::vector<Clause> clauses;
+    std::unique_ptr<NodeExtra> extra;
+
+    NodeExtra& x()
+    {
+        if (!extra)
+            extra = std::make_unique<NodeExtra>();
+        return *extra;
+    }
+    const NodeExtra& x() const
+    {
+        static const NodeExtra none;
+        return extra ? *extra : none;
+    }
 
     Node(Kind k, int l) : kind(k), line(l) {}
     // Frees the subtree with a work list, so a chain of any length never recurses deeply.

@@ -38,7 +38,7 @@ bool ContainsReturn(const Node& n)
         return true;
     case Kind::If:
     case Kind::Switch:
-        for (const Block& b : n.blocks)
+        for (const Block& b : n.x().blocks)
             if (ContainsReturn(b))
                 return true;
         return false;
@@ -240,16 +240,16 @@ private:
 
     void If(const Node& n, std::string& out, bool ret)
     {
-        for (size_t i = 0; i < n.blocks.size(); ++i) {
+        for (size_t i = 0; i < n.x().blocks.size(); ++i) {
             if (i == 0) {
-                const std::string cond = Expr(*n.conds[0]);
+                const std::string cond = Expr(*n.x().conds[0]);
                 Line(out, "if " + (n.unless ? "not " + cond : cond) + " then");
-            } else if (n.conds[i]) {
-                Line(out, "elseif " + Expr(*n.conds[i]) + " then");
+            } else if (n.x().conds[i]) {
+                Line(out, "elseif " + Expr(*n.x().conds[i]) + " then");
             } else {
                 Line(out, "else");
             }
-            ScopedBlock(n.blocks[i], out, ret);
+            ScopedBlock(n.x().blocks[i], out, ret);
         }
         Line(out, "end");
     }
@@ -260,16 +260,16 @@ private:
         Line(out, "do");
         ++indent_;
         Line(out, "local " + subject + " = " + Expr(*n.a));
-        for (size_t i = 0; i < n.conds2.size(); ++i) {
+        for (size_t i = 0; i < n.x().conds2.size(); ++i) {
             std::vector<std::string> tests;
-            for (const NodeP& v : n.conds2[i])
+            for (const NodeP& v : n.x().conds2[i])
                 tests.push_back("(" + subject + " == " + Expr(*v) + ")");
             Line(out, (i == 0 ? "if " : "elseif ") + Join(tests, " or ") + " then");
-            ScopedBlock(n.blocks[i], out, ret);
+            ScopedBlock(n.x().blocks[i], out, ret);
         }
-        if (n.blocks.size() > n.conds2.size()) {
+        if (n.x().blocks.size() > n.x().conds2.size()) {
             Line(out, "else");
-            ScopedBlock(n.blocks.back(), out, ret);
+            ScopedBlock(n.x().blocks.back(), out, ret);
         }
         Line(out, "end");
         --indent_;
@@ -290,15 +290,15 @@ private:
             }
         }
         // A new local holding a function is declared first, so the function can call itself.
-        if (fresh.size() == 1 && n.items.size() == 1 && n.items2.size() == 1 &&
-            n.items2[0]->kind == Kind::Function) {
+        if (fresh.size() == 1 && n.items.size() == 1 && n.x().items2.size() == 1 &&
+            n.x().items2[0]->kind == Kind::Function) {
             Line(out, "local " + fresh[0]);
             Declare(fresh[0]);
-            Line(out, fresh[0] + " = " + Expr(*n.items2[0]));
+            Line(out, fresh[0] + " = " + Expr(*n.x().items2[0]));
             return;
         }
         std::vector<std::string> values;
-        for (const NodeP& v : n.items2)
+        for (const NodeP& v : n.x().items2)
             values.push_back(Expr(*v));
         if (fresh.empty()) {
             Line(out, Targets(n) + " = " + Join(values, ", "));
@@ -379,7 +379,7 @@ private:
             Line(out, "local " + parent + " = " + Expr(*n.a));
         Line(out, "local " + base + " = {}");
         const Node* init = nullptr;
-        for (const Entry& entry : n.entries) {
+        for (const Entry& entry : n.x().entries) {
             if (entry.name == "new") {
                 if (entry.value->kind != Kind::Function || !entry.value->fat)
                     throw CompileError(entry.line, "'new' must be a '=>' function");
@@ -535,11 +535,11 @@ private:
         if (std::none_of(e.items.begin(), e.items.end(), [](const NodeP& item) { return item != nullptr; }))
             return std::string(1, e.quote) + e.text + e.quote;
         std::vector<std::string> pieces;
-        for (size_t i = 0; i < e.parts.size(); ++i) {
+        for (size_t i = 0; i < e.x().parts.size(); ++i) {
             if (e.items[i])
                 pieces.push_back("tostring(" + Expr(*e.items[i]) + ")");
             else
-                pieces.push_back("\"" + e.parts[i].text + "\"");
+                pieces.push_back("\"" + e.x().parts[i].text + "\"");
         }
         return "(" + Join(pieces, " .. ") + ")";
     }
@@ -569,7 +569,7 @@ private:
             Declare("self");
         }
         bool varargs = false;
-        for (const Param& p : e.params) {
+        for (const Param& p : e.x().params) {
             params.push_back(p.name);
             if (p.name == "...")
                 varargs = true;
@@ -579,7 +579,7 @@ private:
         varargs_.push_back(varargs);
         std::string body;
         ++indent_;
-        for (const Param& p : e.params) {
+        for (const Param& p : e.x().params) {
             if (p.defaultValue)
                 Line(body, "if " + p.name + " == nil then " + p.name + " = " + Expr(*p.defaultValue) + " end");
             if (p.selfField)
@@ -594,10 +594,10 @@ private:
 
     std::string Table(const Node& e)
     {
-        if (e.entries.empty())
+        if (e.x().entries.empty())
             return "{}";
         std::vector<std::string> entries;
-        for (const Entry& entry : e.entries) {
+        for (const Entry& entry : e.x().entries) {
             const std::string value = Expr(*entry.value);
             if (entry.keyKind == Entry::NameKey)
                 entries.push_back((IsLuaKeyword(entry.name) ? "[\"" + entry.name + "\"]" : entry.name) + " = " + value);
@@ -627,7 +627,7 @@ private:
 
     std::string ValueOf(const Node& e)
     {
-        for (const Block& b : e.blocks)
+        for (const Block& b : e.x().blocks)
             if (ContainsReturn(b))
                 throw CompileError(e.line, "unsupported: 'return' inside an if or switch used as a value");
         return InPlace([&](std::string& out) {
@@ -645,7 +645,7 @@ private:
             const std::string count = Temp();
             Line(out, "local " + result + ", " + count + " = {}, 0");
             int opened = 0;
-            for (const Clause& clause : e.clauses) {
+            for (const Clause& clause : e.x().clauses) {
                 switch (clause.kind) {
                 case Clause::When:
                     Line(out, "if " + Expr(*clause.exprs[0]) + " then");
@@ -707,7 +707,12 @@ std::string Emit(const Block& file)
 
 std::string CompileSource(const std::string& source)
 {
-    return Emit(Parse(Lex(source)));
+    Block file;
+    {
+        const std::vector<Token> tokens = Lex(source);
+        file = Parse(tokens);
+    } // the tokens go before the output grows
+    return Emit(file);
 }
 
 } // namespace moonc

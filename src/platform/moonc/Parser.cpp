@@ -273,10 +273,10 @@ private:
             for (auto& e : exprs)
                 CheckAssignable(*e);
             n->items = std::move(exprs);
-            n->items2.push_back(Expr());
+            n->x().items2.push_back(Expr());
             while (!single && IsOp(",")) {
                 Next();
-                n->items2.push_back(Expr());
+                n->x().items2.push_back(Expr());
             }
             return n;
         }
@@ -317,21 +317,21 @@ private:
         NodeP n = Make(Kind::If, first.line);
         n->unless = first.text == "unless";
         bool inlineBody = false;
-        n->conds.push_back(Expr());
-        n->blocks.push_back(Body(&inlineBody));
+        n->x().conds.push_back(Expr());
+        n->x().blocks.push_back(Body(&inlineBody));
         while (true) {
             if (inlineBody && Peek().type == TokType::Newline && (IsKw("else", 1) || IsKw("elseif", 1)))
                 Next();
             if (IsKw("elseif")) {
                 Next();
-                n->conds.push_back(Expr());
-                n->blocks.push_back(Body(&inlineBody));
+                n->x().conds.push_back(Expr());
+                n->x().blocks.push_back(Body(&inlineBody));
                 continue;
             }
             if (IsKw("else")) {
                 Next();
-                n->conds.push_back(nullptr);
-                n->blocks.push_back(ElseBody());
+                n->x().conds.push_back(nullptr);
+                n->x().blocks.push_back(ElseBody());
             }
             break;
         }
@@ -371,18 +371,18 @@ private:
                     values.push_back(Expr());
                 }
                 bool inlineBody = false;
-                n->conds2.push_back(std::move(values));
-                n->blocks.push_back(Body(&inlineBody));
-            } else if (IsKw("else") && !haveElse && !n->conds2.empty()) {
+                n->x().conds2.push_back(std::move(values));
+                n->x().blocks.push_back(Body(&inlineBody));
+            } else if (IsKw("else") && !haveElse && !n->x().conds2.empty()) {
                 Next();
                 haveElse = true;
-                n->blocks.push_back(ElseBody());
+                n->x().blocks.push_back(ElseBody());
             } else {
                 Fail("expected 'when' but found " + Describe(Peek()));
             }
             EndStatement();
         }
-        if (n->conds2.empty())
+        if (n->x().conds2.empty())
             Fail("'switch' needs at least one 'when'");
         Next(); // Dedent
         return n;
@@ -493,10 +493,10 @@ private:
                 target->text = name;
                 n->items.push_back(std::move(target));
             }
-            n->items2.push_back(Expr());
+            n->x().items2.push_back(Expr());
             while (IsOp(",")) {
                 Next();
-                n->items2.push_back(Expr());
+                n->x().items2.push_back(Expr());
             }
             return n;
         }
@@ -534,7 +534,7 @@ private:
                 entry.name = Next().text;
                 Next(); // ':'
                 entry.value = Expr();
-                n->entries.push_back(std::move(entry));
+                n->x().entries.push_back(std::move(entry));
                 EndStatement();
             }
             Next(); // Dedent
@@ -852,7 +852,7 @@ private:
         NodeP n = Make(Kind::String, t.line);
         n->quote = t.quote;
         n->text = t.text;
-        n->parts = t.parts;
+        n->x().parts = t.parts;
         for (const StringPart& part : t.parts) {
             if (!part.isExpr) {
                 n->items.push_back(nullptr);
@@ -895,7 +895,7 @@ private:
                 if (IsOp("...")) {
                     Next();
                     param.name = "...";
-                    n->params.push_back(std::move(param));
+                    n->x().params.push_back(std::move(param));
                     SkipLayout();
                     if (!IsOp(")"))
                         Fail("'...' must be the last parameter");
@@ -916,7 +916,7 @@ private:
                     Next();
                     param.defaultValue = Expr();
                 }
-                n->params.push_back(std::move(param));
+                n->x().params.push_back(std::move(param));
                 SkipLayout();
                 if (IsOp(","))
                     Next();
@@ -990,7 +990,7 @@ private:
                 if (IsKw("for"))
                     Unsupported("table comprehensions");
             }
-            n->entries.push_back(std::move(entry));
+            n->x().entries.push_back(std::move(entry));
             if (IsOp(","))
                 Next();
             else if (!IsLayout() && !IsOp("}") && !AfterBlock())
@@ -1022,7 +1022,7 @@ private:
             } else {
                 Fail("expected 'for', 'when' or ']' but found " + Describe(Peek()));
             }
-            n->clauses.push_back(std::move(clause));
+            n->x().clauses.push_back(std::move(clause));
             SkipLayout();
         }
         Next();
@@ -1054,20 +1054,23 @@ void Detach(Node& n, std::vector<NodeP>& pending)
     take(n.c);
     take(n.pattern);
     takeAll(n.items);
-    takeAll(n.items2);
     takeAll(n.body);
-    takeAll(n.conds);
-    for (auto& list : n.conds2)
+    if (!n.extra)
+        return;
+    NodeExtra& x = *n.extra;
+    takeAll(x.items2);
+    takeAll(x.conds);
+    for (auto& list : x.conds2)
         takeAll(list);
-    for (auto& block : n.blocks)
+    for (auto& block : x.blocks)
         takeAll(block);
-    for (Entry& e : n.entries) {
+    for (Entry& e : x.entries) {
         take(e.key);
         take(e.value);
     }
-    for (Clause& c : n.clauses)
+    for (Clause& c : x.clauses)
         takeAll(c.exprs);
-    for (Param& p : n.params) {
+    for (Param& p : x.params) {
         take(p.defaultValue);
         take(p.pattern);
     }
