@@ -169,6 +169,42 @@ const Program kPrograms[] = {
      "a, b, c, d = 7, nil, 1, 6\na %= 4\nb or= 'dflt'\nc and= 'yes'\nd //= 4\nd <<= 3\nd |= 1\nd &= 9\nd ^= 2\n"
      "print a, b, c, d\n",
      "3\tdflt\tyes\t81.0\n"},
+    {"break_continue_decorators",
+     "for i = 1, 6\n  continue if i == 2\n  break if i == 5\n  print i unless i == 3\nprint x * 2 for x in *{4, 5}\n"
+     "n = 0\nn += 1 while n < 3\nfor i = 1, 2 do print i, n\n",
+     "1\n4\n8\n10\n1\t3\n2\t3\n"},
+    {"varargs_and_implicit_pairs",
+     "count = (...) -> select '#', ...\nfirst = (a, ...) -> if a then ... else 0\npair = -> 1, 2\n"
+     "print count(nil, nil), first(true, 7, 8), pair!\n",
+     "2\t7\t1\t2\n"},
+    {"do_local_import_export",
+     "do\n  y = 5\nprint y, (do 2 * 3)\nx = 1\ndo\n  local x = 2\n  x += 1\nprint x\nlocal *\nF = -> G!\nG = -> 'g'\n"
+     "print F!\nimport concat, \\get from {concat: table.concat, v: 9, get: => @v}\nprint concat({1, 2}, ','), get!\n"
+     "f = ->\n  export ^\n  Up, low = 1, 2\nf!\nprint rawget(_G, 'Up'), rawget(_G, 'low')\n",
+     "nil\t6\n1\ng\n1,2\t9\n1\tnil\n"},
+    {"with",
+     "with p = {}\n  .x = 1\n  .y = .x + 1\n  print .y\nq = with {v: 3, get: => @v}\n  .v += 1\n  print \\get!\nprint p.x, q.v\n",
+     "2\n4\n1\t4\n"},
+    {"assignment_in_conditions",
+     "if n = tonumber '12'\n  print n\nitems = {1, 2}\nwhile item = table.remove items\n  print item\nprint n, item\n",
+     "12\n2\n1\nnil\tnil\n"},
+    {"long_strings_and_layout",
+     "--[[ a long\ncomment ]]\ns = [[one\ntwo]]\nprint s, [==[a]]b]==]\nx = 1 +\n  2 *\n  3\nadd = (a,\n       b) ->\n  a + b\n"
+     "print x, add 1,\n  2\ny =\n  x * 2\nprint y\n",
+     "one\ntwo\ta]]b\n7\t3\n14\n"},
+    {"tables_without_braces",
+     "f = (o) -> o.x, o.y\nprint f x: 1, y: 2\nprint f(x: 7, y: 8)\nx, y = 3, 4\np = {:x, :y, z: 5}\nprint p.x, p.y, p.z\n"
+     "conf =\n  name: 'n'\n  size:\n    w: 2\n    h: 3\nq = a: 1, b: 2\nprint conf.name, conf.size.h, q.b\n",
+     "1\t2\n7\t8\n3\t4\t5\nn\t3\t2\n"},
+    {"table_comprehensions_and_slices",
+     "u = {k, v * 10 for k, v in pairs {a: 1, b: 2}}\nsq = {x, x * x for x in *{1, 2, 3} when x > 1}\n"
+     "print u.a, u.b, sq[1], sq[3]\nprint x for x in *{1, 2, 3, 4, 5}[2, 3]\n"
+     "print table.concat [x for x in *{1, 2, 3, 4, 5, 6}[1,,2]], ','\n",
+     "10\t20\tnil\t9\n2\n3\n1,3,5\n"},
+    {"destructuring",
+     "{a, b} = {1, 2}\n{:x, y: {z}} = {x: 3, y: {4}}\nt = {}\n{t.p, c}, d = {5, 6}, 7\nprint a, b, x, z, t.p, c, d\n"
+     "for {k, v} in *{{1, 2}, {3, 4}}\n  print k + v\nf = ({:w, :h}, s = 1) -> w * h * s\nprint f {w: 2, h: 3}\n",
+     "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
@@ -187,10 +223,10 @@ TEST(Moonc, ProgramsPrintWhatTheySay)
 TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
 {
     const std::pair<const char*, int> cases[] = {
-        {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"print x if y\n", 1},
+        {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"x = 1\nbreak\n", 2},
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
-        {"with x\n  y!\n", 1},      {"{k, v for k, v in pairs t}\n", 1}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

@@ -76,6 +76,14 @@ private:
     struct Scope {
         std::set<std::string> locals;
         std::set<std::string> exported;
+        bool exportAll = false;  // 'export *'
+        bool exportCaps = false; // 'export ^'
+        bool barrier = false;    // a function with 'using': outer names other than 'allowed' are hidden
+        std::set<std::string> allowed;
+    };
+    struct Loop {
+        std::string label;
+        bool continued = false;
     };
     // What 'super' means inside the method being emitted; a null entry where it means nothing.
     struct MethodContext {
@@ -85,11 +93,17 @@ private:
 
     std::string Temp() { return "__m" + std::to_string(++temp_); }
 
+    static bool Capitalised(const std::string& name) { return !name.empty() && std::isupper(static_cast<unsigned char>(name[0])); }
+
     bool Declared(const std::string& name) const
     {
-        for (const Scope& s : scopes_)
-            if (s.locals.count(name) || s.exported.count(name))
+        for (auto it = scopes_.rbegin(); it != scopes_.rend(); ++it) {
+            const Scope& s = *it;
+            if (s.locals.count(name) || s.exported.count(name) || s.exportAll || (s.exportCaps && Capitalised(name)))
                 return true;
+            if (s.barrier && !s.allowed.count(name))
+                return false;
+        }
         return false;
     }
     bool DeclaredLocal(const std::string& name) const
@@ -124,8 +138,35 @@ private:
 
     void Statements(const Block& block, std::string& out, bool ret)
     {
-        for (size_t i = 0; i < block.size(); ++i)
+        for (size_t i = 0; i < block.size(); ++i) {
+            if (block[i]->kind == Kind::Local && !block[i]->text.empty())
+                LocalAhead(block, i + 1, block[i]->text == "^", out);
             Statement(*block[i], out, ret && i + 1 == block.size());
+        }
+    }
+
+    // 'local *' / 'local ^': the names the rest of the block assigns are declared now.
+    void LocalAhead(const Block& block, size_t from, bool capsOnly, std::string& out)
+    {
+        std::vector<std::string> names;
+        auto add = [&](const std::string& name) {
+            if ((!capsOnly || Capitalised(name)) && std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
+        };
+        for (size_t i = from; i < block.size(); ++i) {
+            const Node& n = *block[i];
+            if (n.kind == Kind::Assign && !n.exported)
+                for (const NodeP& t : n.items)
+                    if (t->kind == Kind::Name)
+                        add(t->text);
+            if (n.kind == Kind::Class && !n.exported && !n.b)
+                add(n.text);
+        }
+        if (names.empty())
+            return;
+        Line(out, "local " + Join(names, ", "));
+        for (const std::string& name : names)
+            Declare(name);
     }
 
     void ScopedBlock(const Block& block, std::string& out, bool ret)
@@ -143,8 +184,14 @@ private:
     {
         switch (n.kind) {
         case Kind::ExprStmt: {
+            if (!n.a) {
+                if (!ret)
+                    throw CompileError(n.line, "expected '=' after a list of expressions");
+                Line(out, "return " + Args(n.items));
+                break;
+            }
             const Node& e = *n.a;
-            if (e.kind == Kind::If || e.kind == Kind::Switch) {
+            if (e.kind == Kind::If || e.kind == Kind::Switch || e.kind == Kind::Do || e.kind == Kind::With) {
                 Statement(e, out, ret);
             } else if (ret) {
                 Line(out, "return " + Expr(e));
@@ -168,8 +215,78 @@ private:
             Update(n, out);
             break;
         case Kind::Export:
+            if (n.text == "*")
+                scopes_.back().exportAll = true;
+            else if (n.text == "^")
+                scopes_.back().exportCaps = true;
             for (const std::string& name : n.names)
                 Export(name, n.line);
+            break;
+        case Kind::Local:
+            if (!n.names.empty()) {
+                Line(out, "local " + Join(n.names, ", "));
+                for (const std::string& name : n.names)
+                    Declare(name);
+            }
+            break;
+        case Kind::Import: {
+            std::vector<std::string> names;
+            for (const std::string& name : n.names)
+                names.push_back(name[0] == '\\' ? name.substr(1) : name);
+            const std::string source = Temp();
+            Line(out, "local " + Join(names, ", "));
+            Line(out, "do");
+            ++indent_;
+            Line(out, "local " + source + " = " + Expr(*n.a));
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (n.names[i][0] == '\\')
+                    Line(out, names[i] + " = function(...) return " + source + ":" + names[i] + "(...) end");
+                else
+                    Line(out, names[i] + " = " + source + FieldSuffix(names[i]));
+            }
+            --indent_;
+            Line(out, "end");
+            for (const std::string& name : names)
+                Declare(name);
+            break;
+        }
+        case Kind::Break:
+            if (loops_.empty() || !loops_.back())
+                throw CompileError(n.line, "'break' outside a loop");
+            Line(out, "break");
+            break;
+        case Kind::Continue:
+            if (loops_.empty() || !loops_.back())
+                throw CompileError(n.line, "'continue' outside a loop");
+            loops_.back()->continued = true;
+            Line(out, "goto " + loops_.back()->label);
+            break;
+        case Kind::Do:
+            Line(out, "do");
+            ScopedBlock(n.body, out, ret);
+            Line(out, "end");
+            break;
+        case Kind::With:
+            if (!n.text.empty()) {
+                // "with name = value": the name is assigned where the statement stands.
+                const std::string value = Expr(*n.a);
+                if (Declared(n.text)) {
+                    Line(out, n.text + " = " + value);
+                } else {
+                    Line(out, "local " + n.text + " = " + value);
+                    Declare(n.text);
+                }
+            }
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
+            WithBody(n, out, !n.text.empty());
+            if (ret)
+                Line(out, "return " + withs_.back());
+            withs_.pop_back();
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
             break;
         case Kind::Return: {
             std::vector<std::string> values;
@@ -179,8 +296,19 @@ private:
             break;
         }
         case Kind::While:
-            Line(out, "while " + Expr(*n.a) + " do");
-            ScopedBlock(n.body, out, false);
+            if (n.c) {
+                Line(out, "while true do");
+                ++indent_;
+                scopes_.emplace_back();
+                Assign(*n.c, out);
+                Line(out, "if not " + Expr(*n.a) + " then break end");
+                LoopBody({}, n.body, out);
+                scopes_.pop_back();
+                --indent_;
+            } else {
+                Line(out, "while " + Expr(*n.a) + " do");
+                LoopBody({}, n.body, out);
+            }
             Line(out, "end");
             break;
         case Kind::NumFor: {
@@ -197,21 +325,15 @@ private:
             for (const NodeP& e : n.items)
                 exprs.push_back(Expr(*e));
             Line(out, "for " + Join(n.names, ", ") + " in " + Join(exprs, ", ") + " do");
-            LoopBody(n.names, n.body, out);
+            LoopBody(n.names, n.body, out, n.pattern.get());
             Line(out, "end");
             break;
         }
         case Kind::ForEach: {
-            const std::string list = Temp();
-            const std::string index = Temp();
             Line(out, "do");
             ++indent_;
-            Line(out, "local " + list + " = " + Expr(*n.a));
-            Line(out, "for " + index + " = 1, #" + list + " do");
-            ++indent_;
-            Line(out, "local " + n.names[0] + " = " + list + "[" + index + "]");
-            --indent_;
-            LoopBody(n.names, n.body, out);
+            ForEachHead(n.names[0], n.items, out);
+            LoopBody(n.names, n.body, out, n.pattern.get());
             Line(out, "end");
             --indent_;
             Line(out, "end");
@@ -227,18 +349,68 @@ private:
         }
     }
 
-    void LoopBody(const std::vector<std::string>& names, const Block& body, std::string& out)
+    // A loop's body; 'continue' in it jumps to a label after the body's own block.
+    void LoopBody(const std::vector<std::string>& names, const Block& body, std::string& out,
+                  const Node* pattern = nullptr)
     {
         scopes_.emplace_back();
         for (const std::string& name : names)
             Declare(name);
-        ++indent_;
-        Statements(body, out, false);
-        --indent_;
+        if (pattern) {
+            ++indent_;
+            PatternLocals(*pattern, names[0], out);
+            --indent_;
+        }
+        loops_.push_back(Loop{"__continue" + std::to_string(++temp_)});
+        std::string text;
+        indent_ += 2;
+        Statements(body, text, false);
+        indent_ -= 2;
+        if (loops_.back()->continued) {
+            ++indent_;
+            Line(out, "do");
+            out += text;
+            Line(out, "end");
+            Line(out, "::" + loops_.back()->label + "::");
+            --indent_;
+        } else {
+            out += text;
+        }
+        loops_.pop_back();
         scopes_.pop_back();
     }
 
+    // The object in a temporary, then the body; assigned = the object is already in n.text.
+    void WithBody(const Node& n, std::string& out, bool assigned)
+    {
+        const std::string object = Temp();
+        Line(out, "local " + object + " = " + (assigned ? n.text : Expr(*n.a)));
+        if (!assigned && !n.text.empty()) {
+            Line(out, "local " + n.text + " = " + object);
+            Declare(n.text);
+        }
+        withs_.push_back(object);
+        Statements(n.body, out, false);
+    }
+
     void If(const Node& n, std::string& out, bool ret)
+    {
+        if (n.c) {
+            // "if x = f!": x is a local of the statement.
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
+            Assign(*n.c, out);
+            IfChain(n, out, ret);
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
+            return;
+        }
+        IfChain(n, out, ret);
+    }
+
+    void IfChain(const Node& n, std::string& out, bool ret)
     {
         for (size_t i = 0; i < n.x().blocks.size(); ++i) {
             if (i == 0) {
@@ -276,15 +448,100 @@ private:
         Line(out, "end");
     }
 
+    // The leaves of a destructuring pattern read from source: targets[i] gets values[i].
+    void Destructure(const Node& pattern, const std::string& source, std::vector<const Node*>& targets,
+                     std::vector<std::string>& values)
+    {
+        int position = 0;
+        for (const Entry& entry : pattern.x().entries) {
+            std::string from;
+            if (entry.keyKind == Entry::Positional)
+                from = source + "[" + std::to_string(++position) + "]";
+            else if (entry.keyKind == Entry::NameKey)
+                from = source + FieldSuffix(entry.name);
+            else
+                from = source + "[" + Expr(*entry.key) + "]";
+            if (entry.value->kind == Kind::Table) {
+                Destructure(*entry.value, from, targets, values);
+            } else {
+                targets.push_back(entry.value.get());
+                values.push_back(from);
+            }
+        }
+    }
+
+    // New locals for every name of a pattern, read from source.
+    void PatternLocals(const Node& pattern, const std::string& source, std::string& out)
+    {
+        std::vector<const Node*> targets;
+        std::vector<std::string> values;
+        Destructure(pattern, source, targets, values);
+        std::vector<std::string> names;
+        for (const Node* t : targets) {
+            if (t->kind != Kind::Name)
+                throw CompileError(t->line, "only names can be destructured here");
+            names.push_back(t->text);
+        }
+        if (names.empty())
+            return;
+        Line(out, "local " + Join(names, ", ") + " = " + Join(values, ", "));
+        for (const std::string& name : names)
+            Declare(name);
+    }
+
+    void DestructuringAssign(const Node& n, std::string& out)
+    {
+        std::vector<const Node*> leaves;
+        std::vector<std::string> temps;
+        std::vector<const Node*> targets;
+        std::vector<std::string> values;
+        for (const NodeP& t : n.items) {
+            temps.push_back(Temp());
+            if (t->kind == Kind::Table) {
+                Destructure(*t, temps.back(), targets, values);
+            } else {
+                targets.push_back(t.get());
+                values.push_back(temps.back());
+            }
+        }
+        std::vector<std::string> fresh;
+        for (const Node* t : targets)
+            if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
+                std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
+                fresh.push_back(t->text);
+        std::vector<std::string> valueTexts;
+        for (const NodeP& v : n.x().items2)
+            valueTexts.push_back(Expr(*v));
+        if (n.exported)
+            fresh.clear();
+        if (!fresh.empty())
+            Line(out, "local " + Join(fresh, ", "));
+        for (const std::string& name : fresh)
+            Declare(name);
+        Line(out, "do");
+        ++indent_;
+        Line(out, "local " + Join(temps, ", ") + " = " + Join(valueTexts, ", "));
+        std::vector<std::string> targetTexts;
+        for (const Node* t : targets)
+            targetTexts.push_back(Expr(*t));
+        Line(out, Join(targetTexts, ", ") + " = " + Join(values, ", "));
+        --indent_;
+        Line(out, "end");
+    }
+
     void Assign(const Node& n, std::string& out)
     {
+        if (std::any_of(n.items.begin(), n.items.end(), [](const NodeP& t) { return t->kind == Kind::Table; })) {
+            DestructuringAssign(n, out);
+            return;
+        }
         std::vector<std::string> fresh;
         if (n.exported) {
             for (const NodeP& t : n.items)
                 Export(t->text, n.line);
         } else {
             for (const NodeP& t : n.items) {
-                if (t->kind == Kind::Name && !Declared(t->text) &&
+                if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
                     std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                     fresh.push_back(t->text);
             }
@@ -449,6 +706,7 @@ private:
         case Kind::Paren:
         case Kind::SuperCall:
         case Kind::ClassRef:
+        case Kind::WithRef:
             return Expr(e);
         default:
             return "(" + Expr(e) + ")";
@@ -493,8 +751,21 @@ private:
         case Kind::Function: return Function(e);
         case Kind::Table: return Table(e);
         case Kind::Comprehension: return Comprehension(e);
+        case Kind::TableComprehension: return TableComprehension(e);
         case Kind::If:
         case Kind::Switch: return ValueOf(e);
+        case Kind::Do:
+            return InPlace([&](std::string& out) { Statements(e.body, out, true); });
+        case Kind::With:
+            return InPlace([&](std::string& out) {
+                WithBody(e, out, false);
+                Line(out, "return " + withs_.back());
+                withs_.pop_back();
+            });
+        case Kind::WithRef:
+            if (withs_.empty())
+                throw CompileError(e.line, "'.' or '\\' without an object outside 'with'");
+            return withs_.back();
         default:
             throw CompileError(e.line, "internal error: unexpected expression");
         }
@@ -515,7 +786,11 @@ private:
             const Node& link = **it;
             switch (link.kind) {
             case Kind::Field: out += FieldSuffix(link.text); break;
-            case Kind::Index: out += "[" + Expr(*link.b) + "]"; break;
+            case Kind::Index:
+                if (link.text == "slice")
+                    throw CompileError(link.line, "a slice is only allowed in 'for x in *list[a, b]'");
+                out += "[" + Expr(*link.b) + "]";
+                break;
             case Kind::Call: out += "(" + Args(link.items) + ")"; break;
             default: out += ":" + link.text + "(" + Args(link.items) + ")"; break;
             }
@@ -533,7 +808,7 @@ private:
     std::string String(const Node& e)
     {
         if (std::none_of(e.items.begin(), e.items.end(), [](const NodeP& item) { return item != nullptr; }))
-            return std::string(1, e.quote) + e.text + e.quote;
+            return e.quote == '[' ? e.text : std::string(1, e.quote) + e.text + e.quote;
         std::vector<std::string> pieces;
         for (size_t i = 0; i < e.x().parts.size(); ++i) {
             if (e.items[i])
@@ -577,6 +852,7 @@ private:
                 Declare(p.name);
         }
         varargs_.push_back(varargs);
+        loops_.push_back(std::nullopt);
         std::string body;
         ++indent_;
         for (const Param& p : e.x().params) {
@@ -584,9 +860,12 @@ private:
                 Line(body, "if " + p.name + " == nil then " + p.name + " = " + Expr(*p.defaultValue) + " end");
             if (p.selfField)
                 Line(body, "self" + FieldSuffix(p.name) + " = " + p.name);
+            if (p.pattern)
+                PatternLocals(*p.pattern, p.name, body);
         }
         Statements(e.body, body, true);
         --indent_;
+        loops_.pop_back();
         varargs_.pop_back();
         scopes_.pop_back();
         return "function(" + Join(params, ", ") + ")\n" + body + Pad() + "end";
@@ -616,7 +895,9 @@ private:
         std::string text;
         ++indent_;
         scopes_.emplace_back();
+        loops_.push_back(std::nullopt);
         body(text);
+        loops_.pop_back();
         scopes_.pop_back();
         --indent_;
         // The wrapper passes the enclosing function's '...' through.
@@ -638,62 +919,102 @@ private:
         });
     }
 
+    // The loops and conditions of a comprehension's clauses around inner(out).
+    template <typename Inner>
+    void Clauses(const Node& e, std::string& out, Inner inner)
+    {
+        int opened = 0;
+        for (const Clause& clause : e.x().clauses) {
+            switch (clause.kind) {
+            case Clause::When:
+                Line(out, "if " + Expr(*clause.exprs[0]) + " then");
+                break;
+            case Clause::NumFor: {
+                std::string head = "for " + clause.names[0] + " = " + Expr(*clause.exprs[0]) + ", " +
+                                   Expr(*clause.exprs[1]);
+                if (clause.exprs.size() > 2)
+                    head += ", " + Expr(*clause.exprs[2]);
+                Line(out, head + " do");
+                break;
+            }
+            case Clause::ForIn: {
+                std::vector<std::string> exprs;
+                for (const NodeP& x : clause.exprs)
+                    exprs.push_back(Expr(*x));
+                Line(out, "for " + Join(clause.names, ", ") + " in " + Join(exprs, ", ") + " do");
+                break;
+            }
+            case Clause::ForEach:
+                ForEachHead(clause.names[0], clause.exprs, out);
+                break;
+            }
+            ++opened;
+            ++indent_;
+            scopes_.emplace_back();
+            for (const std::string& name : clause.names)
+                Declare(name);
+        }
+        inner(out);
+        for (int i = 0; i < opened; ++i) {
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
+        }
+    }
+
+    // "for name in *list[start, stop, step]": the loop's first line and the local of its item.
+    void ForEachHead(const std::string& name, const std::vector<NodeP>& exprs, std::string& out)
+    {
+        const std::string list = Temp();
+        const std::string index = Temp();
+        Line(out, "local " + list + " = " + Expr(*exprs[0]));
+        auto part = [&](size_t i, const std::string& absent) {
+            return exprs.size() > i && exprs[i] ? Expr(*exprs[i]) : absent;
+        };
+        std::string head = "for " + index + " = " + part(1, "1") + ", " + part(2, "#" + list);
+        if (exprs.size() > 3 && exprs[3])
+            head += ", " + Expr(*exprs[3]);
+        Line(out, head + " do");
+        Line(out, "  local " + name + " = " + list + "[" + index + "]");
+    }
+
     std::string Comprehension(const Node& e)
     {
         return InPlace([&](std::string& out) {
             const std::string result = Temp();
             const std::string count = Temp();
             Line(out, "local " + result + ", " + count + " = {}, 0");
-            int opened = 0;
-            for (const Clause& clause : e.x().clauses) {
-                switch (clause.kind) {
-                case Clause::When:
-                    Line(out, "if " + Expr(*clause.exprs[0]) + " then");
-                    break;
-                case Clause::NumFor: {
-                    std::string head = "for " + clause.names[0] + " = " + Expr(*clause.exprs[0]) + ", " +
-                                       Expr(*clause.exprs[1]);
-                    if (clause.exprs.size() > 2)
-                        head += ", " + Expr(*clause.exprs[2]);
-                    Line(out, head + " do");
-                    break;
-                }
-                case Clause::ForIn: {
-                    std::vector<std::string> exprs;
-                    for (const NodeP& x : clause.exprs)
-                        exprs.push_back(Expr(*x));
-                    Line(out, "for " + Join(clause.names, ", ") + " in " + Join(exprs, ", ") + " do");
-                    break;
-                }
-                case Clause::ForEach: {
-                    const std::string list = Temp();
-                    const std::string index = Temp();
-                    Line(out, "local " + list + " = " + Expr(*clause.exprs[0]));
-                    Line(out, "for " + index + " = 1, #" + list + " do");
-                    Line(out, "  local " + clause.names[0] + " = " + list + "[" + index + "]");
-                    break;
-                }
-                }
-                ++opened;
-                ++indent_;
-                scopes_.emplace_back();
-                for (const std::string& name : clause.names)
-                    Declare(name);
-            }
-            Line(out, count + " = " + count + " + 1");
-            Line(out, result + "[" + count + "] = " + Expr(*e.a));
-            for (int i = 0; i < opened; ++i) {
-                scopes_.pop_back();
-                --indent_;
-                Line(out, "end");
-            }
+            Clauses(e, out, [&](std::string& body) {
+                Line(body, count + " = " + count + " + 1");
+                Line(body, result + "[" + count + "] = " + Expr(*e.a));
+            });
+            Line(out, "return " + result);
+        });
+    }
+
+    std::string TableComprehension(const Node& e)
+    {
+        return InPlace([&](std::string& out) {
+            const std::string result = Temp();
+            Line(out, "local " + result + " = {}");
+            Clauses(e, out, [&](std::string& body) {
+                const std::string key = Temp();
+                const std::string value = Temp();
+                if (e.b)
+                    Line(body, "local " + key + ", " + value + " = " + Expr(*e.a) + ", " + Expr(*e.b));
+                else
+                    Line(body, "local " + key + ", " + value + " = " + Expr(*e.a));
+                Line(body, "if " + key + " ~= nil then " + result + "[" + key + "] = " + value + " end");
+            });
             Line(out, "return " + result);
         });
     }
 
     std::vector<Scope> scopes_;
     std::vector<std::optional<MethodContext>> methods_;
-    std::vector<bool> varargs_{true}; // whether '...' is available, per function (the file's chunk has it)
+    std::vector<bool> varargs_{true};
+    std::vector<std::optional<Loop>> loops_; // a null entry at each function: 'break' can't cross it
+    std::vector<std::string> withs_;          // the temporaries holding the objects of enclosing 'with's // whether '...' is available, per function (the file's chunk has it)
     int temp_ = 0;
     int indent_ = 0;
 };

@@ -55,13 +55,19 @@ public:
                 }
                 lineStart = false;
                 space = true;
-                Layout(column);
+                if (continued_)
+                    continued_ = false; // the line goes on with the previous one
+                else
+                    Layout(column);
             }
             if (i_ >= src_.size())
                 break;
             const char c = src_[i_];
             if (c == '\n') {
-                Push(TokType::Newline, "", false);
+                if (Continues())
+                    continued_ = true;
+                else
+                    Push(TokType::Newline, "", false);
                 ++i_;
                 ++line_;
                 lineStart = true;
@@ -83,6 +89,8 @@ public:
                 Number(space);
             else if (c == '"' || c == '\'')
                 String(space);
+            else if (LongBracket(i_) >= 0)
+                LongString(space);
             else
                 Operator(space);
             space = false;
@@ -116,8 +124,69 @@ private:
         toks_.push_back(std::move(token));
     }
 
+    // A line ending in a binary operator or a comma goes on on the next line.
+    bool Continues() const
+    {
+        if (toks_.empty())
+            return false;
+        const Token& t = toks_.back();
+        if (t.type == TokType::Keyword)
+            return t.text == "and" || t.text == "or";
+        if (t.type != TokType::Op)
+            return false;
+        if (toks_.size() > 1 && (t.text == "*" || t.text == "^") && toks_[toks_.size() - 2].type == TokType::Keyword)
+            return false; // 'local *', 'export ^'
+        static const std::set<std::string> ops = {"+", "-", "*", "/", "//", "%", "^", "..", "==", "!=", "~=", "<",
+                                                  ">", "<=", ">=", "&", "|", "~", "<<", ">>", ","};
+        return ops.count(t.text) != 0;
+    }
+
+    // The level of a long bracket "[==[" opening at pos (the number of '='), or -1.
+    int LongBracket(size_t pos) const
+    {
+        if (pos >= src_.size() || src_[pos] != '[')
+            return -1;
+        size_t j = pos + 1;
+        while (j < src_.size() && src_[j] == '=')
+            ++j;
+        return j < src_.size() && src_[j] == '[' ? static_cast<int>(j - pos - 1) : -1;
+    }
+
+    // Skips a long bracket at i_ to just past its close; returns its raw text.
+    std::string SkipLong(int level, const char* what)
+    {
+        const size_t start = i_;
+        const int startLine = line_;
+        const std::string close = "]" + std::string(static_cast<size_t>(level), '=') + "]";
+        const size_t end = src_.find(close, i_ + static_cast<size_t>(level) + 2);
+        if (end == std::string::npos)
+            throw CompileError(startLine, std::string("unterminated ") + what);
+        for (size_t k = i_; k < end; ++k)
+            if (src_[k] == '\n')
+                ++line_;
+        i_ = end + close.size();
+        return src_.substr(start, i_ - start);
+    }
+
+    void LongString(bool space)
+    {
+        Token token;
+        token.type = TokType::String;
+        token.line = line_;
+        token.space = space;
+        token.quote = '[';
+        token.text = SkipLong(LongBracket(i_), "long string");
+        toks_.push_back(std::move(token));
+    }
+
     void SkipComment()
     {
+        const int level = LongBracket(i_ + 2);
+        if (level >= 0) {
+            i_ += 2;
+            SkipLong(level, "long comment");
+            return;
+        }
         while (i_ < src_.size() && src_[i_] != '\n')
             ++i_;
     }
@@ -294,6 +363,7 @@ private:
     std::vector<Token> toks_;
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
+    bool continued_ = false;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // Recursive-descent parser for our MoonScript dialect. Anything outside the supported language is
 // reported with its line as "unsupported: ..." rather than guessed at.
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -160,7 +161,7 @@ private:
     {
         if (!block.empty() && block.back()->kind == Kind::Return)
             Fail("'return' must be the last statement of its block");
-        block.push_back(Statement());
+        block.push_back(Decorated(Statement()));
         EndStatement();
     }
 
@@ -174,9 +175,34 @@ private:
             return;
         if (AfterBlock())
             return;
-        if (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while") || IsKw("switch"))
-            Unsupported("'" + Peek().text + "' after a statement (line decorators)");
         Fail("unexpected " + Describe(Peek()));
+    }
+
+    // "stmt if cond", "stmt unless cond", "stmt for ...", "stmt while cond" (applied left to right).
+    NodeP Decorated(NodeP statement)
+    {
+        while (!AfterBlock() && (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while"))) {
+            if (statement->kind == Kind::Return)
+                Fail("'return' cannot be decorated");
+            const Token& t = Next();
+            NodeP n;
+            if (t.text == "if" || t.text == "unless") {
+                n = Make(Kind::If, t.line);
+                n->unless = t.text == "unless";
+                n->x().conds.push_back(Expr());
+                n->x().blocks.emplace_back();
+                n->x().blocks.back().push_back(std::move(statement));
+            } else if (t.text == "while") {
+                n = Make(Kind::While, t.line);
+                n->a = Expr();
+                n->body.push_back(std::move(statement));
+            } else {
+                n = ForLoop(t.line);
+                n->body.push_back(std::move(statement));
+            }
+            statement = std::move(n);
+        }
+        return statement;
     }
 
     Block IndentedBlock()
@@ -209,8 +235,12 @@ private:
         }
         if (Peek().type == TokType::Newline || Peek().type == TokType::End)
             return {};
-        if (IsKw("do"))
-            Unsupported("'do'");
+        if (IsKw("do")) {
+            Next();
+            Block block;
+            block.push_back(Statement());
+            return block;
+        }
         Fail("expected end of line but found " + Describe(Peek()));
     }
 
@@ -250,10 +280,16 @@ private:
                 return Export();
             if (k == "class")
                 return Class(false);
-            static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
-                                                              "do", "local", "break"};
-            if (unsupported.count(k))
-                Unsupported("'" + k + "'");
+            if (k == "break" || k == "continue")
+                return Make(Next().text == "break" ? Kind::Break : Kind::Continue, t.line);
+            if (k == "do")
+                return Do();
+            if (k == "local")
+                return Local();
+            if (k == "import")
+                return Import();
+            if (k == "with")
+                return With();
         }
         return SimpleStatement(false);
     }
@@ -273,11 +309,10 @@ private:
             for (auto& e : exprs)
                 CheckAssignable(*e);
             n->items = std::move(exprs);
-            n->x().items2.push_back(Expr());
-            while (!single && IsOp(",")) {
-                Next();
+            if (single)
                 n->x().items2.push_back(Expr());
-            }
+            else
+                ValueList(n->x().items2);
             return n;
         }
         if ((Peek().type == TokType::Op && IsUpdateOp(Peek().text)) || UpdateKeywordAhead()) {
@@ -296,18 +331,64 @@ private:
             n->b = Expr();
             return n;
         }
-        if (exprs.size() != 1)
-            Fail("expected '=' after a list of expressions");
         NodeP n = Make(Kind::ExprStmt, line);
-        n->a = std::move(exprs[0]);
+        if (exprs.size() == 1)
+            n->a = std::move(exprs[0]);
+        else
+            n->items = std::move(exprs); // only valid as a block's last statement, which returns them
         return n;
+    }
+
+    // The values after '=': a list on the line, or one value on the indented lines below.
+    void ValueList(std::vector<NodeP>& values)
+    {
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            Next();
+            if (KeyAhead()) {
+                values.push_back(ImplicitTable(true));
+                return;
+            }
+            values.push_back(Expr());
+            while (Peek().type == TokType::Newline)
+                Next();
+            if (Peek().type != TokType::Dedent)
+                Fail("expected the end of the indented value but found " + Describe(Peek()));
+            Next();
+            return;
+        }
+        while (true) {
+            if (KeyAhead()) {
+                values.push_back(ImplicitTable(false)); // the rest of the list is one table
+                return;
+            }
+            values.push_back(Expr());
+            if (!IsOp(","))
+                return;
+            Next();
+        }
+    }
+
+    // A destructuring pattern: a table whose values are names, fields or patterns again.
+    void CheckPattern(const Node& table) const
+    {
+        for (const Entry& entry : table.x().entries) {
+            if (!entry.value)
+                throw CompileError(entry.line, "cannot destructure into this expression");
+            CheckAssignable(*entry.value);
+        }
     }
 
     void CheckAssignable(const Node& e) const
     {
+        if (e.kind == Kind::Table) {
+            CheckPattern(e);
+            return;
+        }
         if (e.kind == Kind::Name && e.text == "self")
             throw CompileError(e.line, "cannot assign to self");
-        if (e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index)
+        if ((e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index) ||
+            (e.kind == Kind::Index && e.text == "slice"))
             throw CompileError(e.line, "cannot assign to this expression");
     }
 
@@ -317,7 +398,7 @@ private:
         NodeP n = Make(Kind::If, first.line);
         n->unless = first.text == "unless";
         bool inlineBody = false;
-        n->x().conds.push_back(Expr());
+        n->x().conds.push_back(Condition(*n));
         n->x().blocks.push_back(Body(&inlineBody));
         while (true) {
             if (inlineBody && Peek().type == TokType::Newline && (IsKw("else", 1) || IsKw("elseif", 1)))
@@ -392,15 +473,122 @@ private:
     {
         const int line = Next().line;
         NodeP n = Make(Kind::While, line);
-        n->a = Expr();
+        n->a = Condition(*n);
         n->body = OptBlock();
         return n;
     }
 
-    // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
-    Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs)
+    // A condition, or "name = value" whose value is the condition (the name is local to the statement).
+    NodeP Condition(Node& statement)
     {
-        names.push_back(NameToken("a loop variable"));
+        NodeP cond = Expr();
+        if (!IsOp("="))
+            return cond;
+        if (cond->kind != Kind::Name)
+            Fail("only a name can be assigned in a condition");
+        NodeP assign = Make(Kind::Assign, cond->line);
+        assign->isLocal = true;
+        NodeP name = Make(Kind::Name, cond->line);
+        name->text = cond->text;
+        assign->items.push_back(std::move(cond));
+        Next();
+        assign->x().items2.push_back(Expr());
+        statement.c = std::move(assign);
+        return name;
+    }
+
+    // "do" with a block or one statement; a value too.
+    NodeP Do()
+    {
+        NodeP n = Make(Kind::Do, Next().line);
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            n->body = IndentedBlock();
+        } else {
+            n->body.push_back(Statement());
+        }
+        return n;
+    }
+
+    NodeP Local()
+    {
+        const int line = Next().line;
+        if (IsOp("*") || IsOp("^")) {
+            NodeP n = Make(Kind::Local, line);
+            n->text = Next().text;
+            return n;
+        }
+        std::vector<std::string> names;
+        names.push_back(NameToken("a name"));
+        while (IsOp(",")) {
+            Next();
+            names.push_back(NameToken("a name"));
+        }
+        if (!IsOp("=")) {
+            NodeP n = Make(Kind::Local, line);
+            n->names = std::move(names);
+            return n;
+        }
+        Next();
+        NodeP n = Make(Kind::Assign, line);
+        n->isLocal = true;
+        for (const auto& name : names) {
+            NodeP target = Make(Kind::Name, line);
+            target->text = name;
+            n->items.push_back(std::move(target));
+        }
+        ValueList(n->x().items2);
+        return n;
+    }
+
+    // "import a, \b from source": a = source.a, b = source's method b bound to source.
+    NodeP Import()
+    {
+        NodeP n = Make(Kind::Import, Next().line);
+        while (true) {
+            if (IsOp("\\")) {
+                Next();
+                n->names.push_back("\\" + NameToken("a name"));
+            } else {
+                n->names.push_back(NameToken("a name"));
+            }
+            if (!IsOp(","))
+                break;
+            Next();
+        }
+        if (!IsKw("from"))
+            Fail("expected 'from' but found " + Describe(Peek()));
+        Next();
+        n->a = Expr();
+        return n;
+    }
+
+    // "with object" (or "with name = object") and a block in which ".x" and "\\m" refer to it.
+    NodeP With()
+    {
+        NodeP n = Make(Kind::With, Next().line);
+        if (Peek().type == TokType::Name && IsOp("=", 1)) {
+            n->text = NameToken("a name");
+            Next();
+        }
+        n->a = Expr();
+        ++withDepth_;
+        n->body = OptBlock();
+        --withDepth_;
+        return n;
+    }
+
+    // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
+    Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs, NodeP* pattern = nullptr)
+    {
+        if (pattern && IsOp("{")) {
+            // "for {a, b} in ...": the loop variable is destructured
+            *pattern = Table();
+            CheckPattern(**pattern);
+            names.push_back("__pattern");
+        } else {
+            names.push_back(NameToken("a loop variable"));
+        }
         if (IsOp("=")) {
             Next();
             exprs.push_back(Expr());
@@ -423,7 +611,15 @@ private:
             Next();
             if (names.size() != 1)
                 Fail("'for ... in *list' takes one variable");
-            exprs.push_back(Expr());
+            NodeP list = Expr();
+            if (list->kind == Kind::Index && list->text == "slice") {
+                exprs.push_back(std::move(list->a));
+                exprs.push_back(std::move(list->b));
+                exprs.push_back(std::move(list->c));
+                exprs.push_back(list->items.empty() ? nullptr : std::move(list->items[0]));
+            } else {
+                exprs.push_back(std::move(list));
+            }
             return Clause::ForEach;
         }
         exprs.push_back(Expr());
@@ -437,13 +633,23 @@ private:
     NodeP For()
     {
         const int line = Next().line;
+        NodeP n = ForLoop(line);
+        n->body = OptBlock();
+        return n;
+    }
+
+    // The loop after 'for', without its body.
+    NodeP ForLoop(int line)
+    {
         std::vector<std::string> names;
         std::vector<NodeP> exprs;
-        const Clause::ClauseKind kind = ForHead(names, exprs);
+        NodeP pattern;
+        const Clause::ClauseKind kind = ForHead(names, exprs, &pattern);
         NodeP n = Make(kind == Clause::NumFor ? Kind::NumFor : kind == Clause::ForEach ? Kind::ForEach : Kind::ForIn,
                        line);
         n->names = std::move(names);
-        if (kind == Clause::ForIn) {
+        n->pattern = std::move(pattern);
+        if (kind == Clause::ForIn || kind == Clause::ForEach) {
             n->items = std::move(exprs);
         } else {
             n->a = std::move(exprs[0]);
@@ -453,7 +659,6 @@ private:
                     n->c = std::move(exprs[2]);
             }
         }
-        n->body = OptBlock();
         return n;
     }
 
@@ -463,11 +668,7 @@ private:
         NodeP n = Make(Kind::Return, line);
         if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End)
             return n;
-        n->items.push_back(Expr());
-        while (IsOp(",")) {
-            Next();
-            n->items.push_back(Expr());
-        }
+        ValueList(n->items);
         return n;
     }
 
@@ -476,6 +677,11 @@ private:
         const int line = Next().line;
         if (IsKw("class"))
             return Class(true);
+        if (IsOp("*") || IsOp("^")) {
+            NodeP n = Make(Kind::Export, line);
+            n->text = Next().text;
+            return n;
+        }
         if (Peek().type != TokType::Name)
             Unsupported("'export' of " + Describe(Peek()));
         std::vector<std::string> names;
@@ -493,11 +699,7 @@ private:
                 target->text = name;
                 n->items.push_back(std::move(target));
             }
-            n->x().items2.push_back(Expr());
-            while (IsOp(",")) {
-                Next();
-                n->x().items2.push_back(Expr());
-            }
+            ValueList(n->x().items2);
             return n;
         }
         NodeP n = Make(Kind::Export, line);
@@ -616,6 +818,10 @@ private:
                 return true;
             if (t.text == "@" || t.text == "(" || t.text == "[")
                 return t.space;
+            if ((t.text == "." || t.text == "\\") && withDepth_ > 0)
+                return t.space;
+            if (t.text == ":")
+                return t.space && Peek(1).type == TokType::Name && !Peek(1).space;
             if (t.text == "-" || t.text == "#")
                 return t.space && !Peek(1).space;
             return false;
@@ -633,10 +839,11 @@ private:
     std::vector<NodeP> ParenArgs()
     {
         Next(); // (
+        ++brackets_;
         std::vector<NodeP> args;
         SkipLayout();
         while (!IsOp(")")) {
-            args.push_back(Expr());
+            args.push_back(KeyAhead() ? ImplicitTable(false) : Expr());
             SkipLayout();
             if (IsOp(",")) {
                 Next();
@@ -647,17 +854,14 @@ private:
                 Fail("expected ',' or ')' but found " + Describe(Peek()));
         }
         Next();
+        --brackets_;
         return args;
     }
 
     std::vector<NodeP> BareArgs()
     {
         std::vector<NodeP> args;
-        args.push_back(Expr());
-        while (IsOp(",")) {
-            Next();
-            args.push_back(Expr());
-        }
+        ValueList(args);
         return args;
     }
 
@@ -699,6 +903,14 @@ private:
         NodeP e = Primary();
         while (true) {
             const Token& t = Peek();
+            if (t.space && withDepth_ > 0 && (IsOp(".") || IsOp("\\")) && e->kind != Kind::WithRef) {
+                // ".x" after a space inside 'with' starts an argument
+                if (!Callable(*e))
+                    return e;
+                NodeP n = CallOf(std::move(e), t.line);
+                n->items = BareArgs();
+                return n;
+            }
             if (IsOp(".")) {
                 Next();
                 NodeP n = Make(Kind::Field, t.line);
@@ -721,10 +933,24 @@ private:
                 Next();
                 NodeP n = Make(Kind::Index, t.line);
                 n->a = std::move(e);
+                ++brackets_;
                 SkipLayout();
-                n->b = Expr();
+                if (!IsOp(","))
+                    n->b = Expr();
                 SkipLayout();
+                if (IsOp(",")) {
+                    // "list[a, b, step]": a slice, taken by 'for x in *list[...]'
+                    n->text = "slice";
+                    Next();
+                    if (!IsOp(",") && !IsOp("]"))
+                        n->c = Expr();
+                    if (IsOp(",")) {
+                        Next();
+                        n->items.push_back(Expr());
+                    }
+                }
                 ExpectOp("]");
+                --brackets_;
                 e = std::move(n);
             } else if (IsOp("(") && !t.space) {
                 NodeP n = CallOf(std::move(e), t.line);
@@ -786,6 +1012,10 @@ private:
                 return Switch();
             if (k == "super")
                 return Super();
+            if (k == "do")
+                return Do();
+            if (k == "with")
+                return With();
             if (k == "class")
                 Unsupported("'class' as an expression");
             static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
@@ -813,6 +1043,18 @@ private:
         }
         if (op == "->" || op == "=>")
             return Function();
+        if ((op == "." || op == "\\") && withDepth_ > 0) {
+            // ".x" and "\\m" inside 'with': the with object's field and method.
+            NodeP object = Make(Kind::WithRef, t.line);
+            if (op == ".") {
+                Next();
+                NodeP n = Make(Kind::Field, t.line);
+                n->text = FieldToken();
+                n->a = std::move(object);
+                return n;
+            }
+            return object; // the postfix loop takes the method call
+        }
         if (op == "@") {
             Next();
             NodeP object = Make(Kind::Self, t.line);
@@ -901,7 +1143,12 @@ private:
                         Fail("'...' must be the last parameter");
                     continue;
                 }
-                if (IsOp("@")) {
+                if (IsOp("{")) {
+                    // "({a, :b}) ->": the argument is destructured
+                    param.pattern = Table();
+                    CheckPattern(*param.pattern);
+                    param.name = "__arg" + std::to_string(n->x().params.size() + 1);
+                } else if (IsOp("@")) {
                     Next();
                     param.selfField = true;
                     param.name = FieldToken();
@@ -933,10 +1180,12 @@ private:
             n->body = IndentedBlock();
         } else if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]") &&
                    !IsOp(",")) {
+            // Outside brackets the body is a whole statement ("-> 1, 2" returns both); inside them
+            // a comma ends it.
             if (IsKw("return")) {
                 n->body.push_back(Return());
             } else {
-                n->body.push_back(SimpleStatement(true));
+                n->body.push_back(SimpleStatement(brackets_ > 0));
             }
         }
         return n;
@@ -956,61 +1205,121 @@ private:
         }
     }
 
+    // "name:", "'key':" or ":name" ahead: the start of a table entry with a key.
+    bool KeyAhead() const
+    {
+        const Token& t = Peek();
+        if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) && IsOp(":", 1) &&
+            !Peek(1).space)
+            return true;
+        return IsOp(":") && Peek(1).type == TokType::Name && !Peek(1).space;
+    }
+
+    // One table entry; keyed entries may hold an indented block of entries as their value.
+    Entry TableEntry()
+    {
+        Entry entry;
+        entry.line = Peek().line;
+        const Token& t = Peek();
+        if (IsOp(":")) {
+            Next();
+            entry.keyKind = Entry::NameKey;
+            entry.name = NameToken("a name");
+            entry.value = Make(Kind::Name, entry.line);
+            entry.value->text = entry.name;
+            return entry;
+        }
+        if ((t.type == TokType::Name || t.type == TokType::Keyword) && IsOp(":", 1) && !Peek(1).space) {
+            entry.keyKind = Entry::NameKey;
+            entry.name = Next().text;
+            Next();
+        } else if (t.type == TokType::String && IsOp(":", 1) && !Peek(1).space) {
+            entry.keyKind = Entry::ExprKey;
+            entry.key = String();
+            Next();
+        } else if (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)) {
+            Next();
+            ++brackets_;
+            entry.keyKind = Entry::ExprKey;
+            entry.key = Expr();
+            ExpectOp("]");
+            --brackets_;
+            ExpectOp(":");
+        } else {
+            entry.value = Expr();
+            return entry;
+        }
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            Next();
+            entry.value = ImplicitTable(true);
+        } else {
+            entry.value = Expr();
+        }
+        return entry;
+    }
+
+    // A table without braces: entries separated by commas on the line, or (lines) one or more per
+    // line of an indented block whose Indent was taken; the block's Dedent is taken too.
+    NodeP ImplicitTable(bool lines)
+    {
+        NodeP n = Make(Kind::Table, Peek().line);
+        while (true) {
+            n->x().entries.push_back(TableEntry());
+            if (IsOp(",")) {
+                Next();
+                continue;
+            }
+            if (!lines)
+                break;
+            while (Peek().type == TokType::Newline)
+                Next();
+            if (Peek().type == TokType::Dedent || Peek().type == TokType::End) {
+                Next();
+                break;
+            }
+        }
+        return n;
+    }
+
     NodeP Table()
     {
         NodeP n = Make(Kind::Table, Next().line);
+        ++brackets_;
         while (true) {
             SkipLayout();
             if (IsOp("}"))
                 break;
-            Entry entry;
-            entry.line = Peek().line;
-            const Token& t = Peek();
-            if ((t.type == TokType::Name || t.type == TokType::Keyword) && IsOp(":", 1) && !Peek(1).space) {
-                entry.keyKind = Entry::NameKey;
-                entry.name = Next().text;
-                Next();
-                entry.value = Expr();
-            } else if (t.type == TokType::String && IsOp(":", 1) && !Peek(1).space) {
-                entry.keyKind = Entry::ExprKey;
-                entry.key = String();
-                Next();
-                entry.value = Expr();
-            } else if (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)) {
-                Next();
-                entry.keyKind = Entry::ExprKey;
-                entry.key = Expr();
-                ExpectOp("]");
-                ExpectOp(":");
-                entry.value = Expr();
-            } else if (IsOp(":")) {
-                Unsupported("':name' shorthand");
-            } else {
-                entry.value = Expr();
-                if (IsKw("for"))
-                    Unsupported("table comprehensions");
+            n->x().entries.push_back(TableEntry());
+            const auto& entries = n->x().entries;
+            // "{k, v for ...}" and "{pair for ...}": a table comprehension.
+            if (entries.size() <= 2 && IsKw("for") &&
+                std::all_of(entries.begin(), entries.end(), [](const Entry& e) { return e.keyKind == Entry::Positional; })) {
+                NodeP c = Make(Kind::TableComprehension, n->line);
+                c->a = std::move(n->x().entries[0].value);
+                if (entries.size() == 2)
+                    c->b = std::move(n->x().entries[1].value);
+                Clauses(*c, "}");
+                --brackets_;
+                return c;
             }
-            n->x().entries.push_back(std::move(entry));
             if (IsOp(","))
                 Next();
             else if (!IsLayout() && !IsOp("}") && !AfterBlock())
                 Fail("expected ',' or '}' but found " + Describe(Peek()));
         }
         Next();
+        --brackets_;
         return n;
     }
 
-    NodeP Comprehension()
+    // The 'for' and 'when' clauses of a comprehension up to its closing bracket (taken).
+    void Clauses(Node& n, const char* close)
     {
-        NodeP n = Make(Kind::Comprehension, Next().line);
-        SkipLayout();
-        n->a = Expr();
-        if (IsOp(","))
-            Unsupported("more than one value in a list comprehension");
         SkipLayout();
         if (!IsKw("for"))
-            Fail("expected 'for' in a list comprehension but found " + Describe(Peek()));
-        while (!IsOp("]")) {
+            Fail("expected 'for' in a comprehension but found " + Describe(Peek()));
+        while (!IsOp(close)) {
             Clause clause;
             if (IsKw("for")) {
                 Next();
@@ -1020,17 +1329,31 @@ private:
                 clause.kind = Clause::When;
                 clause.exprs.push_back(Expr());
             } else {
-                Fail("expected 'for', 'when' or ']' but found " + Describe(Peek()));
+                Fail(std::string("expected 'for', 'when' or '") + close + "' but found " + Describe(Peek()));
             }
-            n->x().clauses.push_back(std::move(clause));
+            n.x().clauses.push_back(std::move(clause));
             SkipLayout();
         }
         Next();
+    }
+
+    NodeP Comprehension()
+    {
+        NodeP n = Make(Kind::Comprehension, Next().line);
+        ++brackets_;
+        SkipLayout();
+        n->a = Expr();
+        if (IsOp(","))
+            Unsupported("more than one value in a list comprehension");
+        Clauses(*n, "]");
+        --brackets_;
         return n;
     }
 
     const std::vector<Token>& toks_;
     size_t pos_ = 0;
+    int withDepth_ = 0;
+    int brackets_ = 0; // open (), {} and [] around the current token
     int depth_;
 };
 
