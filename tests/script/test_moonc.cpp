@@ -205,6 +205,19 @@ const Program kPrograms[] = {
      "{a, b} = {1, 2}\n{:x, y: {z}} = {x: 3, y: {4}}\nt = {}\n{t.p, c}, d = {5, 6}, 7\nprint a, b, x, z, t.p, c, d\n"
      "for {k, v} in *{{1, 2}, {3, 4}}\n  print k + v\nf = ({:w, :h}, s = 1) -> w * h * s\nprint f {w: 2, h: 3}\n",
      "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n"},
+    {"loops_as_values",
+     "d = for x in *{1, 2, 3}\n  x * 2\ne = for i = 1, 4 do i if i % 2 == 0\nn = 0\nw = while n < 3\n  n += 1\n  n * n\n"
+     "print #d, d[3], #e, e[2], table.concat w, ','\n",
+     "3\t6\t2\t4\t1,4,9\n"},
+    {"class_features",
+     "class Base\n  @count: 0\n  @__inherited: (child) => print 'inherited by', child.__name\n  kind: 'base'\n"
+     "  hi: => 'hi from ' .. @@__name\nclass Child extends Base\n  secret = 42\n  @make: => @!\n  say: => secret\n"
+     "  kind2: => super.kind\n  print 'body', @__name\nc = Child\\make!\nprint c\\say!, c\\kind2!, c\\hi!, Child.count\n"
+     "X = class extends Base\n  v: 1\nns = {}\nclass ns.Thing\n  ok: => 'ok'\nprint X.__name, X!.v, ns.Thing!\\ok!\n",
+     "body\tChild\ninherited by\tChild\n42\tbase\thi from Child\t0\ninherited by\tX\nX\t1\tok\n"},
+    {"using",
+     "x = 1\nf = using nil ->\n  x = 2\nf!\ng = (a) using x ->\n  x = a\nh = (a) using nil -> x = a\nh 9\nprint x\ng 5\nprint x\n",
+     "1\n5\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)

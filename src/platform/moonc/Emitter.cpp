@@ -136,6 +136,19 @@ private:
 
     std::string Pad() const { return std::string(static_cast<size_t>(indent_) * 2, ' '); }
 
+    // The value of a block's last statement: returned, or gathered when the block is the body of a
+    // loop used as a value.
+    void Return(std::string& out, const std::string& values)
+    {
+        if (!sinks_.empty() && sinks_.back()) {
+            const Sink& sink = *sinks_.back();
+            Line(out, sink.count + " = " + sink.count + " + 1");
+            Line(out, sink.result + "[" + sink.count + "] = " + values);
+            return;
+        }
+        Line(out, "return " + values);
+    }
+
     void Statements(const Block& block, std::string& out, bool ret)
     {
         for (size_t i = 0; i < block.size(); ++i) {
@@ -187,14 +200,14 @@ private:
             if (!n.a) {
                 if (!ret)
                     throw CompileError(n.line, "expected '=' after a list of expressions");
-                Line(out, "return " + Args(n.items));
+                Return(out, Args(n.items));
                 break;
             }
             const Node& e = *n.a;
             if (e.kind == Kind::If || e.kind == Kind::Switch || e.kind == Kind::Do || e.kind == Kind::With) {
                 Statement(e, out, ret);
             } else if (ret) {
-                Line(out, "return " + Expr(e));
+                Return(out, Expr(e));
             } else if (e.kind == Kind::Call || e.kind == Kind::Method || e.kind == Kind::SuperCall) {
                 Line(out, Expr(e));
             } else {
@@ -282,7 +295,7 @@ private:
             scopes_.emplace_back();
             WithBody(n, out, !n.text.empty());
             if (ret)
-                Line(out, "return " + withs_.back());
+                Return(out, withs_.back());
             withs_.pop_back();
             scopes_.pop_back();
             --indent_;
@@ -339,11 +352,12 @@ private:
             Line(out, "end");
             break;
         }
-        case Kind::Class:
-            Class(n, out);
+        case Kind::Class: {
+            const std::string holder = Class(n, out);
             if (ret)
-                Line(out, "return " + n.text);
+                Return(out, holder);
             break;
+        }
         default:
             throw CompileError(n.line, "internal error: unexpected statement");
         }
@@ -364,7 +378,7 @@ private:
         loops_.push_back(Loop{"__continue" + std::to_string(++temp_)});
         std::string text;
         indent_ += 2;
-        Statements(body, text, false);
+        Statements(body, text, !sinks_.empty() && sinks_.back() && sinks_.back()->body == &body);
         indent_ -= 2;
         if (loops_.back()->continued) {
             ++indent_;
@@ -617,12 +631,19 @@ private:
         Line(out, "end");
     }
 
-    void Class(const Node& n, std::string& out)
+    // Emits the class and returns the Lua expression that holds it afterwards.
+    std::string Class(const Node& n, std::string& out)
     {
-        const std::string& name = n.text;
-        if (n.exported)
+        const std::string name = n.text;
+        std::string holder = name;
+        if (n.b) {
+            holder = Expr(*n.b);
+        } else if (name.empty()) {
+            holder = Temp();
+            Line(out, "local " + holder);
+        } else if (n.exported) {
             Export(name, n.line);
-        else if (!Declared(name)) {
+        } else if (!Declared(name)) {
             Line(out, "local " + name);
             Declare(name);
         }
@@ -634,9 +655,17 @@ private:
         scopes_.emplace_back();
         if (n.a)
             Line(out, "local " + parent + " = " + Expr(*n.a));
+        // Names the body's statements assign are locals of the class, visible to its methods.
+        LocalAhead(n.body, 0, false, out);
         Line(out, "local " + base + " = {}");
         const Node* init = nullptr;
         for (const Entry& entry : n.x().entries) {
+            if (entry.classLevel)
+                continue;
+            if (entry.keyKind == Entry::ExprKey) {
+                Line(out, base + "[" + Expr(*entry.key) + "] = " + Member(*entry.value, parent, ""));
+                continue;
+            }
             if (entry.name == "new") {
                 if (entry.value->kind != Kind::Function || !entry.value->fat)
                     throw CompileError(entry.line, "'new' must be a '=>' function");
@@ -659,7 +688,7 @@ private:
         ++indent_;
         Line(out, "__init = " + initText + ",");
         Line(out, "__base = " + base + ",");
-        Line(out, "__name = \"" + name + "\",");
+        Line(out, "__name = \"" + (name.empty() ? holder : name) + "\",");
         if (n.a)
             Line(out, "__parent = " + parent + ",");
         --indent_;
@@ -675,10 +704,30 @@ private:
         --indent_;
         Line(out, "})");
         Line(out, base + ".__class = " + cls);
-        Line(out, name + " = " + cls);
+        for (const Entry& entry : n.x().entries)
+            if (entry.classLevel)
+                Line(out, cls + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name));
+        if (!n.body.empty()) {
+            // The body's statements run with self as the class.
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
+            Line(out, "local self = " + cls);
+            Declare("self");
+            methods_.push_back(std::nullopt);
+            Statements(n.body, out, false);
+            methods_.pop_back();
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
+        }
+        if (n.a)
+            Line(out, "if " + parent + ".__inherited then " + parent + ".__inherited(" + parent + ", " + cls + ") end");
+        Line(out, holder + " = " + cls);
         scopes_.pop_back();
         --indent_;
         Line(out, "end");
+        return holder;
     }
 
     std::string Member(const Node& value, const std::string& parent, const std::string& method)
@@ -762,6 +811,22 @@ private:
                 Line(out, "return " + withs_.back());
                 withs_.pop_back();
             });
+        case Kind::NumFor:
+        case Kind::ForIn:
+        case Kind::ForEach:
+        case Kind::While:
+            if (ContainsReturn(e.body))
+                throw CompileError(e.line, "unsupported: 'return' inside a loop used as a value");
+            return InPlace([&](std::string& out) {
+                Sink sink{Temp(), Temp(), &e.body};
+                Line(out, "local " + sink.result + ", " + sink.count + " = {}, 0");
+                sinks_.push_back(sink);
+                Statement(e, out, false);
+                sinks_.pop_back();
+                Line(out, "return " + sink.result);
+            });
+        case Kind::Class:
+            return InPlace([&](std::string& out) { Line(out, "return " + Class(e, out)); });
         case Kind::WithRef:
             if (withs_.empty())
                 throw CompileError(e.line, "'.' or '\\' without an object outside 'with'");
@@ -826,6 +891,8 @@ private:
         const MethodContext& context = *methods_.back();
         if (context.parent.empty())
             throw CompileError(e.line, "'super' in a class without 'extends'");
+        if (e.value)
+            return context.parent;
         const std::string method = e.text.empty() ? context.method : e.text;
         std::string args = "self";
         if (!e.items.empty())
@@ -839,6 +906,10 @@ private:
     {
         std::vector<std::string> params;
         scopes_.emplace_back();
+        if (e.x().usingSet) {
+            scopes_.back().barrier = true;
+            scopes_.back().allowed.insert(e.x().usingNames.begin(), e.x().usingNames.end());
+        }
         if (e.fat) {
             params.push_back("self");
             Declare("self");
@@ -853,6 +924,7 @@ private:
         }
         varargs_.push_back(varargs);
         loops_.push_back(std::nullopt);
+        sinks_.push_back(std::nullopt);
         std::string body;
         ++indent_;
         for (const Param& p : e.x().params) {
@@ -865,6 +937,7 @@ private:
         }
         Statements(e.body, body, true);
         --indent_;
+        sinks_.pop_back();
         loops_.pop_back();
         varargs_.pop_back();
         scopes_.pop_back();
@@ -896,7 +969,9 @@ private:
         ++indent_;
         scopes_.emplace_back();
         loops_.push_back(std::nullopt);
+        sinks_.push_back(std::nullopt);
         body(text);
+        sinks_.pop_back();
         loops_.pop_back();
         scopes_.pop_back();
         --indent_;
@@ -1014,7 +1089,12 @@ private:
     std::vector<std::optional<MethodContext>> methods_;
     std::vector<bool> varargs_{true};
     std::vector<std::optional<Loop>> loops_; // a null entry at each function: 'break' can't cross it
-    std::vector<std::string> withs_;          // the temporaries holding the objects of enclosing 'with's // whether '...' is available, per function (the file's chunk has it)
+    std::vector<std::string> withs_;
+    struct Sink {
+        std::string result, count;
+        const Block* body; // the loop body whose last values are gathered
+    };
+    std::vector<std::optional<Sink>> sinks_;          // the temporaries holding the objects of enclosing 'with's // whether '...' is available, per function (the file's chunk has it)
     int temp_ = 0;
     int indent_ = 0;
 };

@@ -238,7 +238,7 @@ private:
         if (IsKw("do")) {
             Next();
             Block block;
-            block.push_back(Statement());
+            block.push_back(Decorated(Statement()));
             return block;
         }
         Fail("expected end of line but found " + Describe(Peek()));
@@ -313,6 +313,11 @@ private:
                 n->x().items2.push_back(Expr());
             else
                 ValueList(n->x().items2);
+            // "X = class ...": an unnamed class takes the name it is assigned to
+            Node& value = *n->x().items2[0];
+            if (n->items.size() == 1 && n->items[0]->kind == Kind::Name && value.kind == Kind::Class &&
+                value.text.empty() && !value.b)
+                value.text = n->items[0]->text;
             return n;
         }
         if ((Peek().type == TokType::Op && IsUpdateOp(Peek().text)) || UpdateKeywordAhead()) {
@@ -707,12 +712,32 @@ private:
         return n;
     }
 
-    NodeP Class(bool exported)
+    // "class Name [extends Parent]" and its body: "name: value" members, "@name: value" fields of the
+    // class object, and other statements (run once the class exists, with self as the class).
+    // value = the class is an expression, whose name may be left out.
+    NodeP Class(bool exported, bool value = false)
     {
         const int line = Next().line;
         NodeP n = Make(Kind::Class, line);
         n->exported = exported;
-        n->text = NameToken("a class name");
+        n->value = value;
+        if (!value || Peek().type == TokType::Name) {
+            n->text = NameToken("a class name");
+            if (IsOp(".") && !Peek().space && !exported) {
+                // "class a.b.C": the class is assigned to that field
+                NodeP target = Make(Kind::Name, line);
+                target->text = n->text;
+                while (IsOp(".") && !Peek().space) {
+                    Next();
+                    NodeP f = Make(Kind::Field, line);
+                    f->a = std::move(target);
+                    f->text = FieldToken();
+                    n->text = f->text;
+                    target = std::move(f);
+                }
+                n->b = std::move(target);
+            }
+        }
         if (IsKw("extends")) {
             Next();
             n->a = Expr();
@@ -725,22 +750,34 @@ private:
                     Next();
                     continue;
                 }
-                if (IsOp("@"))
-                    Unsupported("properties of the class object ('@name:' in a class body)");
-                if ((Peek().type != TokType::Name && Peek().type != TokType::Keyword) || !IsOp(":", 1) ||
-                    Peek(1).space)
-                    Unsupported("statements in a class body (only 'name: value' lines)");
+                const bool classLevel = IsOp("@") && !IsOp("@", 1) && (Peek(1).type == TokType::Name || Peek(1).type == TokType::Keyword) &&
+                                        !Peek(1).space && IsOp(":", 2) && !Peek(2).space;
+                if (!classLevel && ((Peek().type != TokType::Name && Peek().type != TokType::Keyword &&
+                                     Peek().type != TokType::String) ||
+                                    !IsOp(":", 1) || Peek(1).space)) {
+                    n->body.push_back(Decorated(Statement()));
+                    EndStatement();
+                    continue;
+                }
                 Entry entry;
                 entry.line = Peek().line;
+                entry.classLevel = classLevel;
+                if (classLevel)
+                    Next(); // '@'
                 entry.keyKind = Entry::NameKey;
-                entry.name = Next().text;
+                if (Peek().type == TokType::String) {
+                    entry.keyKind = Entry::ExprKey;
+                    entry.key = String();
+                } else {
+                    entry.name = Next().text;
+                }
                 Next(); // ':'
                 entry.value = Expr();
                 n->x().entries.push_back(std::move(entry));
                 EndStatement();
             }
             Next(); // Dedent
-        } else if (Peek().type != TokType::Newline && Peek().type != TokType::End) {
+        } else if (Peek().type != TokType::Newline && Peek().type != TokType::End && !value) {
             Fail("unexpected " + Describe(Peek()) + " after the class name");
         }
         return n;
@@ -979,7 +1016,7 @@ private:
             if (t.type == TokType::Op && t.text == "(")
                 ++depth;
             else if (t.type == TokType::Op && t.text == ")" && --depth == 0)
-                return IsOp("->", k + 1) || IsOp("=>", k + 1);
+                return IsOp("->", k + 1) || IsOp("=>", k + 1) || IsKw("using", k + 1);
         }
     }
 
@@ -1016,8 +1053,16 @@ private:
                 return Do();
             if (k == "with")
                 return With();
+            if (k == "using")
+                return Function();
             if (k == "class")
-                Unsupported("'class' as an expression");
+                return Class(false, true);
+            if (k == "for" || k == "while") {
+                // a loop as a value: the last value of each pass, gathered into a list
+                NodeP loop = k == "for" ? For() : While();
+                loop->value = true;
+                return loop;
+            }
             static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
                                                               "do", "local", "break", "for", "while", "export"};
             if (unsupported.count(k))
@@ -1120,8 +1165,10 @@ private:
             n->items = MethodArgs(&bare);
         } else if (ArgStart()) {
             n->items = BareArgs();
+        } else if ((IsOp(".") || IsOp("[")) && !Peek().space) {
+            n->value = true; // "super.x": the parent class itself
         } else {
-            Unsupported("'super' other than as a call");
+            Unsupported("'super' other than as a call or a field");
         }
         return n;
     }
@@ -1171,6 +1218,20 @@ private:
                     Fail("expected ',' or ')' in the parameter list but found " + Describe(Peek()));
             }
             Next();
+        }
+        if (IsKw("using")) {
+            // "using a, b" / "using nil": the outer names the function may assign
+            Next();
+            n->x().usingSet = true;
+            if (IsKw("nil")) {
+                Next();
+            } else {
+                n->x().usingNames.push_back(NameToken("a name"));
+                while (IsOp(",")) {
+                    Next();
+                    n->x().usingNames.push_back(NameToken("a name"));
+                }
+            }
         }
         if (!IsOp("->") && !IsOp("=>"))
             Fail("expected '->' or '=>' but found " + Describe(Peek()));
