@@ -218,6 +218,9 @@ const Program kPrograms[] = {
     {"using",
      "x = 1\nf = using nil ->\n  x = 2\nf!\ng = (a) using x ->\n  x = a\nh = (a) using nil -> x = a\nh 9\nprint x\ng 5\nprint x\n",
      "1\n5\n"},
+    {"method_stubs_and_multiline_strings",
+     "o = {n: 3, get: (k) => @n + k}\nf = o\\get\no.n = 10\nprint f 1\ns = \"a\nb#{1}\"\nprint s\nif true\n\tprint 'tab'\n",
+     "11\na\nb1\ntab\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
@@ -331,7 +334,10 @@ TEST(Moonc, FuzzedInputNeverCrashesIt)
     static const char* const kPieces[] = {"x", " = ", "->", "=>", "(", ")", "{", "}", "[", "]", "\n", "  ", "\"#{",
                                           "'", "\"", "@", "\\", "!", ",", ":", "class ", "if ", "else", "for ",
                                           " in ", "*", "switch ", "when ", "super", "+=", "1", ".", "--", "export ",
-                                          "return ", "\t", "\n    ", "[x for x in *t]", "new: =>", "\x01"};
+                                          "return ", "\t", "\n    ", "[x for x in *t]", "new: =>", "\x01", "with ", ".", "do",
+                                          "continue", "break", "...", "{a, b} = ", ":x", "a: ", "[[", "]]", "--[[",
+                                          "local *", "import ", " from ", " using ", "@@", " +\n", ",\n", "[1, 2]",
+                                          "{k, v for k, v in pairs t}", "unless ", "or=", " extends ", "\\m"};
     ScratchDir dir("moonc_fuzz");
     std::vector<std::string> inputs;
     Random::Seed(2701);

@@ -857,7 +857,13 @@ private:
                 out += "[" + Expr(*link.b) + "]";
                 break;
             case Kind::Call: out += "(" + Args(link.items) + ")"; break;
-            default: out += ":" + link.text + "(" + Args(link.items) + ")"; break;
+            default:
+                if (link.value) // a method stub: the object is evaluated once, now
+                    out = "(function(object) return function(...) return object:" + link.text +
+                          "(...) end end)(" + out + ")";
+                else
+                    out += ":" + link.text + "(" + Args(link.items) + ")";
+                break;
             }
         }
         return out;

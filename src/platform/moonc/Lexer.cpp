@@ -38,7 +38,7 @@ public:
                 size_t j = i_;
                 while (j < src_.size() && (src_[j] == ' ' || src_[j] == '\t' || src_[j] == '\r')) {
                     if (src_[j] != '\r')
-                        ++column;
+                        column += src_[j] == '\t' ? 4 : 1; // a tab counts as four spaces
                     ++j;
                 }
                 i_ = j;
@@ -265,9 +265,19 @@ private:
         token.quote = quote;
         std::string literal;
         while (true) {
-            if (i_ >= src_.size() || src_[i_] == '\n')
+            if (i_ >= src_.size())
                 throw CompileError(token.line, "unterminated string");
             const char c = src_[i_];
+            if (c == '\n' || c == '\r') {
+                // A string may go on over lines; the line break is part of it.
+                if (c == '\n') {
+                    literal += "\\n";
+                    token.text += "\\n";
+                    ++line_;
+                }
+                ++i_;
+                continue;
+            }
             if (c == quote) {
                 ++i_;
                 break;

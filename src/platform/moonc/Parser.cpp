@@ -903,9 +903,10 @@ private:
     }
 
     // Arguments after a method name: '!', '(...)' or a bare list. Sets *bare for the last.
-    std::vector<NodeP> MethodArgs(bool* bare)
+    std::vector<NodeP> MethodArgs(bool* bare, bool* stub)
     {
         *bare = false;
+        *stub = false;
         if (IsOp("!") && !Peek().space) {
             Next();
             return {};
@@ -916,7 +917,8 @@ private:
             *bare = true;
             return BareArgs();
         }
-        Fail("expected arguments or '!' after a method name");
+        *stub = true; // "obj\\m" alone: a function calling the method on obj
+        return {};
     }
 
     // A call of "@name" (or "@@name") is a method call on self (or its class).
@@ -961,8 +963,9 @@ private:
                 if (IsLuaKeyword(n->text))
                     Unsupported("method name '" + n->text + "'");
                 n->a = std::move(e);
-                bool bare = false;
-                n->items = MethodArgs(&bare);
+                bool bare = false, stub = false;
+                n->items = MethodArgs(&bare, &stub);
+                n->value = stub;
                 e = std::move(n);
                 if (bare)
                     return e;
@@ -1152,6 +1155,15 @@ private:
         return n;
     }
 
+    std::vector<NodeP> SuperArgs(bool* bare)
+    {
+        bool stub = false;
+        std::vector<NodeP> args = MethodArgs(bare, &stub);
+        if (stub)
+            Fail("expected arguments or '!' after 'super'");
+        return args;
+    }
+
     NodeP Super()
     {
         const Token& t = Next();
@@ -1160,9 +1172,9 @@ private:
         if (IsOp("\\")) {
             Next();
             n->text = FieldToken();
-            n->items = MethodArgs(&bare);
+            n->items = SuperArgs(&bare);
         } else if ((IsOp("!") || IsOp("(")) && !Peek().space) {
-            n->items = MethodArgs(&bare);
+            n->items = SuperArgs(&bare);
         } else if (ArgStart()) {
             n->items = BareArgs();
         } else if ((IsOp(".") || IsOp("[")) && !Peek().space) {
