@@ -163,8 +163,8 @@ const Program kPrograms[] = {
      "11\tC\n"},
     {"operators",
      "print 2^3^2, 2 - 3 - 4, 7 // 2, 6 & 3 | 8, 1 << 4 >> 1, ~0, 5 ~ 3, -2^2, not 1 == 2\n"
-     "x = 1\n(print) \"hi\"\nprint 'a' .. 1 + 2 .. 'b', 1 < 2 == true\n",
-     "512.0\t-5\t3\t10\t8\t-1\t6\t-4.0\tfalse\nhi\na3b\ttrue\n"},
+     "x = 1\n(print) \"hi\"\ny = tostring\n(print) \"ho\"\nprint 'a' .. 1 + 2 .. 'b', 1 < 2 == true\n",
+     "512.0\t-5\t3\t10\t8\t-1\t6\t-4.0\tfalse\nhi\nho\na3b\ttrue\n"},
     {"update_operators",
      "a, b, c, d = 7, nil, 1, 6\na %= 4\nb or= 'dflt'\nc and= 'yes'\nd //= 4\nd <<= 3\nd |= 1\nd &= 9\nd ^= 2\n"
      "print a, b, c, d\n",
