@@ -171,8 +171,8 @@ const Program kPrograms[] = {
      "3\tdflt\tyes\t81.0\n"},
     {"break_continue_decorators",
      "for i = 1, 6\n  continue if i == 2\n  break if i == 5\n  print i unless i == 3\nprint x * 2 for x in *{4, 5}\n"
-     "n = 0\nn += 1 while n < 3\nfor i = 1, 2 do print i, n\n",
-     "1\n4\n8\n10\n1\t3\n2\t3\n"},
+     "n = 0\nn += 1 while n < 3\nfor i = 1, 2 do print i, n\nx = 1 if n > 2\ny = v for v in *{4, 5}\nprint x, y\n",
+     "1\n4\n8\n10\n1\t3\n2\t3\n1\t5\n"},
     {"varargs_and_implicit_pairs",
      "count = (...) -> select '#', ...\nfirst = (a, ...) -> if a then ... else 0\npair = -> 1, 2\n"
      "print count(nil, nil), first(true, 7, 8), pair!\n",
@@ -242,7 +242,8 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
         {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"x = 1\nbreak\n", 2},
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
-        {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
+        {"f = ->\n  v = do\n    return 1\n", 2}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

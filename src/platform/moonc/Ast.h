@@ -49,7 +49,8 @@ enum class Kind {
     Break, Continue,
     Return,     // items = values
     If,         // conds (null for the last else), blocks; unless = the first condition is negated;
-                // c = an assignment whose value is the first condition ("if x = f!")
+                // c = an assignment whose value is the first condition ("if x = f!"); isLocal on an
+                // If, While or loop = made by a line decorator
     While,      // a = condition, body; c = an assignment whose value is the condition
     NumFor,     // names[0], a = start, b = stop, c = step (may be null), body
     ForIn,      // names, items = expressions, body

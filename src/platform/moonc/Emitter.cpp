@@ -46,9 +46,13 @@ bool ContainsReturn(const Node& n)
     case Kind::NumFor:
     case Kind::ForIn:
     case Kind::ForEach:
+    case Kind::Do:
+    case Kind::With:
         return ContainsReturn(n.body);
     case Kind::ExprStmt:
-        return n.a && (n.a->kind == Kind::If || n.a->kind == Kind::Switch) && ContainsReturn(*n.a);
+        return n.a && (n.a->kind == Kind::If || n.a->kind == Kind::Switch || n.a->kind == Kind::Do ||
+                       n.a->kind == Kind::With) &&
+               ContainsReturn(*n.a);
     default:
         return false;
     }
@@ -151,9 +155,13 @@ private:
 
     void Statements(const Block& block, std::string& out, bool ret)
     {
+        bool aheadAll = false, aheadCaps = false; // a second 'local *' in a block has nothing left to do
         for (size_t i = 0; i < block.size(); ++i) {
-            if (block[i]->kind == Kind::Local && !block[i]->text.empty())
+            if (block[i]->kind == Kind::Local && !block[i]->text.empty() && !aheadAll &&
+                !(aheadCaps && block[i]->text == "^")) {
+                (block[i]->text == "^" ? aheadCaps : aheadAll) = true;
                 LocalAhead(block, i + 1, block[i]->text == "^", out);
+            }
             Statement(*block[i], out, ret && i + 1 == block.size());
         }
     }
@@ -193,8 +201,29 @@ private:
 
     // ---- statements ----
 
+    // "x = 1 if cond", "x = v for v in *t": x is declared where the decorated statement stands.
+    void HoistDecorated(const Node& n, std::string& out)
+    {
+        const Block& inner = n.kind == Kind::If ? n.x().blocks[0] : n.body;
+        if (inner.size() != 1 || inner[0]->kind != Kind::Assign || inner[0]->exported || inner[0]->isLocal)
+            return;
+        std::vector<std::string> fresh;
+        for (const NodeP& t : inner[0]->items)
+            if (t->kind == Kind::Name && !Declared(t->text) &&
+                std::find(n.names.begin(), n.names.end(), t->text) == n.names.end() &&
+                std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
+                fresh.push_back(t->text);
+        if (fresh.empty())
+            return;
+        Line(out, "local " + Join(fresh, ", "));
+        for (const std::string& name : fresh)
+            Declare(name);
+    }
+
     void Statement(const Node& n, std::string& out, bool ret)
     {
+        if (n.isLocal && n.kind != Kind::Assign)
+            HoistDecorated(n, out);
         switch (n.kind) {
         case Kind::ExprStmt: {
             if (!n.a) {
@@ -804,8 +833,12 @@ private:
         case Kind::If:
         case Kind::Switch: return ValueOf(e);
         case Kind::Do:
+            if (ContainsReturn(e.body))
+                throw CompileError(e.line, "unsupported: 'return' inside a 'do' used as a value");
             return InPlace([&](std::string& out) { Statements(e.body, out, true); });
         case Kind::With:
+            if (ContainsReturn(e.body))
+                throw CompileError(e.line, "unsupported: 'return' inside a 'with' used as a value");
             return InPlace([&](std::string& out) {
                 WithBody(e, out, false);
                 Line(out, "return " + withs_.back());

@@ -200,6 +200,7 @@ private:
                 n = ForLoop(t.line);
                 n->body.push_back(std::move(statement));
             }
+            n->isLocal = true; // made by a decorator: a new name it assigns belongs to the enclosing block
             statement = std::move(n);
         }
         return statement;
