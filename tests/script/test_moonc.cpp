@@ -175,8 +175,8 @@ const Program kPrograms[] = {
      "1\n4\n8\n10\n1\t3\n2\t3\n1\t5\n"},
     {"varargs_and_implicit_pairs",
      "count = (...) -> select '#', ...\nfirst = (a, ...) -> if a then ... else 0\npair = -> 1, 2\n"
-     "print count(nil, nil), first(true, 7, 8), pair!\n",
-     "2\t7\t1\t2\n"},
+     "wrap = (...) -> count ...\nprint count(nil, nil), first(true, 7, 8), wrap(1, 2, 3), pair!\n",
+     "2\t7\t3\t1\t2\n"},
     {"do_local_import_export",
      "do\n  y = 5\nprint y, (do 2 * 3)\nx = 1\ndo\n  local x = 2\n  x += 1\nprint x\nlocal *\nF = -> G!\nG = -> 'g'\n"
      "print F!\nimport concat, \\get from {concat: table.concat, v: 9, get: => @v}\nprint concat({1, 2}, ','), get!\n"

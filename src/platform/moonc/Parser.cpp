@@ -854,7 +854,7 @@ private:
         case TokType::Op:
             if (t.text == "{" || t.text == "->" || t.text == "=>")
                 return true;
-            if (t.text == "@" || t.text == "(" || t.text == "[")
+            if (t.text == "@" || t.text == "(" || t.text == "[" || t.text == "...")
                 return t.space;
             if ((t.text == "." || t.text == "\\") && withDepth_ > 0)
                 return t.space;
