@@ -243,7 +243,7 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
-        {"f = ->\n  v = do\n    return 1\n", 2}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"f = ->\n  v = do\n    return 1\n", 2}, {"f 1,\n  g 2,\n    3,\n  4\n", 4}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

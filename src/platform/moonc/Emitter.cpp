@@ -717,7 +717,8 @@ private:
         ++indent_;
         Line(out, "__init = " + initText + ",");
         Line(out, "__base = " + base + ",");
-        Line(out, "__name = \"" + (name.empty() ? holder : name) + "\",");
+        if (!name.empty())
+            Line(out, "__name = \"" + name + "\",");
         if (n.a)
             Line(out, "__parent = " + parent + ",");
         --indent_;

@@ -55,10 +55,18 @@ public:
                 }
                 lineStart = false;
                 space = true;
-                if (continued_)
-                    continued_ = false; // the line goes on with the previous one
-                else
+                if (continued_) {
+                    // The line goes on with the previous one. Indentation that steps back within such a
+                    // run would say which call the arguments after it belong to; that is refused.
+                    continued_ = false;
+                    if (brackets_.empty() && column < runColumn_)
+                        throw CompileError(line_, "unsupported: a continued line less indented than the one "
+                                                  "before it in the same statement");
+                    runColumn_ = column;
+                } else {
+                    runColumn_ = 0;
                     Layout(column);
+                }
             }
             if (i_ >= src_.size())
                 break;
@@ -374,6 +382,7 @@ private:
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
     bool continued_ = false;
+    int runColumn_ = 0; // the indentation of the last line that continued a statement
 };
 
 } // namespace
