@@ -203,8 +203,9 @@ const Program kPrograms[] = {
      "10\t20\tnil\t9\n2\n3\n1,3,5\n"},
     {"destructuring",
      "{a, b} = {1, 2}\n{:x, y: {z}} = {x: 3, y: {4}}\nt = {}\n{t.p, c}, d = {5, 6}, 7\nprint a, b, x, z, t.p, c, d\n"
-     "for {k, v} in *{{1, 2}, {3, 4}}\n  print k + v\nf = ({:w, :h}, s = 1) -> w * h * s\nprint f {w: 2, h: 3}\n",
-     "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n"},
+     "for {k, v} in *{{1, 2}, {3, 4}}\n  print k + v\nf = ({:w, :h}, s = 1) -> w * h * s\nprint f {w: 2, h: 3}\n"
+     "print table.concat [a * b for {a, b} in *{{1, 2}, {3, 4}}], ','\n",
+     "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n2,12\n"},
     {"loops_as_values",
      "d = for x in *{1, 2, 3}\n  x * 2\ne = for i = 1, 4 do i if i % 2 == 0\nn = 0\nw = while n < 3\n  n += 1\n  n * n\n"
      "print #d, d[3], #e, e[2], table.concat w, ','\n",

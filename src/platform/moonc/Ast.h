@@ -83,6 +83,7 @@ struct Clause {
     std::vector<std::string> names;
     std::vector<NodeP> exprs; // When: cond; NumFor: start, stop[, step]; ForIn: expressions;
                               // ForEach: list, slice start, slice stop, slice step (null when absent)
+    NodeP pattern;            // a destructured loop variable (names[0] is then its temporary)
 };
 
 // The fields only some kinds use, allocated when first written so that common nodes stay small.

@@ -1068,6 +1068,8 @@ private:
             scopes_.emplace_back();
             for (const std::string& name : clause.names)
                 Declare(name);
+            if (clause.pattern)
+                PatternLocals(*clause.pattern, clause.names[0], out);
         }
         inner(out);
         for (int i = 0; i < opened; ++i) {

@@ -1397,7 +1397,7 @@ private:
             Clause clause;
             if (IsKw("for")) {
                 Next();
-                clause.kind = ForHead(clause.names, clause.exprs);
+                clause.kind = ForHead(clause.names, clause.exprs, &clause.pattern);
             } else if (IsKw("when")) {
                 Next();
                 clause.kind = Clause::When;
@@ -1465,8 +1465,10 @@ void Detach(Node& n, std::vector<NodeP>& pending)
         take(e.key);
         take(e.value);
     }
-    for (Clause& c : x.clauses)
+    for (Clause& c : x.clauses) {
         takeAll(c.exprs);
+        take(c.pattern);
+    }
     for (Param& p : x.params) {
         take(p.defaultValue);
         take(p.pattern);
