@@ -190,8 +190,8 @@ const Program kPrograms[] = {
      "12\n2\n1\nnil\tnil\n"},
     {"long_strings_and_layout",
      "--[[ a long\ncomment ]]\ns = [[one\ntwo]]\nprint s, [==[a]]b]==]\nx = 1 +\n  2 *\n  3\nadd = (a,\n       b) ->\n  a + b\n"
-     "print x, add 1,\n  2\ny =\n  x * 2\nprint y\n",
-     "one\ntwo\ta]]b\n7\t3\n14\n"},
+     "print x, add 1,\n  2\ny =\n  x * 2\nprint y\nprint 5, 6,\n  7, add 1,\n    2,\n  8\nt = {\n  1, add 2,\n    3,\n  9\n}\nprint #t\n",
+     "one\ntwo\ta]]b\n7\t3\n14\n5\t6\t7\t3\t8\n3\n"},
     {"tables_without_braces",
      "f = (o) -> o.x, o.y\nprint f x: 1, y: 2\nprint f(x: 7, y: 8)\nx, y = 3, 4\np = {:x, :y, z: 5}\nprint p.x, p.y, p.z\n"
      "conf =\n  name: 'n'\n  size:\n    w: 2\n    h: 3\nq = a: 1, b: 2\nprint conf.name, conf.size.h, q.b\n",
@@ -244,7 +244,7 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
-        {"f = ->\n  v = do\n    return 1\n", 2}, {"f 1,\n  g 2,\n    3,\n  4\n", 4}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"f = ->\n  v = do\n    return 1\n", 2}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

@@ -56,15 +56,21 @@ public:
                 lineStart = false;
                 space = true;
                 if (continued_) {
-                    // The line goes on with the previous one. Indentation that steps back within such a
-                    // run would say which call the arguments after it belong to; that is refused.
+                    // The line goes on with the previous one. A deeper line opens a level for the
+                    // innermost argument list; stepping back closes levels, down to one seen before.
                     continued_ = false;
-                    if (brackets_.empty() && column < runColumn_)
-                        throw CompileError(line_, "unsupported: a continued line less indented than the one "
-                                                  "before it in the same statement");
-                    runColumn_ = column;
+                    if (column > runColumns_.back()) {
+                        runColumns_.push_back(column);
+                    } else {
+                        while (column < runColumns_.back()) {
+                            runColumns_.pop_back();
+                            Push(TokType::ArgEnd, "", true);
+                            if (runColumns_.empty() || column > runColumns_.back())
+                                throw CompileError(line_, "a continued line does not line up with an earlier one");
+                        }
+                    }
                 } else {
-                    runColumn_ = 0;
+                    runColumns_.assign(1, column);
                     Layout(column);
                 }
             }
@@ -382,7 +388,7 @@ private:
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
     bool continued_ = false;
-    int runColumn_ = 0; // the indentation of the last line that continued a statement
+    std::vector<int> runColumns_{0}; // the statement's first line, then each deeper continued line
 };
 
 } // namespace

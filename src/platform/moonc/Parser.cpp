@@ -115,6 +115,7 @@ private:
         case TokType::Indent: return "indentation";
         case TokType::Dedent: return "end of block";
         case TokType::End: return "end of file";
+        case TokType::ArgEnd: return "the end of an indented argument list";
         case TokType::String: return "string";
         default: return "'" + t.text + "'";
         }
@@ -155,6 +156,19 @@ private:
         return t.text;
     }
 
+    // A list separator: a comma, or the one an inner argument list took before its ArgEnd.
+    bool TakeComma()
+    {
+        if (pendingComma_) {
+            pendingComma_ = false;
+            return true;
+        }
+        if (!IsOp(","))
+            return false;
+        Next();
+        return true;
+    }
+
     // ---- statements ----
 
     void AddStatement(Block& block)
@@ -167,6 +181,8 @@ private:
 
     void EndStatement()
     {
+        if (pendingComma_)
+            Fail("unexpected end of an indented argument list");
         if (Peek().type == TokType::Newline) {
             Next();
             return;
@@ -369,9 +385,14 @@ private:
                 return;
             }
             values.push_back(Expr());
-            if (!IsOp(","))
+            if (!TakeComma())
                 return;
-            Next();
+            if (Peek().type == TokType::ArgEnd) {
+                // the lines of this list ended; the comma before them separates the enclosing list
+                Next();
+                pendingComma_ = true;
+                return;
+            }
         }
     }
 
@@ -883,8 +904,7 @@ private:
         while (!IsOp(")")) {
             args.push_back(KeyAhead() ? ImplicitTable(false) : Expr());
             SkipLayout();
-            if (IsOp(",")) {
-                Next();
+            if (TakeComma()) {
                 SkipLayout();
                 continue;
             }
@@ -1340,10 +1360,8 @@ private:
         NodeP n = Make(Kind::Table, Peek().line);
         while (true) {
             n->x().entries.push_back(TableEntry());
-            if (IsOp(",")) {
-                Next();
+            if (TakeComma())
                 continue;
-            }
             if (!lines)
                 break;
             while (Peek().type == TokType::Newline)
@@ -1377,9 +1395,7 @@ private:
                 --brackets_;
                 return c;
             }
-            if (IsOp(","))
-                Next();
-            else if (!IsLayout() && !IsOp("}") && !AfterBlock())
+            if (!TakeComma() && !IsLayout() && !IsOp("}") && !AfterBlock())
                 Fail("expected ',' or '}' but found " + Describe(Peek()));
         }
         Next();
@@ -1428,6 +1444,7 @@ private:
     size_t pos_ = 0;
     int withDepth_ = 0;
     int brackets_ = 0; // open (), {} and [] around the current token
+    bool pendingComma_ = false;
     int depth_;
 };
 
