@@ -313,6 +313,7 @@ TEST(Moonc, LongChainsAndLargeFiles)
         {"f = -> f\nprint f" + repeat("!", 20000) + " == f\n", "true\n"},
         {"x = 0\n" + repeat("f = (a) ->\n  a + 1\nx = f x\nif x > 0\n  x += 1\n", 20000) + "print x\n", "40000\n"},
         {"\nx = 'a'" + repeat(" .. 'a'", 300) + "\n", "error:2"},
+        {"a = 1\nprint #\"" + repeat("x#{a}", 3000) + "\"\n", "6000\n"},
         {"x = " + repeat("(", 1000) + repeat(")", 1000) + "\n", "error:1"},
     };
     ScratchDir dir("moonc_long");

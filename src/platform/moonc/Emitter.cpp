@@ -921,7 +921,18 @@ private:
             else
                 pieces.push_back("\"" + e.x().parts[i].text + "\"");
         }
-        return "(" + Join(pieces, " .. ") + ")";
+        // Every piece is a string, so grouping them changes nothing but keeps Lua's nesting of '..'
+        // (which it parses recursively) shallow however many pieces there are.
+        while (pieces.size() > 1) {
+            std::vector<std::string> groups;
+            for (size_t at = 0; at < pieces.size(); at += 100) {
+                const std::vector<std::string> group(pieces.begin() + static_cast<std::ptrdiff_t>(at),
+                                                     pieces.begin() + static_cast<std::ptrdiff_t>(std::min(pieces.size(), at + 100)));
+                groups.push_back("(" + Join(group, " .. ") + ")");
+            }
+            pieces = std::move(groups);
+        }
+        return pieces[0];
     }
 
     std::string Super(const Node& e)

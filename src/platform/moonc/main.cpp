@@ -70,7 +70,12 @@ int main(int argc, char** argv)
     }
     const std::string rejected = CheckLua(lua, source);
     if (!rejected.empty()) {
-        std::fprintf(stderr, "%s:0: internal error: the Lua output does not load: %s\n", source.c_str(),
+        // Lua's own limits (locals, functions, nesting) are the file's size, not a fault of the compiler.
+        const bool limit = rejected.find("overflow") != std::string::npos ||
+                           rejected.find("too many") != std::string::npos ||
+                           rejected.find("limit") != std::string::npos;
+        std::fprintf(stderr, "%s:0: %s: %s\n", source.c_str(),
+                     limit ? "the file goes past a limit of Lua" : "internal error: the Lua output does not load",
                      rejected.c_str());
         return 1;
     }
