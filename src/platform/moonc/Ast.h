@@ -21,10 +21,12 @@ enum class Kind {
     Name,       // text
     Self,
     Field,      // a = object, text = field name; selfName when written "@name" (a call makes it a method call)
-    Index,      // a = object, b = key
+    Index,      // a = object, b = key; text = "slice" for "a[start, stop, step]": b, c, items[0] (each
+                // may be null), allowed only as the list of 'for x in *...'
     Call,       // a = callee, items = arguments
-    Method,     // a = object, text = method name, items = arguments
-    SuperCall,  // text = method name ("" = the current method), items = arguments
+    Method,     // a = object, text = method name, items = arguments; value = a stub ("obj\m" alone)
+    SuperCall,  // text = method name ("" = the current method), items = arguments; value = 'super'
+                // itself, the parent class ("super.x")
     Binary,     // items = operands, names = the operators between them (as written), in order of
                 // non-increasing precedence, so the chain reads the same unparenthesised in Lua
     Unary,      // text = "not", "-", "#" or "~", a
@@ -52,10 +54,11 @@ enum class Kind {
                 // c = an assignment whose value is the first condition ("if x = f!"); isLocal on an
                 // If, While or loop = made by a line decorator
     While,      // a = condition, body; c = an assignment whose value is the condition
+    // Loops: value = used as an expression; pattern = a table destructured from the loop variable
+    // names[0] (then a temporary).
     NumFor,     // names[0], a = start, b = stop, c = step (may be null), body
     ForIn,      // names, items = expressions, body
-    ForEach,    // names[0], a = list, body   (for x in *list); slice bounds in b, c, step in items[0]
-                // (each may be null); destructure = the pattern standing for the loop variable
+    ForEach,    // names[0], items = list, slice start, stop, step (null when absent), body
     Switch,     // a = subject, conds2 = value lists per branch, blocks (one more when there's an else)
     Class,      // text = name, a = parent (may be null), entries, exported; b = the target of a
                 // dotted name ("class a.B"); body = the class body's statements; value = a class
@@ -112,7 +115,7 @@ struct Node {
     bool isLocal = false;
     bool value = false;
     NodeP a, b, c;
-    NodeP pattern; // ForEach / NumFor / ForIn: a destructured loop variable
+    NodeP pattern; // ForEach / ForIn: a destructured loop variable
     std::vector<NodeP> items;
     std::vector<std::string> names;
     Block body;
