@@ -11,6 +11,7 @@
 #include <deque>
 #include <numeric>
 
+#include "MessageRecorder.h"
 #include "PrivateDisplay.h"
 #include "audio/StudioSystem.h"
 #include "game/BehaviorLaser.h"
@@ -61,6 +62,34 @@ int CountNamed(const std::string& prefix)
         count += object && object->GetName().rfind(prefix, 0) == 0 ? 1 : 0;
     }
     return count;
+}
+
+// The digits shown beside the end screen's "Pickup" picture, left to right.
+std::string ShownPickups()
+{
+    GameObject* pickup = nullptr;
+    std::vector<std::pair<float, int>> digits;
+    for (int i = 0; i < gGameObjectManager->GetObjectCount(); ++i) {
+        GameObject* object = gGameObjectManager->GetObjectAt(i);
+        Sprite* sprite = object && object->GetName().rfind("EndScreenDisplay", 0) == 0 ? object->GetSprite() : nullptr;
+        if (sprite && sprite->texture && sprite->texture->name == "Pickup")
+            pickup = object;
+    }
+    if (!pickup)
+        return "no pickup read-out";
+    const float y = pickup->GetTransform()->TranslationY;
+    for (int i = 0; i < gGameObjectManager->GetObjectCount(); ++i) {
+        GameObject* object = gGameObjectManager->GetObjectAt(i);
+        if (object == pickup || object->GetName().rfind("EndScreenDisplay", 0) != 0 || !object->GetSpriteSheet() ||
+            std::fabs(object->GetTransform()->TranslationY - y) > 1e-4f)
+            continue;
+        digits.emplace_back(object->GetTransform()->TranslationX, object->GetSpriteSheet()->currentFrame);
+    }
+    std::sort(digits.begin(), digits.end());
+    std::string text;
+    for (const auto& digit : digits)
+        text += std::to_string(digit.second);
+    return text;
 }
 
 // The living room's map: from the spawn point, walking between the walls (and around the pillar),
@@ -123,7 +152,60 @@ TEST(LivingRoomLayout, EveryTreasureFixtureAndTheExitCanBeReached)
         EXPECT_TRUE(reached[static_cast<std::size_t>(cell(x, y))]) << name << " at " << x << ", " << y;
         ++fixtures;
     }
-    EXPECT_GE(fixtures, 11);
+    EXPECT_GE(fixtures, 10);
+}
+
+// A collectable only counts when it belongs to a room: every treasure point and every placed
+// collectable of every shipped scene lies inside one of the scene's room boundaries.
+TEST(LivingRoomLayout, EveryTreasurePointAndCollectableLiesInARoom)
+{
+    int checked = 0;
+    for (const auto& file : fs::directory_iterator(RepoDir() / "assets/data/scenes")) {
+        rapidjson::Document scene;
+        scene.Parse(ReadFile(file.path()).c_str());
+        ASSERT_FALSE(scene.HasParseError()) << file.path();
+        struct Box {
+            float x, y, w, h;
+        };
+        std::vector<Box> rooms;
+        if (scene.HasMember("RoomSystem"))
+            for (int i = 1; i <= scene["RoomSystem"]["NumRooms"].GetInt(); ++i) {
+                rapidjson::Document room;
+                room.Parse(ReadFile(RepoDir() / ("assets/data/archetypes/Room" + std::to_string(i) + "Boundary.json")).c_str());
+                ASSERT_FALSE(room.HasParseError()) << "room " << i;
+                const auto& t = room["Transform"];
+                rooms.push_back({t["TranslationX"].GetFloat(), t["TranslationY"].GetFloat(), t["ScaleX"].GetFloat(),
+                                 t["ScaleY"].GetFloat()});
+            }
+        auto inRoom = [&](float x, float y) {
+            return std::any_of(rooms.begin(), rooms.end(), [&](const Box& r) {
+                return x >= r.x - r.w / 2 && x <= r.x + r.w / 2 && y >= r.y - r.h / 2 && y <= r.y + r.h / 2;
+            });
+        };
+        const std::string name = file.path().stem().string();
+        if (scene.HasMember("CollectibleList")) {
+            rapidjson::Document treasure;
+            treasure.Parse(
+                ReadFile(RepoDir() / ("assets/data/" + std::string(scene["CollectibleList"].GetString()) + ".json")).c_str());
+            ASSERT_FALSE(treasure.HasParseError()) << name;
+            for (const auto& p : treasure["Treasure"].GetArray()) {
+                EXPECT_TRUE(inRoom(p[0].GetFloat(), p[1].GetFloat()))
+                    << name << ": treasure at " << p[0].GetFloat() << ", " << p[1].GetFloat();
+                ++checked;
+            }
+        }
+        if (scene.HasMember("Scene GameObjects"))
+            for (rapidjson::SizeType i = 0; i < scene["Scene GameObjects"].Size(); ++i) {
+                const std::string archetype = scene["Scene GameObjects"][i].GetString();
+                if (archetype.find("Collectable") == std::string::npos)
+                    continue;
+                const auto& at = scene["Scene Positions"][i];
+                EXPECT_TRUE(inRoom(at[0].GetFloat(), at[1].GetFloat()))
+                    << name << ": " << archetype << " at " << at[0].GetFloat() << ", " << at[1].GetFloat();
+                ++checked;
+            }
+    }
+    EXPECT_GE(checked, 21);
 }
 
 TEST(WinRun, FromTheLivingRoomToTheWinScreen)
@@ -133,6 +215,14 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     GameRun game("win", "LivingRoomScene");
     ASSERT_TRUE(game.Ready());
     SCOPED_TRACE("screenshots and trace log in " + game.folder.string());
+    // Counts the pickups as the collectables announce them.
+    int taken = 0;
+    auto* pickups = new MessageRecorder("PickupCounter");
+    pickups->onMessage = [&](Message* m) {
+        taken += m->Is(24) ? 1 : 0;
+        pickups->seen.clear();
+    };
+    game.engine->AddSystem(pickups);
 
     // The level fades in with the player on the spawn point and its battery full.
     ASSERT_TRUE(game.RunUntil(
@@ -258,6 +348,8 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     game.Run(70);
     EXPECT_GE(CountNamed("EndScreenTimer"), 4) << "minutes, colon, two digits of seconds";
     EXPECT_GE(CountNamed("EndScreenDisplay"), 2) << "\"Pickup\" and the count";
+    EXPECT_EQ(ShownPickups(), std::to_string(taken)) << "the end screen counts every coin taken";
+    EXPECT_GE(taken, 6);
     ASSERT_NE(gGameObjectManager->FindGameObject("WinMainMenu"), nullptr) << "the win menu";
     game.Shot("win_screen");
     ASSERT_TRUE(game.Click("WinMainMenu"));
