@@ -57,13 +57,13 @@ void BehaviorLaser::HandleMessage(Message* message)
 {
     if (!message)
         return;
-    if (message->Is(27)) {
+    if (message->Is(MessageId::Serialize)) {
         ExposeFields();
         return;
     }
     if (message->target && message->target != this)
         return;
-    if (message->Is(1)) {
+    if (message->Is(MessageId::RequestReturnPlayer)) {
         // The answer names the player object; one that is gone or has no behaviour is refused and
         // the laser asks again on its next update.
         GameObject* object = behaviorfields::ObjectFromPayload(message);
@@ -87,7 +87,7 @@ void BehaviorLaser::Read(Stream& stream)
 
 void BehaviorLaser::AskForPlayer()
 {
-    SendMessage(0);
+    SendMessage(MessageId::RequestPlayer);
 }
 
 void BehaviorLaser::OnEnter()
@@ -144,9 +144,9 @@ void BehaviorLaser::SetInHumRange(bool near)
         return;
     LaserHumState = wanted;
     if (wanted)
-        SendMessage(std::string("Event_Play"), HUM, nullptr);
+        SendMessage(MessageId::EventPlay, HUM, nullptr);
     else
-        SendMessage(12, HUM, nullptr);
+        SendMessage(MessageId::EventStop, HUM, nullptr);
 }
 
 void BehaviorLaser::OnUpdate(float dt)
@@ -209,5 +209,5 @@ void BehaviorLaser::OnContact(Collider* other)
     if (!on || TimerInvincible)
         return;
     if (BehaviorPlayer* target = behaviorfields::PlayerOf(other))
-        SendMessage(18, timeDecrease, target);
+        SendMessage(MessageId::PlayerDecreaseTime, timeDecrease, target);
 }

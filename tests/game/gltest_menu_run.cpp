@@ -3,6 +3,7 @@
 // end through a focus loss, and the credits left by Back.
 // Keys and mouse clicks go through the scripted key source; every screen is kept as a screenshot.
 #include "game_run.h"
+#include "core/CreditsScroll.h"
 
 #include "PrivateDisplay.h"
 

@@ -219,7 +219,7 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     int taken = 0;
     auto* pickups = new MessageRecorder("PickupCounter");
     pickups->onMessage = [&](Message* m) {
-        taken += m->Is(24) ? 1 : 0;
+        taken += m->Is(MessageId::TreasurePickUp) ? 1 : 0;
         pickups->seen.clear();
     };
     game.engine->AddSystem(pickups);
