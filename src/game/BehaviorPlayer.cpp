@@ -132,6 +132,12 @@ void BehaviorPlayer::OnEnter()
     }
     if (currentState == STATE_IDLE && !GetTimer())
         SendMessage(8);
+    // A state change cuts a hit short; the countdown that the hit held back runs again, as it does
+    // when the invincibility runs out by itself.
+    if (invincible) {
+        if (BehaviorTimer* battery = GetTimer())
+            SendMessage(5, 1, battery);
+    }
     invincibleTimer = invincibleTime;
     invincible = false;
 }
