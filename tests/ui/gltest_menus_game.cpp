@@ -7,6 +7,7 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -23,7 +24,9 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
+#include "graphics/CameraSystem.h"
 #include "graphics/InputManager.h"
+#include "graphics/LightingSystem.h"
 #include "graphics/Sprite.h"
 #include "graphics/Window.h"
 #include "ui/MenuSystem.h"
@@ -55,6 +58,27 @@ void Shot(const std::string& name)
             for (int c = 0; c < 3; ++c)
                 ppm += static_cast<char>(frame[(static_cast<std::size_t>(y) * WindowWidth + x) * 4 + c]);
     WriteFile(fs::path(folder) / (name + ".ppm"), ppm);
+}
+
+// The last frame's pixels inside the named interface object's quad (rows bottom to top); its scale is
+// the quad's half size.
+std::vector<unsigned char> PixelsUnder(const std::string& name)
+{
+    std::vector<unsigned char> out;
+    GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(name) : nullptr;
+    if (!object || !object->GetTransform() || frame.empty())
+        return out;
+    const Transform* t = object->GetTransform();
+    const float half = WindowHeight / 2.0f;   // interface units to pixels
+    const int x0 = static_cast<int>(WindowWidth / 2.0f + (t->TranslationX - t->ScaleX) * half) + 1;
+    const int x1 = static_cast<int>(WindowWidth / 2.0f + (t->TranslationX + t->ScaleX) * half) - 1;
+    const int y0 = static_cast<int>(half + (t->TranslationY - t->ScaleY) * half) + 1;
+    const int y1 = static_cast<int>(half + (t->TranslationY + t->ScaleY) * half) - 1;
+    for (int y = std::max(y0, 0); y < std::min(y1, WindowHeight); ++y)
+        for (int x = std::max(x0, 0); x < std::min(x1, WindowWidth); ++x)
+            for (int c = 0; c < 3; ++c)
+                out.push_back(frame[(static_cast<std::size_t>(y) * WindowWidth + x) * 4 + c]);
+    return out;
 }
 
 // Distinct colours of the last frame (every second pixel of every second row).
@@ -225,6 +249,29 @@ TEST_F(MenusGame, SplashToLivingRoomPauseAndCredits)
     EXPECT_TRUE(Has("PauseResume"));
     EXPECT_GT(Colours(), 20 * flat) << "pause menu";
     Shot("pause_menu");
+    {
+        // The fogged level stays hidden behind the panel: with the view moved elsewhere beneath it,
+        // none of the panel's pixels change.
+        WindowDrawFogHook = [] {
+            LightingSystemDrawFog();
+            Grab();
+        };
+        game.Frames(1);
+        const std::vector<unsigned char> here = PixelsUnder("PausePanel");
+        Shot("pause_menu_fogged");
+        ASSERT_NE(CameraSystemInstance, nullptr);
+        Transform* followed = CameraSystemInstance->GetTarget();
+        Transform elsewhere;
+        elsewhere.SetTranslation(followed->TranslationX + 9.0f, followed->TranslationY - 4.0f);
+        CameraSystemInstance->SetTarget(&elsewhere);
+        game.Frames(40);
+        Shot("pause_menu_moved");
+        ASSERT_GT(here.size(), 100000u);
+        EXPECT_TRUE(PixelsUnder("PausePanel") == here) << "the level shows through the pause panel";
+        CameraSystemInstance->SetTarget(followed);
+        WindowDrawFogHook = Grab;
+        game.Frames(40);
+    }
     game.Frames(5);
     EXPECT_TRUE(game.engine->paused) << "the menu stays open";
     ASSERT_TRUE(game.Click("PauseResume"));
