@@ -86,11 +86,11 @@ void InstallStopSignalHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-float ReadFrameClock()
+double ReadFrameClock()
 {
     static const auto start = std::chrono::steady_clock::now();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return static_cast<float>(elapsed.count());
+    return elapsed.count();
 }
 
 GameLoop::GameLoop(Engine* engine_, Window* window_) : engine(engine_), window(window_)
@@ -150,11 +150,11 @@ bool GameLoop::Frame()
         window->Render();
 
     // Frame pacing: wait (busy) until a full 1/60 s has passed since the previous frame.
-    float now = clock();
-    float step = now - previousTime;
+    double now = clock();
+    float step = static_cast<float>(now - previousTime);
     while (step < FRAME_STEP_MIN) {
         now = clock();
-        step = now - previousTime;
+        step = static_cast<float>(now - previousTime);
     }
 
     fpsTime += step;
@@ -196,7 +196,7 @@ int RunGame()
     RegisterDataNames();
 
     // Read before the window starts GLFW, so the second frame's step covers the whole start-up.
-    const float startTime = ReadFrameClock();
+    const double startTime = ReadFrameClock();
 
     Engine* engine = new Engine();
     gEngine = engine;
