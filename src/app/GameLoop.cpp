@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "app/DataNames.h"
+#include "app/SavedOptions.h"
 #include "core/CreditsScroll.h"
 #include "core/Engine.h"
 #include "core/GameObject.h"
@@ -74,6 +75,7 @@ void StartSystems(Engine& engine, Window& window)
     GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine.GetSystem("EditorSystem")));
     engine.Init();
     engine.window = &window;
+    ApplySavedOptions();
 }
 
 void InstallStopSignalHandlers()

@@ -63,5 +63,6 @@ public:
 // (0 normally, 1 when the window or OpenGL could not come up).
 int RunGame();
 // The start-up RunGame does before its first frame: the systems listed in "assets/data/main.json",
-// then the EditorSystem, initialised, with the window handed to the engine.
+// then the EditorSystem, initialised, with the window handed to the engine; then the options saved by
+// the options screen are applied.
 void StartSystems(Engine& engine, Window& window);

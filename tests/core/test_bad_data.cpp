@@ -25,6 +25,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "app/SavedOptions.h"
 #include "audio/StudioSystem.h"
 #include "core/Engine.h"
 #include "core/GameObject.h"
@@ -615,6 +616,23 @@ TEST_F(BadDataTest, DanceTimingsFromBrokenFile)
             players->Update(1.0f / 30.0f);
         DeleteWorld();
     });
+}
+
+TEST_F(BadDataTest, SavedOptionsFromBrokenMenuFile)
+{
+    MakeWorld();
+    LuaAPI_System lua;
+    lua.Init();
+    // The options screen's file applied at start-up: the master volume the scripts keep stays in 0..1.
+    const int runs = Sweep("menus/Options", [&] {
+        LuaAPI_System::RunString("_G.MasterVolume = nil");
+        ApplySavedOptions();
+        Deliver();
+        const float master = lua.state.Globals().Get<float>("MasterVolume", 0.5f);
+        EXPECT_GE(master, 0.0f);
+        EXPECT_LE(master, 1.0f);
+    });
+    EXPECT_GT(runs, 50);
 }
 
 TEST_F(BadDataTest, ScriptedObjectsAndObjectVariablesFromBrokenFiles)

@@ -30,6 +30,7 @@
 #include "graphics/LightingSystem.h"
 #include "graphics/Sprite.h"
 #include "graphics/Window.h"
+#include "platform/studio/Studio.h"
 #include "ui/MenuSystem.h"
 #include "ui/Slider.h"
 #include "ui/Volume_CoolVersion.h"
@@ -380,12 +381,27 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
         EXPECT_TRUE(Has("MainMenuPlay"));
         EXPECT_FALSE(Has("MusicVolume"));
     }
-    // A new run reads the options back from the menu file.
+    // A new run reads the options back from the menu file and plays by them from the start: music 3
+    // and sound 8 of 10 at half the master volume, the ambience muted, windowed.
     Game game(keys);
     ASSERT_TRUE(game.Ready());
     ASSERT_TRUE(game.SettleIn("SplashScreen"));
+    game.Tap(GLFW_KEY_SPACE);
+    ASSERT_TRUE(game.SettleIn("TitleMenuScene"));
+    auto savedSettingsHold = [&](const char* when) {
+        EXPECT_FLOAT_EQ(studio::inspect::GlobalParameter("MusicSlider"), 1.5f) << when;
+        EXPECT_FLOAT_EQ(studio::inspect::GlobalParameter("SFXSlider"), 4.0f) << when;
+        EXPECT_TRUE(studio::inspect::BusState("bus:/Ambience").mute) << when;
+        EXPECT_FALSE(IsFullscreen()) << when;
+    };
+    savedSettingsHold("title screen");
+    bool titleMusic = false;
+    for (const studio::inspect::InstanceInfo& info : studio::inspect::Instances())
+        titleMusic = titleMusic || (info.playing && info.eventPath.find("Music") != std::string::npos);
+    EXPECT_TRUE(titleMusic) << "the title music plays";
     MenuSystem::LoadMenu("Options");
     game.Frames(2);
+    savedSettingsHold("options screen");
     auto* music = dynamic_cast<Volume_CoolVersion*>(gGameObjectManager->FindGameObject("MusicVolume")->GetBehavior());
     ASSERT_NE(music, nullptr);
     EXPECT_EQ(music->value, 3);
