@@ -312,6 +312,19 @@ TEST_F(BadDataTest, InitialSceneFromBrokenFile)
 
 TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
 {
+    // Beside the shipped map, one as the Tiled editor saves it: no tileset count, first gids numbered
+    // straight on, a path of another depth, an embedded tileset and an entry with neither.
+    WriteText("assets/data/tilemaps/BadDataTiledMap.json",
+              R"({"width": 4, "height": 2, "nextlayerid": 3,
+                  "layers": [{"id": 1, "name": "FloorLayer", "type": "tilelayer", "visible": true,
+                              "data": [1, 16, 17, 24, 25, 33, 40, 0]},
+                             {"id": 2, "name": "WallLayer", "type": "tilelayer", "visible": true,
+                              "data": [9, 0, 0, 0, 0, 0, 0, 9]}],
+                  "tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"},
+                               {"firstgid": 17, "source": "../../data/tilesets/HouseDecor.json"},
+                               {"firstgid": 25, "columns": 8, "tilecount": 8, "name": "Inline",
+                                "image": "../../textures/HouseDecor.png"},
+                               {"firstgid": 33}]})");
     const std::vector<std::string> maps = DataFiles("tilemaps");
     ASSERT_FALSE(maps.empty());
     std::vector<std::string> files;
