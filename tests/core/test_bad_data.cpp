@@ -25,6 +25,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "app/SavedOptions.h"
 #include "audio/StudioSystem.h"
 #include "core/Engine.h"
 #include "core/GameObject.h"
@@ -643,6 +644,13 @@ TEST_F(BadDataTest, ScriptedObjectsAndObjectVariablesFromBrokenFiles)
             manager->Update(1.0f / 60.0f);
         manager->ClearGameObjects();
         Deliver();
+    });
+    // The options screen's file applied at start-up: the master volume the scripts keep stays in 0..1.
+    Sweep("menus/Options", [&] {
+        ApplySavedOptions();
+        Deliver();
+        const float master = lua.state.Globals().Get<float>("MasterVolume", 0.5f);
+        EXPECT_TRUE(master >= 0.0f && master <= 1.0f) << master;
     });
     // An object's variables file: a JSON object takes the new value, anything else is left as it was.
     const fs::path path = fs::path(GetSaveDirectory()) / "scripts/variables/TitleStar_.json";
