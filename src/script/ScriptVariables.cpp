@@ -1,12 +1,6 @@
 #include "script/ScriptVariables.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 
 #include "core/Trace.h"
 #include "world/SceneSystem.h"
@@ -80,7 +74,7 @@ bool ScriptVariables::Write(const std::string& file, const std::string& name, co
             existing->value = std::move(member);
         else
             stream.data.AddMember(rapidjson::Value(name.c_str(), allocator), member, allocator);
-        return SaveWhole(stream);
+        return stream.Save();
     });
 }
 
@@ -93,42 +87,7 @@ void ScriptVariables::Reset(const std::string& objectName)
     if (!stream.IsValid() || !stream.data.IsObject())
         return;
     stream.data.SetObject();
-    SaveWhole(stream);
-}
-
-bool ScriptVariables::SaveWhole(Stream& stream)
-{
-    if (!stream.data.IsObject())
-        return false;
-    const std::string path = stream.GetPath();
-    if (path.empty())
-        return false;
-    rapidjson::StringBuffer buffer;
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
-    if (!stream.data.Accept(writer)) {
-        Trace("[Lua] Error: variables of %s hold a number that JSON cannot store", stream.name.c_str());
-        return false;
-    }
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
-        out.close();
-        if (!out) {
-            Trace("[Lua] Error: %s could not be written", temporary.c_str());
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        Trace("[Lua] Error: %s could not be replaced: %s", path.c_str(), ec.message().c_str());
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    stream.Save();
 }
 
 int ScriptVariables::ToInt(const Stream::StreamData& value)

@@ -2,8 +2,7 @@
 // The files behind script variables, in the save directory: one per object and scene
 // ("scripts/variables/<object>_<scene>.json") and the run's static variables
 // ("scripts/variables/StaticVars.json"). Each is one JSON object whose members are the variables.
-// Files are written whole: the new text goes to a temporary file that then replaces the old one, so
-// an interrupted write never leaves a cut-off file. Names are used as file names only: an object or
+// Files are written whole by Stream::Save, so an interrupted write never leaves a cut-off file. Names are used as file names only: an object or
 // scene name holding a path separator or ".." is refused.
 #include <string>
 
@@ -26,9 +25,6 @@ public:
                       const Stream::StreamData& value);
     // Empties the object's file of its variables, when it holds a JSON object (any other text stays).
     static void Reset(const std::string& objectName);
-    // Writes the stream's document to its file through a temporary file. Only a JSON object is
-    // written. Returns whether the file now holds it.
-    static bool SaveWhole(Stream& stream);
 
     // The value as each getter gives it: numbers convert, a text gives the default (and only a text
     // is a string).
