@@ -31,7 +31,8 @@
 #include <vector>
 
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/DataNames.h"
+#include "app/GameLoop.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/Stream.h"
@@ -579,6 +580,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
 
 int main(int argc, char** argv)
 {
+    RegisterDataNames();
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,

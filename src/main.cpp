@@ -1,4 +1,4 @@
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
 
 // The game takes no arguments; everything it does is described by its data files.
 int main()

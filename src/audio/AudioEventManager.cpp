@@ -189,3 +189,8 @@ std::vector<AudioEvent*> AudioEventManager::GetEvents()
         list.push_back(&record);
     return list;
 }
+
+AudioEventManager* GameObject::GetAudioEventManager() const
+{
+    return static_cast<AudioEventManager*>(GetComponent(ComponentType::AudioEventManager));
+}

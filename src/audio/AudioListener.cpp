@@ -24,3 +24,8 @@ void AudioListener::ExposeFields()
     if (!exposed)
         exposed = 1;
 }
+
+AudioListener* GameObject::GetAudioListener() const
+{
+    return static_cast<AudioListener*>(GetComponent(ComponentType::AudioListener));
+}

@@ -3,6 +3,7 @@
 // behaviour, the sound emitter and the menu widgets. The shared Update switches state (OnExit on the
 // old state, OnEnter on the new one), counts the timer down and calls OnUpdate.
 #include <string>
+#include <vector>
 
 #include "core/Component.h"
 
@@ -48,6 +49,13 @@ public:
     float timer = 0.0f;  // seconds; decreased by dt every update, may go negative
 };
 
+// Makes a new behaviour of one class.
+using BehaviorMaker = Behavior* (*)();
+// Adds a "BehaviorType" name; registering a name again replaces its maker. The program registers
+// every name at start-up (app/DataNames).
+void RegisterBehavior(const std::string& typeName, BehaviorMaker make);
+// The registered "BehaviorType" names, in registration order.
+std::vector<std::string> RegisteredBehaviorNames();
 // Makes a behaviour from the "BehaviorType" name of an object file; null for a name that is not one of
-// the behaviour classes (no report: the caller tries the object factory next).
+// the registered behaviour classes (no report: the caller tries the object factory next).
 Behavior* CreateBehaviorByName(const std::string& typeName);

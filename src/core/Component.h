@@ -31,6 +31,8 @@ public:
     virtual void Read(Stream& stream) = 0;
     // Registers the component's editable fields.
     virtual void ExposeFields() = 0;
+    // The owner was asked to be destroyed; the component may announce its own removal.
+    virtual void OnOwnerDestroyRequested(GameObject& owner) { (void)owner; }
 
     ComponentType GetType() const { return static_cast<ComponentType>(type); }
     GameObject* GetOwner() const { return owner; }

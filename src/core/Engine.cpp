@@ -1,35 +1,15 @@
 #include "core/Engine.h"
 
-#include <GLFW/glfw3.h>
-
 #include "core/MessageSystem.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
-#include "graphics/Window.h"
-
-// Systems the factory can build. Each system that joins the factory adds its header here and its
-// creator in the table in CreateSystem.
-#include "audio/StudioSystem.h"
-#include "core/GameObjectFactory.h"
-#include "core/GameObjectManager.h"
-#include "core/JobSystem.h"
-#include "core/ObjectFactory.h"
-#include "game/PlayerManager.h"
-#include "game/ScoreManager.h"
-#include "game/TreasureManager.h"
-#include "graphics/CameraSystem.h"
-#include "graphics/InputManager.h"
-#include "graphics/LightingSystem.h"
-#include "script/LuaAPI_System.h"
-#include "script/MoonBoot_System.h"
-#include "ui/EditorSystem.h"
-#include "ui/MenuSystem.h"
-#include "world/LevelSystem.h"
-#include "world/PhysicsSystem.h"
-#include "world/SceneSystem.h"
-#include "world/TileMapSystem.h"
 
 Engine* gEngine = nullptr;
+void (*EngineCursorHook)(bool shown) = nullptr;
+void (*EngineClearColorHook)(const std::array<float, 4>& colour) = nullptr;
+bool (*WindowHasFocusHook)() = nullptr;
+bool (*ScenePausableHook)() = nullptr;
+bool (*SceneChangePendingHook)() = nullptr;
 
 Engine::Engine() = default;
 
@@ -78,9 +58,8 @@ void Engine::Update(float frameDt)
         if (system->active)
             system->Update(frameDt);
     }
-    if (CurrentWindow && CurrentWindow->window)
-        glfwSetInputMode(CurrentWindow->window, GLFW_CURSOR,
-                         (paused || showCursor) ? GLFW_CURSOR_NORMAL : GLFW_CURSOR_HIDDEN);
+    if (EngineCursorHook)
+        EngineCursorHook(paused || showCursor);
 }
 
 void Engine::Draw()
@@ -107,10 +86,8 @@ void Engine::HandleMessage(Message* message)
 void Engine::SetClearColor(const std::array<float, 4>& colour)
 {
     clearColor = colour;
-    if (CurrentWindow) {
-        for (int i = 0; i < 4; ++i)
-            CurrentWindow->clearColor[i] = colour[i];
-    }
+    if (EngineClearColorHook)
+        EngineClearColorHook(colour);
 }
 
 ISystem* Engine::AddSystem(std::string name)
@@ -182,12 +159,6 @@ ISystem* Engine::GetSystem(std::string name)
 
 namespace {
 
-// The current scene is pausable; false while there is no scene system or no current scene.
-bool ScenePausable()
-{
-    return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
-}
-
 void SendPausedParameter(Engine* engine, float value)
 {
     AudioClip clip;
@@ -203,7 +174,8 @@ void PauseGame()
     Engine* engine = gEngine;
     if (!engine || engine->paused)
         return;
-    const bool canPause = ScenePausable() || !CurrentWindow || CurrentWindow->focused;
+    const bool pausable = ScenePausableHook && ScenePausableHook();
+    const bool canPause = pausable || !WindowHasFocusHook || WindowHasFocusHook();
     if (!canPause)
         return;
     engine->paused = 1;
@@ -222,55 +194,48 @@ void UnpauseGame()
 
 namespace {
 
-using SystemCreator = ISystem* (*)(Stream* settings);
+struct FactoryEntry {
+    std::string name;
+    SystemCreator create;
+};
 
-template <typename T>
-ISystem* Make(Stream*)
+// The factory's names in the order they were registered; the first entry of a name wins.
+std::vector<FactoryEntry>& Factory()
 {
-    return new T();
+    static std::vector<FactoryEntry> entries;
+    return entries;
 }
 
-struct FactoryEntry {
-    const char* name;
-    SystemCreator create; // null: that system is not part of this build
-};
-
-// Factory names in matching order. A system joins the factory by replacing its nullptr with
-// Make<Class> (or a creator of its own when it needs the settings stream).
-const FactoryEntry kFactory[] = {
-    {"AudioSystem", Make<StudioSystem>},
-    {"StudioSystem", Make<StudioSystem>},
-    {"EditorSystem", Make<EditorSystem>},
-    {"GameObjectFactory", Make<GameObjectFactory>},
-    {"GameObjectManager", Make<GameObjectManager>},
-    {"InputManager", Make<InputManager>},
-    {"InputSystem", Make<InputManager>},
-    {"LightingSystem", Make<LightingSystem>},
-    {"LevelSystem", Make<LevelSystem>},
-    {"MessageSystem", Make<MessageSystem>},
-    {"ObjectFactory", Make<ObjectFactory>},
-    {"PlayerManager", Make<PlayerManager>},
-    {"ScoreManager", Make<ScoreManager>},
-    {"TileMapSystem", Make<TileMapSystem>},
-    {"TreasureManager", Make<TreasureManager>},
-    {"CameraSystem", [](Stream* settings) -> ISystem* { return new CameraSystem(settings); }},
-    {"JobSystem", Make<JobSystem>},
-    {"SceneSystem", Make<SceneSystem>},
-    {"LuaAPI", Make<LuaAPI_System>},
-    {"MenuSystem", Make<MenuSystem>},
-    {"MoonBoot", Make<MoonBoot_System>},
-    {"PhysicsSystem", Make<PhysicsSystem>},
-};
-
 } // namespace
+
+void RegisterSystem(const std::string& name, SystemCreator create)
+{
+    if (!create)
+        return;
+    for (FactoryEntry& entry : Factory()) {
+        if (entry.name == name) {
+            entry.create = create;
+            return;
+        }
+    }
+    Factory().push_back({name, create});
+}
+
+std::vector<std::string> RegisteredSystemNames()
+{
+    std::vector<std::string> names;
+    for (const FactoryEntry& entry : Factory())
+        names.push_back(entry.name);
+    return names;
+}
 
 ISystem* CreateSystem(std::string name)
 {
     // Every system gets the chance to read "assets/data/<name>.json"; the file need not exist.
     Stream settings(name.c_str(), StreamMode_Data, false);
-    for (const FactoryEntry& entry : kFactory) {
+    for (const FactoryEntry& entry : Factory()) {
         if (name == entry.name)
-            return entry.create ? entry.create(&settings) : nullptr;
+            return entry.create(&settings);
     }
     return nullptr;
 }

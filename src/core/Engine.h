@@ -75,6 +75,23 @@ void PauseGame();
 // Unpauses gEngine, sends "Change_Global_Param" {"Paused", 1.0} and clears showCursor.
 void UnpauseGame();
 
-// The system factory: a new system for a factory name, or null for a name it does not know (or whose
-// system is not part of this build).
+// Hooks the window and the scenes set while they exist, so the engine can reach them from below:
+// show or hide the cursor after each update, take the clear colour, tell whether the window has the
+// focus, whether the current scene is pausable and whether a scene change is pending. Null while
+// nobody answers (no window: no cursor, the colour is only kept, and the focus counts as held; no
+// scene: not pausable, no change pending).
+extern void (*EngineCursorHook)(bool shown);
+extern void (*EngineClearColorHook)(const std::array<float, 4>& colour);
+extern bool (*WindowHasFocusHook)();
+extern bool (*ScenePausableHook)();
+extern bool (*SceneChangePendingHook)();
+
+// Makes a system, given the settings stream read from "assets/data/<name>.json" (which may be empty).
+using SystemCreator = ISystem* (*)(Stream* settings);
+// Adds a factory name, after the names registered before it; registering a name again replaces its
+// creator in place. The program registers every name at start-up (app/DataNames).
+void RegisterSystem(const std::string& name, SystemCreator create);
+// The registered factory names, in registration order.
+std::vector<std::string> RegisteredSystemNames();
+// The system factory: a new system for a registered name, or null for a name it does not know.
 ISystem* CreateSystem(std::string name);

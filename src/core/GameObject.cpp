@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "audio/AudioEventManager.h"
-#include "audio/AudioListener.h"
 #include "core/Behavior.h"
 #include "core/GameObjectFactory.h"
 #include "core/GameObjectManager.h"
@@ -12,12 +10,6 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
-#include "graphics/ParticleEmitter.h"
-#include "graphics/Sprite.h"
-#include "graphics/SpriteSheet.h"
-#include "graphics/Texture.h"
-#include "world/Collider.h"
-#include "world/Physics.h"
 
 namespace {
 
@@ -27,36 +19,19 @@ constexpr int UNKNOWN_BEHAVIOR_LINE_BUILD = 425;
 constexpr int UNKNOWN_BEHAVIOR_LINE_OVERRIDE = 509;
 
 constexpr int SLOT_TRANSFORM = static_cast<int>(ComponentType::Transform);
-constexpr int SLOT_SPRITE = static_cast<int>(ComponentType::Sprite);
 constexpr int SLOT_SPRITESHEET = static_cast<int>(ComponentType::SpriteSheet);
 constexpr int SLOT_COLLIDER = static_cast<int>(ComponentType::Collider);
 constexpr int SLOT_BEHAVIOR = static_cast<int>(ComponentType::Behavior);
 constexpr int SLOT_PHYSICS = static_cast<int>(ComponentType::Physics);
-constexpr int SLOT_PARTICLES = static_cast<int>(ComponentType::ParticleEmitter);
-constexpr int SLOT_AUDIO_EVENTS = static_cast<int>(ComponentType::AudioEventManager);
 constexpr int SLOT_AUDIO_LISTENER = static_cast<int>(ComponentType::AudioListener);
 
-// Makers of the components an object file can name, with their defaults. A maker gives null while
-// its class is not part of the build; the block is then skipped.
-Component* MakeTransform() { return new Transform(); }
-Component* MakeSprite() { return new Sprite(); }
-Component* MakeSpriteSheet(const std::string& textureName) { return new SpriteSheet(textureName); }
-Component* MakeCollider() { return new Collider(); }
-Component* MakePhysics() { return new Physics(); }
-Component* MakeParticleEmitter() { return new ParticleEmitter(); }
-Component* MakeAudioEventManager() { return new AudioEventManager(); }
-Component* MakeAudioListener() { return new AudioListener(); }
+// The maker of each slot's component; null while nobody registered one (the block is then skipped).
+ComponentMaker ComponentMakers[COMPONENT_TYPE_COUNT] = {};
 
-// The player's particle reactions: "Explode" and "Collect" start their timed effects unless the final
-// collect has happened; "Final Collect" starts the confetti.
-void PlayerParticleReaction(ParticleEmitter* emitter, Message* message)
+Component* MakeComponent(ComponentType type, GameObject* owner)
 {
-    if (message->IsNamed("Explode"))
-        emitter->StartExplodeEffect();
-    else if (message->IsNamed("Collect"))
-        emitter->StartCollectEffect();
-    else if (message->IsNamed("Final Collect"))
-        emitter->StartFinalCollect();
+    const ComponentMaker make = ComponentMakers[static_cast<int>(type)];
+    return make ? make(owner) : nullptr;
 }
 
 bool IsValidSlot(int slot)
@@ -65,6 +40,15 @@ bool IsValidSlot(int slot)
 }
 
 } // namespace
+
+void (*PlayerMessageHook)(GameObject* player, Message* message) = nullptr;
+
+void RegisterComponentMaker(ComponentType type, ComponentMaker make)
+{
+    const int slot = static_cast<int>(type);
+    if (IsValidSlot(slot))
+        ComponentMakers[slot] = make;
+}
 
 GameObject::GameObject() = default;
 
@@ -172,9 +156,9 @@ void GameObject::HandleMessage(Message* message)
     if (message->GetTarget() == this && message->IsNamed("Request Return Player"))
         Trace("Found player");
     if (message->IsNamed("Player Attack"))
-        SendMessage(0, static_cast<int>(id), nullptr);
+        SendMessage(MessageId::RequestPlayer, static_cast<int>(id), nullptr);
     // Only a text message can name an object.
-    if (message->Is(32) && message->type == MessageType::String && message->GetString() == name &&
+    if (message->Is(MessageId::CloneObject) && message->type == MessageType::String && message->GetString() == name &&
         gGameObjectFactory)
         gGameObjectFactory->CloneAndRegister(this);
 
@@ -187,27 +171,16 @@ void GameObject::HandleMessage(Message* message)
     Transform* transform = GetTransform();
     if (!transform || !transform->owner || transform->owner->GetName() != "Player")
         return;
-    if (message->IsNamed("Explode") || message->IsNamed("Collect") || message->IsNamed("Final Collect")) {
-        if (auto* emitter = dynamic_cast<ParticleEmitter*>(components[SLOT_PARTICLES]))
-            PlayerParticleReaction(emitter, message);
-    } else if (message->IsNamed("StopMovement")) {
-        if (Physics* physics = GetPhysics())
-            physics->SetEnabled(false);
-    } else if (message->IsNamed("ContinueMovement")) {
-        if (Physics* physics = GetPhysics())
-            physics->SetEnabled(true);
-    }
+    if (PlayerMessageHook)
+        PlayerMessageHook(this, message);
 }
 
 void GameObject::RequestDestroy()
 {
     destroy = 1;
-    if (Collider* collider = GetCollider()) {
-        const std::uint64_t colliderId = collider->GetID();
-        SendMessage(33, colliderId, nullptr);
-        SendMessage(31, static_cast<int>(colliderId & 0xFFFFFFFFu), nullptr);
-    }
-    SendMessage(35, name.c_str(), nullptr);
+    if (Component* collider = components[SLOT_COLLIDER])
+        collider->OnOwnerDestroyRequested(*this);
+    SendMessage(MessageId::RemoveObjectIndex, name.c_str(), nullptr);
 }
 
 void GameObject::ReadOverrides(Stream& stream)
@@ -218,17 +191,18 @@ void GameObject::ReadOverrides(Stream& stream)
 
     // A block whose slot is empty creates its component (which reads the file); otherwise the
     // component in place reads the file.
-    auto readOrCreate = [&](const char* block, int slot, Component* (*make)()) {
+    auto readOrCreate = [&](const char* block, ComponentType type) {
         if (!stream.HasMember(block))
             return;
+        const int slot = static_cast<int>(type);
         if (components[slot])
             components[slot]->Read(stream);
         else
-            AttachRead(make(), stream, false);
+            AttachRead(MakeComponent(type, this), stream, false);
     };
 
-    readOrCreate("Transform", SLOT_TRANSFORM, MakeTransform);
-    readOrCreate("Sprite", SLOT_SPRITE, MakeSprite);
+    readOrCreate("Transform", ComponentType::Transform);
+    readOrCreate("Sprite", ComponentType::Sprite);
     if (stream.HasMember("Animation")) {
         if (components[SLOT_SPRITESHEET])
             components[SLOT_SPRITESHEET]->Read(stream);
@@ -245,13 +219,13 @@ void GameObject::ReadOverrides(Stream& stream)
             CreateBehavior(stream, UNKNOWN_BEHAVIOR_LINE_OVERRIDE);
         }
     }
-    readOrCreate("Collider", SLOT_COLLIDER, MakeCollider);
+    readOrCreate("Collider", ComponentType::Collider);
     if (stream.HasMember("Physics") && components[SLOT_PHYSICS])
         components[SLOT_PHYSICS]->Read(stream);
-    readOrCreate("ParticleEmitter", SLOT_PARTICLES, MakeParticleEmitter);
-    readOrCreate("AudioEventManager", SLOT_AUDIO_EVENTS, MakeAudioEventManager);
+    readOrCreate("ParticleEmitter", ComponentType::ParticleEmitter);
+    readOrCreate("AudioEventManager", ComponentType::AudioEventManager);
     if (stream.HasMember("AudioListener") && !components[SLOT_AUDIO_LISTENER])
-        SetComponent(MakeAudioListener());
+        SetComponent(MakeComponent(ComponentType::AudioListener, this));
 }
 
 Component* GameObject::GetComponent(int componentType) const
@@ -286,44 +260,9 @@ Transform* GameObject::GetTransform() const
     return static_cast<Transform*>(components[SLOT_TRANSFORM]);
 }
 
-Sprite* GameObject::GetSprite() const
-{
-    return static_cast<Sprite*>(components[SLOT_SPRITE]);
-}
-
-SpriteSheet* GameObject::GetSpriteSheet() const
-{
-    return static_cast<SpriteSheet*>(components[SLOT_SPRITESHEET]);
-}
-
-Collider* GameObject::GetCollider() const
-{
-    return static_cast<Collider*>(components[SLOT_COLLIDER]);
-}
-
 Behavior* GameObject::GetBehavior() const
 {
     return static_cast<Behavior*>(components[SLOT_BEHAVIOR]);
-}
-
-Physics* GameObject::GetPhysics() const
-{
-    return static_cast<Physics*>(components[SLOT_PHYSICS]);
-}
-
-ParticleEmitter* GameObject::GetParticleEmitter() const
-{
-    return dynamic_cast<ParticleEmitter*>(components[SLOT_PARTICLES]);
-}
-
-AudioEventManager* GameObject::GetAudioEventManager() const
-{
-    return static_cast<AudioEventManager*>(components[SLOT_AUDIO_EVENTS]);
-}
-
-AudioListener* GameObject::GetAudioListener() const
-{
-    return static_cast<AudioListener*>(components[SLOT_AUDIO_LISTENER]);
 }
 
 std::vector<std::string> GameObject::GetChildNames() const
@@ -409,29 +348,23 @@ void GameObject::AttachRead(Component* component, Stream& stream, bool ownerFirs
 
 void GameObject::CreateSpriteSheet(Stream& stream)
 {
-    std::string textureName;
-    Sprite* sprite = GetSprite();
-    if (sprite && sprite->texture) {
-        textureName = sprite->texture->name;
-    } else {
-        Trace("Object %s has an Animation block but no textured Sprite", name.c_str());
-    }
-    AttachRead(MakeSpriteSheet(textureName), stream, true);
+    // The sheet's maker takes the texture of the object's Sprite.
+    AttachRead(MakeComponent(ComponentType::SpriteSheet, this), stream, true);
 }
 
 void GameObject::CreateComponents(Stream& stream)
 {
     if (stream.HasMember("Transform"))
-        AttachRead(MakeTransform(), stream, false);
+        AttachRead(MakeComponent(ComponentType::Transform, this), stream, false);
     if (stream.HasMember("Sprite"))
-        AttachRead(MakeSprite(), stream, false);
+        AttachRead(MakeComponent(ComponentType::Sprite, this), stream, false);
     if (stream.HasMember("Animation"))
         CreateSpriteSheet(stream);
     if (stream.HasMember("Collider"))
-        AttachRead(MakeCollider(), stream, false);
+        AttachRead(MakeComponent(ComponentType::Collider, this), stream, false);
 
     // Every object moves through a Physics; the block only changes its defaults.
-    if (Component* physics = MakePhysics()) {
+    if (Component* physics = MakeComponent(ComponentType::Physics, this)) {
         physics->owner = this;
         if (stream.HasMember("Physics"))
             physics->Read(stream);
@@ -442,11 +375,11 @@ void GameObject::CreateComponents(Stream& stream)
     if (stream.HasMember("Behavior"))
         CreateBehavior(stream, UNKNOWN_BEHAVIOR_LINE_BUILD);
     if (stream.HasMember("ParticleEmitter"))
-        AttachRead(MakeParticleEmitter(), stream, false);
+        AttachRead(MakeComponent(ComponentType::ParticleEmitter, this), stream, false);
     if (stream.HasMember("AudioEventManager"))
-        AttachRead(MakeAudioEventManager(), stream, false);
+        AttachRead(MakeComponent(ComponentType::AudioEventManager, this), stream, false);
     if (stream.HasMember("AudioListener"))
-        SetComponent(MakeAudioListener());
+        SetComponent(MakeComponent(ComponentType::AudioListener, this));
 }
 
 void GameObject::CreateBehavior(Stream& stream, int assertionLine)

@@ -71,7 +71,8 @@ public:
     // Takes the component out of its slot without deleting it (the caller owns it then).
     Component* RemoveComponent(int componentType);
 
-    // Typed slot access; null when the slot is empty.
+    // Typed slot access; null when the slot is empty. Each getter of a component class from a layer
+    // above is defined beside that class.
     Transform* GetTransform() const;
     Sprite* GetSprite() const;
     SpriteSheet* GetSpriteSheet() const;
@@ -113,3 +114,15 @@ private:
     std::vector<GameObject*> children;                // not owned
     std::vector<std::string>* childNames = nullptr;   // owned; created on first use
 };
+
+class Message;
+
+// Makes a new component for an object that is being built or overridden; the object is not yet the
+// component's owner.
+using ComponentMaker = Component* (*)(GameObject* object);
+// Gives a component slot its maker; a slot without one skips its block. The program registers every
+// maker at start-up (app/DataNames).
+void RegisterComponentMaker(ComponentType type, ComponentMaker make);
+// The player object's own reactions to a message, run after its components have handled it. Set at
+// start-up; null runs none.
+extern void (*PlayerMessageHook)(GameObject* player, Message* message);

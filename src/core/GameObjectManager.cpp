@@ -7,12 +7,11 @@
 #include "core/LinkedList.h"
 #include "core/Message.h"
 #include "core/Trace.h"
-#include "world/Collider.h"
-#include "world/PhysicsSystem.h"
 
 GameObjectManager* gGameObjectManager = nullptr;
 void (*ClearMenuObjectsHook)() = nullptr;
-void (*CollisionPairHook)(Collider* a, Collider* b) = &Collider::ResolveCollision;
+void (*CollisionPairHook)(Collider* a, Collider* b) = nullptr;
+void (*PhysicsClearHook)() = nullptr;
 
 namespace {
 // Message ids the manager uses.
@@ -144,10 +143,8 @@ void GameObjectManager::Update(float dt)
     walkIndex_ = -1;
 
     // 2. The physics registry is emptied when that was asked for.
-    if (gPhysicsSystem && gPhysicsSystem->clearFlag) {
-        gPhysicsSystem->clearFlag = false;
-        gPhysicsSystem->Clear();
-    }
+    if (PhysicsClearHook)
+        PhysicsClearHook();
 
     // 3. Collision pass over the objects listed now; objects made during the pass join next frame,
     //    objects removed during it take no further part.

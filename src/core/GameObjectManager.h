@@ -105,5 +105,9 @@ extern GameObjectManager* gGameObjectManager;
 // menu system.
 extern void (*ClearMenuObjectsHook)();
 // The step the collision pass takes for each pair of colliders (the earlier object's first):
-// Collider::ResolveCollision. Tests may replace it to watch the pairs; null skips the pass.
+// Collider::ResolveCollision, set at start-up. Tests may replace it to watch the pairs; null skips the
+// pass.
 extern void (*CollisionPairHook)(Collider* a, Collider* b);
+// Empties the physics registry when that was asked for, between the updates and the collision pass.
+// Set by the physics system while it exists.
+extern void (*PhysicsClearHook)();

@@ -31,6 +31,48 @@ struct AudioClip {
     std::array<float, 4> position{0.0f, 0.0f, 0.0f, 0.0f};
 };
 
+// The well-known message ids by name, in table order (MessageNames[MessageId::Serialize] is
+// "Serialize"). Id 13 has an empty name.
+namespace MessageId {
+constexpr int RequestPlayer = 0;          // "Request Player"
+constexpr int RequestReturnPlayer = 1;    // "Request Return Player"
+constexpr int GameObjectBuild = 2;        // "GameObject Build"
+constexpr int ObjectBuild = 3;            // "ObjectBuild"
+constexpr int AddScore = 4;               // "Add Score"
+constexpr int SetCountdown = 5;           // "Set Countdown"
+constexpr int IncreaseBuffer = 6;         // "Increase Buffer"
+constexpr int SpawnTreasure = 7;          // "Spawn Treasure"
+constexpr int AskForTimer = 8;            // "AskForTimer"
+constexpr int ReturnTimer = 9;            // "ReturnTimer"
+constexpr int EventPlay = 10;             // "Event_Play"
+constexpr int EventPlayParam = 11;        // "Event_Play_Param"
+constexpr int EventStop = 12;             // "Event_Stop"
+constexpr int Unnamed = 13;               // ""
+constexpr int BusMainSetVolume = 14;      // "Bus_Main_SetVolume"
+constexpr int AddPlayerPoints = 15;       // "Add Player Points"
+constexpr int ClearPlayerPoints = 16;     // "Clear Player Points"
+constexpr int SetPlayerBufferFreeze = 17; // "Set Player Buffer Freeze"
+constexpr int PlayerDecreaseTime = 18;    // "Player Decrease Time"
+constexpr int PlayerIncreaseTime = 19;    // "Player Increase Time"
+constexpr int SetCameraTarget = 20;       // "Set Camera Target"
+constexpr int ShakeCamera = 21;           // "ShakeCamera"
+constexpr int SetCameraBounds = 22;       // "SetCameraBounds"
+constexpr int ZeroBuffer = 23;            // "Zero Buffer"
+constexpr int TreasurePickUp = 24;        // "Treasure Pick Up"
+constexpr int ResetTreasure = 25;         // "ResetTreasure"
+constexpr int CreateTreasureDisplay = 26; // "CreateTreasureDisplay"
+constexpr int Serialize = 27;             // "Serialize"
+constexpr int SetPlayerSpawn = 28;        // "Set Player Spawn"
+constexpr int StairsActive = 29;          // "Stairs Active"
+constexpr int StairsInactive = 30;        // "Stairs Inactive"
+constexpr int ColliderIDRemove = 31;      // "ColliderIDRemove"
+constexpr int CloneObject = 32;           // "CloneObject"
+constexpr int CollisionRemove = 33;       // "CollisionRemove"
+constexpr int ChangePrefabName = 34;      // "_ChangePrefabeName_"
+constexpr int RemoveObjectIndex = 35;     // "Remove Object Index"
+constexpr int OnManagerClear = 36;        // "On Manager Clear"
+} // namespace MessageId
+
 // Number of well-known message ids (0..36).
 constexpr int MESSAGE_NAME_COUNT = 37;
 // The names of the well-known messages, indexed by message id ("Request Player" is 0).

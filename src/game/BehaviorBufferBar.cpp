@@ -58,13 +58,13 @@ void BehaviorBufferBar::HandleMessage(Message* message)
 {
     if (!message)
         return;
-    if (message->Is(6)) {
+    if (message->Is(MessageId::IncreaseBuffer)) {
         buffer = std::min(buffer + BufferIncrement, BufferMaxTime);
-        SendMessage(5, 0, nullptr);
-    } else if (message->Is(23)) {
+        SendMessage(MessageId::SetCountdown, 0, nullptr);
+    } else if (message->Is(MessageId::ZeroBuffer)) {
         buffer = 0.0f;
-        SendMessage(17, 0, nullptr);
-        SendMessage(5, 1, nullptr);
+        SendMessage(MessageId::SetPlayerBufferFreeze, 0, nullptr);
+        SendMessage(MessageId::SetCountdown, 1, nullptr);
     }
 }
 

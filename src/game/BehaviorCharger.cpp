@@ -27,14 +27,14 @@ void BehaviorCharger::Read(Stream& stream)
 void BehaviorCharger::OnExit()
 {
     if (currentState == 0)
-        SendMessage(12, CHARGING_LOOP, nullptr);
+        SendMessage(MessageId::EventStop, CHARGING_LOOP, nullptr);
 }
 
 void BehaviorCharger::OnCollisionEnter(Collider* other)
 {
     if (!behaviorfields::OtherNamed(other, "Player"))
         return;
-    SendMessage(10, powerOnSound.c_str(), nullptr);
+    SendMessage(MessageId::EventPlay, powerOnSound.c_str(), nullptr);
     AudioClip charge;
     charge.paramName = "Charge";
     BehaviorPlayer* player = behaviorfields::PlayerOf(other);
@@ -49,12 +49,12 @@ void BehaviorCharger::OnCollisionExit(Collider* other)
 {
     if (!behaviorfields::OtherNamed(other, "Player"))
         return;
-    SendMessage(10, powerOffSound.c_str(), nullptr);
-    SendMessage(12, CHARGING_LOOP, nullptr);
+    SendMessage(MessageId::EventPlay, powerOffSound.c_str(), nullptr);
+    SendMessage(MessageId::EventStop, CHARGING_LOOP, nullptr);
 }
 
 void BehaviorCharger::OnContact(Collider* other)
 {
     if (BehaviorPlayer* player = behaviorfields::PlayerOf(other))
-        SendMessage(19, -CHARGE_PER_FRAME, player);
+        SendMessage(MessageId::PlayerIncreaseTime, -CHARGE_PER_FRAME, player);
 }

@@ -20,7 +20,7 @@ Object* BehaviorCollectable::Clone()
 
 void BehaviorCollectable::HandleMessage(Message* message)
 {
-    if (message && message->Is(27) && (!message->target || message->target == this))
+    if (message && message->Is(MessageId::Serialize) && (!message->target || message->target == this))
         ExposeFields();
 }
 
@@ -54,9 +54,9 @@ void BehaviorCollectable::OnCollisionEnter(Collider* other)
     }
     if (sprite->color[3] == 0.0f)
         return;
-    SendMessage(24);
-    SendMessage(15, scoreValue, nullptr);
-    SendMessage(6);
-    SendMessage(17, 1, nullptr);
+    SendMessage(MessageId::TreasurePickUp);
+    SendMessage(MessageId::AddPlayerPoints, scoreValue, nullptr);
+    SendMessage(MessageId::IncreaseBuffer);
+    SendMessage(MessageId::SetPlayerBufferFreeze, 1, nullptr);
     sprite->color[3] = 0.0f;
 }

@@ -35,7 +35,7 @@ void BehaviorDropOff::OnContact(Collider* other)
     BehaviorPlayer* player = behaviorfields::PlayerOf(other);
     if (!player || player->storedPoints <= 0)
         return;
-    SendMessage(4, player->storedPoints, nullptr);
-    SendMessage(10, turnInSound.c_str(), nullptr);
-    SendMessage(16, player);
+    SendMessage(MessageId::AddScore, player->storedPoints, nullptr);
+    SendMessage(MessageId::EventPlay, turnInSound.c_str(), nullptr);
+    SendMessage(MessageId::ClearPlayerPoints, player);
 }

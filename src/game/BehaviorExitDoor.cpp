@@ -46,7 +46,7 @@ Object* BehaviorExitDoor::Clone()
 
 void BehaviorExitDoor::HandleMessage(Message* message)
 {
-    if (message && message->Is(27) && (!message->target || message->target == this))
+    if (message && message->Is(MessageId::Serialize) && (!message->target || message->target == this))
         ExposeFields();
 }
 
@@ -83,7 +83,7 @@ void BehaviorExitDoor::OnUpdate(float dt)
     SpriteSheet* sheet = owner ? owner->GetSpriteSheet() : nullptr;
 
     if (!activated) {
-        SendMessage(12, COUNTDOWN_SOUND, nullptr);
+        SendMessage(MessageId::EventStop, COUNTDOWN_SOUND, nullptr);
         countdown = timerSetting;
         doorCountdown = doorTimerSetting;
         if (sheet && sheet->numImages > 1)

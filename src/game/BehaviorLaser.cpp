@@ -46,13 +46,13 @@ void BehaviorLaser::HandleMessage(Message* message)
 {
     if (!message)
         return;
-    if (message->Is(27)) {
+    if (message->Is(MessageId::Serialize)) {
         ExposeFields();
         return;
     }
     if (message->target && message->target != this)
         return;
-    if (message->Is(1)) {
+    if (message->Is(MessageId::RequestReturnPlayer)) {
         // The answer names the player object; one that is gone or has no behaviour is refused and
         // the laser asks again on its next update.
         GameObject* object = behaviorfields::ObjectFromPayload(message);
@@ -76,7 +76,7 @@ void BehaviorLaser::Read(Stream& stream)
 
 void BehaviorLaser::AskForPlayer()
 {
-    SendMessage(0);
+    SendMessage(MessageId::RequestPlayer);
 }
 
 void BehaviorLaser::OnEnter()
@@ -105,9 +105,9 @@ void BehaviorLaser::OnEnter()
             ClosestLaser.Set(owner);
         ClosestLaserDistance = d;
         if (d >= HUM_RANGE)
-            SendMessage(12, HUM, nullptr);
+            SendMessage(MessageId::EventStop, HUM, nullptr);
     } else if (currentState == STATE_OFF) {
-        SendMessage(12, HUM, nullptr);
+        SendMessage(MessageId::EventStop, HUM, nullptr);
     }
 }
 
@@ -159,7 +159,7 @@ void BehaviorLaser::OnExit()
             sheet->PlayAnimation("Sprite_LaserOff", false, "Sprite_LaserOff");
     }
     if (currentState == STATE_ON || currentState == STATE_OFF)
-        SendMessage(12, HUM, nullptr);
+        SendMessage(MessageId::EventStop, HUM, nullptr);
 }
 
 void BehaviorLaser::OnContact(Collider* other)
@@ -167,5 +167,5 @@ void BehaviorLaser::OnContact(Collider* other)
     if (!on || TimerInvincible)
         return;
     if (BehaviorPlayer* target = behaviorfields::PlayerOf(other))
-        SendMessage(18, timeDecrease, target);
+        SendMessage(MessageId::PlayerDecreaseTime, timeDecrease, target);
 }

@@ -127,11 +127,11 @@ void BehaviorPlayer::OnEnter()
 {
     if (currentState == NO_STATE) {
         nextState = STATE_IDLE;
-        SendMessage(8);
+        SendMessage(MessageId::AskForTimer);
         return;
     }
     if (currentState == STATE_IDLE && !GetTimer())
-        SendMessage(8);
+        SendMessage(MessageId::AskForTimer);
     invincibleTimer = invincibleTime;
     invincible = false;
 }
@@ -147,7 +147,7 @@ void BehaviorPlayer::OnUpdate(float dt)
     if (!battery) {
         // Not known yet, or its object is gone: ask (again).
         timerObject.Reset();
-        SendMessage(8);
+        SendMessage(MessageId::AskForTimer);
         return;
     }
 
@@ -165,7 +165,7 @@ void BehaviorPlayer::OnUpdate(float dt)
         if (gTreasureManager)
             gTreasureManager->PingTreasure(PING_HOLD, PING_FADE, PING_STRENGTH);
         // The ping's sound, as a one-shot.
-        SendMessage(10, "Player_Ping", nullptr);
+        SendMessage(MessageId::EventPlay, "Player_Ping", nullptr);
         SendMessage(std::string("Event_Destroy"), "Player_Ping", nullptr);
     }
 
@@ -256,13 +256,13 @@ void BehaviorPlayer::Invincibility(float dt, BehaviorTimer* battery)
         }
         return;
     }
-    SendMessage(5, 0, battery);
+    SendMessage(MessageId::SetCountdown, 0, battery);
     if (invincibleTimer > 0.0f)
         invincibleTimer -= dt;
     if (invincibleTimer <= 0.0f) {
         invincibleTimer = invincibleTime;
         invincible = false;
-        SendMessage(5, 1, battery);
+        SendMessage(MessageId::SetCountdown, 1, battery);
     }
     if (!sprite)
         return;
@@ -365,25 +365,25 @@ void BehaviorPlayer::HandleMessage(Message* message)
     if (!message || (message->target && message->target != this))
         return;
 
-    if (message->Is(9)) {
+    if (message->Is(MessageId::ReturnTimer)) {
         if (message->target != this)
             return;
         GameObject* timerOwner = behaviorfields::OwnerOfBehavior(message->sender);
         if (timerOwner && dynamic_cast<BehaviorTimer*>(timerOwner->GetBehavior())) {
             timerObject.Set(timerOwner);
-            SendMessage(27, timerOwner->GetBehavior());
+            SendMessage(MessageId::Serialize, timerOwner->GetBehavior());
         }
         return;
     }
-    if (message->Is(15)) {
+    if (message->Is(MessageId::AddPlayerPoints)) {
         storedPoints += static_cast<int>(behaviorfields::NumberOf(message));
         return;
     }
-    if (message->Is(16)) {
+    if (message->Is(MessageId::ClearPlayerPoints)) {
         storedPoints = 0;
         return;
     }
-    if (message->Is(17))
+    if (message->Is(MessageId::SetPlayerBufferFreeze))
         bufferFrozen = behaviorfields::NumberOf(message) != 0.0f;
     if (message->IsNamed("StunPlayer")) {
         stunned = true;
@@ -393,21 +393,21 @@ void BehaviorPlayer::HandleMessage(Message* message)
         LaserHumDistance = std::clamp(behaviorfields::NumberOf(message) / 45.0f, 0.0f, 1.0f);
         return;
     }
-    if (message->Is(18)) {
+    if (message->Is(MessageId::PlayerDecreaseTime)) {
         BehaviorTimer* battery = GetTimer();
         if (invincible || !battery)
             return;
         const float amount = behaviorfields::NumberOf(message);
         if (owner) {
-            owner->SendMessage(23);
-            owner->SendMessage(21, 0.1f, 0.1f, 0.0f, 0.0f, nullptr);
+            owner->SendMessage(MessageId::ZeroBuffer);
+            owner->SendMessage(MessageId::ShakeCamera, 0.1f, 0.1f, 0.0f, 0.0f, nullptr);
         }
         battery->value -= amount;
         RearmMediumWarning(*battery, amount);
         invincible = true;
         return;
     }
-    if (message->Is(19)) {
+    if (message->Is(MessageId::PlayerIncreaseTime)) {
         BehaviorTimer* battery = GetTimer();
         if (!battery || battery->value > battery->maximum + CHARGE_OVERSHOOT)
             return;
@@ -418,7 +418,7 @@ void BehaviorPlayer::HandleMessage(Message* message)
             charged = true;
         return;
     }
-    if (message->Is(29)) {
+    if (message->Is(MessageId::StairsActive)) {
         onStairs = true;
         stairsDirection = static_cast<int>(behaviorfields::NumberOf(message));
     }

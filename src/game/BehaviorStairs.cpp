@@ -27,5 +27,5 @@ void BehaviorStairs::Read(Stream& stream)
 void BehaviorStairs::OnContact(Collider* other)
 {
     if (BehaviorPlayer* player = behaviorfields::PlayerOf(other))
-        SendMessage(29, direction, player);
+        SendMessage(MessageId::StairsActive, direction, player);
 }

@@ -34,11 +34,11 @@ void BehaviorTimer::HandleMessage(Message* message)
 {
     if (!message || (message->target && message->target != this))
         return;
-    if (message->Is(5)) {
+    if (message->Is(MessageId::SetCountdown)) {
         if (currentState == 1)
             counting = TimerInvincible ? true : behaviorfields::NumberOf(message) != 0.0f;
-    } else if (message->Is(8)) {
-        SendMessage(9, message->sender);
+    } else if (message->Is(MessageId::AskForTimer)) {
+        SendMessage(MessageId::ReturnTimer, message->sender);
     }
 }
 
@@ -110,7 +110,7 @@ void BehaviorTimer::OnUpdate(float)
                     SetColour(1.0f, 2.0f * ratio, 0.0f);
                     if (!mediumWarningGiven) {
                         mediumWarningGiven = true;
-                        SendMessage(10, "Player_BatteryMedium", nullptr);
+                        SendMessage(MessageId::EventPlay, "Player_BatteryMedium", nullptr);
                     }
                 }
             } else if (counting && value > maximum) {

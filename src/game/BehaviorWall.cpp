@@ -17,7 +17,7 @@ Object* BehaviorWall::Clone()
 
 void BehaviorWall::HandleMessage(Message* message)
 {
-    if (message && message->Is(27) && (!message->target || message->target == this))
+    if (message && message->Is(MessageId::Serialize) && (!message->target || message->target == this))
         ExposeFields();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "core/Engine.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/Matrix4f.h"
@@ -14,7 +15,6 @@
 #include "core/Vector4f.h"
 #include "graphics/InputManager.h"
 #include "graphics/Window.h"
-#include "world/SceneSystem.h"
 
 CameraSystem* CameraSystemInstance = nullptr;
 
@@ -213,7 +213,7 @@ void CameraSystem::HandleMessage(Message* message)
 {
     if (!message || message->GetTarget() != nullptr)
         return;
-    if (message->Is(20)) {
+    if (message->Is(MessageId::SetCameraTarget)) {
         if (message->type != MessageType::UInt64) {
             Trace("Camera System: \"Set Camera Target\" carries no transform; ignored");
             return;
@@ -232,9 +232,9 @@ void CameraSystem::HandleMessage(Message* message)
         SetTarget(transform);
         return;
     }
-    const bool shake = message->Is(21);
-    const bool bounds = message->Is(22);
-    const bool spawn = message->Is(28);
+    const bool shake = message->Is(MessageId::ShakeCamera);
+    const bool bounds = message->Is(MessageId::SetCameraBounds);
+    const bool spawn = message->Is(MessageId::SetPlayerSpawn);
     if (!shake && !bounds && !spawn)
         return;
     if (message->type != MessageType::Vector) {
@@ -243,7 +243,7 @@ void CameraSystem::HandleMessage(Message* message)
     }
     const std::array<float, 4> v = message->vector;
     if (shake) {
-        if (gSceneSystem && gSceneSystem->IsChangePending())
+        if (SceneChangePendingHook && SceneChangePendingHook())
             return;
         shakeTimer = v[0];
         shakeMagnitude = v[1];

@@ -14,9 +14,12 @@
 #include "graphics/Mesh.h"
 #include "graphics/Shader.h"
 #include "graphics/Window.h"
-#include "world/LevelSystem.h"
 
 LightingSystem* LightingSystemInstance = nullptr;
+
+void (*LevelCellRevealedHook)(int column, int row) = nullptr;
+bool (*LevelGridSizeHook)(int& width, int& height) = nullptr;
+int (*LevelGridCellHook)(int column, int row) = nullptr;
 
 namespace {
 
@@ -207,8 +210,8 @@ void LightingSystem::RevealCircle(float x, float y, int radius)
             const float dy = static_cast<float>(j) - centreRow;
             if (dx * dx + dy * dy <= limit) {
                 SetCell(i, j, 1);
-                if (gLevelSystem)
-                    gLevelSystem->SetCell(i, j, 1);
+                if (LevelCellRevealedHook)
+                    LevelCellRevealedHook(i, j);
             }
         }
     }
@@ -216,14 +219,13 @@ void LightingSystem::RevealCircle(float x, float y, int radius)
 
 void LightingSystem::LoadLevelGrid()
 {
-    if (!gLevelSystem)
+    int width = 0;
+    int height = 0;
+    if (!LevelGridSizeHook || !LevelGridCellHook || !LevelGridSizeHook(width, height))
         return;
-    const LevelSystem::Grid* level = gLevelSystem->CurrentGrid();
-    if (!level)
-        return;
-    for (int j = 0; j < rows && j < level->height; ++j) {
-        for (int i = 0; i < cols && i < level->width; ++i)
-            SetCell(i, j, gLevelSystem->GetCell(i, j));
+    for (int j = 0; j < rows && j < height; ++j) {
+        for (int i = 0; i < cols && i < width; ++i)
+            SetCell(i, j, LevelGridCellHook(i, j));
     }
 }
 

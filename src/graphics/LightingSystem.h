@@ -94,3 +94,10 @@ extern LightingSystem* LightingSystemInstance;
 
 // Draws the fog of LightingSystemInstance; nothing without one. The window calls it after the text.
 void LightingSystemDrawFog();
+
+// The current level's saved fog, kept by the level system above while it exists: a cell revealed
+// here is marked there; the level grid's size (false when there is no current level) and its cells
+// are read when a level's fog is loaded. Null while there is no level system.
+extern void (*LevelCellRevealedHook)(int column, int row);
+extern bool (*LevelGridSizeHook)(int& width, int& height);
+extern int (*LevelGridCellHook)(int column, int row);

@@ -819,3 +819,8 @@ void ParticleEmitter::PlayConfetti()
     clip.paramValue = 3.0f;
     SendMessage(std::string("Change_Event_Param"), clip, nullptr);
 }
+
+ParticleEmitter* GameObject::GetParticleEmitter() const
+{
+    return dynamic_cast<ParticleEmitter*>(GetComponent(ComponentType::ParticleEmitter));
+}

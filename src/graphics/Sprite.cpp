@@ -239,3 +239,8 @@ void Sprite::SetLayer(std::string layerName)
     }
     AssertionFailed("false", "src/Sprite", 327, "Layer \"" + layerName + "\" doesn't exist");
 }
+
+Sprite* GameObject::GetSprite() const
+{
+    return static_cast<Sprite*>(GetComponent(ComponentType::Sprite));
+}

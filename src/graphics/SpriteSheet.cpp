@@ -253,3 +253,21 @@ void SpriteSheet::Update(float dt)
         SetSpriteTexture(sprite, GraphicsLibrary::GetTexture(animationName, currentImage + 1));
     timer = frameTime;
 }
+
+SpriteSheet* GameObject::GetSpriteSheet() const
+{
+    return static_cast<SpriteSheet*>(GetComponent(ComponentType::SpriteSheet));
+}
+
+Component* SpriteSheet::MakeFor(GameObject* object)
+{
+    std::string textureName;
+    Sprite* sprite = object ? object->GetSprite() : nullptr;
+    if (sprite && sprite->texture) {
+        textureName = sprite->texture->name;
+    } else {
+        Trace("Object %s has an Animation block but no textured Sprite",
+              object ? object->GetName().c_str() : "");
+    }
+    return new SpriteSheet(textureName);
+}

@@ -14,6 +14,9 @@ class SpriteSheet : public Component
 public:
     // textureName: the texture the object's sprite shows when the sheet is made (may be empty).
     explicit SpriteSheet(std::string textureName = "");
+    // The sheet of an object's "Animation" block: over the texture of the object's Sprite (traced
+    // when the object has no textured Sprite).
+    static Component* MakeFor(GameObject* object);
     ~SpriteSheet() override;
 
     std::string GetName() override;  // "SpriteSheet"

@@ -3,6 +3,7 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -26,7 +27,6 @@
 #include "graphics/SpriteSheet.h"
 #include "graphics/Texture.h"
 #include "graphics/VertexBatch.h"
-#include "world/SceneSystem.h"
 
 Window* CurrentWindow = nullptr;
 int WindowWidth = 1920;
@@ -49,12 +49,32 @@ const char* const SOURCE_PATH = "src/Window";
 // The current scene is pausable; false without a scene system or a current scene.
 bool ScenePausable()
 {
-    return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
+    return ScenePausableHook && ScenePausableHook();
 }
 
 bool SceneChangePending()
 {
-    return gSceneSystem && gSceneSystem->IsChangePending();
+    return SceneChangePendingHook && SceneChangePendingHook();
+}
+
+// What the engine asks of the current window.
+void ShowCursor(bool shown)
+{
+    if (CurrentWindow && CurrentWindow->window)
+        glfwSetInputMode(CurrentWindow->window, GLFW_CURSOR, shown ? GLFW_CURSOR_NORMAL : GLFW_CURSOR_HIDDEN);
+}
+
+void TakeClearColor(const std::array<float, 4>& colour)
+{
+    if (CurrentWindow) {
+        for (int i = 0; i < 4; ++i)
+            CurrentWindow->clearColor[i] = colour[i];
+    }
+}
+
+bool HasFocus()
+{
+    return !CurrentWindow || CurrentWindow->focused;
 }
 
 void OpenPauseMenu()
@@ -314,6 +334,9 @@ Window::Window()
     textLayers.resize(NUM_DRAW_LAYERS);
 
     CurrentWindow = this;
+    EngineCursorHook = ShowCursor;
+    EngineClearColorHook = TakeClearColor;
+    WindowHasFocusHook = HasFocus;
 }
 
 Window::~Window()
@@ -350,8 +373,12 @@ Window::~Window()
     window = nullptr;
     glfwTerminate();
 
-    if (CurrentWindow == this)
+    if (CurrentWindow == this) {
         CurrentWindow = nullptr;
+        EngineCursorHook = nullptr;
+        EngineClearColorHook = nullptr;
+        WindowHasFocusHook = nullptr;
+    }
 }
 
 void Window::QueueDrawCommand(int layer, const DrawCommand& command)

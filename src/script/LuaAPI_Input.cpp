@@ -2,7 +2,6 @@
 #include <cctype>
 
 #include "core/Engine.h"
-#include "core/GameLoop.h"
 #include "graphics/InputManager.h"
 #include "graphics/Window.h"
 #include "platform/lua/Lua.h"

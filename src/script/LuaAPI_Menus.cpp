@@ -1,7 +1,7 @@
 // Menu and object functions of the script API. The menu functions stand in for the menu system until
 // it registers its own: menus are built through the scene's menu seam, and the rest answer as when no
 // menu is open.
-#include "core/GameLoop.h"
+#include "core/CreditsScroll.h"
 #include "core/GameObjectManager.h"
 #include "platform/lua/Lua.h"
 #include "script/LuaAPI_Functions.h"

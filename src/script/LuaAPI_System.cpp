@@ -3,10 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/GameLoop.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "script/LuaAPI.h"
+
+void (*StartupScriptHook)(const char* code) = nullptr;
 
 LuaAPI_System* gLuaAPI = nullptr;
 

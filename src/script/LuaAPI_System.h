@@ -43,3 +43,6 @@ extern LuaAPI_System* gLuaAPI;
 
 // Traces "[LuaAPI] An Exception Occured: " and the exception's text, pushes the description and returns 1.
 int LuaExceptionHandler(lua_State* L, const std::exception* error, const char* description);
+
+// Runs one line of Lua once at start-up; set while a scripting system exists, else null.
+extern void (*StartupScriptHook)(const char* code);

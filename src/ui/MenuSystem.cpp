@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "core/GameLoop.h"
+#include "core/CreditsScroll.h"
 #include "core/GameObject.h"
 #include "core/GameObjectFactory.h"
 #include "core/GameObjectManager.h"

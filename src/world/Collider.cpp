@@ -834,3 +834,15 @@ void Collider::Read(Stream& stream)
     if (Present(stream, "CollisionRotation", Kind::Bool))
         CollisionRotation = stream.ReadBool(BLOCK, "CollisionRotation");
 }
+
+Collider* GameObject::GetCollider() const
+{
+    return static_cast<Collider*>(GetComponent(ComponentType::Collider));
+}
+
+void Collider::OnOwnerDestroyRequested(GameObject& object)
+{
+    const std::uint64_t colliderId = GetID();
+    object.SendMessage(MessageId::CollisionRemove, colliderId, nullptr);
+    object.SendMessage(MessageId::ColliderIDRemove, static_cast<int>(colliderId & 0xFFFFFFFFu), nullptr);
+}

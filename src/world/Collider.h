@@ -104,6 +104,8 @@ public:
     // The "Collider" block of an object file.
     void Read(Stream& stream) override;
     void ExposeFields() override;
+    // Announces that the collider goes: "CollisionRemove" with its id, then "ColliderIDRemove".
+    void OnOwnerDestroyRequested(GameObject& owner) override;
 
     // The square's world width / height (scaled by the object's Transform; swapped when the object is
     // turned by about 90 degrees, or exactly 270). Without a square: reported, 0.

@@ -8,15 +8,48 @@
 
 LevelSystem* gLevelSystem = nullptr;
 
+namespace {
+
+// What the lighting grid below asks of the current level.
+void RevealCell(int column, int row)
+{
+    if (gLevelSystem)
+        gLevelSystem->SetCell(column, row, 1);
+}
+
+bool GridSize(int& width, int& height)
+{
+    const LevelSystem::Grid* level = gLevelSystem ? gLevelSystem->CurrentGrid() : nullptr;
+    if (!level)
+        return false;
+    width = level->width;
+    height = level->height;
+    return true;
+}
+
+int GridCell(int column, int row)
+{
+    return gLevelSystem ? gLevelSystem->GetCell(column, row) : 0;
+}
+
+} // namespace
+
 LevelSystem::LevelSystem()
 {
     gLevelSystem = this;
+    LevelCellRevealedHook = RevealCell;
+    LevelGridSizeHook = GridSize;
+    LevelGridCellHook = GridCell;
 }
 
 LevelSystem::~LevelSystem()
 {
-    if (gLevelSystem == this)
+    if (gLevelSystem == this) {
         gLevelSystem = nullptr;
+        LevelCellRevealedHook = nullptr;
+        LevelGridSizeHook = nullptr;
+        LevelGridCellHook = nullptr;
+    }
 }
 
 void LevelSystem::Init()

@@ -149,3 +149,8 @@ void Physics::ExposeFields()
 {
     exposed = 1;
 }
+
+Physics* GameObject::GetPhysics() const
+{
+    return static_cast<Physics*>(GetComponent(ComponentType::Physics));
+}

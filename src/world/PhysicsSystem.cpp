@@ -1,16 +1,34 @@
 #include "world/PhysicsSystem.h"
 
+#include "core/GameObjectManager.h"
+
 PhysicsSystem* gPhysicsSystem = nullptr;
+
+namespace {
+
+// Run by the object manager between its updates and its collision pass.
+void ClearWhenAsked()
+{
+    if (gPhysicsSystem && gPhysicsSystem->clearFlag) {
+        gPhysicsSystem->clearFlag = false;
+        gPhysicsSystem->Clear();
+    }
+}
+
+} // namespace
 
 PhysicsSystem::~PhysicsSystem()
 {
-    if (gPhysicsSystem == this)
+    if (gPhysicsSystem == this) {
         gPhysicsSystem = nullptr;
+        PhysicsClearHook = nullptr;
+    }
 }
 
 void PhysicsSystem::Init()
 {
     gPhysicsSystem = this;
+    PhysicsClearHook = ClearWhenAsked;
 }
 
 void PhysicsSystem::RegisterCollision(std::string name, std::string other, float value, float velocity, int side)

@@ -198,7 +198,7 @@ void Scene::Init()
     if (IsGameplay()) {
         if (const Value* list = Member(dataStream, "CollectibleList")) {
             if (list->IsString())
-                SendMessage(7, String(*list).c_str(), nullptr);
+                SendMessage(MessageId::SpawnTreasure, String(*list).c_str(), nullptr);
             else
                 Trace("Scene %s: \"CollectibleList\" is not a name; no treasure", name.c_str());
         }
@@ -212,7 +212,7 @@ void Scene::Init()
             }
         }
         if (spawn[0] != -1.0f && spawn[1] != -1.0f)
-            SendMessage(28, spawn[0], spawn[1], 0.0f, 0.0f, nullptr);
+            SendMessage(MessageId::SetPlayerSpawn, spawn[0], spawn[1], 0.0f, 0.0f, nullptr);
     }
 
     // 7. The background colour, for every scene.
@@ -451,7 +451,7 @@ void Scene::SetUpSystems()
 
     const Value* sceneName = Member(dataStream, "Scene Name");
     if (sceneName && sceneName->IsString() && String(*sceneName) == "Win")
-        gEngine->SendMessage(26);
+        gEngine->SendMessage(MessageId::CreateTreasureDisplay);
     if (FindSystem("PlayerManager"))
         SwitchGameplaySystems(false);
 }

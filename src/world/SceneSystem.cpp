@@ -1,5 +1,7 @@
 #include "world/SceneSystem.h"
 
+#include "core/Engine.h"
+
 #include <GLFW/glfw3.h>
 
 #include "core/GameObject.h"
@@ -49,12 +51,25 @@ int Key(int glfwKey)
     return InputManager::KeyIndexFromGlfw(glfwKey);
 }
 
+// What the engine and the window below ask of the scenes.
+bool CurrentScenePausable()
+{
+    return gSceneSystem && gSceneSystem->current && gSceneSystem->current->IsPausable();
+}
+
+bool ChangePending()
+{
+    return gSceneSystem && gSceneSystem->IsChangePending();
+}
+
 } // namespace
 
 SceneSystem::SceneSystem()
 {
     if (!gSceneSystem) {
         gSceneSystem = this;
+        ScenePausableHook = CurrentScenePausable;
+        SceneChangePendingHook = ChangePending;
         startMarker = -1;
         // The first scene fades in from black.
         SetFadeAlpha(0.0f);
@@ -70,8 +85,11 @@ SceneSystem::~SceneSystem()
     }
     current = nullptr;
     next = nullptr;
-    if (gSceneSystem == this)
+    if (gSceneSystem == this) {
         gSceneSystem = nullptr;
+        ScenePausableHook = nullptr;
+        SceneChangePendingHook = nullptr;
+    }
 }
 
 void SceneSystem::Init()

@@ -274,7 +274,7 @@ void TileMapSystem::FetchPlayer()
 void TileMapSystem::Init()
 {
     FetchPlayer();
-    SendMessage(22, 100.0f, 100.0f, -100.0f, -100.0f, nullptr);
+    SendMessage(MessageId::SetCameraBounds, 100.0f, 100.0f, -100.0f, -100.0f, nullptr);
 }
 
 void TileMapSystem::OnEnable()

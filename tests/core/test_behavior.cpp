@@ -3,7 +3,22 @@
 #include <string>
 #include <vector>
 
+#include "audio/BehaviorSoundEmitter.h"
 #include "core/Behavior.h"
+#include "game/BehaviorBufferBar.h"
+#include "game/BehaviorCharger.h"
+#include "game/BehaviorCollectable.h"
+#include "game/BehaviorDropOff.h"
+#include "game/BehaviorExitDoor.h"
+#include "game/BehaviorLaser.h"
+#include "game/BehaviorLedge.h"
+#include "game/BehaviorPlayer.h"
+#include "game/BehaviorPuddle.h"
+#include "game/BehaviorScoreDisplay.h"
+#include "game/BehaviorStairs.h"
+#include "game/BehaviorTimer.h"
+#include "game/BehaviorWall.h"
+#include "script/BehaviorScript.h"
 #include "core/Trace.h"
 
 namespace {
@@ -127,21 +142,41 @@ TEST(BehaviorFactory, UnknownNamesGiveNullWithoutAReport)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
-TEST(BehaviorFactory, KnownNamesGiveAFreshBehaviourOrNullWhileTheClassIsMissing)
+template <typename T>
+bool IsA(Behavior* behavior)
 {
-    const char* names[] = {"BehaviorBufferBar", "BehaviorCollectable", "BehaviorDropOff", "BehaviorCharger",
-                           "BehaviorLaser", "BehaviorPlayer", "BehaviorPuddle", "BehaviorScoreDisplay",
-                           "BehaviorTimer", "BehaviorWall", "BehaviorExitDoor", "BehaviorLedge",
-                           "BehaviorStairs", "BehaviorScript", "BehaviorSoundEmitter"};
-    for (const char* name : names) {
+    return dynamic_cast<T*>(behavior) != nullptr;
+}
+
+TEST(BehaviorFactory, KnownNamesGiveAFreshBehaviourOfTheirOwnClass)
+{
+    struct Name {
+        const char* typeName;
+        bool (*isItsClass)(Behavior*);
+    };
+    const Name names[] = {
+        {"BehaviorBufferBar", IsA<BehaviorBufferBar>},     {"BehaviorCollectable", IsA<BehaviorCollectable>},
+        {"BehaviorDropOff", IsA<BehaviorDropOff>},         {"BehaviorCharger", IsA<BehaviorCharger>},
+        {"BehaviorLaser", IsA<BehaviorLaser>},             {"BehaviorPlayer", IsA<BehaviorPlayer>},
+        {"BehaviorPuddle", IsA<BehaviorPuddle>},           {"BehaviorScoreDisplay", IsA<BehaviorScoreDisplay>},
+        {"BehaviorTimer", IsA<BehaviorTimer>},             {"BehaviorWall", IsA<BehaviorWall>},
+        {"BehaviorExitDoor", IsA<BehaviorExitDoor>},       {"BehaviorLedge", IsA<BehaviorLedge>},
+        {"BehaviorStairs", IsA<BehaviorStairs>},           {"BehaviorScript", IsA<BehaviorScript>},
+        {"BehaviorSoundEmitter", IsA<BehaviorSoundEmitter>},
+    };
+    std::vector<std::string> expectedNames;
+    for (const Name& name : names)
+        expectedNames.push_back(name.typeName);
+    EXPECT_EQ(RegisteredBehaviorNames(), expectedNames);
+    for (const Name& entry : names) {
+        const std::string name = entry.typeName;
         Behavior* made = CreateBehaviorByName(name);
-        if (!made)
-            continue;
-        if (std::string(name) != "BehaviorScript") {  // a script behaviour is named by its script's path
+        ASSERT_NE(made, nullptr) << name;
+        EXPECT_TRUE(entry.isItsClass(made)) << name;
+        if (name != "BehaviorScript") {  // a script behaviour is named by its script's path
             // Three classes share the template's name, and the collectable drops the prefix.
-            const std::string expected = std::string(name) == "BehaviorCollectable" ? "Collectable"
-                                         : std::string(name) == "BehaviorDropOff" || std::string(name) == "BehaviorLaser" ||
-                                                   std::string(name) == "BehaviorPuddle"
+            const std::string expected = name == "BehaviorCollectable" ? "Collectable"
+                                         : name == "BehaviorDropOff" || name == "BehaviorLaser" || name == "BehaviorPuddle"
                                              ? "BehaviorTemplate"
                                              : name;
             EXPECT_EQ(made->GetName(), expected);

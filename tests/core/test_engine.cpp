@@ -9,7 +9,26 @@
 #include <unistd.h>
 #include <vector>
 
+#include "audio/StudioSystem.h"
 #include "core/Engine.h"
+#include "core/GameObjectFactory.h"
+#include "core/GameObjectManager.h"
+#include "core/JobSystem.h"
+#include "core/ObjectFactory.h"
+#include "game/PlayerManager.h"
+#include "game/ScoreManager.h"
+#include "game/TreasureManager.h"
+#include "graphics/CameraSystem.h"
+#include "graphics/InputManager.h"
+#include "graphics/LightingSystem.h"
+#include "script/LuaAPI_System.h"
+#include "script/MoonBoot_System.h"
+#include "ui/EditorSystem.h"
+#include "ui/MenuSystem.h"
+#include "world/LevelSystem.h"
+#include "world/PhysicsSystem.h"
+#include "world/SceneSystem.h"
+#include "world/TileMapSystem.h"
 #include "core/ISystem.h"
 #include "core/Message.h"
 #include "core/MessageSystem.h"
@@ -96,32 +115,56 @@ TEST(SystemFactory, BuildsSystemsByFactoryNameWithTheirOwnLookupNames)
     }
 }
 
-TEST(SystemFactory, EveryFactoryNameGivesItsSystemOrNothingYet)
+template <typename T>
+bool IsA(ISystem* system)
 {
-    // Factory name -> lookup name. A system not part of this build gives null.
-    const std::pair<const char*, const char*> names[] = {
-        {"AudioSystem", "StudioSystem"},   {"StudioSystem", "StudioSystem"},
-        {"EditorSystem", "EditorSystem"},  {"GameObjectFactory", "GameObjectFactory"},
-        {"GameObjectManager", "GameObjectManager"}, {"InputManager", "InputSystem"},
-        {"InputSystem", "InputSystem"},    {"LightingSystem", "LightingSystem"},
-        {"LevelSystem", "LevelSystem"},    {"MessageSystem", "MessageSystem"},
-        {"ObjectFactory", "ObjectFactory"}, {"PlayerManager", "PlayerManager"},
-        {"ScoreManager", "ScoreManager"},  {"TileMapSystem", "TileMapSystem"},
-        {"TreasureManager", "TreasureManager"}, {"CameraSystem", "Camera System"},
-        {"JobSystem", "Job System"},       {"SceneSystem", "Scene System"},
-        {"LuaAPI", "LuaAPI"},              {"MenuSystem", "MenuSystem"},
-        {"MoonBoot", "MoonBoot"},          {"PhysicsSystem", "PhysicsSystem"},
+    return dynamic_cast<T*>(system) != nullptr;
+}
+
+TEST(SystemFactory, EveryFactoryNameGivesItsOwnSystemInTableOrder)
+{
+    struct Name {
+        const char* factoryName;
+        const char* lookupName;
+        bool (*isItsClass)(ISystem*);
     };
-    EXPECT_EQ(std::size(names), 22u);
+    const Name names[] = {
+        {"AudioSystem", "StudioSystem", IsA<StudioSystem>},
+        {"StudioSystem", "StudioSystem", IsA<StudioSystem>},
+        {"EditorSystem", "EditorSystem", IsA<EditorSystem>},
+        {"GameObjectFactory", "GameObjectFactory", IsA<GameObjectFactory>},
+        {"GameObjectManager", "GameObjectManager", IsA<GameObjectManager>},
+        {"InputManager", "InputSystem", IsA<InputManager>},
+        {"InputSystem", "InputSystem", IsA<InputManager>},
+        {"LightingSystem", "LightingSystem", IsA<LightingSystem>},
+        {"LevelSystem", "LevelSystem", IsA<LevelSystem>},
+        {"MessageSystem", "MessageSystem", IsA<MessageSystem>},
+        {"ObjectFactory", "ObjectFactory", IsA<ObjectFactory>},
+        {"PlayerManager", "PlayerManager", IsA<PlayerManager>},
+        {"ScoreManager", "ScoreManager", IsA<ScoreManager>},
+        {"TileMapSystem", "TileMapSystem", IsA<TileMapSystem>},
+        {"TreasureManager", "TreasureManager", IsA<TreasureManager>},
+        {"CameraSystem", "Camera System", IsA<CameraSystem>},
+        {"JobSystem", "Job System", IsA<JobSystem>},
+        {"SceneSystem", "Scene System", IsA<SceneSystem>},
+        {"LuaAPI", "LuaAPI", IsA<LuaAPI_System>},
+        {"MenuSystem", "MenuSystem", IsA<MenuSystem>},
+        {"MoonBoot", "MoonBoot", IsA<MoonBoot_System>},
+        {"PhysicsSystem", "PhysicsSystem", IsA<PhysicsSystem>},
+    };
+    std::vector<std::string> expectedOrder;
+    for (const Name& name : names)
+        expectedOrder.push_back(name.factoryName);
+    EXPECT_EQ(RegisteredSystemNames(), expectedOrder);
     TraceReset();
-    for (const auto& [factoryName, lookupName] : names) {
+    for (const Name& name : names) {
         ISystem* system = nullptr;
-        CaptureConsole([&] { system = CreateSystem(factoryName); });
-        if (!system)
-            continue;
-        EXPECT_EQ(system->GetName(), lookupName) << factoryName;
-        EXPECT_EQ(system->exposed, 0) << factoryName;
-        EXPECT_EQ(system->active, 1) << factoryName;
+        CaptureConsole([&] { system = CreateSystem(name.factoryName); });
+        ASSERT_NE(system, nullptr) << name.factoryName;
+        EXPECT_TRUE(name.isItsClass(system)) << name.factoryName;
+        EXPECT_EQ(system->GetName(), name.lookupName) << name.factoryName;
+        EXPECT_EQ(system->exposed, 0) << name.factoryName;
+        EXPECT_EQ(system->active, 1) << name.factoryName;
         CaptureConsole([&] { delete system; });
     }
 }

@@ -58,18 +58,53 @@ protected:
 
 } // namespace
 
-TEST(MessageNames, TableHoldsTheWellKnownNames)
+TEST(MessageNames, TableHoldsTheWellKnownNamesUnderTheirIds)
 {
-    EXPECT_EQ(MESSAGE_NAME_COUNT, 37);
-    EXPECT_EQ(MessageNames[0], "Request Player");
-    EXPECT_EQ(MessageNames[4], "Add Score");
-    EXPECT_EQ(MessageNames[10], "Event_Play");
-    EXPECT_EQ(MessageNames[13], "");
-    EXPECT_EQ(MessageNames[14], "Bus_Main_SetVolume");
-    EXPECT_EQ(MessageNames[24], "Treasure Pick Up");
-    EXPECT_EQ(MessageNames[31], "ColliderIDRemove");
-    EXPECT_EQ(MessageNames[34], "_ChangePrefabeName_");
-    EXPECT_EQ(MessageNames[36], "On Manager Clear");
+    const std::pair<int, const char*> names[] = {
+        {MessageId::RequestPlayer, "Request Player"},
+        {MessageId::RequestReturnPlayer, "Request Return Player"},
+        {MessageId::GameObjectBuild, "GameObject Build"},
+        {MessageId::ObjectBuild, "ObjectBuild"},
+        {MessageId::AddScore, "Add Score"},
+        {MessageId::SetCountdown, "Set Countdown"},
+        {MessageId::IncreaseBuffer, "Increase Buffer"},
+        {MessageId::SpawnTreasure, "Spawn Treasure"},
+        {MessageId::AskForTimer, "AskForTimer"},
+        {MessageId::ReturnTimer, "ReturnTimer"},
+        {MessageId::EventPlay, "Event_Play"},
+        {MessageId::EventPlayParam, "Event_Play_Param"},
+        {MessageId::EventStop, "Event_Stop"},
+        {MessageId::Unnamed, ""},
+        {MessageId::BusMainSetVolume, "Bus_Main_SetVolume"},
+        {MessageId::AddPlayerPoints, "Add Player Points"},
+        {MessageId::ClearPlayerPoints, "Clear Player Points"},
+        {MessageId::SetPlayerBufferFreeze, "Set Player Buffer Freeze"},
+        {MessageId::PlayerDecreaseTime, "Player Decrease Time"},
+        {MessageId::PlayerIncreaseTime, "Player Increase Time"},
+        {MessageId::SetCameraTarget, "Set Camera Target"},
+        {MessageId::ShakeCamera, "ShakeCamera"},
+        {MessageId::SetCameraBounds, "SetCameraBounds"},
+        {MessageId::ZeroBuffer, "Zero Buffer"},
+        {MessageId::TreasurePickUp, "Treasure Pick Up"},
+        {MessageId::ResetTreasure, "ResetTreasure"},
+        {MessageId::CreateTreasureDisplay, "CreateTreasureDisplay"},
+        {MessageId::Serialize, "Serialize"},
+        {MessageId::SetPlayerSpawn, "Set Player Spawn"},
+        {MessageId::StairsActive, "Stairs Active"},
+        {MessageId::StairsInactive, "Stairs Inactive"},
+        {MessageId::ColliderIDRemove, "ColliderIDRemove"},
+        {MessageId::CloneObject, "CloneObject"},
+        {MessageId::CollisionRemove, "CollisionRemove"},
+        {MessageId::ChangePrefabName, "_ChangePrefabeName_"},
+        {MessageId::RemoveObjectIndex, "Remove Object Index"},
+        {MessageId::OnManagerClear, "On Manager Clear"},
+    };
+    ASSERT_EQ(MESSAGE_NAME_COUNT, 37);
+    ASSERT_EQ(std::size(names), 37u);
+    for (int id = 0; id < MESSAGE_NAME_COUNT; ++id) {
+        EXPECT_EQ(names[id].first, id) << "the ids follow the table's order";
+        EXPECT_EQ(MessageNames[id], names[id].second) << id;
+    }
 }
 
 TEST(MessageMatching, IsAndIsNamedCompareExactly)

@@ -24,7 +24,7 @@
 #include "GlFrame.h"
 #include "TestFiles.h"
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/Random.h"

@@ -2,6 +2,7 @@
 // pause menu (resumed, then left for the main menu), the options screen and back, the credits and back.
 // Keys and mouse clicks go through the scripted key source; every screen is kept as a screenshot.
 #include "game_run.h"
+#include "core/CreditsScroll.h"
 
 #include "PrivateDisplay.h"
 

@@ -13,7 +13,7 @@
 #include "GlFrame.h"
 #include "TestFiles.h"
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
 #include "core/GameObject.h"
 #include "core/GameObjectFactory.h"
 #include "core/GameObjectManager.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
 #include "graphics/Font.h"
 #include "GlFrame.h"
 #include "core/ISystem.h"

@@ -9,7 +9,8 @@
 
 #include "FolderTest.h"
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
+#include "core/CreditsScroll.h"
 #include "core/Stream.h"
 #include "script/LuaAPI_System.h"
 

@@ -16,7 +16,7 @@
 
 #include "TestFiles.h"
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/Stream.h"

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "core/Engine.h"
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
+#include "core/CreditsScroll.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/ISystem.h"

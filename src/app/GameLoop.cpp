@@ -1,4 +1,4 @@
-#include "core/GameLoop.h"
+#include "app/GameLoop.h"
 
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "app/DataNames.h"
+#include "core/CreditsScroll.h"
 #include "core/Engine.h"
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
@@ -18,11 +20,10 @@
 #include "graphics/GraphicsLibrary.h"
 #include "graphics/InputManager.h"
 #include "graphics/Window.h"
+#include "script/LuaAPI_System.h"
 #include "ui/EditorSystem.h"
 
 volatile std::sig_atomic_t StopRequested = 0;
-CreditsScroll CreditsScrollState;
-void (*StartupScriptHook)(const char* code) = nullptr;
 
 namespace {
 
@@ -176,38 +177,6 @@ bool GameLoop::Frame()
     return true;
 }
 
-void AdvanceCredits(CreditsScroll& credits, float step)
-{
-    if (!credits.running)
-        return;
-    std::cout << "Credits scrolling - time elapsed: " << credits.elapsed << std::endl;
-    if (credits.elapsed >= credits.waitTime) {
-        for (const GameObjectHandle& handle : credits.objects) {
-            // Objects deleted since the credits were loaded resolve to null.
-            GameObject* object = handle.Get();
-            if (!object)
-                continue;
-            Transform* transform = object->GetTransform();
-            if (!transform)
-                continue;
-            const float y = transform->TranslationY + credits.speed * step;
-            if (y != transform->TranslationY) {
-                transform->TranslationY = y;
-                transform->dirty = true;
-            }
-        }
-        if (credits.elapsed >= credits.waitTime + credits.scrollTime) {
-            std::cout << "Credits stopped" << std::endl;
-            credits.elapsed = 0.0f;
-            credits.running = false;
-            credits.objects.clear();
-            credits.lowestY = 1000.0f;
-            credits.highestY = -1000.0f;
-        }
-    }
-    credits.elapsed += step;
-}
-
 int GameLoop::Run(int maxFrames)
 {
     int frames = 0;
@@ -224,6 +193,7 @@ int RunGame()
     InstallStopSignalHandlers();
     FindDataFolder();
     TraceInit();
+    RegisterDataNames();
 
     // Read before the window starts GLFW, so the second frame's step covers the whole start-up.
     const float startTime = ReadFrameClock();
