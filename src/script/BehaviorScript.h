@@ -3,7 +3,7 @@
 // block) and, once the behaviour has entered its first state, the whole file runs again every frame in
 // the behaviour's own script environment. Before each run the environment gets the frame's time step
 // and the object's collision state; "MyObject" is the behaviour's own handle on the owner (the same
-// value for the behaviour's whole life, so its variable cache lasts as long).
+// value for the behaviour's whole life).
 //
 // Script globals stay in the behaviour's environment (each instance and each clone has its own), so
 // two scripted objects never see each other's globals. The environment is released with the

@@ -1,6 +1,7 @@
 #include "script/ScriptVariables.h"
 
 #include <cmath>
+#include <map>
 
 #include "core/Trace.h"
 #include "world/SceneSystem.h"
@@ -31,7 +32,79 @@ bool WithVariables(const std::string& file, const std::string& objectName, Use u
     return use(stream);
 }
 
+// File name to (variable name to the value the file holds).
+std::map<std::string, std::map<std::string, Stream::StreamData>>& Cache()
+{
+    static std::map<std::string, std::map<std::string, Stream::StreamData>> cache;
+    return cache;
+}
+
+bool SameValue(const Stream::StreamData& a, const Stream::StreamData& b)
+{
+    if (a.GetType() != b.GetType())
+        return false;
+    switch (a.GetType()) {
+    case Stream::StreamDataType::Int: return a.GetInt() == b.GetInt();
+    case Stream::StreamDataType::Float: return a.GetFloat() == b.GetFloat();
+    case Stream::StreamDataType::Bool: return a.GetBool() == b.GetBool();
+    default: return a.GetString() == b.GetString();
+    }
+}
+
+void Remember(const std::string& file, const std::string& name, const Stream::StreamData& value)
+{
+    auto& cache = Cache();
+    if (cache.size() >= ScriptVariables::CACHE_FILES && cache.find(file) == cache.end())
+        cache.clear();
+    auto& names = cache[file];
+    auto found = names.find(name);
+    if (found != names.end())
+        found->second = value;
+    else if (names.size() < ScriptVariables::CACHE_NAMES)
+        names.emplace(name, value);
+}
+
+const Stream::StreamData* Cached(const std::string& file, const std::string& name)
+{
+    auto& cache = Cache();
+    auto names = cache.find(file);
+    if (names == cache.end())
+        return nullptr;
+    auto found = names->second.find(name);
+    return found == names->second.end() ? nullptr : &found->second;
+}
+
 } // namespace
+
+bool ScriptVariables::ReadCached(const std::string& file, const std::string& name, const std::string& objectName,
+                                 Stream::StreamData& value)
+{
+    if (const Stream::StreamData* known = file.empty() ? nullptr : Cached(file, name)) {
+        value = *known;
+        return true;
+    }
+    if (!Read(file, name, objectName, value))
+        return false;
+    Remember(file, name, value);
+    return true;
+}
+
+bool ScriptVariables::WriteCached(const std::string& file, const std::string& name, const std::string& objectName,
+                                  const Stream::StreamData& value)
+{
+    const Stream::StreamData* known = file.empty() ? nullptr : Cached(file, name);
+    if (known && SameValue(*known, value))
+        return true;
+    if (!Write(file, name, objectName, value))
+        return false;
+    Remember(file, name, value);
+    return true;
+}
+
+void ScriptVariables::ForgetCache()
+{
+    Cache().clear();
+}
 
 std::string ScriptVariables::ObjectFile(const std::string& objectName)
 {
@@ -88,6 +161,7 @@ void ScriptVariables::Reset(const std::string& objectName)
         return;
     stream.data.SetObject();
     stream.Save();
+    Cache().erase(file);
 }
 
 int ScriptVariables::ToInt(const Stream::StreamData& value)
