@@ -1,7 +1,8 @@
 #include "core/Behavior.h"
 
 #include <cstddef>
-#include <vector>
+
+#include "core/NameTable.h"
 
 Behavior::Behavior() : Component(ComponentType::Behavior) {}
 
@@ -25,45 +26,26 @@ void Behavior::ExposeFields()
 
 namespace {
 
-struct BehaviorEntry {
-    std::string typeName;
-    BehaviorMaker make;
-};
-
-std::vector<BehaviorEntry>& BehaviorTable()
+NameTable<BehaviorMaker>& BehaviorTable()
 {
-    static std::vector<BehaviorEntry> entries;
-    return entries;
+    static NameTable<BehaviorMaker> table;
+    return table;
 }
 
 } // namespace
 
 void RegisterBehavior(const std::string& typeName, BehaviorMaker make)
 {
-    if (!make)
-        return;
-    for (BehaviorEntry& entry : BehaviorTable()) {
-        if (entry.typeName == typeName) {
-            entry.make = make;
-            return;
-        }
-    }
-    BehaviorTable().push_back({typeName, make});
+    BehaviorTable().Add(typeName, make);
 }
 
 std::vector<std::string> RegisteredBehaviorNames()
 {
-    std::vector<std::string> names;
-    for (const BehaviorEntry& entry : BehaviorTable())
-        names.push_back(entry.typeName);
-    return names;
+    return BehaviorTable().Names();
 }
 
 Behavior* CreateBehaviorByName(const std::string& typeName)
 {
-    for (const BehaviorEntry& entry : BehaviorTable()) {
-        if (typeName == entry.typeName)
-            return entry.make();
-    }
-    return nullptr;
+    const BehaviorMaker make = BehaviorTable().Find(typeName);
+    return make ? make() : nullptr;
 }

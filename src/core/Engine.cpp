@@ -1,6 +1,7 @@
 #include "core/Engine.h"
 
 #include "core/MessageSystem.h"
+#include "core/NameTable.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
 
@@ -194,48 +195,28 @@ void UnpauseGame()
 
 namespace {
 
-struct FactoryEntry {
-    std::string name;
-    SystemCreator create;
-};
-
-// The factory's names in the order they were registered; the first entry of a name wins.
-std::vector<FactoryEntry>& Factory()
+NameTable<SystemCreator>& Factory()
 {
-    static std::vector<FactoryEntry> entries;
-    return entries;
+    static NameTable<SystemCreator> table;
+    return table;
 }
 
 } // namespace
 
 void RegisterSystem(const std::string& name, SystemCreator create)
 {
-    if (!create)
-        return;
-    for (FactoryEntry& entry : Factory()) {
-        if (entry.name == name) {
-            entry.create = create;
-            return;
-        }
-    }
-    Factory().push_back({name, create});
+    Factory().Add(name, create);
 }
 
 std::vector<std::string> RegisteredSystemNames()
 {
-    std::vector<std::string> names;
-    for (const FactoryEntry& entry : Factory())
-        names.push_back(entry.name);
-    return names;
+    return Factory().Names();
 }
 
 ISystem* CreateSystem(std::string name)
 {
     // Every system gets the chance to read "assets/data/<name>.json"; the file need not exist.
     Stream settings(name.c_str(), StreamMode_Data, false);
-    for (const FactoryEntry& entry : Factory()) {
-        if (name == entry.name)
-            return entry.create(&settings);
-    }
-    return nullptr;
+    const SystemCreator create = Factory().Find(name);
+    return create ? create(&settings) : nullptr;
 }
