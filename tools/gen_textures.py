@@ -678,8 +678,13 @@ def blank():
 
 
 def dark_panel():
+    """The pause panel. An interface picture is stamped through the fog wherever it is not see-through,
+    so every texel is either opaque or clear: nothing of the fogged level shows through it."""
     c = Canvas(256, 256)
-    rounded_panel(c, 2, 2, 254, 254, 24, (30, 36, 70, 230), (12, 14, 30, 230), border=(250, 205, 90, 255), width=4)
+    rounded_panel(c, 2, 2, 254, 254, 24, (30, 36, 70, 255), (12, 14, 30, 255), border=(250, 205, 90, 255), width=4)
+    for row in c.px:
+        for x, (r, g, b, a) in enumerate(row):
+            row[x] = (r, g, b, 255) if a >= 128 else (0, 0, 0, 0)
     return c
 
 

@@ -6,7 +6,7 @@ PACKAGES=(
   libglfw3-dev liblua5.4-dev rapidjson-dev libfreetype-dev libstb-dev zlib1g-dev
   libgl1-mesa-dev libgl1-mesa-dri python3-glad
   libopenal-dev libsndfile1-dev
-  googletest libgtest-dev
+  googletest libgtest-dev lua5.4
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-apps imagemagick
   fonts-dejavu-core

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "app/DataNames.h"
+#include "app/SavedOptions.h"
 #include "core/CreditsScroll.h"
 #include "core/Engine.h"
 #include "core/GameObject.h"
@@ -74,6 +75,7 @@ void StartSystems(Engine& engine, Window& window)
     GraphicsLibrary::SetEditorSystem(dynamic_cast<EditorSystem*>(engine.GetSystem("EditorSystem")));
     engine.Init();
     engine.window = &window;
+    ApplySavedOptions();
 }
 
 void InstallStopSignalHandlers()
@@ -86,11 +88,11 @@ void InstallStopSignalHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-float ReadFrameClock()
+double ReadFrameClock()
 {
     static const auto start = std::chrono::steady_clock::now();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return static_cast<float>(elapsed.count());
+    return elapsed.count();
 }
 
 GameLoop::GameLoop(Engine* engine_, Window* window_) : engine(engine_), window(window_)
@@ -150,11 +152,11 @@ bool GameLoop::Frame()
         window->Render();
 
     // Frame pacing: wait (busy) until a full 1/60 s has passed since the previous frame.
-    float now = clock();
-    float step = now - previousTime;
+    double now = clock();
+    float step = static_cast<float>(now - previousTime);
     while (step < FRAME_STEP_MIN) {
         now = clock();
-        step = now - previousTime;
+        step = static_cast<float>(now - previousTime);
     }
 
     fpsTime += step;
@@ -196,7 +198,7 @@ int RunGame()
     RegisterDataNames();
 
     // Read before the window starts GLFW, so the second frame's step covers the whole start-up.
-    const float startTime = ReadFrameClock();
+    const double startTime = ReadFrameClock();
 
     Engine* engine = new Engine();
     gEngine = engine;

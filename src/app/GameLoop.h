@@ -17,8 +17,9 @@ extern volatile std::sig_atomic_t StopRequested;
 // Installs the SIGINT and SIGTERM handlers that set StopRequested.
 void InstallStopSignalHandlers();
 
-// Seconds since the first call, as float (the frame clock used by the game).
-float ReadFrameClock();
+// Seconds since the first call (the frame clock used by the game). Kept in double: a float count of
+// seconds loses the sixtieth of a second after some hours and the pacing would drift.
+double ReadFrameClock();
 
 class GameLoop {
 public:
@@ -40,7 +41,7 @@ public:
     bool ShouldEnd() const;
 
     // The frame clock in seconds (ReadFrameClock by default).
-    std::function<float()> clock;
+    std::function<double()> clock;
     // "The window should close" (GLFW's flag or StopRequested by default).
     std::function<bool()> shouldClose;
     // Escape down for the window (GLFW by default).
@@ -52,7 +53,7 @@ public:
 
     Engine* engine = nullptr;
     Window* window = nullptr;
-    float previousTime = 0.0f; // clock reading at the end of the previous frame
+    double previousTime = 0.0; // clock reading at the end of the previous frame
     float frameStep = 0.0f;    // step handed to the next Engine::Update
     float fpsTime = 0.0f;      // accumulated frame steps
     int fpsFrames = 0;         // frames counted since the last fps store
@@ -62,5 +63,6 @@ public:
 // (0 normally, 1 when the window or OpenGL could not come up).
 int RunGame();
 // The start-up RunGame does before its first frame: the systems listed in "assets/data/main.json",
-// then the EditorSystem, initialised, with the window handed to the engine.
+// then the EditorSystem, initialised, with the window handed to the engine; then the options saved by
+// the options screen are applied.
 void StartSystems(Engine& engine, Window& window);

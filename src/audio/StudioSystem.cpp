@@ -207,8 +207,11 @@ void StudioSystem::Update(float dt)
 void StudioSystem::PlayerSounds(float dt)
 {
     GameObject* player = gGameObjectManager ? gGameObjectManager->FindGameObject("Player") : nullptr;
-    if (!player)
+    if (!player) {
+        // The player's loops ended with it; the next player starts standing still.
+        lastVelocityX = lastVelocityY = lastRotationalVelocity = 0.0f;
         return;
+    }
     Physics* physics = player->GetPhysics();
     if (!physics)
         return;

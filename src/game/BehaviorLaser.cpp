@@ -12,11 +12,15 @@
 
 float ClosestLaserDistance = -1.0f;
 GameObjectHandle ClosestLaser;
+int LasersInHumRange = 0;
+int LaserHumState = -1;
 
 void ResetLaserGlobals()
 {
     ClosestLaserDistance = -1.0f;
     ClosestLaser.Reset();
+    LasersInHumRange = 0;
+    LaserHumState = -1;
 }
 
 namespace {
@@ -26,6 +30,13 @@ const char* const HUM = "Obstacle_LaserHum";
 BehaviorLaser::BehaviorLaser()
 {
     ClosestLaserDistance = -1.0f;
+    LaserHumState = -1;
+}
+
+BehaviorLaser::~BehaviorLaser()
+{
+    if (inHumRange_ && LasersInHumRange > 0)
+        --LasersInHumRange;
 }
 
 Object* BehaviorLaser::Clone()
@@ -94,21 +105,48 @@ void BehaviorLaser::OnEnter()
             ClosestLaserDistance = -1.0f;
             return;
         }
-        Transform* mine = owner ? owner->GetTransform() : nullptr;
-        Transform* theirs = playerObject->GetTransform();
-        if (!mine || !theirs)
+        const float d = DistanceToPlayer();
+        if (d < 0.0f)
             return;
-        const float dx = theirs->TranslationX - mine->TranslationX;
-        const float dy = theirs->TranslationY - mine->TranslationY;
-        const float d = dx * dx + dy * dy;
         if (ClosestLaserDistance >= 0.0f && ClosestLaserDistance > d)
             ClosestLaser.Set(owner);
         ClosestLaserDistance = d;
-        if (d >= HUM_RANGE)
-            SendMessage(MessageId::EventStop, HUM, nullptr);
+        SetInHumRange(d < HUM_RANGE);
     } else if (currentState == STATE_OFF) {
-        SendMessage(MessageId::EventStop, HUM, nullptr);
+        SetInHumRange(false);
     }
+}
+
+float BehaviorLaser::DistanceToPlayer() const
+{
+    GameObject* playerObject = player.Get();
+    Transform* mine = owner ? owner->GetTransform() : nullptr;
+    Transform* theirs = playerObject ? playerObject->GetTransform() : nullptr;
+    if (!mine || !theirs)
+        return -1.0f;
+    const float dx = theirs->TranslationX - mine->TranslationX;
+    const float dy = theirs->TranslationY - mine->TranslationY;
+    return dx * dx + dy * dy;
+}
+
+void BehaviorLaser::SetInHumRange(bool near)
+{
+    if (near != inHumRange_) {
+        inHumRange_ = near;
+        if (near)
+            ++LasersInHumRange;
+        else if (LasersInHumRange > 0)
+            --LasersInHumRange;
+    }
+    // Another laser on nearby keeps the hum going; the first one in range starts it again.
+    const int wanted = LasersInHumRange > 0 ? 1 : 0;
+    if (wanted == LaserHumState)
+        return;
+    LaserHumState = wanted;
+    if (wanted)
+        SendMessage(MessageId::EventPlay, HUM, nullptr);
+    else
+        SendMessage(MessageId::EventStop, HUM, nullptr);
 }
 
 void BehaviorLaser::OnUpdate(float dt)
@@ -119,6 +157,10 @@ void BehaviorLaser::OnUpdate(float dt)
     }
     SpriteSheet* sheet = owner ? owner->GetSpriteSheet() : nullptr;
     if (currentState == STATE_ON) {
+        // The player moves: the laser counts in or out of the hum's range as it comes and goes.
+        const float d = DistanceToPlayer();
+        if (d >= 0.0f)
+            SetInHumRange(d < HUM_RANGE);
         SendMessage(std::string("LaserDistance"), ClosestLaserDistance, nullptr);
         if (sheet && !sheet->playing)
             sheet->PlayAnimation("Sprite_Laser", true, "");
@@ -159,7 +201,7 @@ void BehaviorLaser::OnExit()
             sheet->PlayAnimation("Sprite_LaserOff", false, "Sprite_LaserOff");
     }
     if (currentState == STATE_ON || currentState == STATE_OFF)
-        SendMessage(MessageId::EventStop, HUM, nullptr);
+        SetInHumRange(false);
 }
 
 void BehaviorLaser::OnContact(Collider* other)

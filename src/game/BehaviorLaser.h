@@ -2,7 +2,8 @@
 // A laser that switches on and off every "TimeActive" seconds (always on when "Persistant"), turning
 // slowly when "Rotation" is set. While it is on, touching the player costs battery ("TimeDecrease").
 // It learns the player by asking ("Request Player") and reports its distance for the hum's
-// parameter. States: 0 on, 1 off.
+// parameter. The hum is heard while at least one laser that is on has the player within range.
+// States: 0 on, 1 off.
 #include <string>
 
 #include "core/GameObjectHandle.h"
@@ -12,7 +13,13 @@
 extern float ClosestLaserDistance;
 // The laser that was nearest by that measure (its object).
 extern GameObjectHandle ClosestLaser;
-// Puts both back to their starting values (tests).
+// How many lasers are on with the player within hum range. All lasers share one hum: it plays while
+// this is above 0 and stops when it falls to 0.
+extern int LasersInHumRange;
+// What the lasers last asked of the hum: 1 playing, 0 stopped, -1 not yet (a laser's start event may
+// have started it; reset when a laser is created).
+extern int LaserHumState;
+// Puts them all back to their starting values (tests).
 void ResetLaserGlobals();
 
 class BehaviorLaser : public ContactBehavior {
@@ -20,11 +27,13 @@ public:
     enum State : int { STATE_ON = 0, STATE_OFF = 1 };
     // Radians added to the laser's rotation every frame while it is on and turning.
     static constexpr float TURN_PER_FRAME = 0.01f;
-    // Squared distances from here on stop the hum when the laser switches on.
+    // The hum's range: squared distances from the player below this.
     static constexpr float HUM_RANGE = 45.0f;
 
-    // Resets ClosestLaserDistance.
+    // Resets ClosestLaserDistance and LaserHumState.
     BehaviorLaser();
+    // A laser that goes while counted in hum range leaves the count.
+    ~BehaviorLaser() override;
 
     std::string GetName() override { return "BehaviorTemplate"; }
     Object* Clone() override;
@@ -51,5 +60,11 @@ public:
 
 private:
     void AskForPlayer();
+    // Whether this laser is on with the player within hum range; counts it in or out and starts or
+    // stops the shared hum when the count reaches or leaves 0.
+    void SetInHumRange(bool near);
+    // Squared distance to the player; -1 when the player or a transform is missing.
+    float DistanceToPlayer() const;
     bool askAgain_ = false;
+    bool inHumRange_ = false;
 };

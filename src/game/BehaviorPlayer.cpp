@@ -132,6 +132,12 @@ void BehaviorPlayer::OnEnter()
     }
     if (currentState == STATE_IDLE && !GetTimer())
         SendMessage(MessageId::AskForTimer);
+    // A state change cuts a hit short; the countdown that the hit held back runs again, as it does
+    // when the invincibility runs out by itself.
+    if (invincible) {
+        if (BehaviorTimer* battery = GetTimer())
+            SendMessage(MessageId::SetCountdown, 1, battery);
+    }
     invincibleTimer = invincibleTime;
     invincible = false;
 }

@@ -241,6 +241,9 @@ void SceneSystem::LoadNextScene()
         // The audio system stops the low-battery loop and releases it.
         current->SendMessage(std::string("Event_StopDestroy"), "Player_BatteryLow", nullptr);
         current->SendMessage(std::string("Event_Stop"), "Player_Motor", nullptr);
+        // The player's own loops go with the player.
+        for (const char* loop : {"Player_Idle", "Player_Movement", "Player_Turning"})
+            current->SendMessage(std::string("Event_StopDestroy"), loop, nullptr);
         if (current->IsGameplay())
             current->SendMessage(std::string("UnloadTileMap"));
         if (gGameObjectManager)

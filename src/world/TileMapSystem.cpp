@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/GameObject.h"
+#include "core/Matrix4f.h"
 #include "core/Message.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
@@ -20,13 +21,6 @@ GameObject* (*TileMapPlayerHook)() = nullptr;
 namespace {
 
 using rapidjson::Value;
-
-// A tileset "source" is "../tilesets/<name>.json": 12 characters before the name, 5 after it.
-constexpr std::size_t SOURCE_PREFIX = 12;
-constexpr std::size_t SOURCE_SUFFIX = 5;
-// An "image" is "../../textures/<name>.png": 15 characters before the name, 4 after it.
-constexpr std::size_t IMAGE_PREFIX = 15;
-constexpr std::size_t IMAGE_SUFFIX = 4;
 
 const Value* Member(const Value& object, const char* key)
 {
@@ -93,15 +87,72 @@ bool CellOf(float value, int& cell)
     return true;
 }
 
+// A path's file name without its folders and its extension: "../../textures/HouseTiles.png" gives
+// "HouseTiles". Tiled writes forward slashes; backslashes are taken as folder separators too.
+std::string FileStem(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name;
+}
+
+// The fields of a tileset, from its own file or embedded in a map: "columns", "tilecount", "name"
+// and "image" (the texture of that file name), then the entry table.
+void ReadTileset(const Value& root, const std::string& file, Tileset& tileset)
+{
+    tileset.columns = IntMember(root, "columns", file);
+    tileset.tilecount = IntMember(root, "tilecount", file);
+    tileset.name = StringMember(root, "name", file);
+    const Value* image = Member(root, "image");
+    if (!image || !image->IsString()) {
+        Trace("%s: \"image\" is missing or not a string; its tiles have no texture", file.c_str());
+    } else {
+        const std::string path(image->GetString(), image->GetStringLength());
+        const std::string texture = FileStem(path);
+        if (texture.empty())
+            Trace("%s: \"image\" \"%s\" names no file; its tiles have no texture", file.c_str(), path.c_str());
+        else if (GraphicsLibraryInstance)
+            tileset.texture = GraphicsLibrary::GetTexture(texture, -1);
+    }
+
+    if (tileset.columns <= 0) {
+        Trace("%s: \"columns\" is %d; no tile can be placed", file.c_str(), tileset.columns);
+        return;
+    }
+    int tiles = std::max(tileset.tilecount, 0);
+    if (tiles > TileMapSystem::MAX_TILES) {
+        Trace("%s: %d tiles; only the first %d are used", file.c_str(), tiles, TileMapSystem::MAX_TILES);
+        tiles = TileMapSystem::MAX_TILES;
+    }
+    for (int k = 1; k <= tiles; ++k)
+        tileset.entries[static_cast<std::size_t>(k)] = {(k - 1) % tileset.columns, (k - 1) / tileset.columns};
+}
+
 } // namespace
 
-// The displayed tiles of one map as vertex buffers, and what they were built from.
+// The displayed tiles of one map as vertex buffers, split into square regions of cells per layer, and
+// what they were built from. Only the regions that meet a camera's view are drawn, and a change of
+// cells rebuilds only the regions holding them.
 struct TileMapBatches {
-    // The tiles of one map layer that come from one tileset.
+    static constexpr int REGION_SIDE = 32; // cells
+
+    // The tiles of one region that come from one tileset.
     struct Piece {
-        int layer = 0;
         Texture* texture = nullptr;
         VertexBatch batch;
+    };
+    // A block of cells of one layer, and the world rectangle its tiles cover.
+    struct Region {
+        int firstColumn = 0, firstRow = 0, columns = 0, rows = 0;
+        float left = 0.0f, right = 0.0f, bottom = 0.0f, top = 0.0f;
+        std::vector<std::unique_ptr<Piece>> pieces; // by tileset; null where none of its tiles lie
+    };
+    struct LayerRegions {
+        std::vector<std::int32_t> data; // the cells the regions were built from
+        std::vector<Region> regions;    // row by row
     };
     // A tileset as far as the tiles' frames depend on it.
     struct TilesetKey {
@@ -113,15 +164,22 @@ struct TileMapBatches {
     };
 
     explicit TileMapBatches(const TileMap& map);
-    // The map still has the cells, tilesets and placement the pieces were built from.
-    bool Matches(const TileMap& map) const;
+    // The map still has the size, tilesets and placement the regions were built from (its cells may
+    // have changed).
+    bool SameLayout(const TileMap& map) const;
+    // Rebuilds the regions whose cells changed since they were built.
+    void Refresh(const TileMap& map);
     static std::vector<TilesetKey> KeysOf(const TileMap& map);
 
-    std::vector<std::unique_ptr<Piece>> pieces; // by map layer, then in tileset order
+    void BuildLayer(const TileMap& map, int layer);
+    void BuildRegion(const TileMap& map, int layer, Region& region);
+
+    std::vector<LayerRegions> layers;
     std::int32_t width = 0, height = 0, layerCount = 0;
     float originX = 0.0f, originY = 0.0f, halfWidth = 0.0f, halfHeight = 0.0f;
-    std::vector<std::vector<std::int32_t>> data;
+    std::vector<float> columnX, rowY; // cell centres, stepped as the one-by-one drawing steps them
     std::vector<TilesetKey> tilesets;
+    int regionsBuilt = 0;
 };
 
 std::vector<TileMapBatches::TilesetKey> TileMapBatches::KeysOf(const TileMap& map)
@@ -143,14 +201,14 @@ std::vector<TileMapBatches::TilesetKey> TileMapBatches::KeysOf(const TileMap& ma
     return keys;
 }
 
-bool TileMapBatches::Matches(const TileMap& map) const
+bool TileMapBatches::SameLayout(const TileMap& map) const
 {
-    if (map.width != width || map.height != height || map.layerCount != layerCount || map.originX != originX ||
-        map.originY != originY || !map.transform || map.transform->ScaleX != halfWidth ||
+    if (map.width != width || map.height != height || std::min(map.layerCount, TileMap::MAX_LAYERS) != layerCount ||
+        map.originX != originX || map.originY != originY || !map.transform || map.transform->ScaleX != halfWidth ||
         map.transform->ScaleY != halfHeight)
         return false;
-    for (int l = 0; l < layerCount && l < TileMap::MAX_LAYERS; ++l) {
-        if (map.layers[l].data != data[static_cast<std::size_t>(l)])
+    for (int l = 0; l < layerCount; ++l) {
+        if (map.layers[l].data.size() != layers[static_cast<std::size_t>(l)].data.size())
             return false;
     }
     return KeysOf(map) == tilesets;
@@ -161,55 +219,168 @@ TileMapBatches::TileMapBatches(const TileMap& map)
       originX(map.originX), originY(map.originY), halfWidth(map.transform ? map.transform->ScaleX : 0.5f),
       halfHeight(map.transform ? map.transform->ScaleY : 0.5f), tilesets(KeysOf(map))
 {
+    // The columns and rows any layer's cells reach (a short layer holds only its first cells).
     const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    for (int l = 0; l < layerCount; ++l) {
-        const TileMapLayer& layer = map.layers[l];
-        data.push_back(layer.data);
-        // A short layer has only its first cells; the rest are empty.
-        const std::size_t cells = std::min(layer.data.size(), cellCount);
-        if (width <= 0 || cells == 0)
-            continue;
-        // Tiles are placed as the one-by-one drawing moves the map's transform: cell by cell to the
-        // right, then back to the left edge and one row down.
-        std::vector<std::unique_ptr<Piece>> byTileset(map.tilesets.size());
+    std::size_t most = 0;
+    for (int l = 0; l < layerCount; ++l)
+        most = std::max(most, std::min(map.layers[l].data.size(), cellCount));
+    if (width > 0 && most > 0) {
+        const std::size_t across = std::min(most, static_cast<std::size_t>(width));
+        const std::size_t down = (most + static_cast<std::size_t>(width) - 1) / static_cast<std::size_t>(width);
         float x = originX;
+        for (std::size_t c = 0; c < across; ++c, x += 1.0f)
+            columnX.push_back(x);
         float y = originY;
-        for (std::size_t k = 0; k < cells; ++k) {
+        for (std::size_t r = 0; r < down; ++r, y -= 1.0f)
+            rowY.push_back(y);
+    }
+    layers.resize(static_cast<std::size_t>(layerCount));
+    for (int l = 0; l < layerCount; ++l)
+        BuildLayer(map, l);
+}
+
+void TileMapBatches::BuildLayer(const TileMap& map, int layer)
+{
+    LayerRegions& built = layers[static_cast<std::size_t>(layer)];
+    built.data = map.layers[layer].data;
+    built.regions.clear();
+    const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const std::size_t cells = std::min(built.data.size(), cellCount);
+    if (width <= 0 || cells == 0)
+        return;
+    const int across = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
+    const int down = static_cast<int>((cells + static_cast<std::size_t>(width) - 1) / static_cast<std::size_t>(width));
+    for (int r = 0; r < down; r += REGION_SIDE) {
+        for (int c = 0; c < across; c += REGION_SIDE) {
+            Region region;
+            region.firstColumn = c;
+            region.firstRow = r;
+            region.columns = std::min(REGION_SIDE, across - c);
+            region.rows = std::min(REGION_SIDE, down - r);
+            const float w = std::fabs(halfWidth);
+            const float h = std::fabs(halfHeight);
+            region.left = std::min(columnX[static_cast<std::size_t>(c)], columnX[static_cast<std::size_t>(c + region.columns - 1)]) - w;
+            region.right = std::max(columnX[static_cast<std::size_t>(c)], columnX[static_cast<std::size_t>(c + region.columns - 1)]) + w;
+            region.bottom = std::min(rowY[static_cast<std::size_t>(r)], rowY[static_cast<std::size_t>(r + region.rows - 1)]) - h;
+            region.top = std::max(rowY[static_cast<std::size_t>(r)], rowY[static_cast<std::size_t>(r + region.rows - 1)]) + h;
+            BuildRegion(map, layer, region);
+            built.regions.push_back(std::move(region));
+        }
+    }
+}
+
+void TileMapBatches::BuildRegion(const TileMap& map, int layer, Region& region)
+{
+    ++regionsBuilt;
+    const std::vector<std::int32_t>& data = layers[static_cast<std::size_t>(layer)].data;
+    const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const std::size_t cells = std::min(data.size(), cellCount);
+    region.pieces.clear();
+    region.pieces.resize(map.tilesets.size());
+    for (int r = region.firstRow; r < region.firstRow + region.rows; ++r) {
+        for (int c = region.firstColumn; c < region.firstColumn + region.columns; ++c) {
+            const std::size_t k = static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + static_cast<std::size_t>(c);
+            if (k >= cells)
+                break;
             const Tileset* tileset = nullptr;
             int column = -1;
             int row = -1;
-            std::size_t index = map.tilesets.size();
-            if (map.FindTile(layer.data[k], &tileset, &column, &row)) {
-                index = 0;
-                while (index < map.tilesets.size() && map.tilesets[index].get() != tileset)
-                    ++index;
+            if (!map.FindTile(data[k], &tileset, &column, &row))
+                continue;
+            std::size_t index = 0;
+            while (index < map.tilesets.size() && map.tilesets[index].get() != tileset)
+                ++index;
+            if (index >= map.tilesets.size())
+                continue;
+            std::unique_ptr<Piece>& piece = region.pieces[index];
+            if (!piece) {
+                piece = std::make_unique<Piece>();
+                piece->texture = tileset->texture;
             }
-            if (index < map.tilesets.size()) {
-                std::unique_ptr<Piece>& piece = byTileset[index];
-                if (!piece) {
-                    piece = std::make_unique<Piece>();
-                    piece->layer = l;
-                    piece->texture = tileset->texture;
-                }
-                float frame[16];
-                Mesh::FrameMatrix(tileset->texture, column, row, frame);
-                piece->batch.AddQuad(x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight, frame[12],
-                                     frame[13], frame[0] + frame[12], frame[5] + frame[13]);
-            }
-            if ((k + 1) % static_cast<std::size_t>(width) == 0) {
-                x = originX;
-                y -= 1.0f;
-            } else {
-                x += 1.0f;
-            }
-        }
-        for (std::unique_ptr<Piece>& piece : byTileset) {
-            if (piece) {
-                piece->batch.Upload();
-                pieces.push_back(std::move(piece));
-            }
+            // Placed as the one-by-one drawing places the map's transform for this cell.
+            const float x = columnX[static_cast<std::size_t>(c)];
+            const float y = rowY[static_cast<std::size_t>(r)];
+            float frame[16];
+            Mesh::FrameMatrix(tileset->texture, column, row, frame);
+            piece->batch.AddQuad(x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight, frame[12], frame[13],
+                                 frame[0] + frame[12], frame[5] + frame[13]);
         }
     }
+}
+
+void TileMapBatches::Refresh(const TileMap& map)
+{
+    for (int l = 0; l < layerCount; ++l) {
+        LayerRegions& built = layers[static_cast<std::size_t>(l)];
+        const std::vector<std::int32_t>& now = map.layers[l].data;
+        if (now == built.data)
+            continue;
+        // Same size (the layout matched): compare region by region, row slice by row slice.
+        std::vector<std::int32_t> before = now;
+        before.swap(built.data);
+        const std::size_t cells = std::min(now.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        for (Region& region : built.regions) {
+            bool changed = false;
+            for (int r = region.firstRow; r < region.firstRow + region.rows && !changed; ++r) {
+                const std::size_t from = static_cast<std::size_t>(r) * static_cast<std::size_t>(width) +
+                                         static_cast<std::size_t>(region.firstColumn);
+                const std::size_t to = std::min(from + static_cast<std::size_t>(region.columns), cells);
+                if (from < to && !std::equal(now.begin() + static_cast<std::ptrdiff_t>(from),
+                                             now.begin() + static_cast<std::ptrdiff_t>(to),
+                                             before.begin() + static_cast<std::ptrdiff_t>(from)))
+                    changed = true;
+            }
+            if (changed)
+                BuildRegion(map, l, region);
+        }
+    }
+}
+
+// The cameras' views as the matrices from world to clip space, one per viewport the frame is drawn
+// through. False when a view can't be bounded that way (a projective camera): then every region is
+// drawn.
+bool ClipMatrices(std::vector<Matrix4f>& out)
+{
+    out.clear();
+    const Matrix4f device = GetProjectionMatrix();
+    for (std::size_t k = 0; k < ViewportList.size(); ++k) {
+        Matrix4f camera = Matrix4f::Identity();
+        if (k < CameraList.size())
+            camera = Matrix4f(CameraList[k].matrix);
+        else if (!CameraList.empty())
+            camera = Matrix4f(CameraList[0].matrix);
+        const Matrix4f clip = device * Matrix4f::Inverse(camera);
+        if (clip.m[3] != 0.0f || clip.m[7] != 0.0f || clip.m[15] != 1.0f)
+            return false;
+        for (float value : clip.m)
+            if (!std::isfinite(value))
+                return false;
+        out.push_back(clip);
+    }
+    return !out.empty();
+}
+
+// False when the rectangle lies wholly beyond one edge of every view (so none of its pixels shows).
+bool MeetsAView(const std::vector<Matrix4f>& views, float left, float right, float bottom, float top)
+{
+    // A little beyond the edges, against rounding between this and the GPU.
+    constexpr float EDGE = 1.001f;
+    for (const Matrix4f& clip : views) {
+        bool beyond[4] = {true, true, true, true}; // left, right, below, above
+        for (int corner = 0; corner < 4; ++corner) {
+            const float x = corner & 1 ? right : left;
+            const float y = corner & 2 ? top : bottom;
+            const float cx = clip.m[0] * x + clip.m[4] * y + clip.m[12];
+            const float cy = clip.m[1] * x + clip.m[5] * y + clip.m[13];
+            beyond[0] = beyond[0] && cx < -EDGE;
+            beyond[1] = beyond[1] && cx > EDGE;
+            beyond[2] = beyond[2] && cy < -EDGE;
+            beyond[3] = beyond[3] && cy > EDGE;
+        }
+        if (!beyond[0] && !beyond[1] && !beyond[2] && !beyond[3])
+            return true;
+    }
+    return false;
 }
 
 Tileset::Tileset()
@@ -218,6 +389,11 @@ Tileset::Tileset()
 }
 
 TileMap::TileMap() = default;
+
+int TileMap::RegionsBuilt() const
+{
+    return batches ? batches->regionsBuilt : 0;
+}
 
 TileMap::~TileMap()
 {
@@ -230,25 +406,28 @@ bool TileMap::FindTile(std::int32_t gid, const Tileset** tileset, int* column, i
 {
     if (gid <= 0)
         return false;
-    const std::int32_t base = (gid / 100) * 100;
-    const std::int32_t entry = gid - base;
+    // The tileset with the largest first gid not above the gid (the first listed of equals).
+    const Tileset* owner = nullptr;
     for (const auto& candidate : tilesets) {
-        if (!candidate || candidate->firstGidMinusOne != base)
-            continue;
-        if (entry < 0 || entry >= Tileset::ENTRY_COUNT)
-            return false;
-        const auto& cell = candidate->entries[static_cast<std::size_t>(entry)];
-        if (cell.first == -1 && cell.second == -1)
-            return false;
-        if (tileset)
-            *tileset = candidate.get();
-        if (column)
-            *column = cell.first;
-        if (row)
-            *row = cell.second;
-        return true;
+        if (candidate && candidate->firstGidMinusOne < gid &&
+            (!owner || candidate->firstGidMinusOne > owner->firstGidMinusOne))
+            owner = candidate.get();
     }
-    return false;
+    if (!owner)
+        return false;
+    const std::int64_t entry = static_cast<std::int64_t>(gid) - owner->firstGidMinusOne;
+    if (entry < 1 || entry >= Tileset::ENTRY_COUNT)
+        return false;
+    const auto& cell = owner->entries[static_cast<std::size_t>(entry)];
+    if (cell.first == -1 && cell.second == -1)
+        return false;
+    if (tileset)
+        *tileset = owner;
+    if (column)
+        *column = cell.first;
+    if (row)
+        *row = cell.second;
+    return true;
 }
 
 TileMapSystem::TileMapSystem()
@@ -427,22 +606,28 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
         }
     }
 
-    // Tilesets: "numOfTileSets" of them, at most what the array holds.
-    int tilesetCount = IntMember(root, "numOfTileSets", file);
-    if (tilesetCount < 0)
-        tilesetCount = 0;
+    // Tilesets: "numOfTileSets" of them when the map says, at most what the array holds; every one
+    // listed when it does not (the Tiled map editor never writes that key).
     const Value* tilesets = ArrayMember(root, "tilesets", file);
     const int listed = tilesets ? static_cast<int>(tilesets->Size()) : 0;
-    if (tilesetCount > listed) {
-        Trace("%s: \"numOfTileSets\" is %d but \"tilesets\" holds %d", file.c_str(), tilesetCount, listed);
-        tilesetCount = listed;
+    int tilesetCount = listed;
+    if (const Value* stated = Member(root, "numOfTileSets")) {
+        if (!stated->IsInt()) {
+            Trace("%s: \"numOfTileSets\" is not a whole number; every listed tileset is read", file.c_str());
+        } else {
+            tilesetCount = std::max(stated->GetInt(), 0);
+            if (tilesetCount > listed) {
+                Trace("%s: \"numOfTileSets\" is %d but \"tilesets\" holds %d", file.c_str(), tilesetCount,
+                      listed);
+                tilesetCount = listed;
+            }
+        }
     }
     for (int i = 0; i < tilesetCount; ++i) {
         const Value& entry = (*tilesets)[static_cast<rapidjson::SizeType>(i)];
         const std::string where = file + " tileset " + std::to_string(i);
-        const Value* source = Member(entry, "source");
-        if (!source || !source->IsString()) {
-            Trace("%s has no \"source\" file; skipped", where.c_str());
+        if (!entry.IsObject()) {
+            Trace("%s is not an object; skipped", where.c_str());
             continue;
         }
         const int firstGid = IntMember(entry, "firstgid", where, 1);
@@ -450,11 +635,22 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
             Trace("%s starts at gid %d; gids start at 1; skipped", where.c_str(), firstGid);
             continue;
         }
-        Tileset* tileset = LoadTileset(std::string(source->GetString(), source->GetStringLength()));
+        Tileset* tileset = nullptr;
+        const Value* source = Member(entry, "source");
+        if (source && source->IsString()) {
+            tileset = LoadTileset(std::string(source->GetString(), source->GetStringLength()));
+        } else if (source) {
+            Trace("%s: \"source\" is not a string; its gids draw nothing", where.c_str());
+            tileset = new Tileset();
+        } else if (!Member(entry, "image") && !Member(entry, "columns") && !Member(entry, "tilecount")) {
+            Trace("%s has no \"source\" file and no tiles of its own; its gids draw nothing", where.c_str());
+            tileset = new Tileset();
+        } else {
+            // An embedded tileset carries the fields of a tileset file itself.
+            tileset = new Tileset();
+            ReadTileset(entry, where, *tileset);
+        }
         tileset->firstGidMinusOne = firstGid - 1;
-        if (tileset->firstGidMinusOne % 100 != 0)
-            Trace("%s starts at gid %d; tiles are found only in tilesets starting at 1, 101, 201, ...",
-                  where.c_str(), firstGid);
         map->tilesets.emplace_back(tileset);
     }
     return map;
@@ -463,44 +659,17 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
 Tileset* TileMapSystem::LoadTileset(const std::string& source)
 {
     auto* tileset = new Tileset();
-    if (source.size() < SOURCE_PREFIX + SOURCE_SUFFIX + 1) {
-        Trace("Tileset source \"%s\" is too short to name a tileset file", source.c_str());
+    const std::string name = FileStem(source);
+    if (name.empty()) {
+        Trace("Tileset source \"%s\" names no file", source.c_str());
         return tileset;
     }
-    const std::string name = source.substr(SOURCE_PREFIX, source.size() - SOURCE_PREFIX - SOURCE_SUFFIX);
     Stream stream(name.c_str(), StreamMode_Tileset, false);
     if (!stream.IsValid() || !stream.data.IsObject()) {
         Trace("%s wasn't opened...", name.c_str());
         return tileset;
     }
-    const std::string file = "Tileset \"" + name + "\"";
-    const Value& root = stream.data;
-    tileset->columns = IntMember(root, "columns", file);
-    tileset->tilecount = IntMember(root, "tilecount", file);
-    tileset->name = StringMember(root, "name", file);
-    const std::string image = StringMember(root, "image", file);
-
-    if (image.size() < IMAGE_PREFIX + IMAGE_SUFFIX + 1) {
-        Trace("%s: \"image\" \"%s\" is too short to name a texture", file.c_str(), image.c_str());
-    } else {
-        const std::string texture = image.substr(IMAGE_PREFIX, image.size() - IMAGE_PREFIX - IMAGE_SUFFIX);
-        if (GraphicsLibraryInstance)
-            tileset->texture = GraphicsLibrary::GetTexture(texture, -1);
-    }
-
-    if (tileset->columns <= 0) {
-        Trace("%s: \"columns\" is %d; no tile can be placed", file.c_str(), tileset->columns);
-        return tileset;
-    }
-    int tiles = tileset->tilecount;
-    if (tiles < 0)
-        tiles = 0;
-    if (tiles > MAX_TILES) {
-        Trace("%s: %d tiles; only the first %d are used", file.c_str(), tiles, MAX_TILES);
-        tiles = MAX_TILES;
-    }
-    for (int k = 1; k <= tiles; ++k)
-        tileset->entries[static_cast<std::size_t>(k)] = {(k - 1) % tileset->columns, (k - 1) / tileset->columns};
+    ReadTileset(stream.data, "Tileset \"" + name + "\"", *tileset);
     return tileset;
 }
 
@@ -511,21 +680,40 @@ void TileMapSystem::DrawTileMap()
         return;
     static const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     if (batched) {
-        if (!map->batches || !map->batches->Matches(*map))
+        if (!map->batches || !map->batches->SameLayout(*map)) {
+            const int built = map->RegionsBuilt();
             map->batches = std::make_unique<TileMapBatches>(*map);
-        for (const auto& piece : map->batches->pieces) {
-            const TileMapLayer& layer = map->layers[piece->layer];
+            map->batches->regionsBuilt += built;
+        } else {
+            map->batches->Refresh(*map);
+        }
+        std::vector<Matrix4f> views;
+        const bool cull = ClipMatrices(views);
+        for (int l = 0; l < map->batches->layerCount; ++l) {
+            const TileMapLayer& layer = map->layers[l];
             if (!layer.visible)
                 continue;
-            // A window made since the upload gets buffers of its own.
-            piece->batch.Upload();
-            DrawCommand command;
-            command.name = "MeshRender";
-            command.mesh = map->mesh;
-            command.texture = piece->texture;
-            command.batch = &piece->batch;
-            if (CurrentWindow)
-                CurrentWindow->QueueDrawCommand(DrawLayerOf(layer.name), command);
+            const int drawLayer = DrawLayerOf(layer.name);
+            auto& regions = map->batches->layers[static_cast<std::size_t>(l)].regions;
+            // Tileset by tileset, as the layer's tiles were drawn from one buffer per tileset.
+            for (std::size_t t = 0; t < map->tilesets.size(); ++t) {
+                for (TileMapBatches::Region& region : regions) {
+                    if (t >= region.pieces.size() || !region.pieces[t])
+                        continue;
+                    if (cull && !MeetsAView(views, region.left, region.right, region.bottom, region.top))
+                        continue;
+                    TileMapBatches::Piece& piece = *region.pieces[t];
+                    // A window made since the upload gets buffers of its own.
+                    piece.batch.Upload();
+                    DrawCommand command;
+                    command.name = "MeshRender";
+                    command.mesh = map->mesh;
+                    command.texture = piece.texture;
+                    command.batch = &piece.batch;
+                    if (CurrentWindow)
+                        CurrentWindow->QueueDrawCommand(drawLayer, command);
+                }
+            }
         }
         return;
     }

@@ -50,9 +50,9 @@ struct TileMap {
     TileMap(const TileMap&) = delete;
     TileMap& operator=(const TileMap&) = delete;
 
-    // The tileset and frame a gid draws: the tileset whose first gid - 1 is (gid / 100) * 100, entry
-    // gid minus that. False (nothing to draw) for gid 0, 100, 200, ..., entries past a tileset's
-    // tiles, and gids of no tileset.
+    // The tileset and frame a gid draws: the tileset with the largest first gid not above the gid,
+    // entry gid - (first gid - 1). False (nothing to draw) for gids below 1, gids past their
+    // tileset's tiles, and gids below every tileset.
     bool FindTile(std::int32_t gid, const Tileset** tileset, int* column, int* row) const;
 
     std::int32_t width = 0;
@@ -66,9 +66,12 @@ struct TileMap {
     Transform* transform = nullptr; // owned
     std::string name;
     bool displayed = false;
-    // The tiles as vertex buffers, one per layer and tileset; built on the first draw and again only
-    // when the map's cells, tilesets or placement change.
+    // The tiles as vertex buffers: per layer, square regions of cells, each one buffer per tileset.
+    // Built on the first draw; a change of cells rebuilds the regions holding them, a change of size,
+    // tilesets or placement all of them.
     std::unique_ptr<TileMapBatches> batches;
+    // The regions built into vertex buffers so far.
+    int RegionsBuilt() const;
 };
 
 class TileMapSystem : public ISystem {
@@ -97,14 +100,16 @@ public:
     // Loads a map from "tilemaps/<name>.json" (records its walls). Never null; a map that could not
     // be read has no layers and no tilesets.
     TileMap* LoadTileMap(const std::string& name);
-    // Loads a tileset named by a "source" path ("../tilesets/<name>.json"). Never null.
+    // Loads the tileset a "source" path names: "tilesets/<file name without folders and extension>.json".
+    // Never null.
     Tileset* LoadTileset(const std::string& source);
-    // Queues the tiles of the displayed map's visible layers: one command per layer and tileset
-    // drawing a vertex buffer, or one command per tile while batching is off.
+    // Queues the tiles of the displayed map's visible layers: one command per region and tileset
+    // drawing a vertex buffer, for the regions that meet a camera's view, or one command per tile
+    // while batching is off.
     void DrawTileMap();
 
-    // On: each tile layer is drawn from one vertex buffer per tileset. Off: one draw per tile (the
-    // same picture, kept for comparison).
+    // On: each tile layer is drawn from vertex buffers of regions of cells. Off: one draw per tile
+    // (the same picture, kept for comparison).
     bool batched = true;
 
     // The draw layer of a map layer: 3 "AbovePlayerLayer00", 2 "AbovePlayerLayer01", else 10.

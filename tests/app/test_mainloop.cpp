@@ -28,10 +28,10 @@ public:
 
 // A clock that moves forward by a fixed amount every time it is read.
 struct SteppingClock {
-    float now = 0.0f;
-    float increment = 0.005f;
+    double now = 0.0;
+    double increment = 0.005;
     int reads = 0;
-    float Read()
+    double Read()
     {
         ++reads;
         now += increment;
@@ -142,6 +142,22 @@ TEST_F(MainLoopTest, FpsOnlyAfterAFullSecond)
     EXPECT_EQ(engine->fps, 8.0f);
     loop->Frame();
     EXPECT_EQ(engine->fps, 4.0f);
+}
+
+TEST_F(MainLoopTest, PacingIsTheSameAfterAnyRunLength)
+{
+    // A millisecond per clock read: every frame waits 17 reads, at the start as 100,000 s (28 hours) on.
+    for (double start : {0.0, 100000.0}) {
+        clock.now = start;
+        clock.increment = 0.001;
+        engine->fps = 0.0f;
+        recorder->updates.clear();
+        loop->Start();
+        ASSERT_EQ(loop->Run(61), 61);
+        for (std::size_t i = 1; i < recorder->updates.size(); ++i)
+            ASSERT_NEAR(recorder->updates[i], 0.017f, 1e-5f) << start << " frame " << i;
+        EXPECT_EQ(engine->fps, 59.0f) << start;
+    }
 }
 
 TEST_F(MainLoopTest, AccumulatedTimeResetsToZeroNotReducedBySecond)
@@ -382,9 +398,9 @@ TEST_F(MainLoopTest, StopSignalEndsTheLoopLikeClosing)
 
 TEST(FrameClock, StartsNearZeroAndMovesForward)
 {
-    const float first = ReadFrameClock();
-    const float second = ReadFrameClock();
-    EXPECT_GE(first, 0.0f);
+    const double first = ReadFrameClock();
+    const double second = ReadFrameClock();
+    EXPECT_GE(first, 0.0);
     EXPECT_GE(second, first);
 }
 

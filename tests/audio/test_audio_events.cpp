@@ -125,6 +125,29 @@ TEST_F(AudioEvents, BrokenRecordsAreSkippedWithATrace)
     }
 }
 
+TEST_F(AudioEvents, NumericFlagsAreSetAboveZero)
+{
+    // The same number as "loopedEvent" and "spatializedEvent": a looped sound plays on and a
+    // spatialized one sends its position; otherwise the sound is released at once and stays put.
+    const struct {
+        const char* flag;
+        bool set;
+    } cases[] = {{"0", false}, {"1", true}, {"2", true}, {"-1", false}};
+    int n = 0;
+    for (const auto& c : cases) {
+        GameObject* object = Make("Flags" + std::to_string(n++),
+                                  std::string(R"("AudioEventManager": {"numberOfAudioEvents": 1}, "AudioEvents": [
+            {"audioEventType": "soundEmitter", "audioEventID": "Tick", "eventStartTrigger": "onStart",
+             "eventStopTrigger": "onDestroy", "loopedEvent": )") +
+                                      c.flag + R"(, "spatializedEvent": )" + c.flag + "}]");
+        ASSERT_EQ(object->GetAudioEventManager()->events.size(), 1u) << trace;
+        EXPECT_EQ(Commands(), c.set ? Lines({"Event_Play Tick"}) : Lines({"Event_Play Tick", "Event_Destroy Tick"}))
+            << c.flag;
+        object->GetAudioEventManager()->Update(0.0f);
+        EXPECT_EQ(Commands(), c.set ? Lines({"Event_Position_Vector Tick  0 2"}) : Lines({})) << c.flag;
+    }
+}
+
 TEST_F(AudioEvents, ListenerAndSoundEmitter)
 {
     GameObject* listener = Make("Ears", R"("AudioListener": {})");

@@ -11,6 +11,8 @@
 #include "core/GameObjectManager.h"
 #include "platform/studio/Studio.h"
 #include "world/Physics.h"
+#include "world/Scene.h"
+#include "world/SceneSystem.h"
 
 using namespace testsupport;
 namespace inspect = studio::inspect;
@@ -234,6 +236,16 @@ TEST(StudioSystemShipped, PlayerMovementSoundsFollowThePlayersPhysics)
         world.core.Deliver();
         EXPECT_EQ(world.core.recorder->Count("Event_Play"), 1);
         EXPECT_EQ(world.core.recorder->Count("Change_Event_Param"), 2);
+        // Leaving the level: once the released loops have finished their pass, none of them sounds.
+        SceneSystem scenes;
+        world.Run([&] { scenes.scenes = {scenes.current = new Scene("Level"), scenes.next = new Scene("After")}; });
+        ASSERT_TRUE(inspect::InstancesOf("Player_Idle").at(0).playing);
+        world.Run([&] { scenes.LoadNextScene(); });
+        for (int i = 0; i < 8; ++i)
+            world.studioSystem->Update(c.dt);
+        for (const char* loop : {"Player_Idle", "Player_Movement", "Player_Turning"})
+            for (const auto& instance : inspect::InstancesOf(loop))
+                EXPECT_FALSE(instance.playing) << loop;
     }
 }
 

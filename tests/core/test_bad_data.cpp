@@ -25,6 +25,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "app/SavedOptions.h"
 #include "audio/StudioSystem.h"
 #include "core/Engine.h"
 #include "core/GameObject.h"
@@ -311,6 +312,19 @@ TEST_F(BadDataTest, InitialSceneFromBrokenFile)
 
 TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
 {
+    // Beside the shipped map, one as the Tiled editor saves it: no tileset count, first gids numbered
+    // straight on, a path of another depth, an embedded tileset and an entry with neither.
+    WriteText("assets/data/tilemaps/BadDataTiledMap.json",
+              R"({"width": 4, "height": 2, "nextlayerid": 3,
+                  "layers": [{"id": 1, "name": "FloorLayer", "type": "tilelayer", "visible": true,
+                              "data": [1, 16, 17, 24, 25, 33, 40, 0]},
+                             {"id": 2, "name": "WallLayer", "type": "tilelayer", "visible": true,
+                              "data": [9, 0, 0, 0, 0, 0, 0, 9]}],
+                  "tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"},
+                               {"firstgid": 17, "source": "../../data/tilesets/HouseDecor.json"},
+                               {"firstgid": 25, "columns": 8, "tilecount": 8, "name": "Inline",
+                                "image": "../../textures/HouseDecor.png"},
+                               {"firstgid": 33}]})");
     const std::vector<std::string> maps = DataFiles("tilemaps");
     ASSERT_FALSE(maps.empty());
     std::vector<std::string> files;
@@ -630,6 +644,13 @@ TEST_F(BadDataTest, ScriptedObjectsAndObjectVariablesFromBrokenFiles)
             manager->Update(1.0f / 60.0f);
         manager->ClearGameObjects();
         Deliver();
+    });
+    // The options screen's file applied at start-up: the master volume the scripts keep stays in 0..1.
+    Sweep("menus/Options", [&] {
+        ApplySavedOptions();
+        Deliver();
+        const float master = lua.state.Globals().Get<float>("MasterVolume", 0.5f);
+        EXPECT_TRUE(master >= 0.0f && master <= 1.0f) << master;
     });
     // An object's variables file: a JSON object takes the new value, anything else is left as it was.
     const fs::path path = fs::path(GetSaveDirectory()) / "scripts/variables/TitleStar_.json";

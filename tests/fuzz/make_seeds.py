@@ -50,6 +50,22 @@ def main():
     short = small_map(4, 3)
     short["layers"][1]["data"] = short["layers"][1]["data"][:5]
     write("fuzz_tilemap", "short_wall_layer", json.dumps(short, indent=1))
+    # As the Tiled map editor saves it: no tileset count, the second tileset numbered straight after
+    # the first with its gids shifted, a path of another depth; then with that tileset embedded and a
+    # third entry that has neither a file nor tiles of its own.
+    saved = small_map()
+    del saved["numOfTileSets"]
+    first = json.loads(text("tilesets/HouseTiles.json"))["tilecount"] + 1
+    for layer in saved["layers"]:
+        layer["data"] = [gid - 101 + first if gid > 100 else gid for gid in layer["data"]]
+    saved["tilesets"][1] = {"firstgid": first, "source": "../../data/tilesets/HouseDecor.json"}
+    write("fuzz_tilemap", "tiled_save", json.dumps(saved, separators=(",", ":")))
+    decor = json.loads(text("tilesets/HouseDecor.json"))
+    decor.pop("type", None)
+    saved["tilesets"][1] = dict(decor, firstgid=first)
+    saved["tilesets"].append({"firstgid": first + decor["tilecount"]})
+    saved["layers"][0]["data"][:3] = [first + decor["tilecount"], first + decor["tilecount"] - 1, 2147483647]
+    write("fuzz_tilemap", "embedded_tileset", json.dumps(saved, indent=1))
 
     # Game objects: an archetype, an object file naming it with overrides and children, a third file.
     crate = text("archetypes/Crate.json")

@@ -306,7 +306,8 @@ public:
     {
         static const std::regex problem(
             "Assertion|Trace log ended|not found|could not be found|Couldn't find|Failed to load|"
-            "No field exists|No object exists|Error loading|error loading|cannot open|No such file");
+            "No field exists|No object exists|Error loading|error loading|cannot open|No such file|"
+            "No treasure was deleted!");
         // The first gameplay scene looks for the gameplay systems before it adds them.
         static const std::regex expected("^System (PlayerManager|ScoreManager|TileMapSystem) not found$");
         std::vector<std::string> lines;

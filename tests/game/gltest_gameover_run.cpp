@@ -59,7 +59,7 @@ TEST(GameOverRun, TheBatteryRunsOutInThePermanentLaser)
     EXPECT_NEAR(game.Player()->GetTransform()->TranslationX, 5.0f, 0.01f);
     EXPECT_NEAR(game.Player()->GetTransform()->TranslationY, 13.0f, 0.01f);
     EXPECT_FLOAT_EQ(game.BatteryValue(), full);
-    EXPECT_EQ(gTreasureManager->totalRemaining, 20);
+    EXPECT_EQ(gTreasureManager->totalRemaining, 21);
     game.Shot("played_again");
 
     EXPECT_EQ(Joined(game.ProblemLines()), "");

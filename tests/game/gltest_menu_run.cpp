@@ -1,5 +1,6 @@
 // The way a player meets the menus: the splash, the title, the main menu, into the living room, the
-// pause menu (resumed, then left for the main menu), the options screen and back, the credits and back.
+// pause menu (resumed, then left for the main menu), the options screen and back, the credits to their
+// end through a focus loss, and the credits left by Back.
 // Keys and mouse clicks go through the scripted key source; every screen is kept as a screenshot.
 #include "game_run.h"
 #include "core/CreditsScroll.h"
@@ -79,12 +80,29 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     EXPECT_FALSE(Exists("OptionsBack"));
     ASSERT_TRUE(Exists("MainMenuCredits"));
 
-    // The credits scroll (the game paused meanwhile) and back.
+    // The credits scroll (the game paused meanwhile). The window loses the focus and gets it back on
+    // the way: the credits still run to their end and hand back to the main menu.
     ASSERT_TRUE(game.Click("MainMenuCredits"));
     game.Run(150);
     EXPECT_TRUE(game.engine->paused);
     EXPECT_TRUE(CreditsScrollState.running);
     game.Shot("credits");
+    WindowFocusCallback(game.window->window, 0);
+    game.Run(30);
+    WindowFocusCallback(game.window->window, 1);
+    game.Run(5);
+    EXPECT_TRUE(game.engine->paused) << "the credits pause the game again";
+    EXPECT_TRUE(CreditsScrollState.running);
+    ASSERT_TRUE(game.RunUntil([] { return Exists("MainMenuPlay"); }, 900)) << "the credits never ended";
+    EXPECT_FALSE(CreditsScrollState.running);
+    game.Run(5);
+    EXPECT_FALSE(Exists("CreditsLine01"));
+    EXPECT_FALSE(game.engine->paused);
+
+    // Once more, and Back leaves them at once.
+    ASSERT_TRUE(game.Click("MainMenuCredits"));
+    game.Run(60);
+    EXPECT_TRUE(CreditsScrollState.running);
     ASSERT_TRUE(game.Click("CreditsBack"));
     game.Run(5);
     EXPECT_FALSE(CreditsScrollState.running);

@@ -145,6 +145,32 @@ TEST_F(Player, DamageShakesZeroesTheBufferAndBlinksRedOverTheInvincibility)
     EXPECT_EQ(countdowns.back()->target, timer);
 }
 
+TEST_F(Player, AStateChangeDuringAHitLetsTheCountdownRunAgain)
+{
+    // Key held before the hit, key held after it: moving -> idle and idle -> moving.
+    for (auto [before, after] : {std::pair{true, false}, {false, true}}) {
+        core.reset();
+        core = std::make_unique<testsupport::CoreEngine>();
+        player = nullptr;
+        BehaviorPlayer* behavior = Ready(5.0f);
+        BehaviorTimer* timer = behavior->GetTimer();
+        core->recorder->SendMessage(5, 1, timer);
+        Press(GLFW_KEY_UP, before);
+        Frame(3);
+        ASSERT_TRUE(timer->counting);
+        ToPlayer(18, 5.0f);
+        Frame(2);
+        ASSERT_TRUE(behavior->invincible && !timer->counting);
+        const float* colour = battery->GetSprite()->color;
+        EXPECT_FLOAT_EQ(colour[2], 1.0f) << before;   // held: blue
+        Press(GLFW_KEY_UP, after);
+        Frame(3);
+        EXPECT_TRUE(!behavior->invincible && timer->counting) << before;
+        // 15 of 20 s left: the green-to-yellow colour of a running battery.
+        EXPECT_TRUE(colour[0] == 0.5f && colour[1] == 1.0f && colour[2] == 0.0f) << before;
+    }
+}
+
 TEST_F(Player, ChargingStopsJustPastFullAndTheLaserDistanceIsScaled)
 {
     Ready();

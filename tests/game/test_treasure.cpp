@@ -177,24 +177,31 @@ TEST_F(TreasureTest, ChainReactionsItsCeilingAndTheClearedRoom)
     eyes->SetComponent(new Sprite());
     SpriteSheet* sheet = new SpriteSheet();
     eyes->SetComponent(sheet);
-    for (int i = 0; i < 5; ++i) {
+    // The window each pickup opens, read a frame after it: normal up to the 10th, short from the 11th.
+    std::vector<float> windows;
+    auto pickUp = [&](int frames) {
         PickUp();
-        Frames(30);
-    }
+        Frames(1);
+        windows.push_back(gChainWindowLeft + 1.0f / 60.0f);
+        Frames(frames - 1);
+    };
+    for (int i = 0; i < 5; ++i)
+        pickUp(30);
     EXPECT_EQ(Chain(), (std::vector<float>{1, 2, 3, 4, 5}));
     const std::vector<std::string> texts = core->recorder->Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Player_Content"), 2) << "Event_Play and Event_Destroy";
     EXPECT_EQ(sheet->animationName, "EyesHappy");
     EXPECT_FALSE(sheet->looping);
-    for (int i = 0; i < 7; ++i) {
-        PickUp();
-        Frames(i == 6 ? 20 : 8);
-    }
+    for (int i = 0; i < 7; ++i)
+        pickUp(i == 6 ? 20 : 8);
     const std::vector<float> chain = Chain();
     EXPECT_EQ(chain.back(), 11.0f);
     EXPECT_EQ(*std::max_element(chain.begin(), chain.end()), 11.0f);
     EXPECT_EQ(core->recorder->Count("Event_Play"), 2) << "Player_Happy at 10";
     EXPECT_NEAR(gChainWindowLeft, 0.5f - 20.0f / 60.0f, 1e-4) << "the short window after 11";
+    ASSERT_EQ(windows.size(), 12u);
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        EXPECT_NEAR(windows[i], i < 10 ? 1.0f : 0.5f, 1e-4) << "pickup " << i + 1;
 
     // A room without treasure left sends 12 every frame while the player is in it.
     core->recorder->Clear();

@@ -289,6 +289,18 @@ TEST_F(BadDataGlTest, TileMapDrawnFromBrokenFiles)
                        101, 102, 103, 104, 105, 106, 107, 108, 0, 17, 99, 100, 109, 199, 200, 201]}],
                   "tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"},
                                {"firstgid": 101, "source": "../tilesets/HouseDecor.json"}]})");
+    // The same tiles as the Tiled editor saves them: no tileset count, first gids numbered straight
+    // on, a path of another depth, an embedded tileset and an entry with neither a file nor tiles.
+    WriteText("assets/data/tilemaps/BadDataTiledMap.json",
+              R"({"width": 8, "height": 4, "nextlayerid": 2,
+                  "layers": [{"id": 1, "name": "FloorLayer", "type": "tilelayer", "visible": true, "data":
+                      [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+                       17, 18, 19, 20, 21, 22, 23, 24, 25, 32, 33, 40, 0, 41, 100, 101]}],
+                  "tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"},
+                               {"firstgid": 17, "source": "../../data/tilesets/HouseDecor.json"},
+                               {"firstgid": 25, "columns": 8, "tilecount": 8, "name": "Inline",
+                                "image": "../../textures/HouseDecor.png"},
+                               {"firstgid": 33}]})");
     struct Case {
         std::string file;
         std::string map;
@@ -301,8 +313,9 @@ TEST_F(BadDataGlTest, TileMapDrawnFromBrokenFiles)
     // The small map broken in every way, drawn; the shipped map loaded and queued with one variant
     // in ten (the unit sweep loads every one).
     cases.push_back({"tilemaps/BadDataSmallMap", "BadDataSmallMap", true});
+    cases.push_back({"tilemaps/BadDataTiledMap", "BadDataTiledMap", true});
     for (const std::string& name : DataFiles("tilemaps"))
-        if (name != "BadDataSmallMap")
+        if (name != "BadDataSmallMap" && name != "BadDataTiledMap")
             cases.push_back({"tilemaps/" + name, name, false});
 
     for (const Case& c : cases) {

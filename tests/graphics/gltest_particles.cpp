@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "GlFrame.h"
@@ -137,10 +139,23 @@ TEST_F(ParticleDrawTest, BatchesDrawThePictureOfOneByOne)
     stars->pattern = 21;
     ParticleEmitter* smoke = AddEmitter(0.0f, -1.0f, "textured_mesh");
     smoke->pattern = 18;
+    // One emitter with two textures live below the sprites: its dust trail, then confetti.
+    ParticleEmitter* party = AddEmitter(-2.0f, -1.5f, "textured_mesh");
+    party->pattern = 13;
+    for (int frame = 0; frame < 30; ++frame)
+        party->Update(1.0f / 60.0f);
+    party->confetti = 1;
     for (int frame = 0; frame < 12; ++frame)
-        for (ParticleEmitter* e : {squares, stars, smoke})
+        for (ParticleEmitter* e : {squares, stars, smoke, party})
             e->Update(1.0f / 60.0f);
     ASSERT_GT(squares->GetPool().LiveCount() + stars->GetPool().LiveCount() + smoke->GetPool().LiveCount(), 600);
+    std::set<std::string> partyTextures;
+    for (int i = 0; i < party->GetPool().End(); ++i) {
+        const Particle& p = party->GetPool().Slot(i);
+        if (p.active && p.color[3] > 0.0f)
+            partyTextures.insert((p.texture ? p.texture->name : "none") + (p.onTop == 1 ? " on top" : ""));
+    }
+    ASSERT_EQ(partyTextures, (std::set<std::string>{"ShimmerParticle", "smoke_par"}));
     AddSprite(0.0f, 0.0f, 5, 0.2f, 0.8f, 0.3f, 0.6f, 1.5f);
     AddSprite(0.0f, 0.0f, 0, 0.1f, 0.3f, 0.9f, 0.5f, 6.0f);
 
@@ -148,7 +163,7 @@ TEST_F(ParticleDrawTest, BatchesDrawThePictureOfOneByOne)
     std::size_t commands[2] = {0, 0};
     for (int batched = 0; batched < 2; ++batched) {
         ParticleEmitter::batchDrawing = batched == 1;
-        for (ParticleEmitter* e : {squares, stars, smoke})
+        for (ParticleEmitter* e : {squares, stars, smoke, party})
             e->Draw();
         for (auto& layer : window->layers)
             commands[batched] += layer.size();

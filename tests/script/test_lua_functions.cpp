@@ -147,12 +147,14 @@ TEST_F(LuaFunctionsTest, VariablesLiveInTheirFilesWrittenWhole)
           "assert(c:GetVarInt('Score') == 3 and c:GetVarString('S') == 'hi' and c:GetVarBool('B'))\n"
           "assert(c:GetVarString('Score') == '' and c:GetVarInt('S') == 0 and c:GetVarFloat('Never') == 0)\n"
           "c:SetVarFloat('Half', 2.75) assert(c:GetVarInt('Half') == 2 and c:GetVarBool('Half'))\n"
+          "c:SetVarFloat('Neg', -1.5) c:SetVarFloat('Zero', 0) assert(c:GetVarBool('Neg') and not c:GetVarBool('Zero'))\n"
           "c:SetVarStaticInt('Lives', 2) assert(c:GetVarStaticInt('Lives') == 2 and c:GetVarStaticFloat('Lives') == 2)\n"
           "n = c:GetVarInt('Count') c:SetVarInt('Count', n + 1)");
     // No scene: the file name ends in the underscore after the object's name.
     const fs::path file = Save("scripts/variables/Crate_.json");
     EXPECT_EQ(ReadFile(file), "{\n    \"Score\": 3,\n    \"F\": 0.10000000149011612,\n    \"B\": true,\n"
-                              "    \"S\": \"hi\",\n    \"Half\": 2.75,\n    \"Count\": 1\n}");
+                              "    \"S\": \"hi\",\n    \"Half\": 2.75,\n    \"Neg\": -1.5,\n    \"Zero\": 0.0,\n"
+                              "    \"Count\": 1\n}");
     EXPECT_EQ(ReadFile(Save("scripts/variables/StaticVars.json")), "{\n    \"Lives\": 2\n}");
     EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
 

@@ -157,6 +157,71 @@ const Program kPrograms[] = {
      "print Animal('cat')\\speak!\nprint Dog('rex', 2)\\speak!\np = Puppy 'bit'\n"
      "print p\\speak!, p.name, Puppy.__name, Dog.sound\n",
      "cat says ...\nrex says woof (2 tricks)\nbit says woof (0 tricks)\tbit\tPuppy\twoof\n"},
+    {"self_method_calls",
+     "class C\n  new: (@n) =>\n  get: => @n\n  add: (k) => @get! + k\n  go: => @add 10\n  cls: => @@__name\n"
+     "print C(1)\\go!, C(2)\\cls!\n",
+     "11\tC\n"},
+    {"operators",
+     "print 2^3^2, 2 - 3 - 4, 7 // 2, 6 & 3 | 8, 1 << 4 >> 1, ~0, 5 ~ 3, -2^2, not 1 == 2\n"
+     "x = 1\n(print) \"hi\"\ny = tostring\n(print) \"ho\"\nprint 'a' .. 1 + 2 .. 'b', 1 < 2 == true\n",
+     "512.0\t-5\t3\t10\t8\t-1\t6\t-4.0\tfalse\nhi\nho\na3b\ttrue\n"},
+    {"update_operators",
+     "a, b, c, d = 7, nil, 1, 6\na %= 4\nb or= 'dflt'\nc and= 'yes'\nd //= 4\nd <<= 3\nd |= 1\nd &= 9\nd ^= 2\n"
+     "print a, b, c, d\n",
+     "3\tdflt\tyes\t81.0\n"},
+    {"break_continue_decorators",
+     "for i = 1, 6\n  continue if i == 2\n  break if i == 5\n  print i unless i == 3\nprint x * 2 for x in *{4, 5}\n"
+     "n = 0\nn += 1 while n < 3\nfor i = 1, 2 do print i, n\nx = 1 if n > 2\ny = v for v in *{4, 5}\nprint x, y\n",
+     "1\n4\n8\n10\n1\t3\n2\t3\n1\t5\n"},
+    {"varargs_and_implicit_pairs",
+     "count = (...) -> select '#', ...\nfirst = (a, ...) -> if a then ... else 0\npair = -> 1, 2\n"
+     "wrap = (...) -> count ...\nprint count(nil, nil), first(true, 7, 8), wrap(1, 2, 3), pair!\n",
+     "2\t7\t3\t1\t2\n"},
+    {"do_local_import_export",
+     "do\n  y = 5\nprint y, (do 2 * 3)\nx = 1\ndo\n  local x = 2\n  x += 1\nprint x\nlocal *\nF = -> G!\nG = -> 'g'\n"
+     "print F!\nimport concat, \\get from {concat: table.concat, v: 9, get: => @v}\nprint concat({1, 2}, ','), get!\n"
+     "f = ->\n  export ^\n  Up, low = 1, 2\nf!\nprint rawget(_G, 'Up'), rawget(_G, 'low')\n",
+     "nil\t6\n1\ng\n1,2\t9\n1\tnil\n"},
+    {"with",
+     "with p = {}\n  .x = 1\n  .y = .x + 1\n  print .y\nq = with {v: 3, get: => @v}\n  .v += 1\n  print \\get!\nprint p.x, q.v\n",
+     "2\n4\n1\t4\n"},
+    {"assignment_in_conditions",
+     "if n = tonumber '12'\n  print n\nitems = {1, 2}\nwhile item = table.remove items\n  print item\nprint n, item\n",
+     "12\n2\n1\nnil\tnil\n"},
+    {"long_strings_and_layout",
+     "--[[ a long\ncomment ]]\ns = [[one\ntwo]]\nprint s, [==[a]]b]==]\nx = 1 +\n  2 *\n  3\nadd = (a,\n       b) ->\n  a + b\n"
+     "print x, add 1,\n  2\ny =\n  x * 2\nprint y\nprint 5, 6,\n  7, add 1,\n    2,\n  8\nt = {\n  1, add 2,\n    3,\n  9\n}\nprint #t\n",
+     "one\ntwo\ta]]b\n7\t3\n14\n5\t6\t7\t3\t8\n3\n"},
+    {"tables_without_braces",
+     "f = (o) -> o.x, o.y\nprint f x: 1, y: 2\nprint f(x: 7, y: 8)\nx, y = 3, 4\np = {:x, :y, z: 5}\nprint p.x, p.y, p.z\n"
+     "conf =\n  name: 'n'\n  size:\n    w: 2\n    h: 3\nq = a: 1, b: 2\nprint conf.name, conf.size.h, q.b\n",
+     "1\t2\n7\t8\n3\t4\t5\nn\t3\t2\n"},
+    {"table_comprehensions_and_slices",
+     "u = {k, v * 10 for k, v in pairs {a: 1, b: 2}}\nsq = {x, x * x for x in *{1, 2, 3} when x > 1}\n"
+     "print u.a, u.b, sq[1], sq[3]\nprint x for x in *{1, 2, 3, 4, 5}[2, 3]\n"
+     "print table.concat [x for x in *{1, 2, 3, 4, 5, 6}[1,,2]], ','\n",
+     "10\t20\tnil\t9\n2\n3\n1,3,5\n"},
+    {"destructuring",
+     "{a, b} = {1, 2}\n{:x, y: {z}} = {x: 3, y: {4}}\nt = {}\n{t.p, c}, d = {5, 6}, 7\nprint a, b, x, z, t.p, c, d\n"
+     "for {k, v} in *{{1, 2}, {3, 4}}\n  print k + v\nf = ({:w, :h}, s = 1) -> w * h * s\nprint f {w: 2, h: 3}\n"
+     "print table.concat [a * b for {a, b} in *{{1, 2}, {3, 4}}], ','\n",
+     "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n2,12\n"},
+    {"loops_as_values",
+     "d = for x in *{1, 2, 3}\n  x * 2\ne = for i = 1, 4 do i if i % 2 == 0\nn = 0\nw = while n < 3\n  n += 1\n  n * n\n"
+     "print #d, d[3], #e, e[2], table.concat w, ','\n",
+     "3\t6\t2\t4\t1,4,9\n"},
+    {"class_features",
+     "class Base\n  @count: 0\n  @__inherited: (child) => print 'inherited by', child.__name\n  kind: 'base'\n"
+     "  hi: => 'hi from ' .. @@__name\nclass Child extends Base\n  secret = 42\n  @make: => @!\n  say: => secret\n"
+     "  kind2: => super.kind\n  print 'body', @__name\nc = Child\\make!\nprint c\\say!, c\\kind2!, c\\hi!, Child.count\n"
+     "X = class extends Base\n  v: 1\nns = {}\nclass ns.Thing\n  ok: => 'ok'\nprint X.__name, X!.v, ns.Thing!\\ok!\n",
+     "body\tChild\ninherited by\tChild\n42\tbase\thi from Child\t0\ninherited by\tX\nX\t1\tok\n"},
+    {"using",
+     "x = 1\nf = using nil ->\n  x = 2\nf!\ng = (a) using x ->\n  x = a\nh = (a) using nil -> x = a\nh 9\nprint x\ng 5\nprint x\n",
+     "1\n5\n"},
+    {"method_stubs_and_multiline_strings",
+     "o = {n: 3, get: (k) => @n + k}\nf = o\\get\no.n = 10\nprint f 1\ns = \"a\nb#{1}\"\nprint s\nif true\n\tprint 'tab'\n",
+     "11\na\nb1\ntab\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
@@ -175,10 +240,11 @@ TEST(Moonc, ProgramsPrintWhatTheySay)
 TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
 {
     const std::pair<const char*, int> cases[] = {
-        {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"print x if y\n", 1},
-        {"f = (...) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
-        {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"a //= 2\n", 1},
-        {"with x\n  y!\n", 1},      {"{k, v for k, v in pairs t}\n", 1}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"x = 1\nbreak\n", 2},
+        {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
+        {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
+        {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
+        {"f = ->\n  v = do\n    return 1\n", 2}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {
@@ -217,13 +283,64 @@ TEST(Moonc, ShippedSampleMovesItsObjectOneStepAFrame)
               "3\t0\t3\n");
 }
 
+// The module pattern: a file ending in a class gives the class to whoever loads it; an empty file is an
+// empty chunk.
+TEST(Moonc, LastClassIsTheModuleAndAnEmptyFileCompiles)
+{
+    ScratchDir dir("moonc_module");
+    WriteFile(dir / "player.moon", "class Player\n  hp: 3\n");
+    WriteFile(dir / "empty.moon", "");
+    ASSERT_EQ(Compile(dir / "player.moon").status, 0);
+    ASSERT_EQ(Compile(dir / "empty.moon").status, 0);
+    const std::string load = "local P = dofile('" + (dir / "player.lua").string() + "') print(P.__name, P.hp, " +
+                             "select('#', dofile('" + (dir / "empty.lua").string() + "')))";
+    EXPECT_EQ(RunLua(dir / "empty.lua", "", 1, load), "Player\t3\t0\n");
+}
+
+// Long chains and a large file compile and run; a run Lua itself can't nest is refused by its line.
+TEST(Moonc, LongChainsAndLargeFiles)
+{
+    auto repeat = [](const std::string& piece, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += piece;
+        return out;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"print 1" + repeat(" + 1", 196) + "\n", "197\n"},
+        {"x = 0" + repeat(" + 1", 100000) + "\nprint x\n", "100000\n"},
+        {"t = {}\nt.b = t\nprint t" + repeat(".b", 12000) + " == t\n", "true\n"},
+        {"f = -> f\nprint f" + repeat("!", 20000) + " == f\n", "true\n"},
+        {"x = 0\n" + repeat("f = (a) ->\n  a + 1\nx = f x\nif x > 0\n  x += 1\n", 20000) + "print x\n", "40000\n"},
+        {"\nx = 'a'" + repeat(" .. 'a'", 300) + "\n", "error:2"},
+        {"a = 1\nprint #\"" + repeat("x#{a}", 3000) + "\"\n", "6000\n"},
+        {"x = " + repeat("(", 1000) + repeat(")", 1000) + "\n", "error:1"},
+    };
+    ScratchDir dir("moonc_long");
+    for (const auto& [source, printed] : cases) {
+        SCOPED_TRACE(source.substr(0, 60));
+        WriteFile(dir / "long.moon", source);
+        const CompilerRun run = Compile(dir / "long.moon");
+        if (printed.rfind("error:", 0) == 0) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(Contains(run.errors, "long.moon:" + printed.substr(6) + ": ")) << run.errors;
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(RunLua(dir / "long.lua"), printed);
+    }
+}
+
 // Random token soup, random bytes and every program cut short: the compiler exits 0 or 1, cleanly.
 TEST(Moonc, FuzzedInputNeverCrashesIt)
 {
     static const char* const kPieces[] = {"x", " = ", "->", "=>", "(", ")", "{", "}", "[", "]", "\n", "  ", "\"#{",
                                           "'", "\"", "@", "\\", "!", ",", ":", "class ", "if ", "else", "for ",
                                           " in ", "*", "switch ", "when ", "super", "+=", "1", ".", "--", "export ",
-                                          "return ", "\t", "\n    ", "[x for x in *t]", "new: =>", "\x01"};
+                                          "return ", "\t", "\n    ", "[x for x in *t]", "new: =>", "\x01", "with ", ".", "do",
+                                          "continue", "break", "...", "{a, b} = ", ":x", "a: ", "[[", "]]", "--[[",
+                                          "local *", "import ", " from ", " using ", "@@", " +\n", ",\n", "[1, 2]",
+                                          "{k, v for k, v in pairs t}", "unless ", "or=", " extends ", "\\m"};
     ScratchDir dir("moonc_fuzz");
     std::vector<std::string> inputs;
     Random::Seed(2701);

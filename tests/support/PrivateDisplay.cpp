@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-
-extern "C" char** environ;
 
 namespace testsupport {
 namespace {
@@ -36,22 +36,41 @@ public:
     }
 
 private:
-    // Xvfb writes the display number it chose to the pipe named by -displayfd.
+    // Xvfb writes the display number it chose to the pipe named by -displayfd. The server ends with
+    // this program however the program ends (a crash, or a kill at the harness's timeout, included),
+    // and holds none of its files: with the harness's output pipe open, a server left behind would
+    // keep the harness waiting on the pipe after the test is gone.
     bool Start()
     {
         int fds[2];
-        if (pipe(fds) != 0)
+        if (pipe2(fds, O_CLOEXEC) != 0)
             return false;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen_.c_str(),
-                              "-nolisten", "tcp", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        const int rc = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const char* argv[] = {"Xvfb", "-displayfd", "3", "-screen", "0", screen_.c_str(), "-nolisten", "tcp", nullptr};
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls until exec. The signal comes when the thread that forked
+            // ends; this is the main thread, which ends with the program.
+            if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+                _exit(126);
+            // The pipe's write end becomes descriptor 3, the standard ones /dev/null, and no other
+            // descriptor is kept.
+            if (fds[1] == 3 ? fcntl(3, F_SETFD, 0) != 0 : dup2(fds[1], 3) != 3)
+                _exit(126);
+            const int null = open("/dev/null", O_RDWR);
+            if (null < 0)
+                _exit(126);
+            for (int fd = 0; fd < 3; ++fd)
+                dup2(null, fd);
+            if (syscall(SYS_close_range, 4u, ~0u, 0u) != 0) {
+                for (int fd = 4; fd < 1024; ++fd)
+                    close(fd);
+            }
+            execvp(argv[0], const_cast<char**>(argv));
+            _exit(127);
+        }
         close(fds[1]);
-        if (rc != 0) {
+        if (pid_ < 0) {
             close(fds[0]);
             pid_ = -1;
             return false;

@@ -2,7 +2,8 @@
 // Tests that send real key presses with xdotool need the keyboard focus, which other GL tests on a
 // shared display can take. Such a test program starts an X server of its own for its run:
 //     UsePrivateDisplay("1920x1080x24");   // at namespace scope, once per program
-// When Xvfb can't be started, the tests keep the display they were given.
+// When Xvfb can't be started, the tests keep the display they were given. The server goes with the
+// program however the program ends, and never holds the program's output open.
 #include <string>
 
 namespace testsupport {

@@ -7,6 +7,7 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -24,9 +25,12 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
+#include "graphics/CameraSystem.h"
 #include "graphics/InputManager.h"
+#include "graphics/LightingSystem.h"
 #include "graphics/Sprite.h"
 #include "graphics/Window.h"
+#include "platform/studio/Studio.h"
 #include "ui/MenuSystem.h"
 #include "ui/Slider.h"
 #include "ui/Volume_CoolVersion.h"
@@ -56,6 +60,23 @@ void Shot(const std::string& name)
             for (int c = 0; c < 3; ++c)
                 ppm += static_cast<char>(frame[(static_cast<std::size_t>(y) * WindowWidth + x) * 4 + c]);
     WriteFile(fs::path(folder) / (name + ".ppm"), ppm);
+}
+
+// The last frame's pixels inside the named interface object's quad (its scale is the half size).
+std::vector<unsigned char> PixelsUnder(const std::string& name)
+{
+    std::vector<unsigned char> out;
+    GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(name) : nullptr;
+    const Transform* t = object ? object->GetTransform() : nullptr;
+    const float half = WindowHeight / 2.0f;   // interface units to pixels
+    for (int y = 0; t && y < WindowHeight; ++y)
+        for (int x = 0; x < WindowWidth; ++x)
+            if (std::abs((x - WindowWidth / 2.0f) / half - t->TranslationX) < t->ScaleX &&
+                std::abs((y - half) / half - t->TranslationY) < t->ScaleY) {
+                const auto at = frame.begin() + (static_cast<std::ptrdiff_t>(y) * WindowWidth + x) * 4;
+                out.insert(out.end(), at, at + 3);
+            }
+    return out;
 }
 
 // Distinct colours of the last frame (every second pixel of every second row).
@@ -226,6 +247,28 @@ TEST_F(MenusGame, SplashToLivingRoomPauseAndCredits)
     EXPECT_TRUE(Has("PauseResume"));
     EXPECT_GT(Colours(), 20 * flat) << "pause menu";
     Shot("pause_menu");
+    {
+        // The fogged level stays hidden behind the panel: with the view moved elsewhere beneath it,
+        // none of the panel's pixels change.
+        WindowDrawFogHook = [] {
+            LightingSystemDrawFog();
+            Grab();
+        };
+        game.Frames(1);
+        const std::vector<unsigned char> here = PixelsUnder("PausePanel");
+        ASSERT_NE(CameraSystemInstance, nullptr);
+        Transform* followed = CameraSystemInstance->GetTarget();
+        Transform elsewhere;
+        elsewhere.SetTranslation(followed->TranslationX + 9.0f, followed->TranslationY - 4.0f);
+        CameraSystemInstance->SetTarget(&elsewhere);
+        game.Frames(40);
+        Shot("pause_menu_moved");
+        ASSERT_GT(here.size(), 100000u);
+        EXPECT_TRUE(PixelsUnder("PausePanel") == here) << "the level shows through the pause panel";
+        CameraSystemInstance->SetTarget(followed);
+        WindowDrawFogHook = Grab;
+        game.Frames(40);
+    }
     game.Frames(5);
     EXPECT_TRUE(game.engine->paused) << "the menu stays open";
     ASSERT_TRUE(game.Click("PauseResume"));
@@ -333,12 +376,27 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
         EXPECT_TRUE(Has("MainMenuPlay"));
         EXPECT_FALSE(Has("MusicVolume"));
     }
-    // A new run reads the options back from the menu file.
+    // A new run reads the options back from the menu file and plays by them from the start: music 3
+    // and sound 8 of 10 at half the master volume, the ambience muted, windowed.
     Game game(keys);
     ASSERT_TRUE(game.Ready());
     ASSERT_TRUE(game.SettleIn("SplashScreen"));
+    game.Tap(GLFW_KEY_SPACE);
+    ASSERT_TRUE(game.SettleIn("TitleMenuScene"));
+    auto savedSettingsHold = [&](const char* when) {
+        EXPECT_FLOAT_EQ(studio::inspect::GlobalParameter("MusicSlider"), 1.5f) << when;
+        EXPECT_FLOAT_EQ(studio::inspect::GlobalParameter("SFXSlider"), 4.0f) << when;
+        EXPECT_TRUE(studio::inspect::BusState("bus:/Ambience").mute) << when;
+        EXPECT_FALSE(IsFullscreen()) << when;
+    };
+    savedSettingsHold("title screen");
+    bool titleMusic = false;
+    for (const studio::inspect::InstanceInfo& info : studio::inspect::Instances())
+        titleMusic = titleMusic || (info.playing && info.eventPath.find("Music") != std::string::npos);
+    EXPECT_TRUE(titleMusic) << "the title music plays";
     MenuSystem::LoadMenu("Options");
     game.Frames(2);
+    savedSettingsHold("options screen");
     auto* music = dynamic_cast<Volume_CoolVersion*>(gGameObjectManager->FindGameObject("MusicVolume")->GetBehavior());
     ASSERT_NE(music, nullptr);
     EXPECT_EQ(music->value, 3);

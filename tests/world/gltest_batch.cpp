@@ -1,9 +1,13 @@
-// Batched drawing against one draw per item under Xvfb: the tile layers (one vertex buffer per layer
+// Batched drawing against one draw per item under Xvfb: the tile layers (vertex buffers per region
 // and tileset) and the fog stamps (one buffer of rectangles) are rendered both ways, with other
 // commands and stencil stamps around them, and the frames read back must agree within 1 per channel.
 #include <gtest/gtest.h>
 
 #include <glad/gl.h>
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -232,6 +236,109 @@ TEST_F(BatchTest, MixedTilesetsOddCellsAndChangedCellsMatch)
     std::vector<unsigned char> after;
     CaptureConsole([&] { ExpectSamePicture("changed cells", &after, 8); });
     EXPECT_NE(before, after);
+}
+
+TEST_F(BatchTest, RegionsAtTheMapsEdgesAndCornersMatchAndOnlyChangedOnesAreRebuilt)
+{
+    // 70 x 45 cells: regions of a full, a part and a narrow width across, a full and a part height
+    // down.
+    const int width = 70, height = 45;
+    std::vector<int> floor, decor;
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c) {
+            floor.push_back(1 + (c * 7 + r * 3) % 16);
+            decor.push_back((c + r) % 5 == 0 ? 101 + (c * r) % 8 : 0);
+        }
+    scratch->Data("tilemaps/Wide.json",
+                  worldtest::Map(width, height, 3, {Layer(1, "FloorLayer", floor), Layer(2, "AbovePlayerLayer00", decor)},
+                                 "[{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"},"
+                                 " {\"firstgid\": 101, \"source\": \"../tilesets/HouseDecor.json\"}]",
+                                 2));
+    Show("Wide");
+    TileMap* map = tiles->GetDisplayedMap();
+    struct Placement {
+        float x, y, zoom;
+    };
+    // The four corners, the seams between regions (in the middle, and a few pixels inside the right
+    // and the top edge), a far zoom over everything and a view off the map.
+    const Placement placements[] = {{0.0f, 44.0f, 45.0f},  {69.0f, 44.0f, 45.0f}, {0.0f, 0.0f, 60.0f},
+                                    {69.5f, -0.5f, 45.0f}, {31.5f, 12.5f, 45.0f}, {16.0f, 20.0f, 45.0f},
+                                    {50.0f, 3.8f, 45.0f},  {64.0f, 13.0f, 30.0f}, {35.0f, 22.0f, -45.0f},
+                                    {-40.0f, 22.0f, 45.0f}};
+    for (const Placement& p : placements) {
+        Aim(p.x, p.y, p.zoom);
+        ExpectSamePicture("camera (" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")", nullptr,
+                          p.x < -20.0f ? 2 : 8);
+    }
+    const int built = map->RegionsBuilt();
+    EXPECT_EQ(built, 2 * 3 * 2); // two layers of 3 x 2 regions
+
+    // Over one corner only the regions meeting the view are queued.
+    Aim(0.0f, 44.0f, 45.0f);
+    for (auto& layer : window->layers)
+        layer.clear();
+    tiles->Draw();
+    EXPECT_EQ(window->layers[DRAW_LAYER_BACKGROUND].size(), 1u);
+    for (auto& layer : window->layers)
+        layer.clear();
+
+    // One changed cell rebuilds its region alone, and both pictures follow it.
+    map->layers[0].data[static_cast<std::size_t>(44 * width + 69)] = 101;
+    Aim(69.0f, 0.0f, 45.0f);
+    ExpectSamePicture("changed corner cell");
+    EXPECT_EQ(map->RegionsBuilt(), built + 1);
+}
+
+TEST_F(BatchTest, ATiledStyleSaveOfTheShippedMapDrawsTheSamePixels)
+{
+    // The shipped map as the Tiled map editor writes it again: no "numOfTileSets", the second tileset
+    // numbered straight after the first (first gid 17, its gids shifted to match) and its path
+    // written from another folder depth.
+    rapidjson::Document saved;
+    const std::string shipped = ReadFile("assets/data/tilemaps/LivingRoom.json");
+    saved.Parse(shipped.c_str());
+    ASSERT_TRUE(saved.IsObject());
+    saved.RemoveMember("numOfTileSets");
+    auto& sets = saved["tilesets"];
+    ASSERT_EQ(sets.Size(), 2u);
+    ASSERT_EQ(sets[1]["firstgid"].GetInt(), 101);
+    sets[1]["firstgid"].SetInt(17);
+    sets[1]["source"].SetString("../../data/tilesets/HouseDecor.json", saved.GetAllocator());
+    int shifted = 0;
+    for (auto& layer : saved["layers"].GetArray())
+        for (auto& gid : layer["data"].GetArray())
+            if (gid.GetInt() > 100) {
+                gid.SetInt(gid.GetInt() - 84);
+                ++shifted;
+            }
+    EXPECT_GT(shifted, 10);
+    rapidjson::StringBuffer text;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(text);
+    saved.Accept(writer);
+    scratch->Data("tilemaps/LivingRoomSaved.json", std::string(text.GetString(), text.GetSize()));
+
+    Message* load = TextMessage("LoadTileMap", "LivingRoomSaved", tiles);
+    const std::string out = CaptureConsole([&] { tiles->HandleMessage(load); });
+    delete load;
+    EXPECT_TRUE(out.empty()) << out;
+    Show("LivingRoom");
+
+    const float placements[][3] = {{5.0f, 13.0f, 45.0f}, {36.25f, 13.5f, 30.0f}, {43.0f, 26.5f, 60.0f},
+                                   {24.0f, 15.0f, -30.0f}};
+    for (const auto& p : placements) {
+        Aim(p[0], p[1], p[2]);
+        const std::string where = "camera (" + std::to_string(p[0]) + ", " + std::to_string(p[1]) + ")";
+        Show("LivingRoom");
+        const std::vector<unsigned char> original = Render(true);
+        Show("LivingRoomSaved");
+        const std::vector<unsigned char> resaved = Render(true);
+        ASSERT_EQ(original.size(), resaved.size());
+        std::set<int> colours;
+        for (std::size_t i = 0; i < original.size(); i += 64)
+            colours.insert(original[i] << 16 | original[i + 1] << 8 | original[i + 2]);
+        EXPECT_GT(colours.size(), 8u) << where;
+        EXPECT_TRUE(original == resaved) << where;
+    }
 }
 
 TEST_F(BatchTest, FogStampsMatchForEveryCellSizeAndFollowNewReveals)

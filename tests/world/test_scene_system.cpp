@@ -148,17 +148,19 @@ TEST_F(Changes, ChangeFadesOutFourFramesLoadsOnTheFifthAndFadesIn)
     const std::size_t at = recorder->seen.size();
     const auto fifth = Frame(0.25f);
     EXPECT_EQ(SceneSystem::GetCurrentScene(), "B");
-    EXPECT_EQ(fifth, (std::vector<std::string>{"Event_Stop", "Event_StopDestroy", "Event_Stop",
-                                               "On Manager Clear", "LoadTileMap", "DisplayTileMap",
-                                               "Set Player Spawn"}));
+    EXPECT_EQ(fifth, (std::vector<std::string>{"Event_Stop", "Event_StopDestroy", "Event_Stop", "Event_StopDestroy",
+                                               "Event_StopDestroy", "Event_StopDestroy", "On Manager Clear",
+                                               "LoadTileMap", "DisplayTileMap", "Set Player Spawn"}));
     const std::vector<Seen> seen(recorder->seen.begin() + static_cast<long>(at), recorder->seen.end());
-    EXPECT_EQ(seen[0].text, "Ambience_RoomTone");
-    EXPECT_EQ(seen[1].text, "Player_BatteryLow");
-    EXPECT_EQ(seen[2].text, "Player_Motor");
-    for (int i = 0; i < 3; ++i)
+    ASSERT_GE(seen.size(), 8u);
+    const char* const stopped[] = {"Ambience_RoomTone", "Player_BatteryLow", "Player_Motor",
+                                   "Player_Idle", "Player_Movement", "Player_Turning"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(seen[i].text, stopped[i]);
         EXPECT_EQ(seen[i].sender, a) << "the old scene stops its sounds";
-    EXPECT_EQ(seen[4].text, "MapB");
-    EXPECT_EQ(seen[4].sender, system->FindScene("B"));
+    }
+    EXPECT_EQ(seen[7].text, "MapB");
+    EXPECT_EQ(seen[7].sender, system->FindScene("B"));
     EXPECT_EQ(ObjectNames(), (std::vector<std::string>{"Player", "Box"})) << "the old objects went";
     EXPECT_FLOAT_EQ(manager->GetObjectAt(0)->GetTransform()->TranslationX, 2.0f) << "player on the spawn point";
     EXPECT_FLOAT_EQ(manager->GetObjectAt(1)->GetTransform()->TranslationX, 9.0f);
@@ -175,7 +177,8 @@ TEST_F(Changes, ChangeFadesOutFourFramesLoadsOnTheFifthAndFadesIn)
     for (int i = 0; i < 4; ++i)
         Frame(0.25f);
     EXPECT_EQ(Frame(0.25f), (std::vector<std::string>{"Event_Stop", "Event_StopDestroy", "Event_Stop",
-                                                       "UnloadTileMap", "On Manager Clear"}));
+                                                       "Event_StopDestroy", "Event_StopDestroy",
+                                                       "Event_StopDestroy", "UnloadTileMap", "On Manager Clear"}));
 }
 
 TEST_F(Changes, SixtyFramesASecondFadeOutForOneSecond)

@@ -170,6 +170,71 @@ TEST_F(TileMapTest, GidLookupAcrossTwoTilesets)
     EXPECT_FALSE(map->FindTile(-5, nullptr, nullptr, nullptr));
 }
 
+TEST_F(TileMapTest, GidsFindTheirTilesetAtAnyFirstGidAsTiledSavesThem)
+{
+    // No "numOfTileSets": every listed tileset is read. First gids as Tiled numbers them, one of the
+    // tilesets embedded in the map, one entry with neither "source" nor tiles, one tileset named by a
+    // path of another depth and one embedded tileset without an image.
+    scratch->Data("tilemaps/Saved.json",
+                  "{\"width\": 1, \"height\": 1, \"nextlayerid\": 2, \"layers\": [" +
+                      Layer(1, "FloorLayer", {1}) +
+                      "], \"tilesets\": ["
+                      "{\"firstgid\": 1, \"source\": \"../tilesets/Floors.json\"},"
+                      "{\"firstgid\": 9, \"source\": \"../tilesets/Props.json\"},"
+                      "{\"firstgid\": 14, \"columns\": 2, \"tilecount\": 6, \"name\": \"Inline\","
+                      " \"image\": \"../../textures/Inline.png\", \"tilewidth\": 32, \"tileheight\": 32},"
+                      "{\"firstgid\": 20},"
+                      "{\"firstgid\": 37, \"source\": \"../../data/tilesets/Props.json\"},"
+                      "{\"firstgid\": 60, \"columns\": 2, \"tilecount\": 4, \"name\": \"NoImage\"}]}");
+    std::string out;
+    TileMap* map = Load("Saved", &out);
+    ASSERT_NE(map, nullptr);
+    ASSERT_EQ(map->tilesets.size(), 6u);
+    const char* names[] = {"Floors", "Props", "Inline", "", "Props", "NoImage"};
+    const int firsts[] = {1, 9, 14, 20, 37, 60};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(map->tilesets[i]->name, names[i]) << i;
+        EXPECT_EQ(map->tilesets[i]->firstGidMinusOne, firsts[i] - 1) << i;
+    }
+    EXPECT_EQ(map->tilesets[2]->columns, 2);
+    EXPECT_EQ(map->tilesets[2]->tilecount, 6);
+    EXPECT_FALSE(Contains(out, "numOfTileSets")) << out;
+    EXPECT_FALSE(Contains(out, "wasn't opened")) << out;
+    EXPECT_TRUE(Contains(out, "tileset 3 has no \"source\" file and no tiles of its own")) << out;
+    EXPECT_TRUE(Contains(out, "tileset 5: \"image\" is missing")) << out;
+
+    struct Row {
+        int gid;
+        int tileset; // -1: nothing drawn
+        int column, row;
+    };
+    const Row rows[] = {
+        {1, 0, 0, 0},   {8, 0, 3, 1},   {9, 1, 0, 0},   {13, 1, 1, 1},  {14, 2, 0, 0},  {19, 2, 1, 2},
+        {20, -1, 0, 0}, {36, -1, 0, 0}, {37, 4, 0, 0},  {41, 4, 1, 1},  {42, -1, 0, 0}, {59, -1, 0, 0},
+        {60, 5, 0, 0},  {63, 5, 1, 1},  {64, -1, 0, 0}, {101, -1, 0, 0}, {0, -1, 0, 0}, {-3, -1, 0, 0},
+    };
+    for (const Row& r : rows) {
+        const Tileset* tileset = nullptr;
+        int column = -7, row = -7;
+        const bool found = map->FindTile(r.gid, &tileset, &column, &row);
+        ASSERT_EQ(found, r.tileset >= 0) << "gid " << r.gid;
+        if (!found)
+            continue;
+        EXPECT_EQ(tileset, map->tilesets[static_cast<std::size_t>(r.tileset)].get()) << "gid " << r.gid;
+        EXPECT_EQ(column, r.column) << "gid " << r.gid;
+        EXPECT_EQ(row, r.row) << "gid " << r.gid;
+    }
+
+    // The tileset file is named by the file name of its path, whatever the folders.
+    for (const char* source : {"../tilesets/Props.json", "../../data/tilesets/Props.json", "Props.json",
+                               "..\\tilesets\\Props.json", "/home/designer/game/tilesets/Props.tsj"}) {
+        Tileset* tileset = nullptr;
+        out = CaptureConsole([&] { tileset = system->LoadTileset(source); });
+        EXPECT_EQ(tileset->columns, 3) << source << ": " << out;
+        delete tileset;
+    }
+}
+
 TEST_F(TileMapTest, TilesetEntriesPastTheTileCountAreEmpty)
 {
     Tileset* tileset = nullptr;
@@ -251,8 +316,10 @@ TEST_F(TileMapTest, ShortDataKeepsItsCellsWrongTypesAndBadEntriesAreSkipped)
     EXPECT_TRUE(map->layers[3].name.empty());
     EXPECT_FALSE(map->layers[3].visible);
     EXPECT_EQ(map->layers[4].name, "Fine");
-    EXPECT_EQ(map->tilesets.size(), 1u);
-    EXPECT_TRUE(Contains(out, "has no \"source\" file; skipped")) << out;
+    // The entry without "source" or tiles stays, drawing nothing; the one that is no object is skipped.
+    EXPECT_EQ(map->tilesets.size(), 2u);
+    EXPECT_TRUE(Contains(out, "has no \"source\" file and no tiles of its own")) << out;
+    EXPECT_TRUE(Contains(out, "tileset 1 is not an object; skipped")) << out;
 
     // A map that claims a million cells a side keeps only the gids its file holds.
     scratch->Data("tilemaps/Huge.json", Map(1000000, 1000000, 2, {Layer(1, "WallLayer", {1, 0, 1})}, kTwoTilesets, 2));
@@ -283,7 +350,8 @@ TEST_F(TileMapTest, BadTilesetsAreTracedAndDrawNothing)
 {
     scratch->Data("tilesets/NoColumns.json", TilesetFile("NoColumns", 0, 4));
     scratch->Data("tilesets/Huge.json", TilesetFile("Huge", 10, 5000));
-    scratch->Data("tilesets/ShortImage.json", "{\"columns\": 2, \"tilecount\": 2, \"name\": \"S\", \"image\": \"a.png\"}");
+    scratch->Data("tilesets/ShortImage.json",
+                  "{\"columns\": 2, \"tilecount\": 2, \"name\": \"S\", \"image\": \"../textures/\"}");
     scratch->Data("tilesets/Broken.json", "{\"columns\": 2,");
 
     Tileset* tileset = nullptr;
@@ -298,7 +366,7 @@ TEST_F(TileMapTest, BadTilesetsAreTracedAndDrawNothing)
     delete tileset;
 
     out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/ShortImage.json"); });
-    EXPECT_TRUE(Contains(out, "too short to name a texture")) << out;
+    EXPECT_TRUE(Contains(out, "names no file; its tiles have no texture")) << out;
     EXPECT_EQ(tileset->texture, nullptr);
     EXPECT_EQ(tileset->entries[2], std::make_pair(1, 0));
     delete tileset;
@@ -312,8 +380,8 @@ TEST_F(TileMapTest, BadTilesetsAreTracedAndDrawNothing)
     EXPECT_EQ(tileset->columns, 0);
     delete tileset;
 
-    out = CaptureConsole([&] { tileset = system->LoadTileset("x.json"); });
-    EXPECT_TRUE(Contains(out, "too short to name a tileset file")) << out;
+    out = CaptureConsole([&] { tileset = system->LoadTileset("../tilesets/"); });
+    EXPECT_TRUE(Contains(out, "names no file")) << out;
     delete tileset;
 }
 

@@ -2,7 +2,7 @@
 // precedence never decides anything; if, switch and comprehensions used as values become functions
 // called in place. Names are local by default: the first assignment to a name that no enclosing scope
 // declares (or exports) declares it local in the current scope.
-#include "Emitter.h"
+#include "platform/moonc/Emitter.h"
 
 #include <algorithm>
 #include <optional>
@@ -38,7 +38,7 @@ bool ContainsReturn(const Node& n)
         return true;
     case Kind::If:
     case Kind::Switch:
-        for (const Block& b : n.blocks)
+        for (const Block& b : n.x().blocks)
             if (ContainsReturn(b))
                 return true;
         return false;
@@ -46,9 +46,13 @@ bool ContainsReturn(const Node& n)
     case Kind::NumFor:
     case Kind::ForIn:
     case Kind::ForEach:
+    case Kind::Do:
+    case Kind::With:
         return ContainsReturn(n.body);
     case Kind::ExprStmt:
-        return n.a && (n.a->kind == Kind::If || n.a->kind == Kind::Switch) && ContainsReturn(*n.a);
+        return n.a && (n.a->kind == Kind::If || n.a->kind == Kind::Switch || n.a->kind == Kind::Do ||
+                       n.a->kind == Kind::With) &&
+               ContainsReturn(*n.a);
     default:
         return false;
     }
@@ -76,6 +80,14 @@ private:
     struct Scope {
         std::set<std::string> locals;
         std::set<std::string> exported;
+        bool exportAll = false;  // 'export *'
+        bool exportCaps = false; // 'export ^'
+        bool barrier = false;    // a function with 'using': outer names other than 'allowed' are hidden
+        std::set<std::string> allowed;
+    };
+    struct Loop {
+        std::string label;
+        bool continued = false;
     };
     // What 'super' means inside the method being emitted; a null entry where it means nothing.
     struct MethodContext {
@@ -85,11 +97,17 @@ private:
 
     std::string Temp() { return "__m" + std::to_string(++temp_); }
 
+    static bool Capitalised(const std::string& name) { return !name.empty() && std::isupper(static_cast<unsigned char>(name[0])); }
+
     bool Declared(const std::string& name) const
     {
-        for (const Scope& s : scopes_)
-            if (s.locals.count(name) || s.exported.count(name))
+        for (auto it = scopes_.rbegin(); it != scopes_.rend(); ++it) {
+            const Scope& s = *it;
+            if (s.locals.count(name) || s.exported.count(name) || s.exportAll || (s.exportCaps && Capitalised(name)))
                 return true;
+            if (s.barrier && !s.allowed.count(name))
+                return false;
+        }
         return false;
     }
     bool DeclaredLocal(const std::string& name) const
@@ -122,10 +140,54 @@ private:
 
     std::string Pad() const { return std::string(static_cast<size_t>(indent_) * 2, ' '); }
 
+    // The value of a block's last statement: returned, or gathered when the block is the body of a
+    // loop used as a value.
+    void Return(std::string& out, const std::string& values)
+    {
+        if (!sinks_.empty() && sinks_.back()) {
+            const Sink& sink = *sinks_.back();
+            Line(out, sink.count + " = " + sink.count + " + 1");
+            Line(out, sink.result + "[" + sink.count + "] = " + values);
+            return;
+        }
+        Line(out, "return " + values);
+    }
+
     void Statements(const Block& block, std::string& out, bool ret)
     {
-        for (size_t i = 0; i < block.size(); ++i)
+        bool aheadAll = false, aheadCaps = false; // a second 'local *' in a block has nothing left to do
+        for (size_t i = 0; i < block.size(); ++i) {
+            if (block[i]->kind == Kind::Local && !block[i]->text.empty() && !aheadAll &&
+                !(aheadCaps && block[i]->text == "^")) {
+                (block[i]->text == "^" ? aheadCaps : aheadAll) = true;
+                LocalAhead(block, i + 1, block[i]->text == "^", out);
+            }
             Statement(*block[i], out, ret && i + 1 == block.size());
+        }
+    }
+
+    // 'local *' / 'local ^': the names the rest of the block assigns are declared now.
+    void LocalAhead(const Block& block, size_t from, bool capsOnly, std::string& out)
+    {
+        std::vector<std::string> names;
+        auto add = [&](const std::string& name) {
+            if ((!capsOnly || Capitalised(name)) && std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
+        };
+        for (size_t i = from; i < block.size(); ++i) {
+            const Node& n = *block[i];
+            if (n.kind == Kind::Assign && !n.exported)
+                for (const NodeP& t : n.items)
+                    if (t->kind == Kind::Name)
+                        add(t->text);
+            if (n.kind == Kind::Class && !n.exported && !n.b)
+                add(n.text);
+        }
+        if (names.empty())
+            return;
+        Line(out, "local " + Join(names, ", "));
+        for (const std::string& name : names)
+            Declare(name);
     }
 
     void ScopedBlock(const Block& block, std::string& out, bool ret)
@@ -139,15 +201,42 @@ private:
 
     // ---- statements ----
 
+    // "x = 1 if cond", "x = v for v in *t": x is declared where the decorated statement stands.
+    void HoistDecorated(const Node& n, std::string& out)
+    {
+        const Block& inner = n.kind == Kind::If ? n.x().blocks[0] : n.body;
+        if (inner.size() != 1 || inner[0]->kind != Kind::Assign || inner[0]->exported || inner[0]->isLocal)
+            return;
+        std::vector<std::string> fresh;
+        for (const NodeP& t : inner[0]->items)
+            if (t->kind == Kind::Name && !Declared(t->text) &&
+                std::find(n.names.begin(), n.names.end(), t->text) == n.names.end() &&
+                std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
+                fresh.push_back(t->text);
+        if (fresh.empty())
+            return;
+        Line(out, "local " + Join(fresh, ", "));
+        for (const std::string& name : fresh)
+            Declare(name);
+    }
+
     void Statement(const Node& n, std::string& out, bool ret)
     {
+        if (n.isLocal && n.kind != Kind::Assign)
+            HoistDecorated(n, out);
         switch (n.kind) {
         case Kind::ExprStmt: {
+            if (!n.a) {
+                if (!ret)
+                    throw CompileError(n.line, "expected '=' after a list of expressions");
+                Return(out, Args(n.items));
+                break;
+            }
             const Node& e = *n.a;
-            if (e.kind == Kind::If || e.kind == Kind::Switch) {
+            if (e.kind == Kind::If || e.kind == Kind::Switch || e.kind == Kind::Do || e.kind == Kind::With) {
                 Statement(e, out, ret);
             } else if (ret) {
-                Line(out, "return " + Expr(e));
+                Return(out, Expr(e));
             } else if (e.kind == Kind::Call || e.kind == Kind::Method || e.kind == Kind::SuperCall) {
                 Line(out, Expr(e));
             } else {
@@ -168,8 +257,78 @@ private:
             Update(n, out);
             break;
         case Kind::Export:
+            if (n.text == "*")
+                scopes_.back().exportAll = true;
+            else if (n.text == "^")
+                scopes_.back().exportCaps = true;
             for (const std::string& name : n.names)
                 Export(name, n.line);
+            break;
+        case Kind::Local:
+            if (!n.names.empty()) {
+                Line(out, "local " + Join(n.names, ", "));
+                for (const std::string& name : n.names)
+                    Declare(name);
+            }
+            break;
+        case Kind::Import: {
+            std::vector<std::string> names;
+            for (const std::string& name : n.names)
+                names.push_back(name[0] == '\\' ? name.substr(1) : name);
+            const std::string source = Temp();
+            Line(out, "local " + Join(names, ", "));
+            Line(out, "do");
+            ++indent_;
+            Line(out, "local " + source + " = " + Expr(*n.a));
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (n.names[i][0] == '\\')
+                    Line(out, names[i] + " = function(...) return " + source + ":" + names[i] + "(...) end");
+                else
+                    Line(out, names[i] + " = " + source + FieldSuffix(names[i]));
+            }
+            --indent_;
+            Line(out, "end");
+            for (const std::string& name : names)
+                Declare(name);
+            break;
+        }
+        case Kind::Break:
+            if (loops_.empty() || !loops_.back())
+                throw CompileError(n.line, "'break' outside a loop");
+            Line(out, "break");
+            break;
+        case Kind::Continue:
+            if (loops_.empty() || !loops_.back())
+                throw CompileError(n.line, "'continue' outside a loop");
+            loops_.back()->continued = true;
+            Line(out, "goto " + loops_.back()->label);
+            break;
+        case Kind::Do:
+            Line(out, "do");
+            ScopedBlock(n.body, out, ret);
+            Line(out, "end");
+            break;
+        case Kind::With:
+            if (!n.text.empty()) {
+                // "with name = value": the name is assigned where the statement stands.
+                const std::string value = Expr(*n.a);
+                if (Declared(n.text)) {
+                    Line(out, n.text + " = " + value);
+                } else {
+                    Line(out, "local " + n.text + " = " + value);
+                    Declare(n.text);
+                }
+            }
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
+            WithBody(n, out, !n.text.empty());
+            if (ret)
+                Return(out, withs_.back());
+            withs_.pop_back();
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
             break;
         case Kind::Return: {
             std::vector<std::string> values;
@@ -179,8 +338,19 @@ private:
             break;
         }
         case Kind::While:
-            Line(out, "while " + Expr(*n.a) + " do");
-            ScopedBlock(n.body, out, false);
+            if (n.c) {
+                Line(out, "while true do");
+                ++indent_;
+                scopes_.emplace_back();
+                Assign(*n.c, out);
+                Line(out, "if not " + Expr(*n.a) + " then break end");
+                LoopBody({}, n.body, out);
+                scopes_.pop_back();
+                --indent_;
+            } else {
+                Line(out, "while " + Expr(*n.a) + " do");
+                LoopBody({}, n.body, out);
+            }
             Line(out, "end");
             break;
         case Kind::NumFor: {
@@ -197,57 +367,104 @@ private:
             for (const NodeP& e : n.items)
                 exprs.push_back(Expr(*e));
             Line(out, "for " + Join(n.names, ", ") + " in " + Join(exprs, ", ") + " do");
-            LoopBody(n.names, n.body, out);
+            LoopBody(n.names, n.body, out, n.pattern.get());
             Line(out, "end");
             break;
         }
         case Kind::ForEach: {
-            const std::string list = Temp();
-            const std::string index = Temp();
             Line(out, "do");
             ++indent_;
-            Line(out, "local " + list + " = " + Expr(*n.a));
-            Line(out, "for " + index + " = 1, #" + list + " do");
-            ++indent_;
-            Line(out, "local " + n.names[0] + " = " + list + "[" + index + "]");
-            --indent_;
-            LoopBody(n.names, n.body, out);
+            ForEachHead(n.names[0], n.items, out);
+            LoopBody(n.names, n.body, out, n.pattern.get());
             Line(out, "end");
             --indent_;
             Line(out, "end");
             break;
         }
-        case Kind::Class:
-            Class(n, out);
+        case Kind::Class: {
+            const std::string holder = Class(n, out);
+            if (ret)
+                Return(out, holder);
             break;
+        }
         default:
             throw CompileError(n.line, "internal error: unexpected statement");
         }
     }
 
-    void LoopBody(const std::vector<std::string>& names, const Block& body, std::string& out)
+    // A loop's body; 'continue' in it jumps to a label after the body's own block.
+    void LoopBody(const std::vector<std::string>& names, const Block& body, std::string& out,
+                  const Node* pattern = nullptr)
     {
         scopes_.emplace_back();
         for (const std::string& name : names)
             Declare(name);
-        ++indent_;
-        Statements(body, out, false);
-        --indent_;
+        if (pattern) {
+            ++indent_;
+            PatternLocals(*pattern, names[0], out);
+            --indent_;
+        }
+        loops_.push_back(Loop{"__continue" + std::to_string(++temp_)});
+        std::string text;
+        indent_ += 2;
+        Statements(body, text, !sinks_.empty() && sinks_.back() && sinks_.back()->body == &body);
+        indent_ -= 2;
+        if (loops_.back()->continued) {
+            ++indent_;
+            Line(out, "do");
+            out += text;
+            Line(out, "end");
+            Line(out, "::" + loops_.back()->label + "::");
+            --indent_;
+        } else {
+            out += text;
+        }
+        loops_.pop_back();
         scopes_.pop_back();
+    }
+
+    // The object in a temporary, then the body; assigned = the object is already in n.text.
+    void WithBody(const Node& n, std::string& out, bool assigned)
+    {
+        const std::string object = Temp();
+        Line(out, "local " + object + " = " + (assigned ? n.text : Expr(*n.a)));
+        if (!assigned && !n.text.empty()) {
+            Line(out, "local " + n.text + " = " + object);
+            Declare(n.text);
+        }
+        withs_.push_back(object);
+        Statements(n.body, out, false);
     }
 
     void If(const Node& n, std::string& out, bool ret)
     {
-        for (size_t i = 0; i < n.blocks.size(); ++i) {
+        if (n.c) {
+            // "if x = f!": x is a local of the statement.
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
+            Assign(*n.c, out);
+            IfChain(n, out, ret);
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
+            return;
+        }
+        IfChain(n, out, ret);
+    }
+
+    void IfChain(const Node& n, std::string& out, bool ret)
+    {
+        for (size_t i = 0; i < n.x().blocks.size(); ++i) {
             if (i == 0) {
-                const std::string cond = Expr(*n.conds[0]);
+                const std::string cond = Expr(*n.x().conds[0]);
                 Line(out, "if " + (n.unless ? "not " + cond : cond) + " then");
-            } else if (n.conds[i]) {
-                Line(out, "elseif " + Expr(*n.conds[i]) + " then");
+            } else if (n.x().conds[i]) {
+                Line(out, "elseif " + Expr(*n.x().conds[i]) + " then");
             } else {
                 Line(out, "else");
             }
-            ScopedBlock(n.blocks[i], out, ret);
+            ScopedBlock(n.x().blocks[i], out, ret);
         }
         Line(out, "end");
     }
@@ -258,45 +475,130 @@ private:
         Line(out, "do");
         ++indent_;
         Line(out, "local " + subject + " = " + Expr(*n.a));
-        for (size_t i = 0; i < n.conds2.size(); ++i) {
+        for (size_t i = 0; i < n.x().conds2.size(); ++i) {
             std::vector<std::string> tests;
-            for (const NodeP& v : n.conds2[i])
+            for (const NodeP& v : n.x().conds2[i])
                 tests.push_back("(" + subject + " == " + Expr(*v) + ")");
             Line(out, (i == 0 ? "if " : "elseif ") + Join(tests, " or ") + " then");
-            ScopedBlock(n.blocks[i], out, ret);
+            ScopedBlock(n.x().blocks[i], out, ret);
         }
-        if (n.blocks.size() > n.conds2.size()) {
+        if (n.x().blocks.size() > n.x().conds2.size()) {
             Line(out, "else");
-            ScopedBlock(n.blocks.back(), out, ret);
+            ScopedBlock(n.x().blocks.back(), out, ret);
         }
         Line(out, "end");
         --indent_;
         Line(out, "end");
     }
 
+    // The leaves of a destructuring pattern read from source: targets[i] gets values[i].
+    void Destructure(const Node& pattern, const std::string& source, std::vector<const Node*>& targets,
+                     std::vector<std::string>& values)
+    {
+        int position = 0;
+        for (const Entry& entry : pattern.x().entries) {
+            std::string from;
+            if (entry.keyKind == Entry::Positional)
+                from = source + "[" + std::to_string(++position) + "]";
+            else if (entry.keyKind == Entry::NameKey)
+                from = source + FieldSuffix(entry.name);
+            else
+                from = source + "[" + Expr(*entry.key) + "]";
+            if (entry.value->kind == Kind::Table) {
+                Destructure(*entry.value, from, targets, values);
+            } else {
+                targets.push_back(entry.value.get());
+                values.push_back(from);
+            }
+        }
+    }
+
+    // New locals for every name of a pattern, read from source.
+    void PatternLocals(const Node& pattern, const std::string& source, std::string& out)
+    {
+        std::vector<const Node*> targets;
+        std::vector<std::string> values;
+        Destructure(pattern, source, targets, values);
+        std::vector<std::string> names;
+        for (const Node* t : targets) {
+            if (t->kind != Kind::Name)
+                throw CompileError(t->line, "only names can be destructured here");
+            names.push_back(t->text);
+        }
+        if (names.empty())
+            return;
+        Line(out, "local " + Join(names, ", ") + " = " + Join(values, ", "));
+        for (const std::string& name : names)
+            Declare(name);
+    }
+
+    void DestructuringAssign(const Node& n, std::string& out)
+    {
+        std::vector<const Node*> leaves;
+        std::vector<std::string> temps;
+        std::vector<const Node*> targets;
+        std::vector<std::string> values;
+        for (const NodeP& t : n.items) {
+            temps.push_back(Temp());
+            if (t->kind == Kind::Table) {
+                Destructure(*t, temps.back(), targets, values);
+            } else {
+                targets.push_back(t.get());
+                values.push_back(temps.back());
+            }
+        }
+        std::vector<std::string> fresh;
+        for (const Node* t : targets)
+            if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
+                std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
+                fresh.push_back(t->text);
+        std::vector<std::string> valueTexts;
+        for (const NodeP& v : n.x().items2)
+            valueTexts.push_back(Expr(*v));
+        if (n.exported)
+            fresh.clear();
+        if (!fresh.empty())
+            Line(out, "local " + Join(fresh, ", "));
+        for (const std::string& name : fresh)
+            Declare(name);
+        Line(out, "do");
+        ++indent_;
+        Line(out, "local " + Join(temps, ", ") + " = " + Join(valueTexts, ", "));
+        std::vector<std::string> targetTexts;
+        for (const Node* t : targets)
+            targetTexts.push_back(Expr(*t));
+        Line(out, Join(targetTexts, ", ") + " = " + Join(values, ", "));
+        --indent_;
+        Line(out, "end");
+    }
+
     void Assign(const Node& n, std::string& out)
     {
+        if (std::any_of(n.items.begin(), n.items.end(), [](const NodeP& t) { return t->kind == Kind::Table; })) {
+            DestructuringAssign(n, out);
+            return;
+        }
         std::vector<std::string> fresh;
         if (n.exported) {
             for (const NodeP& t : n.items)
                 Export(t->text, n.line);
         } else {
             for (const NodeP& t : n.items) {
-                if (t->kind == Kind::Name && !Declared(t->text) &&
+                if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
                     std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                     fresh.push_back(t->text);
             }
         }
         // A new local holding a function is declared first, so the function can call itself.
-        if (fresh.size() == 1 && n.items.size() == 1 && n.items2.size() == 1 &&
-            n.items2[0]->kind == Kind::Function) {
+        if (fresh.size() == 1 && n.items.size() == 1 && n.x().items2.size() == 1 &&
+            n.x().items2[0]->kind == Kind::Function) {
             Line(out, "local " + fresh[0]);
             Declare(fresh[0]);
-            Line(out, fresh[0] + " = " + Expr(*n.items2[0]));
+            Line(out, fresh[0] + " = " + Expr(*n.x().items2[0]));
             return;
         }
         std::vector<std::string> values;
-        for (const NodeP& v : n.items2)
+        for (const NodeP& v : n.x().items2)
             values.push_back(Expr(*v));
         if (fresh.empty()) {
             Line(out, Targets(n) + " = " + Join(values, ", "));
@@ -358,12 +660,19 @@ private:
         Line(out, "end");
     }
 
-    void Class(const Node& n, std::string& out)
+    // Emits the class and returns the Lua expression that holds it afterwards.
+    std::string Class(const Node& n, std::string& out)
     {
-        const std::string& name = n.text;
-        if (n.exported)
+        const std::string name = n.text;
+        std::string holder = name;
+        if (n.b) {
+            holder = Expr(*n.b);
+        } else if (name.empty()) {
+            holder = Temp();
+            Line(out, "local " + holder);
+        } else if (n.exported) {
             Export(name, n.line);
-        else if (!Declared(name)) {
+        } else if (!Declared(name)) {
             Line(out, "local " + name);
             Declare(name);
         }
@@ -375,9 +684,17 @@ private:
         scopes_.emplace_back();
         if (n.a)
             Line(out, "local " + parent + " = " + Expr(*n.a));
+        // Names the body's statements assign are locals of the class, visible to its methods.
+        LocalAhead(n.body, 0, false, out);
         Line(out, "local " + base + " = {}");
         const Node* init = nullptr;
-        for (const Entry& entry : n.entries) {
+        for (const Entry& entry : n.x().entries) {
+            if (entry.classLevel)
+                continue;
+            if (entry.keyKind == Entry::ExprKey) {
+                Line(out, base + "[" + Expr(*entry.key) + "] = " + Member(*entry.value, parent, ""));
+                continue;
+            }
             if (entry.name == "new") {
                 if (entry.value->kind != Kind::Function || !entry.value->fat)
                     throw CompileError(entry.line, "'new' must be a '=>' function");
@@ -400,7 +717,8 @@ private:
         ++indent_;
         Line(out, "__init = " + initText + ",");
         Line(out, "__base = " + base + ",");
-        Line(out, "__name = \"" + name + "\",");
+        if (!name.empty())
+            Line(out, "__name = \"" + name + "\",");
         if (n.a)
             Line(out, "__parent = " + parent + ",");
         --indent_;
@@ -416,10 +734,30 @@ private:
         --indent_;
         Line(out, "})");
         Line(out, base + ".__class = " + cls);
-        Line(out, name + " = " + cls);
+        for (const Entry& entry : n.x().entries)
+            if (entry.classLevel)
+                Line(out, cls + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name));
+        if (!n.body.empty()) {
+            // The body's statements run with self as the class.
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
+            Line(out, "local self = " + cls);
+            Declare("self");
+            methods_.push_back(std::nullopt);
+            Statements(n.body, out, false);
+            methods_.pop_back();
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
+        }
+        if (n.a)
+            Line(out, "if " + parent + ".__inherited then " + parent + ".__inherited(" + parent + ", " + cls + ") end");
+        Line(out, holder + " = " + cls);
         scopes_.pop_back();
         --indent_;
         Line(out, "end");
+        return holder;
     }
 
     std::string Member(const Node& value, const std::string& parent, const std::string& method)
@@ -446,6 +784,8 @@ private:
         case Kind::Method:
         case Kind::Paren:
         case Kind::SuperCall:
+        case Kind::ClassRef:
+        case Kind::WithRef:
             return Expr(e);
         default:
             return "(" + Expr(e) + ")";
@@ -470,39 +810,129 @@ private:
         case Kind::Name: return e.text;
         case Kind::Self: return "self";
         case Kind::String: return String(e);
-        case Kind::Field: return Prefix(*e.a) + FieldSuffix(e.text);
-        case Kind::Index: return Prefix(*e.a) + "[" + Expr(*e.b) + "]";
-        case Kind::Call: return Prefix(*e.a) + "(" + Args(e.items) + ")";
-        case Kind::Method: return Prefix(*e.a) + ":" + e.text + "(" + Args(e.items) + ")";
+        case Kind::Field:
+        case Kind::Index:
+        case Kind::Call:
+        case Kind::Method: return Chain(e);
         case Kind::SuperCall: return Super(e);
+        case Kind::Vararg: return Vararg(e);
+        case Kind::ClassRef: return "self.__class";
         case Kind::Binary: {
-            const std::string op = e.text == "!=" ? "~=" : e.text;
-            return "(" + Expr(*e.a) + " " + op + " " + Expr(*e.b) + ")";
+            std::string out = "(" + Expr(*e.items[0]);
+            for (size_t i = 0; i < e.names.size(); ++i) {
+                out += " " + (e.names[i] == "!=" ? std::string("~=") : e.names[i]) + " ";
+                out += Expr(*e.items[i + 1]);
+            }
+            return out + ")";
         }
         case Kind::Unary: return "(" + e.text + " " + Expr(*e.a) + ")";
         case Kind::Paren: return "(" + Expr(*e.a) + ")";
         case Kind::Function: return Function(e);
         case Kind::Table: return Table(e);
         case Kind::Comprehension: return Comprehension(e);
+        case Kind::TableComprehension: return TableComprehension(e);
         case Kind::If:
         case Kind::Switch: return ValueOf(e);
+        case Kind::Do:
+            if (ContainsReturn(e.body))
+                throw CompileError(e.line, "unsupported: 'return' inside a 'do' used as a value");
+            return InPlace([&](std::string& out) { Statements(e.body, out, true); });
+        case Kind::With:
+            if (ContainsReturn(e.body))
+                throw CompileError(e.line, "unsupported: 'return' inside a 'with' used as a value");
+            return InPlace([&](std::string& out) {
+                WithBody(e, out, false);
+                Line(out, "return " + withs_.back());
+                withs_.pop_back();
+            });
+        case Kind::NumFor:
+        case Kind::ForIn:
+        case Kind::ForEach:
+        case Kind::While:
+            if (ContainsReturn(e.body))
+                throw CompileError(e.line, "unsupported: 'return' inside a loop used as a value");
+            return InPlace([&](std::string& out) {
+                Sink sink{Temp(), Temp(), &e.body};
+                Line(out, "local " + sink.result + ", " + sink.count + " = {}, 0");
+                sinks_.push_back(sink);
+                Statement(e, out, false);
+                sinks_.pop_back();
+                Line(out, "return " + sink.result);
+            });
+        case Kind::Class:
+            return InPlace([&](std::string& out) { Line(out, "return " + Class(e, out)); });
+        case Kind::WithRef:
+            if (withs_.empty())
+                throw CompileError(e.line, "'.' or '\\' without an object outside 'with'");
+            return withs_.back();
         default:
             throw CompileError(e.line, "internal error: unexpected expression");
         }
     }
 
+    // A run of fields, indexes and calls, walked as a list from its innermost object outwards.
+    std::string Chain(const Node& e)
+    {
+        std::vector<const Node*> links;
+        const Node* base = &e;
+        while (base->kind == Kind::Field || base->kind == Kind::Index || base->kind == Kind::Call ||
+               base->kind == Kind::Method) {
+            links.push_back(base);
+            base = base->a.get();
+        }
+        std::string out = Prefix(*base);
+        for (auto it = links.rbegin(); it != links.rend(); ++it) {
+            const Node& link = **it;
+            switch (link.kind) {
+            case Kind::Field: out += FieldSuffix(link.text); break;
+            case Kind::Index:
+                if (link.text == "slice")
+                    throw CompileError(link.line, "a slice is only allowed in 'for x in *list[a, b]'");
+                out += "[" + Expr(*link.b) + "]";
+                break;
+            case Kind::Call: out += "(" + Args(link.items) + ")"; break;
+            default:
+                if (link.value) // a method stub: the object is evaluated once, now
+                    out = "(function(object) return function(...) return object:" + link.text +
+                          "(...) end end)(" + out + ")";
+                else
+                    out += ":" + link.text + "(" + Args(link.items) + ")";
+                break;
+            }
+        }
+        return out;
+    }
+
+    std::string Vararg(const Node& e)
+    {
+        if (!varargs_.back())
+            throw CompileError(e.line, "'...' outside a function that takes '...'");
+        return "...";
+    }
+
     std::string String(const Node& e)
     {
         if (std::none_of(e.items.begin(), e.items.end(), [](const NodeP& item) { return item != nullptr; }))
-            return std::string(1, e.quote) + e.text + e.quote;
+            return e.quote == '[' ? e.text : std::string(1, e.quote) + e.text + e.quote;
         std::vector<std::string> pieces;
-        for (size_t i = 0; i < e.parts.size(); ++i) {
+        for (size_t i = 0; i < e.x().parts.size(); ++i) {
             if (e.items[i])
                 pieces.push_back("tostring(" + Expr(*e.items[i]) + ")");
             else
-                pieces.push_back("\"" + e.parts[i].text + "\"");
+                pieces.push_back("\"" + e.x().parts[i].text + "\"");
         }
-        return "(" + Join(pieces, " .. ") + ")";
+        // Every piece is a string, so grouping them changes nothing but keeps Lua's nesting of '..'
+        // (which it parses recursively) shallow however many pieces there are.
+        while (pieces.size() > 1) {
+            std::vector<std::string> groups;
+            for (size_t at = 0; at < pieces.size(); at += 100) {
+                const std::vector<std::string> group(pieces.begin() + static_cast<std::ptrdiff_t>(at),
+                                                     pieces.begin() + static_cast<std::ptrdiff_t>(std::min(pieces.size(), at + 100)));
+                groups.push_back("(" + Join(group, " .. ") + ")");
+            }
+            pieces = std::move(groups);
+        }
+        return pieces[0];
     }
 
     std::string Super(const Node& e)
@@ -512,6 +942,8 @@ private:
         const MethodContext& context = *methods_.back();
         if (context.parent.empty())
             throw CompileError(e.line, "'super' in a class without 'extends'");
+        if (e.value)
+            return context.parent;
         const std::string method = e.text.empty() ? context.method : e.text;
         std::string args = "self";
         if (!e.items.empty())
@@ -525,34 +957,50 @@ private:
     {
         std::vector<std::string> params;
         scopes_.emplace_back();
+        if (e.x().usingSet) {
+            scopes_.back().barrier = true;
+            scopes_.back().allowed.insert(e.x().usingNames.begin(), e.x().usingNames.end());
+        }
         if (e.fat) {
             params.push_back("self");
             Declare("self");
         }
-        for (const Param& p : e.params) {
+        bool varargs = false;
+        for (const Param& p : e.x().params) {
             params.push_back(p.name);
-            Declare(p.name);
+            if (p.name == "...")
+                varargs = true;
+            else
+                Declare(p.name);
         }
+        varargs_.push_back(varargs);
+        loops_.push_back(std::nullopt);
+        sinks_.push_back(std::nullopt);
         std::string body;
         ++indent_;
-        for (const Param& p : e.params) {
+        for (const Param& p : e.x().params) {
             if (p.defaultValue)
                 Line(body, "if " + p.name + " == nil then " + p.name + " = " + Expr(*p.defaultValue) + " end");
             if (p.selfField)
                 Line(body, "self" + FieldSuffix(p.name) + " = " + p.name);
+            if (p.pattern)
+                PatternLocals(*p.pattern, p.name, body);
         }
         Statements(e.body, body, true);
         --indent_;
+        sinks_.pop_back();
+        loops_.pop_back();
+        varargs_.pop_back();
         scopes_.pop_back();
         return "function(" + Join(params, ", ") + ")\n" + body + Pad() + "end";
     }
 
     std::string Table(const Node& e)
     {
-        if (e.entries.empty())
+        if (e.x().entries.empty())
             return "{}";
         std::vector<std::string> entries;
-        for (const Entry& entry : e.entries) {
+        for (const Entry& entry : e.x().entries) {
             const std::string value = Expr(*entry.value);
             if (entry.keyKind == Entry::NameKey)
                 entries.push_back((IsLuaKeyword(entry.name) ? "[\"" + entry.name + "\"]" : entry.name) + " = " + value);
@@ -571,15 +1019,22 @@ private:
         std::string text;
         ++indent_;
         scopes_.emplace_back();
+        loops_.push_back(std::nullopt);
+        sinks_.push_back(std::nullopt);
         body(text);
+        sinks_.pop_back();
+        loops_.pop_back();
         scopes_.pop_back();
         --indent_;
+        // The wrapper passes the enclosing function's '...' through.
+        if (varargs_.back())
+            return "(function(...)\n" + text + Pad() + "end)(...)";
         return "(function()\n" + text + Pad() + "end)()";
     }
 
     std::string ValueOf(const Node& e)
     {
-        for (const Block& b : e.blocks)
+        for (const Block& b : e.x().blocks)
             if (ContainsReturn(b))
                 throw CompileError(e.line, "unsupported: 'return' inside an if or switch used as a value");
         return InPlace([&](std::string& out) {
@@ -590,61 +1045,109 @@ private:
         });
     }
 
+    // The loops and conditions of a comprehension's clauses around inner(out).
+    template <typename Inner>
+    void Clauses(const Node& e, std::string& out, Inner inner)
+    {
+        int opened = 0;
+        for (const Clause& clause : e.x().clauses) {
+            switch (clause.kind) {
+            case Clause::When:
+                Line(out, "if " + Expr(*clause.exprs[0]) + " then");
+                break;
+            case Clause::NumFor: {
+                std::string head = "for " + clause.names[0] + " = " + Expr(*clause.exprs[0]) + ", " +
+                                   Expr(*clause.exprs[1]);
+                if (clause.exprs.size() > 2)
+                    head += ", " + Expr(*clause.exprs[2]);
+                Line(out, head + " do");
+                break;
+            }
+            case Clause::ForIn: {
+                std::vector<std::string> exprs;
+                for (const NodeP& x : clause.exprs)
+                    exprs.push_back(Expr(*x));
+                Line(out, "for " + Join(clause.names, ", ") + " in " + Join(exprs, ", ") + " do");
+                break;
+            }
+            case Clause::ForEach:
+                ForEachHead(clause.names[0], clause.exprs, out);
+                break;
+            }
+            ++opened;
+            ++indent_;
+            scopes_.emplace_back();
+            for (const std::string& name : clause.names)
+                Declare(name);
+            if (clause.pattern)
+                PatternLocals(*clause.pattern, clause.names[0], out);
+        }
+        inner(out);
+        for (int i = 0; i < opened; ++i) {
+            scopes_.pop_back();
+            --indent_;
+            Line(out, "end");
+        }
+    }
+
+    // "for name in *list[start, stop, step]": the loop's first line and the local of its item.
+    void ForEachHead(const std::string& name, const std::vector<NodeP>& exprs, std::string& out)
+    {
+        const std::string list = Temp();
+        const std::string index = Temp();
+        Line(out, "local " + list + " = " + Expr(*exprs[0]));
+        auto part = [&](size_t i, const std::string& absent) {
+            return exprs.size() > i && exprs[i] ? Expr(*exprs[i]) : absent;
+        };
+        std::string head = "for " + index + " = " + part(1, "1") + ", " + part(2, "#" + list);
+        if (exprs.size() > 3 && exprs[3])
+            head += ", " + Expr(*exprs[3]);
+        Line(out, head + " do");
+        Line(out, "  local " + name + " = " + list + "[" + index + "]");
+    }
+
     std::string Comprehension(const Node& e)
     {
         return InPlace([&](std::string& out) {
             const std::string result = Temp();
             const std::string count = Temp();
             Line(out, "local " + result + ", " + count + " = {}, 0");
-            int opened = 0;
-            for (const Clause& clause : e.clauses) {
-                switch (clause.kind) {
-                case Clause::When:
-                    Line(out, "if " + Expr(*clause.exprs[0]) + " then");
-                    break;
-                case Clause::NumFor: {
-                    std::string head = "for " + clause.names[0] + " = " + Expr(*clause.exprs[0]) + ", " +
-                                       Expr(*clause.exprs[1]);
-                    if (clause.exprs.size() > 2)
-                        head += ", " + Expr(*clause.exprs[2]);
-                    Line(out, head + " do");
-                    break;
-                }
-                case Clause::ForIn: {
-                    std::vector<std::string> exprs;
-                    for (const NodeP& x : clause.exprs)
-                        exprs.push_back(Expr(*x));
-                    Line(out, "for " + Join(clause.names, ", ") + " in " + Join(exprs, ", ") + " do");
-                    break;
-                }
-                case Clause::ForEach: {
-                    const std::string list = Temp();
-                    const std::string index = Temp();
-                    Line(out, "local " + list + " = " + Expr(*clause.exprs[0]));
-                    Line(out, "for " + index + " = 1, #" + list + " do");
-                    Line(out, "  local " + clause.names[0] + " = " + list + "[" + index + "]");
-                    break;
-                }
-                }
-                ++opened;
-                ++indent_;
-                scopes_.emplace_back();
-                for (const std::string& name : clause.names)
-                    Declare(name);
-            }
-            Line(out, count + " = " + count + " + 1");
-            Line(out, result + "[" + count + "] = " + Expr(*e.a));
-            for (int i = 0; i < opened; ++i) {
-                scopes_.pop_back();
-                --indent_;
-                Line(out, "end");
-            }
+            Clauses(e, out, [&](std::string& body) {
+                Line(body, count + " = " + count + " + 1");
+                Line(body, result + "[" + count + "] = " + Expr(*e.a));
+            });
+            Line(out, "return " + result);
+        });
+    }
+
+    std::string TableComprehension(const Node& e)
+    {
+        return InPlace([&](std::string& out) {
+            const std::string result = Temp();
+            Line(out, "local " + result + " = {}");
+            Clauses(e, out, [&](std::string& body) {
+                const std::string key = Temp();
+                const std::string value = Temp();
+                if (e.b)
+                    Line(body, "local " + key + ", " + value + " = " + Expr(*e.a) + ", " + Expr(*e.b));
+                else
+                    Line(body, "local " + key + ", " + value + " = " + Expr(*e.a));
+                Line(body, "if " + key + " ~= nil then " + result + "[" + key + "] = " + value + " end");
+            });
             Line(out, "return " + result);
         });
     }
 
     std::vector<Scope> scopes_;
     std::vector<std::optional<MethodContext>> methods_;
+    std::vector<bool> varargs_{true};
+    std::vector<std::optional<Loop>> loops_; // a null entry at each function: 'break' can't cross it
+    std::vector<std::string> withs_;
+    struct Sink {
+        std::string result, count;
+        const Block* body; // the loop body whose last values are gathered
+    };
+    std::vector<std::optional<Sink>> sinks_;          // the temporaries holding the objects of enclosing 'with's // whether '...' is available, per function (the file's chunk has it)
     int temp_ = 0;
     int indent_ = 0;
 };
@@ -658,7 +1161,12 @@ std::string Emit(const Block& file)
 
 std::string CompileSource(const std::string& source)
 {
-    return Emit(Parse(Lex(source)));
+    Block file;
+    {
+        const std::vector<Token> tokens = Lex(source);
+        file = Parse(tokens);
+    } // the tokens go before the output grows
+    return Emit(file);
 }
 
 } // namespace moonc

@@ -2,7 +2,7 @@
 // Turns a parsed file into Lua source.
 #include <string>
 
-#include "Ast.h"
+#include "platform/moonc/Ast.h"
 
 namespace moonc {
 

@@ -1,4 +1,4 @@
-#include "Lexer.h"
+#include "platform/moonc/Lexer.h"
 
 #include <cctype>
 #include <set>
@@ -17,10 +17,10 @@ const std::set<std::string> kLuaKeywords = {
     "local", "nil", "not", "or", "repeat", "return", "then", "true", "until", "while"};
 
 // Longest first, so that a prefix never wins over the whole operator.
-const char* const kOperators[] = {"...", "..=", "..", "->", "=>", "==", "!=", "~=", "<=", ">=", "+=",
-                                  "-=", "*=", "/=", "//", "<<", ">>", "::", "+", "-", "*", "/", "%",
-                                  "^", "#", "<", ">", "=", "(", ")", "{", "}", "[", "]", ",", ".",
-                                  ":", "\\", "@", "!", "~", "&", "|"};
+const char* const kOperators[] = {"...", "..=", "//=", "<<=", ">>=", "..", "->", "=>", "==", "!=", "~=", "<=",
+                                  ">=", "+=", "-=", "*=", "/=", "%=", "^=", "&=", "|=", "//", "<<", ">>",
+                                  "::", "+", "-", "*", "/", "%", "^", "#", "<", ">", "=", "(", ")", "{",
+                                  "}", "[", "]", ",", ".", ":", "\\", "@", "!", "~", "&", "|"};
 
 constexpr size_t kMaxIndentDepth = 100;
 
@@ -38,7 +38,7 @@ public:
                 size_t j = i_;
                 while (j < src_.size() && (src_[j] == ' ' || src_[j] == '\t' || src_[j] == '\r')) {
                     if (src_[j] != '\r')
-                        ++column;
+                        column += src_[j] == '\t' ? 4 : 1; // a tab counts as four spaces
                     ++j;
                 }
                 i_ = j;
@@ -55,13 +55,33 @@ public:
                 }
                 lineStart = false;
                 space = true;
-                Layout(column);
+                if (continued_) {
+                    // The line goes on with the previous one. A deeper line opens a level for the
+                    // innermost argument list; stepping back closes levels, down to one seen before.
+                    continued_ = false;
+                    if (column > runColumns_.back()) {
+                        runColumns_.push_back(column);
+                    } else {
+                        while (column < runColumns_.back()) {
+                            runColumns_.pop_back();
+                            Push(TokType::ArgEnd, "", true);
+                            if (runColumns_.empty() || column > runColumns_.back())
+                                throw CompileError(line_, "a continued line does not line up with an earlier one");
+                        }
+                    }
+                } else {
+                    runColumns_.assign(1, column);
+                    Layout(column);
+                }
             }
             if (i_ >= src_.size())
                 break;
             const char c = src_[i_];
             if (c == '\n') {
-                Push(TokType::Newline, "", false);
+                if (Continues())
+                    continued_ = true;
+                else
+                    Push(TokType::Newline, "", false);
                 ++i_;
                 ++line_;
                 lineStart = true;
@@ -83,6 +103,8 @@ public:
                 Number(space);
             else if (c == '"' || c == '\'')
                 String(space);
+            else if (LongBracket(i_) >= 0)
+                LongString(space);
             else
                 Operator(space);
             space = false;
@@ -116,8 +138,69 @@ private:
         toks_.push_back(std::move(token));
     }
 
+    // A line ending in a binary operator or a comma goes on on the next line.
+    bool Continues() const
+    {
+        if (toks_.empty())
+            return false;
+        const Token& t = toks_.back();
+        if (t.type == TokType::Keyword)
+            return t.text == "and" || t.text == "or";
+        if (t.type != TokType::Op)
+            return false;
+        if (toks_.size() > 1 && (t.text == "*" || t.text == "^") && toks_[toks_.size() - 2].type == TokType::Keyword)
+            return false; // 'local *', 'export ^'
+        static const std::set<std::string> ops = {"+", "-", "*", "/", "//", "%", "^", "..", "==", "!=", "~=", "<",
+                                                  ">", "<=", ">=", "&", "|", "~", "<<", ">>", ","};
+        return ops.count(t.text) != 0;
+    }
+
+    // The level of a long bracket "[==[" opening at pos (the number of '='), or -1.
+    int LongBracket(size_t pos) const
+    {
+        if (pos >= src_.size() || src_[pos] != '[')
+            return -1;
+        size_t j = pos + 1;
+        while (j < src_.size() && src_[j] == '=')
+            ++j;
+        return j < src_.size() && src_[j] == '[' ? static_cast<int>(j - pos - 1) : -1;
+    }
+
+    // Skips a long bracket at i_ to just past its close; returns its raw text.
+    std::string SkipLong(int level, const char* what)
+    {
+        const size_t start = i_;
+        const int startLine = line_;
+        const std::string close = "]" + std::string(static_cast<size_t>(level), '=') + "]";
+        const size_t end = src_.find(close, i_ + static_cast<size_t>(level) + 2);
+        if (end == std::string::npos)
+            throw CompileError(startLine, std::string("unterminated ") + what);
+        for (size_t k = i_; k < end; ++k)
+            if (src_[k] == '\n')
+                ++line_;
+        i_ = end + close.size();
+        return src_.substr(start, i_ - start);
+    }
+
+    void LongString(bool space)
+    {
+        Token token;
+        token.type = TokType::String;
+        token.line = line_;
+        token.space = space;
+        token.quote = '[';
+        token.text = SkipLong(LongBracket(i_), "long string");
+        toks_.push_back(std::move(token));
+    }
+
     void SkipComment()
     {
+        const int level = LongBracket(i_ + 2);
+        if (level >= 0) {
+            i_ += 2;
+            SkipLong(level, "long comment");
+            return;
+        }
         while (i_ < src_.size() && src_[i_] != '\n')
             ++i_;
     }
@@ -196,9 +279,19 @@ private:
         token.quote = quote;
         std::string literal;
         while (true) {
-            if (i_ >= src_.size() || src_[i_] == '\n')
+            if (i_ >= src_.size())
                 throw CompileError(token.line, "unterminated string");
             const char c = src_[i_];
+            if (c == '\n' || c == '\r') {
+                // A string may go on over lines; the line break is part of it.
+                if (c == '\n') {
+                    literal += "\\n";
+                    token.text += "\\n";
+                    ++line_;
+                }
+                ++i_;
+                continue;
+            }
             if (c == quote) {
                 ++i_;
                 break;
@@ -294,6 +387,8 @@ private:
     std::vector<Token> toks_;
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
+    bool continued_ = false;
+    std::vector<int> runColumns_{0}; // the statement's first line, then each deeper continued line
 };
 
 } // namespace

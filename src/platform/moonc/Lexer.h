@@ -14,7 +14,9 @@ struct CompileError : std::runtime_error {
     int line;
 };
 
-enum class TokType { Name, Keyword, Number, String, Op, Newline, Indent, Dedent, End };
+// ArgEnd: a continued line stepped back to an earlier continued line's indentation, which ends the
+// argument list opened on the deeper lines (it stands after that list's trailing comma).
+enum class TokType { Name, Keyword, Number, String, Op, Newline, Indent, Dedent, End, ArgEnd };
 
 // One piece of a double-quoted string: literal text (escapes kept as written) or the source of a
 // "#{...}" expression.

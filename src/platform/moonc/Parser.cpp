@@ -1,8 +1,10 @@
 // Recursive-descent parser for our MoonScript dialect. Anything outside the supported language is
 // reported with its line as "unsupported: ..." rather than guessed at.
+#include <algorithm>
+#include <map>
 #include <set>
 
-#include "Ast.h"
+#include "platform/moonc/Ast.h"
 
 namespace moonc {
 
@@ -12,30 +14,28 @@ constexpr int kMaxDepth = 120;
 
 bool IsUpdateOp(const std::string& text)
 {
-    return text == "+=" || text == "-=" || text == "*=" || text == "/=" || text == "..=";
+    static const std::set<std::string> ops = {"+=", "-=", "*=", "/=", "..=", "%=", "^=", "//=", "&=", "|=", "<<=", ">>="};
+    return ops.count(text) != 0;
 }
 
+// Lua's own precedence levels, so an operator chain means the same once emitted.
 int BinaryPrecedence(const Token& t)
 {
     if (t.type == TokType::Keyword)
         return t.text == "or" ? 1 : t.text == "and" ? 2 : 0;
     if (t.type != TokType::Op)
         return 0;
-    static const std::set<std::string> comparisons = {"<", ">", "<=", ">=", "!=", "~=", "=="};
-    if (comparisons.count(t.text))
-        return 3;
-    if (t.text == "..")
-        return 5;
-    if (t.text == "+" || t.text == "-")
-        return 6;
-    if (t.text == "*" || t.text == "/" || t.text == "%")
-        return 7;
-    if (t.text == "^")
-        return 9;
-    return 0;
+    static const std::map<std::string, int> levels = {
+        {"<", 3},  {">", 3},  {"<=", 3}, {">=", 3}, {"!=", 3}, {"~=", 3}, {"==", 3}, {"|", 4},
+        {"~", 5},  {"&", 6},  {"<<", 7}, {">>", 7}, {"..", 8}, {"+", 9},  {"-", 9},  {"*", 10},
+        {"/", 10}, {"//", 10}, {"%", 10}, {"^", 12}};
+    const auto it = levels.find(t.text);
+    return it == levels.end() ? 0 : it->second;
 }
 
-constexpr int kUnaryPrecedence = 8;
+constexpr int kUnaryPrecedence = 11;
+// Lua parses a run of right-associative operators recursively; longer runs are refused here.
+constexpr int kMaxRightChain = 150;
 
 class Parser {
 public:
@@ -115,6 +115,7 @@ private:
         case TokType::Indent: return "indentation";
         case TokType::Dedent: return "end of block";
         case TokType::End: return "end of file";
+        case TokType::ArgEnd: return "the end of an indented argument list";
         case TokType::String: return "string";
         default: return "'" + t.text + "'";
         }
@@ -155,18 +156,33 @@ private:
         return t.text;
     }
 
+    // A list separator: a comma, or the one an inner argument list took before its ArgEnd.
+    bool TakeComma()
+    {
+        if (pendingComma_) {
+            pendingComma_ = false;
+            return true;
+        }
+        if (!IsOp(","))
+            return false;
+        Next();
+        return true;
+    }
+
     // ---- statements ----
 
     void AddStatement(Block& block)
     {
         if (!block.empty() && block.back()->kind == Kind::Return)
             Fail("'return' must be the last statement of its block");
-        block.push_back(Statement());
+        block.push_back(Decorated(Statement()));
         EndStatement();
     }
 
     void EndStatement()
     {
+        if (pendingComma_)
+            Fail("unexpected end of an indented argument list");
         if (Peek().type == TokType::Newline) {
             Next();
             return;
@@ -175,9 +191,35 @@ private:
             return;
         if (AfterBlock())
             return;
-        if (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while") || IsKw("switch"))
-            Unsupported("'" + Peek().text + "' after a statement (line decorators)");
         Fail("unexpected " + Describe(Peek()));
+    }
+
+    // "stmt if cond", "stmt unless cond", "stmt for ...", "stmt while cond" (applied left to right).
+    NodeP Decorated(NodeP statement)
+    {
+        while (!AfterBlock() && (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while"))) {
+            if (statement->kind == Kind::Return)
+                Fail("'return' cannot be decorated");
+            const Token& t = Next();
+            NodeP n;
+            if (t.text == "if" || t.text == "unless") {
+                n = Make(Kind::If, t.line);
+                n->unless = t.text == "unless";
+                n->x().conds.push_back(Expr());
+                n->x().blocks.emplace_back();
+                n->x().blocks.back().push_back(std::move(statement));
+            } else if (t.text == "while") {
+                n = Make(Kind::While, t.line);
+                n->a = Expr();
+                n->body.push_back(std::move(statement));
+            } else {
+                n = ForLoop(t.line);
+                n->body.push_back(std::move(statement));
+            }
+            n->isLocal = true; // made by a decorator: a new name it assigns belongs to the enclosing block
+            statement = std::move(n);
+        }
+        return statement;
     }
 
     Block IndentedBlock()
@@ -210,8 +252,12 @@ private:
         }
         if (Peek().type == TokType::Newline || Peek().type == TokType::End)
             return {};
-        if (IsKw("do"))
-            Unsupported("'do'");
+        if (IsKw("do")) {
+            Next();
+            Block block;
+            block.push_back(Decorated(Statement()));
+            return block;
+        }
         Fail("expected end of line but found " + Describe(Peek()));
     }
 
@@ -251,10 +297,16 @@ private:
                 return Export();
             if (k == "class")
                 return Class(false);
-            static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
-                                                              "do", "local", "break"};
-            if (unsupported.count(k))
-                Unsupported("'" + k + "'");
+            if (k == "break" || k == "continue")
+                return Make(Next().text == "break" ? Kind::Break : Kind::Continue, t.line);
+            if (k == "do")
+                return Do();
+            if (k == "local")
+                return Local();
+            if (k == "import")
+                return Import();
+            if (k == "with")
+                return With();
         }
         return SimpleStatement(false);
     }
@@ -274,36 +326,96 @@ private:
             for (auto& e : exprs)
                 CheckAssignable(*e);
             n->items = std::move(exprs);
-            n->items2.push_back(Expr());
-            while (!single && IsOp(",")) {
-                Next();
-                n->items2.push_back(Expr());
-            }
+            if (single)
+                n->x().items2.push_back(Expr());
+            else
+                ValueList(n->x().items2);
+            // "X = class ...": an unnamed class takes the name it is assigned to
+            Node& value = *n->x().items2[0];
+            if (n->items.size() == 1 && n->items[0]->kind == Kind::Name && value.kind == Kind::Class &&
+                value.text.empty() && !value.b)
+                value.text = n->items[0]->text;
             return n;
         }
-        if (Peek().type == TokType::Op && IsUpdateOp(Peek().text)) {
+        if ((Peek().type == TokType::Op && IsUpdateOp(Peek().text)) || UpdateKeywordAhead()) {
             if (exprs.size() != 1)
                 Fail("an update assignment takes one target");
             CheckAssignable(*exprs[0]);
+            if (exprs[0]->kind == Kind::Table)
+                Fail("cannot update a destructuring pattern");
             NodeP n = Make(Kind::Update, line);
             n->text = Next().text;
-            n->text.pop_back();
+            if (n->text == "or" || n->text == "and")
+                Next();
+            else
+                n->text.pop_back();
             n->a = std::move(exprs[0]);
             n->b = Expr();
             return n;
         }
-        if (exprs.size() != 1)
-            Fail("expected '=' after a list of expressions");
         NodeP n = Make(Kind::ExprStmt, line);
-        n->a = std::move(exprs[0]);
+        if (exprs.size() == 1)
+            n->a = std::move(exprs[0]);
+        else
+            n->items = std::move(exprs); // only valid as a block's last statement, which returns them
         return n;
+    }
+
+    // The values after '=': a list on the line, or one value on the indented lines below.
+    void ValueList(std::vector<NodeP>& values)
+    {
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            Next();
+            if (KeyAhead()) {
+                values.push_back(ImplicitTable(true));
+                return;
+            }
+            values.push_back(Expr());
+            while (Peek().type == TokType::Newline)
+                Next();
+            if (Peek().type != TokType::Dedent)
+                Fail("expected the end of the indented value but found " + Describe(Peek()));
+            Next();
+            return;
+        }
+        while (true) {
+            if (KeyAhead()) {
+                values.push_back(ImplicitTable(false)); // the rest of the list is one table
+                return;
+            }
+            values.push_back(Expr());
+            if (!TakeComma())
+                return;
+            if (Peek().type == TokType::ArgEnd) {
+                // the lines of this list ended; the comma before them separates the enclosing list
+                Next();
+                pendingComma_ = true;
+                return;
+            }
+        }
+    }
+
+    // A destructuring pattern: a table whose values are names, fields or patterns again.
+    void CheckPattern(const Node& table) const
+    {
+        for (const Entry& entry : table.x().entries) {
+            if (!entry.value)
+                throw CompileError(entry.line, "cannot destructure into this expression");
+            CheckAssignable(*entry.value);
+        }
     }
 
     void CheckAssignable(const Node& e) const
     {
+        if (e.kind == Kind::Table) {
+            CheckPattern(e);
+            return;
+        }
         if (e.kind == Kind::Name && e.text == "self")
             throw CompileError(e.line, "cannot assign to self");
-        if (e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index)
+        if ((e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index) ||
+            (e.kind == Kind::Index && e.text == "slice"))
             throw CompileError(e.line, "cannot assign to this expression");
     }
 
@@ -313,21 +425,21 @@ private:
         NodeP n = Make(Kind::If, first.line);
         n->unless = first.text == "unless";
         bool inlineBody = false;
-        n->conds.push_back(Expr());
-        n->blocks.push_back(Body(&inlineBody));
+        n->x().conds.push_back(Condition(*n));
+        n->x().blocks.push_back(Body(&inlineBody));
         while (true) {
             if (inlineBody && Peek().type == TokType::Newline && (IsKw("else", 1) || IsKw("elseif", 1)))
                 Next();
             if (IsKw("elseif")) {
                 Next();
-                n->conds.push_back(Expr());
-                n->blocks.push_back(Body(&inlineBody));
+                n->x().conds.push_back(Expr());
+                n->x().blocks.push_back(Body(&inlineBody));
                 continue;
             }
             if (IsKw("else")) {
                 Next();
-                n->conds.push_back(nullptr);
-                n->blocks.push_back(ElseBody());
+                n->x().conds.push_back(nullptr);
+                n->x().blocks.push_back(ElseBody());
             }
             break;
         }
@@ -367,18 +479,18 @@ private:
                     values.push_back(Expr());
                 }
                 bool inlineBody = false;
-                n->conds2.push_back(std::move(values));
-                n->blocks.push_back(Body(&inlineBody));
-            } else if (IsKw("else") && !haveElse && !n->conds2.empty()) {
+                n->x().conds2.push_back(std::move(values));
+                n->x().blocks.push_back(Body(&inlineBody));
+            } else if (IsKw("else") && !haveElse && !n->x().conds2.empty()) {
                 Next();
                 haveElse = true;
-                n->blocks.push_back(ElseBody());
+                n->x().blocks.push_back(ElseBody());
             } else {
                 Fail("expected 'when' but found " + Describe(Peek()));
             }
             EndStatement();
         }
-        if (n->conds2.empty())
+        if (n->x().conds2.empty())
             Fail("'switch' needs at least one 'when'");
         Next(); // Dedent
         return n;
@@ -388,15 +500,122 @@ private:
     {
         const int line = Next().line;
         NodeP n = Make(Kind::While, line);
-        n->a = Expr();
+        n->a = Condition(*n);
         n->body = OptBlock();
         return n;
     }
 
-    // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
-    Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs)
+    // A condition, or "name = value" whose value is the condition (the name is local to the statement).
+    NodeP Condition(Node& statement)
     {
-        names.push_back(NameToken("a loop variable"));
+        NodeP cond = Expr();
+        if (!IsOp("="))
+            return cond;
+        if (cond->kind != Kind::Name)
+            Fail("only a name can be assigned in a condition");
+        NodeP assign = Make(Kind::Assign, cond->line);
+        assign->isLocal = true;
+        NodeP name = Make(Kind::Name, cond->line);
+        name->text = cond->text;
+        assign->items.push_back(std::move(cond));
+        Next();
+        assign->x().items2.push_back(Expr());
+        statement.c = std::move(assign);
+        return name;
+    }
+
+    // "do" with a block or one statement; a value too.
+    NodeP Do()
+    {
+        NodeP n = Make(Kind::Do, Next().line);
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            n->body = IndentedBlock();
+        } else {
+            n->body.push_back(Statement());
+        }
+        return n;
+    }
+
+    NodeP Local()
+    {
+        const int line = Next().line;
+        if (IsOp("*") || IsOp("^")) {
+            NodeP n = Make(Kind::Local, line);
+            n->text = Next().text;
+            return n;
+        }
+        std::vector<std::string> names;
+        names.push_back(NameToken("a name"));
+        while (IsOp(",")) {
+            Next();
+            names.push_back(NameToken("a name"));
+        }
+        if (!IsOp("=")) {
+            NodeP n = Make(Kind::Local, line);
+            n->names = std::move(names);
+            return n;
+        }
+        Next();
+        NodeP n = Make(Kind::Assign, line);
+        n->isLocal = true;
+        for (const auto& name : names) {
+            NodeP target = Make(Kind::Name, line);
+            target->text = name;
+            n->items.push_back(std::move(target));
+        }
+        ValueList(n->x().items2);
+        return n;
+    }
+
+    // "import a, \b from source": a = source.a, b = source's method b bound to source.
+    NodeP Import()
+    {
+        NodeP n = Make(Kind::Import, Next().line);
+        while (true) {
+            if (IsOp("\\")) {
+                Next();
+                n->names.push_back("\\" + NameToken("a name"));
+            } else {
+                n->names.push_back(NameToken("a name"));
+            }
+            if (!IsOp(","))
+                break;
+            Next();
+        }
+        if (!IsKw("from"))
+            Fail("expected 'from' but found " + Describe(Peek()));
+        Next();
+        n->a = Expr();
+        return n;
+    }
+
+    // "with object" (or "with name = object") and a block in which ".x" and "\\m" refer to it.
+    NodeP With()
+    {
+        NodeP n = Make(Kind::With, Next().line);
+        if (Peek().type == TokType::Name && IsOp("=", 1)) {
+            n->text = NameToken("a name");
+            Next();
+        }
+        n->a = Expr();
+        ++withDepth_;
+        n->body = OptBlock();
+        --withDepth_;
+        return n;
+    }
+
+    // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
+    Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs, NodeP* pattern = nullptr)
+    {
+        if (pattern && IsOp("{")) {
+            // "for {a, b} in ...": the loop variable is destructured
+            *pattern = Table();
+            CheckPattern(**pattern);
+            names.push_back("__pattern");
+        } else {
+            names.push_back(NameToken("a loop variable"));
+        }
         if (IsOp("=")) {
             Next();
             exprs.push_back(Expr());
@@ -419,7 +638,15 @@ private:
             Next();
             if (names.size() != 1)
                 Fail("'for ... in *list' takes one variable");
-            exprs.push_back(Expr());
+            NodeP list = Expr();
+            if (list->kind == Kind::Index && list->text == "slice") {
+                exprs.push_back(std::move(list->a));
+                exprs.push_back(std::move(list->b));
+                exprs.push_back(std::move(list->c));
+                exprs.push_back(list->items.empty() ? nullptr : std::move(list->items[0]));
+            } else {
+                exprs.push_back(std::move(list));
+            }
             return Clause::ForEach;
         }
         exprs.push_back(Expr());
@@ -433,13 +660,23 @@ private:
     NodeP For()
     {
         const int line = Next().line;
+        NodeP n = ForLoop(line);
+        n->body = OptBlock();
+        return n;
+    }
+
+    // The loop after 'for', without its body.
+    NodeP ForLoop(int line)
+    {
         std::vector<std::string> names;
         std::vector<NodeP> exprs;
-        const Clause::ClauseKind kind = ForHead(names, exprs);
+        NodeP pattern;
+        const Clause::ClauseKind kind = ForHead(names, exprs, &pattern);
         NodeP n = Make(kind == Clause::NumFor ? Kind::NumFor : kind == Clause::ForEach ? Kind::ForEach : Kind::ForIn,
                        line);
         n->names = std::move(names);
-        if (kind == Clause::ForIn) {
+        n->pattern = std::move(pattern);
+        if (kind == Clause::ForIn || kind == Clause::ForEach) {
             n->items = std::move(exprs);
         } else {
             n->a = std::move(exprs[0]);
@@ -449,7 +686,6 @@ private:
                     n->c = std::move(exprs[2]);
             }
         }
-        n->body = OptBlock();
         return n;
     }
 
@@ -459,11 +695,7 @@ private:
         NodeP n = Make(Kind::Return, line);
         if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End)
             return n;
-        n->items.push_back(Expr());
-        while (IsOp(",")) {
-            Next();
-            n->items.push_back(Expr());
-        }
+        ValueList(n->items);
         return n;
     }
 
@@ -472,6 +704,11 @@ private:
         const int line = Next().line;
         if (IsKw("class"))
             return Class(true);
+        if (IsOp("*") || IsOp("^")) {
+            NodeP n = Make(Kind::Export, line);
+            n->text = Next().text;
+            return n;
+        }
         if (Peek().type != TokType::Name)
             Unsupported("'export' of " + Describe(Peek()));
         std::vector<std::string> names;
@@ -489,11 +726,7 @@ private:
                 target->text = name;
                 n->items.push_back(std::move(target));
             }
-            n->items2.push_back(Expr());
-            while (IsOp(",")) {
-                Next();
-                n->items2.push_back(Expr());
-            }
+            ValueList(n->x().items2);
             return n;
         }
         NodeP n = Make(Kind::Export, line);
@@ -501,12 +734,32 @@ private:
         return n;
     }
 
-    NodeP Class(bool exported)
+    // "class Name [extends Parent]" and its body: "name: value" members, "@name: value" fields of the
+    // class object, and other statements (run once the class exists, with self as the class).
+    // value = the class is an expression, whose name may be left out.
+    NodeP Class(bool exported, bool value = false)
     {
         const int line = Next().line;
         NodeP n = Make(Kind::Class, line);
         n->exported = exported;
-        n->text = NameToken("a class name");
+        n->value = value;
+        if (!value || Peek().type == TokType::Name) {
+            n->text = NameToken("a class name");
+            if (IsOp(".") && !Peek().space && !exported) {
+                // "class a.b.C": the class is assigned to that field
+                NodeP target = Make(Kind::Name, line);
+                target->text = n->text;
+                while (IsOp(".") && !Peek().space) {
+                    Next();
+                    NodeP f = Make(Kind::Field, line);
+                    f->a = std::move(target);
+                    f->text = FieldToken();
+                    n->text = f->text;
+                    target = std::move(f);
+                }
+                n->b = std::move(target);
+            }
+        }
         if (IsKw("extends")) {
             Next();
             n->a = Expr();
@@ -519,22 +772,34 @@ private:
                     Next();
                     continue;
                 }
-                if (IsOp("@"))
-                    Unsupported("properties of the class object ('@name:' in a class body)");
-                if ((Peek().type != TokType::Name && Peek().type != TokType::Keyword) || !IsOp(":", 1) ||
-                    Peek(1).space)
-                    Unsupported("statements in a class body (only 'name: value' lines)");
+                const bool classLevel = IsOp("@") && !IsOp("@", 1) && (Peek(1).type == TokType::Name || Peek(1).type == TokType::Keyword) &&
+                                        !Peek(1).space && IsOp(":", 2) && !Peek(2).space;
+                if (!classLevel && ((Peek().type != TokType::Name && Peek().type != TokType::Keyword &&
+                                     Peek().type != TokType::String) ||
+                                    !IsOp(":", 1) || Peek(1).space)) {
+                    n->body.push_back(Decorated(Statement()));
+                    EndStatement();
+                    continue;
+                }
                 Entry entry;
                 entry.line = Peek().line;
+                entry.classLevel = classLevel;
+                if (classLevel)
+                    Next(); // '@'
                 entry.keyKind = Entry::NameKey;
-                entry.name = Next().text;
+                if (Peek().type == TokType::String) {
+                    entry.keyKind = Entry::ExprKey;
+                    entry.key = String();
+                } else {
+                    entry.name = Next().text;
+                }
                 Next(); // ':'
                 entry.value = Expr();
-                n->entries.push_back(std::move(entry));
+                n->x().entries.push_back(std::move(entry));
                 EndStatement();
             }
             Next(); // Dedent
-        } else if (Peek().type != TokType::Newline && Peek().type != TokType::End) {
+        } else if (Peek().type != TokType::Newline && Peek().type != TokType::End && !value) {
             Fail("unexpected " + Describe(Peek()) + " after the class name");
         }
         return n;
@@ -548,40 +813,51 @@ private:
         return BinaryExpr(1);
     }
 
+    // "x or= 1" / "x and= 1": the keyword belongs to an update, not to the expression.
+    bool UpdateKeywordAhead() const
+    {
+        return (IsKw("or") || IsKw("and")) && IsOp("=", 1) && !Peek(1).space;
+    }
+
+    // Operators of one level and below are gathered into one chain node by a loop; only a
+    // higher-level operand recurses, so a chain of any length costs no stack.
     NodeP BinaryExpr(int minPrecedence)
     {
         NodeP left = UnaryExpr();
+        NodeP chain;
+        int rightRun = 0;
         while (true) {
             const Token& t = Peek();
-            if (t.type == TokType::Op &&
-                (t.text == "//" || t.text == "<<" || t.text == ">>" || t.text == "&" || t.text == "|" || t.text == "~"))
-                Unsupported("operator '" + t.text + "'");
+            if (UpdateKeywordAhead())
+                break;
             const int precedence = BinaryPrecedence(t);
             if (precedence == 0 || precedence < minPrecedence)
                 break;
+            if (!chain) {
+                chain = Make(Kind::Binary, t.line);
+                chain->items.push_back(std::move(left));
+            }
             const bool right = t.text == ".." || t.text == "^";
-            NodeP n = Make(Kind::Binary, t.line);
-            n->text = Next().text;
-            n->a = std::move(left);
-            Guard guard(*this);
-            n->b = BinaryExpr(right ? precedence : precedence + 1);
-            left = std::move(n);
+            rightRun = right ? rightRun + 1 : 0;
+            if (rightRun > kMaxRightChain)
+                Fail("expression too long: more than " + std::to_string(kMaxRightChain) + " '" + t.text +
+                     "' in a row (split it with parentheses)");
+            chain->names.push_back(Next().text);
+            chain->items.push_back(BinaryExpr(precedence + 1));
         }
-        return left;
+        return chain ? std::move(chain) : std::move(left);
     }
 
     NodeP UnaryExpr()
     {
         const Token& t = Peek();
-        if (IsKw("not") || IsOp("-") || IsOp("#")) {
+        if (IsKw("not") || IsOp("-") || IsOp("#") || IsOp("~")) {
             NodeP n = Make(Kind::Unary, t.line);
             n->text = Next().text;
             Guard guard(*this);
             n->a = BinaryExpr(kUnaryPrecedence + 1);
             return n;
         }
-        if (IsOp("~"))
-            Unsupported("operator '~'");
         return Postfix();
     }
 
@@ -599,8 +875,12 @@ private:
         case TokType::Op:
             if (t.text == "{" || t.text == "->" || t.text == "=>")
                 return true;
-            if (t.text == "@" || t.text == "(" || t.text == "[")
+            if (t.text == "@" || t.text == "(" || t.text == "[" || t.text == "...")
                 return t.space;
+            if ((t.text == "." || t.text == "\\") && withDepth_ > 0)
+                return t.space;
+            if (t.text == ":")
+                return t.space && Peek(1).type == TokType::Name && !Peek(1).space;
             if (t.text == "-" || t.text == "#")
                 return t.space && !Peek(1).space;
             return false;
@@ -611,19 +891,20 @@ private:
 
     static bool Callable(const Node& e)
     {
-        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index;
+        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index || e.kind == Kind::Paren ||
+               e.kind == Kind::ClassRef;
     }
 
     std::vector<NodeP> ParenArgs()
     {
         Next(); // (
+        ++brackets_;
         std::vector<NodeP> args;
         SkipLayout();
         while (!IsOp(")")) {
-            args.push_back(Expr());
+            args.push_back(KeyAhead() ? ImplicitTable(false) : Expr());
             SkipLayout();
-            if (IsOp(",")) {
-                Next();
+            if (TakeComma()) {
                 SkipLayout();
                 continue;
             }
@@ -631,24 +912,22 @@ private:
                 Fail("expected ',' or ')' but found " + Describe(Peek()));
         }
         Next();
+        --brackets_;
         return args;
     }
 
     std::vector<NodeP> BareArgs()
     {
         std::vector<NodeP> args;
-        args.push_back(Expr());
-        while (IsOp(",")) {
-            Next();
-            args.push_back(Expr());
-        }
+        ValueList(args);
         return args;
     }
 
     // Arguments after a method name: '!', '(...)' or a bare list. Sets *bare for the last.
-    std::vector<NodeP> MethodArgs(bool* bare)
+    std::vector<NodeP> MethodArgs(bool* bare, bool* stub)
     {
         *bare = false;
+        *stub = false;
         if (IsOp("!") && !Peek().space) {
             Next();
             return {};
@@ -659,7 +938,24 @@ private:
             *bare = true;
             return BareArgs();
         }
-        Fail("expected arguments or '!' after a method name");
+        *stub = true; // "obj\\m" alone: a function calling the method on obj
+        return {};
+    }
+
+    // A call of "@name" (or "@@name") is a method call on self (or its class).
+    NodeP CallOf(NodeP callee, int line)
+    {
+        if (callee->kind == Kind::Field && callee->selfName) {
+            NodeP n = Make(Kind::Method, line);
+            n->a = std::move(callee->a);
+            n->text = callee->text;
+            if (IsLuaKeyword(n->text))
+                Unsupported("method name '" + n->text + "'");
+            return n;
+        }
+        NodeP n = Make(Kind::Call, line);
+        n->a = std::move(callee);
+        return n;
     }
 
     NodeP Postfix()
@@ -667,6 +963,14 @@ private:
         NodeP e = Primary();
         while (true) {
             const Token& t = Peek();
+            if (t.space && withDepth_ > 0 && (IsOp(".") || IsOp("\\")) && e->kind != Kind::WithRef) {
+                // ".x" after a space inside 'with' starts an argument
+                if (!Callable(*e))
+                    return e;
+                NodeP n = CallOf(std::move(e), t.line);
+                n->items = BareArgs();
+                return n;
+            }
             if (IsOp(".")) {
                 Next();
                 NodeP n = Make(Kind::Field, t.line);
@@ -680,8 +984,9 @@ private:
                 if (IsLuaKeyword(n->text))
                     Unsupported("method name '" + n->text + "'");
                 n->a = std::move(e);
-                bool bare = false;
-                n->items = MethodArgs(&bare);
+                bool bare = false, stub = false;
+                n->items = MethodArgs(&bare, &stub);
+                n->value = stub;
                 e = std::move(n);
                 if (bare)
                     return e;
@@ -689,24 +994,34 @@ private:
                 Next();
                 NodeP n = Make(Kind::Index, t.line);
                 n->a = std::move(e);
+                ++brackets_;
                 SkipLayout();
-                n->b = Expr();
+                if (!IsOp(","))
+                    n->b = Expr();
                 SkipLayout();
+                if (IsOp(",")) {
+                    // "list[a, b, step]": a slice, taken by 'for x in *list[...]'
+                    n->text = "slice";
+                    Next();
+                    if (!IsOp(",") && !IsOp("]"))
+                        n->c = Expr();
+                    if (IsOp(",")) {
+                        Next();
+                        n->items.push_back(Expr());
+                    }
+                }
                 ExpectOp("]");
+                --brackets_;
                 e = std::move(n);
             } else if (IsOp("(") && !t.space) {
-                NodeP n = Make(Kind::Call, t.line);
-                n->a = std::move(e);
+                NodeP n = CallOf(std::move(e), t.line);
                 n->items = ParenArgs();
                 e = std::move(n);
             } else if (IsOp("!") && !t.space) {
                 Next();
-                NodeP n = Make(Kind::Call, t.line);
-                n->a = std::move(e);
-                e = std::move(n);
+                e = CallOf(std::move(e), t.line);
             } else if (Callable(*e) && ArgStart()) {
-                NodeP n = Make(Kind::Call, t.line);
-                n->a = std::move(e);
+                NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
                 return n;
             } else {
@@ -725,7 +1040,7 @@ private:
             if (t.type == TokType::Op && t.text == "(")
                 ++depth;
             else if (t.type == TokType::Op && t.text == ")" && --depth == 0)
-                return IsOp("->", k + 1) || IsOp("=>", k + 1);
+                return IsOp("->", k + 1) || IsOp("=>", k + 1) || IsKw("using", k + 1);
         }
     }
 
@@ -758,8 +1073,20 @@ private:
                 return Switch();
             if (k == "super")
                 return Super();
+            if (k == "do")
+                return Do();
+            if (k == "with")
+                return With();
+            if (k == "using")
+                return Function();
             if (k == "class")
-                Unsupported("'class' as an expression");
+                return Class(false, true);
+            if (k == "for" || k == "while") {
+                // a loop as a value: the last value of each pass, gathered into a list
+                NodeP loop = k == "for" ? For() : While();
+                loop->value = true;
+                return loop;
+            }
             static const std::set<std::string> unsupported = {"import", "from", "using", "with", "continue",
                                                               "do", "local", "break", "for", "while", "export"};
             if (unsupported.count(k))
@@ -785,17 +1112,33 @@ private:
         }
         if (op == "->" || op == "=>")
             return Function();
-        if (op == "@") {
-            Next();
-            if (IsOp("@"))
-                Unsupported("'@@'");
-            if ((Peek().type == TokType::Name || Peek().type == TokType::Keyword) && !Peek().space) {
+        if ((op == "." || op == "\\") && withDepth_ > 0) {
+            // ".x" and "\\m" inside 'with': the with object's field and method.
+            NodeP object = Make(Kind::WithRef, t.line);
+            if (op == ".") {
+                Next();
                 NodeP n = Make(Kind::Field, t.line);
-                n->a = Make(Kind::Self, t.line);
-                n->text = Next().text;
+                n->text = FieldToken();
+                n->a = std::move(object);
                 return n;
             }
-            return Make(Kind::Self, t.line);
+            return object; // the postfix loop takes the method call
+        }
+        if (op == "@") {
+            Next();
+            NodeP object = Make(Kind::Self, t.line);
+            if (IsOp("@") && !Peek().space) {
+                Next();
+                object = Make(Kind::ClassRef, t.line);
+            }
+            if ((Peek().type == TokType::Name || Peek().type == TokType::Keyword) && !Peek().space) {
+                NodeP n = Make(Kind::Field, t.line);
+                n->a = std::move(object);
+                n->text = Next().text;
+                n->selfName = true;
+                return n;
+            }
+            return object;
         }
         if (op == "{")
             return Table();
@@ -805,8 +1148,10 @@ private:
             Unsupported("'*' outside 'for ... in *list'");
         if (op == ":")
             Unsupported("':name' shorthand");
-        if (op == "...")
-            Unsupported("'...'");
+        if (op == "...") {
+            Next();
+            return Make(Kind::Vararg, t.line);
+        }
         if (op == "::")
             Unsupported("'::'");
         Fail("unexpected " + Describe(t));
@@ -818,7 +1163,7 @@ private:
         NodeP n = Make(Kind::String, t.line);
         n->quote = t.quote;
         n->text = t.text;
-        n->parts = t.parts;
+        n->x().parts = t.parts;
         for (const StringPart& part : t.parts) {
             if (!part.isExpr) {
                 n->items.push_back(nullptr);
@@ -831,6 +1176,15 @@ private:
         return n;
     }
 
+    std::vector<NodeP> SuperArgs(bool* bare)
+    {
+        bool stub = false;
+        std::vector<NodeP> args = MethodArgs(bare, &stub);
+        if (stub)
+            Fail("expected arguments or '!' after 'super'");
+        return args;
+    }
+
     NodeP Super()
     {
         const Token& t = Next();
@@ -839,13 +1193,15 @@ private:
         if (IsOp("\\")) {
             Next();
             n->text = FieldToken();
-            n->items = MethodArgs(&bare);
+            n->items = SuperArgs(&bare);
         } else if ((IsOp("!") || IsOp("(")) && !Peek().space) {
-            n->items = MethodArgs(&bare);
+            n->items = SuperArgs(&bare);
         } else if (ArgStart()) {
             n->items = BareArgs();
+        } else if ((IsOp(".") || IsOp("[")) && !Peek().space) {
+            n->value = true; // "super.x": the parent class itself
         } else {
-            Unsupported("'super' other than as a call");
+            Unsupported("'super' other than as a call or a field");
         }
         return n;
     }
@@ -857,9 +1213,22 @@ private:
             Next();
             while (!IsOp(")")) {
                 Param param;
-                if (IsOp("...") )
-                    Unsupported("'...'");
-                if (IsOp("@")) {
+                SkipLayout();
+                if (IsOp("...")) {
+                    Next();
+                    param.name = "...";
+                    n->x().params.push_back(std::move(param));
+                    SkipLayout();
+                    if (!IsOp(")"))
+                        Fail("'...' must be the last parameter");
+                    continue;
+                }
+                if (IsOp("{")) {
+                    // "({a, :b}) ->": the argument is destructured
+                    param.pattern = Table();
+                    CheckPattern(*param.pattern);
+                    param.name = "__arg" + std::to_string(n->x().params.size() + 1);
+                } else if (IsOp("@")) {
                     Next();
                     param.selfField = true;
                     param.name = FieldToken();
@@ -874,13 +1243,28 @@ private:
                     Next();
                     param.defaultValue = Expr();
                 }
-                n->params.push_back(std::move(param));
+                n->x().params.push_back(std::move(param));
+                SkipLayout();
                 if (IsOp(","))
                     Next();
                 else if (!IsOp(")"))
                     Fail("expected ',' or ')' in the parameter list but found " + Describe(Peek()));
             }
             Next();
+        }
+        if (IsKw("using")) {
+            // "using a, b" / "using nil": the outer names the function may assign
+            Next();
+            n->x().usingSet = true;
+            if (IsKw("nil")) {
+                Next();
+            } else {
+                n->x().usingNames.push_back(NameToken("a name"));
+                while (IsOp(",")) {
+                    Next();
+                    n->x().usingNames.push_back(NameToken("a name"));
+                }
+            }
         }
         if (!IsOp("->") && !IsOp("=>"))
             Fail("expected '->' or '=>' but found " + Describe(Peek()));
@@ -890,10 +1274,12 @@ private:
             n->body = IndentedBlock();
         } else if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]") &&
                    !IsOp(",")) {
+            // Outside brackets the body is a whole statement ("-> 1, 2" returns both); inside them
+            // a comma ends it.
             if (IsKw("return")) {
                 n->body.push_back(Return());
             } else {
-                n->body.push_back(SimpleStatement(true));
+                n->body.push_back(SimpleStatement(brackets_ > 0));
             }
         }
         return n;
@@ -913,85 +1299,211 @@ private:
         }
     }
 
+    // "name:", "'key':" or ":name" ahead: the start of a table entry with a key.
+    bool KeyAhead() const
+    {
+        const Token& t = Peek();
+        if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) && IsOp(":", 1) &&
+            !Peek(1).space)
+            return true;
+        return IsOp(":") && Peek(1).type == TokType::Name && !Peek(1).space;
+    }
+
+    // One table entry; keyed entries may hold an indented block of entries as their value.
+    Entry TableEntry()
+    {
+        Entry entry;
+        entry.line = Peek().line;
+        const Token& t = Peek();
+        if (IsOp(":")) {
+            Next();
+            entry.keyKind = Entry::NameKey;
+            entry.name = NameToken("a name");
+            entry.value = Make(Kind::Name, entry.line);
+            entry.value->text = entry.name;
+            return entry;
+        }
+        if ((t.type == TokType::Name || t.type == TokType::Keyword) && IsOp(":", 1) && !Peek(1).space) {
+            entry.keyKind = Entry::NameKey;
+            entry.name = Next().text;
+            Next();
+        } else if (t.type == TokType::String && IsOp(":", 1) && !Peek(1).space) {
+            entry.keyKind = Entry::ExprKey;
+            entry.key = String();
+            Next();
+        } else if (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)) {
+            Next();
+            ++brackets_;
+            entry.keyKind = Entry::ExprKey;
+            entry.key = Expr();
+            ExpectOp("]");
+            --brackets_;
+            ExpectOp(":");
+        } else {
+            entry.value = Expr();
+            return entry;
+        }
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            Next();
+            Next();
+            entry.value = ImplicitTable(true);
+        } else {
+            entry.value = Expr();
+        }
+        return entry;
+    }
+
+    // A table without braces: entries separated by commas on the line, or (lines) one or more per
+    // line of an indented block whose Indent was taken; the block's Dedent is taken too.
+    NodeP ImplicitTable(bool lines)
+    {
+        NodeP n = Make(Kind::Table, Peek().line);
+        while (true) {
+            n->x().entries.push_back(TableEntry());
+            if (TakeComma())
+                continue;
+            if (!lines)
+                break;
+            while (Peek().type == TokType::Newline)
+                Next();
+            if (Peek().type == TokType::Dedent || Peek().type == TokType::End) {
+                Next();
+                break;
+            }
+        }
+        return n;
+    }
+
     NodeP Table()
     {
         NodeP n = Make(Kind::Table, Next().line);
+        ++brackets_;
         while (true) {
             SkipLayout();
             if (IsOp("}"))
                 break;
-            Entry entry;
-            entry.line = Peek().line;
-            const Token& t = Peek();
-            if ((t.type == TokType::Name || t.type == TokType::Keyword) && IsOp(":", 1) && !Peek(1).space) {
-                entry.keyKind = Entry::NameKey;
-                entry.name = Next().text;
-                Next();
-                entry.value = Expr();
-            } else if (t.type == TokType::String && IsOp(":", 1) && !Peek(1).space) {
-                entry.keyKind = Entry::ExprKey;
-                entry.key = String();
-                Next();
-                entry.value = Expr();
-            } else if (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)) {
-                Next();
-                entry.keyKind = Entry::ExprKey;
-                entry.key = Expr();
-                ExpectOp("]");
-                ExpectOp(":");
-                entry.value = Expr();
-            } else if (IsOp(":")) {
-                Unsupported("':name' shorthand");
-            } else {
-                entry.value = Expr();
-                if (IsKw("for"))
-                    Unsupported("table comprehensions");
+            n->x().entries.push_back(TableEntry());
+            const auto& entries = n->x().entries;
+            // "{k, v for ...}" and "{pair for ...}": a table comprehension.
+            if (entries.size() <= 2 && IsKw("for") &&
+                std::all_of(entries.begin(), entries.end(), [](const Entry& e) { return e.keyKind == Entry::Positional; })) {
+                NodeP c = Make(Kind::TableComprehension, n->line);
+                c->a = std::move(n->x().entries[0].value);
+                if (entries.size() == 2)
+                    c->b = std::move(n->x().entries[1].value);
+                Clauses(*c, "}");
+                --brackets_;
+                return c;
             }
-            n->entries.push_back(std::move(entry));
-            if (IsOp(","))
-                Next();
-            else if (!IsLayout() && !IsOp("}") && !AfterBlock())
+            if (!TakeComma() && !IsLayout() && !IsOp("}") && !AfterBlock())
                 Fail("expected ',' or '}' but found " + Describe(Peek()));
         }
         Next();
+        --brackets_;
         return n;
     }
 
-    NodeP Comprehension()
+    // The 'for' and 'when' clauses of a comprehension up to its closing bracket (taken).
+    void Clauses(Node& n, const char* close)
     {
-        NodeP n = Make(Kind::Comprehension, Next().line);
-        SkipLayout();
-        n->a = Expr();
-        if (IsOp(","))
-            Unsupported("more than one value in a list comprehension");
         SkipLayout();
         if (!IsKw("for"))
-            Fail("expected 'for' in a list comprehension but found " + Describe(Peek()));
-        while (!IsOp("]")) {
+            Fail("expected 'for' in a comprehension but found " + Describe(Peek()));
+        while (!IsOp(close)) {
             Clause clause;
             if (IsKw("for")) {
                 Next();
-                clause.kind = ForHead(clause.names, clause.exprs);
+                clause.kind = ForHead(clause.names, clause.exprs, &clause.pattern);
             } else if (IsKw("when")) {
                 Next();
                 clause.kind = Clause::When;
                 clause.exprs.push_back(Expr());
             } else {
-                Fail("expected 'for', 'when' or ']' but found " + Describe(Peek()));
+                Fail(std::string("expected 'for', 'when' or '") + close + "' but found " + Describe(Peek()));
             }
-            n->clauses.push_back(std::move(clause));
+            n.x().clauses.push_back(std::move(clause));
             SkipLayout();
         }
         Next();
+    }
+
+    NodeP Comprehension()
+    {
+        NodeP n = Make(Kind::Comprehension, Next().line);
+        ++brackets_;
+        SkipLayout();
+        n->a = Expr();
+        if (IsOp(","))
+            Unsupported("more than one value in a list comprehension");
+        Clauses(*n, "]");
+        --brackets_;
         return n;
     }
 
     const std::vector<Token>& toks_;
     size_t pos_ = 0;
+    int withDepth_ = 0;
+    int brackets_ = 0; // open (), {} and [] around the current token
+    bool pendingComma_ = false;
     int depth_;
 };
 
 } // namespace
+
+namespace {
+
+void Detach(Node& n, std::vector<NodeP>& pending)
+{
+    auto take = [&](NodeP& p) {
+        if (p)
+            pending.push_back(std::move(p));
+    };
+    auto takeAll = [&](std::vector<NodeP>& list) {
+        for (NodeP& p : list)
+            take(p);
+        list.clear();
+    };
+    take(n.a);
+    take(n.b);
+    take(n.c);
+    take(n.pattern);
+    takeAll(n.items);
+    takeAll(n.body);
+    if (!n.extra)
+        return;
+    NodeExtra& x = *n.extra;
+    takeAll(x.items2);
+    takeAll(x.conds);
+    for (auto& list : x.conds2)
+        takeAll(list);
+    for (auto& block : x.blocks)
+        takeAll(block);
+    for (Entry& e : x.entries) {
+        take(e.key);
+        take(e.value);
+    }
+    for (Clause& c : x.clauses) {
+        takeAll(c.exprs);
+        take(c.pattern);
+    }
+    for (Param& p : x.params) {
+        take(p.defaultValue);
+        take(p.pattern);
+    }
+}
+
+} // namespace
+
+Node::~Node()
+{
+    std::vector<NodeP> pending;
+    Detach(*this, pending);
+    while (!pending.empty()) {
+        NodeP n = std::move(pending.back());
+        pending.pop_back();
+        Detach(*n, pending);
+    }
+}
 
 Block Parse(const std::vector<Token>& tokens)
 {

@@ -12,7 +12,7 @@
 #include <lauxlib.h>
 #include <lua.h>
 
-#include "Emitter.h"
+#include "platform/moonc/Emitter.h"
 
 namespace {
 
@@ -53,7 +53,8 @@ int main(int argc, char** argv)
     const std::string source = argv[1];
     std::ifstream in(source, std::ios::binary);
     std::stringstream text;
-    if (!in || !(text << in.rdbuf())) {
+    // An empty file is valid and compiles to an empty chunk; only a failed read is an error.
+    if (!in || (in.peek() != std::ifstream::traits_type::eof() && !(text << in.rdbuf())) || in.bad()) {
         std::fprintf(stderr, "%s:0: cannot read the file\n", source.c_str());
         return 2;
     }
@@ -69,7 +70,12 @@ int main(int argc, char** argv)
     }
     const std::string rejected = CheckLua(lua, source);
     if (!rejected.empty()) {
-        std::fprintf(stderr, "%s:0: internal error: the Lua output does not load: %s\n", source.c_str(),
+        // Lua's own limits (locals, functions, nesting) are the file's size, not a fault of the compiler.
+        const bool limit = rejected.find("overflow") != std::string::npos ||
+                           rejected.find("too many") != std::string::npos ||
+                           rejected.find("limit") != std::string::npos;
+        std::fprintf(stderr, "%s:0: %s: %s\n", source.c_str(),
+                     limit ? "the file goes past a limit of Lua" : "internal error: the Lua output does not load",
                      rejected.c_str());
         return 1;
     }
