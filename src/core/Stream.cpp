@@ -14,6 +14,7 @@
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
+#include "core/AtomicFile.h"
 #include "core/Trace.h"
 
 using rapidjson::Value;
@@ -276,24 +277,22 @@ void Stream::Parse()
         data.SetNull();
 }
 
-void Stream::Save()
+bool Stream::Save()
 {
     // Only a JSON object is written: a file that held invalid JSON stays as it was.
     if (!data.IsObject())
-        return;
+        return false;
     const std::string path = GetPath();
     if (path.empty())
-        return;
+        return false;
     rapidjson::StringBuffer buffer;
     rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
     if (!data.Accept(writer)) {
         Trace("Stream %s was not saved: it holds a number that JSON cannot store", name.c_str());
-        return;
+        return false;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out.is_open())
-        return;
-    out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
+    // Written whole or not at all: a full disk or a missing folder leaves the old file as it was.
+    return AtomicFile::Write(path, buffer.GetString(), buffer.GetSize());
 }
 
 // ---- Lookups ------------------------------------------------------------------------------------------

@@ -114,7 +114,9 @@ public:
     // True when the file's text is not empty.
     bool IsValid() const { return !text.empty(); }
     // Writes the document back to the stream's file, pretty-printed, when its root is a JSON object.
-    void Save();
+    // The file is replaced whole: on a failed write it keeps its old bytes and one trace line names
+    // it. Returns whether the file now holds the document.
+    bool Save();
     // The file path of the stream ("" when it has none, e.g. mode 4 without a save directory).
     std::string GetPath() const;
 

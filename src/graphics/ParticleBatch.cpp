@@ -82,6 +82,11 @@ bool ParticleBatch::CanBatch(const Mesh* mesh)
     return mesh->shader->IsLinked() && (shaderName == "empty_mesh" || shaderName == "textured_mesh");
 }
 
+bool ParticleBatch::Ready()
+{
+    return GetRenderer() != nullptr;
+}
+
 void ParticleBatch::Reset(Mesh* batchMesh, Texture* batchTexture)
 {
     mesh = batchMesh;

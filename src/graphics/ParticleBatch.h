@@ -19,6 +19,10 @@ public:
     // True when particles with this mesh can be batched: a quad drawn by one of the two mesh shaders.
     static bool CanBatch(const Mesh* mesh);
 
+    // True when batches can draw in the current context (the batch shader built); builds the shared
+    // OpenGL objects on first use. When false, particles are to be queued one by one.
+    static bool Ready();
+
     // Empties the batch for particles of this mesh and texture.
     void Reset(Mesh* batchMesh, Texture* batchTexture);
     // Appends a particle (its placement exactly as Transform::GetWorldMatrix gives it, and its colour).

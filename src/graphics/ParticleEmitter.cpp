@@ -639,7 +639,8 @@ void ParticleEmitter::Draw()
     if (!CurrentWindow || pool->LiveCount() == 0)
         return;
     const int end = pool->End();
-    if (!batchDrawing) {
+    // Without the batch shader the particles go one by one, so the picture stays the same.
+    if (!batchDrawing || !ParticleBatch::Ready()) {
         for (int i = 0; i < end; ++i) {
             const Particle& p = pool->Slot(i);
             if (p.active)

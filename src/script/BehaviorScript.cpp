@@ -90,7 +90,7 @@ void BehaviorScript::OnEnter()
         if (!environment)
             environment = LuaAPI_System::NewEnvironment();
         if (environment)
-            environment->Set("MyObject", objectHandle);
+            myObject.Set(*environment, "MyObject", objectHandle);
     } else {
         if (report)
             Trace("%s", notFound.c_str());

@@ -2,7 +2,8 @@
 // A behaviour driven by a Lua file: the object file names a script ("ScriptName" in its "Behavior"
 // block) and, once the behaviour has entered its first state, the whole file runs again every frame in
 // the behaviour's own script environment. Before each run the environment gets the frame's time step
-// and the object's collision state; "MyObject" names the owner.
+// and the object's collision state; "MyObject" is the behaviour's own handle on the owner (the same
+// value for the behaviour's whole life).
 //
 // Script globals stay in the behaviour's environment (each instance and each clone has its own), so
 // two scripted objects never see each other's globals. The environment is released with the
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/Behavior.h"
+#include "platform/lua/LuaAlias.h"
 #include "platform/lua/LuaTable.h"
 #include "script/Safe_GameObject.h"
 
@@ -54,6 +56,8 @@ public:
     std::string scriptFileName;
     bool loaded = false;
     Safe_GameObject objectHandle;
+    // "MyObject": the script's one value for objectHandle itself, ended with the behaviour.
+    lua::Alias myObject;
     bool AmColliding = false;
     bool NewCollision = false;
     std::string LatestCollision;

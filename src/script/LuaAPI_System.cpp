@@ -6,6 +6,7 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "script/LuaAPI.h"
+#include "script/ScriptVariables.h"
 
 void (*StartupScriptHook)(const char* code) = nullptr;
 
@@ -71,6 +72,8 @@ LuaAPI_System::LuaAPI_System()
         return;
     gLuaAPI = this;
     StartupScriptHook = &RunStartupScript;
+    // Each run of the scripting system reads the variable files afresh.
+    ScriptVariables::ForgetCache();
     ClearStaticVariables();
     MakeScriptFolder();
 }
@@ -81,6 +84,7 @@ LuaAPI_System::~LuaAPI_System()
         gLuaAPI = nullptr;
         if (StartupScriptHook == &RunStartupScript)
             StartupScriptHook = nullptr;
+        ScriptVariables::ForgetCache();
     }
     state.Close();
 }

@@ -129,25 +129,24 @@ void MoonBoot_System::CompileMoonScript(const std::string& source)
 
 void MoonBoot_System::Install(const fs::path& lua)
 {
+    std::error_code error;
     const std::string saveDir = GetSaveDirectory();
     if (saveDir.empty()) {
         Trace("MoonBoot: no save directory for %s", lua.string().c_str());
-        return;
-    }
-    const fs::path folder = fs::path(saveDir) / "scripts" / "lua";
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        fs::create_directories(folder, error);
-        if (error) {
-            Report("create_directories", folder.string(), error);
-            return;
+    } else {
+        const fs::path folder = fs::path(saveDir) / "scripts" / "lua";
+        if (!fs::is_directory(folder, error)) {
+            fs::create_directories(folder, error);
+            if (error)
+                Report("create_directories", folder.string(), error);
+        }
+        if (!error) {
+            fs::copy_file(lua, folder / lua.filename(), fs::copy_options::overwrite_existing, error);
+            if (error)
+                Report("copy", lua.string(), error);
         }
     }
-    fs::copy_file(lua, folder / lua.filename(), fs::copy_options::overwrite_existing, error);
-    if (error) {
-        Report("copy", lua.string(), error);
-        return;
-    }
+    // The compiled file never stays in the data folder, installed or not.
     fs::remove(lua, error);
     if (error)
         Report("remove", lua.string(), error);

@@ -55,8 +55,6 @@ Safe_GameObject::Safe_GameObject(const std::string& name)
     SetObjectByName(name);
 }
 
-Safe_GameObject::Safe_GameObject(const Safe_GameObject& other) : handle(other.handle) {}
-
 void Safe_GameObject::SetObjectByName(const std::string& name)
 {
     GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(name) : nullptr;
@@ -498,18 +496,6 @@ std::string VariableOwnerName(const Safe_GameObject& handle)
     return object ? object->GetName() : "";
 }
 
-bool SameValue(const StreamData& a, const StreamData& b)
-{
-    if (a.GetType() != b.GetType())
-        return false;
-    switch (a.GetType()) {
-    case Stream::StreamDataType::Int: return a.GetInt() == b.GetInt();
-    case Stream::StreamDataType::Float: return a.GetFloat() == b.GetFloat();
-    case Stream::StreamDataType::Bool: return a.GetBool() == b.GetBool();
-    default: return a.GetString() == b.GetString();
-    }
-}
-
 StreamData GetStatic(const Safe_GameObject& handle, const std::string& name)
 {
     StreamData value;
@@ -528,31 +514,18 @@ void SetStatic(const Safe_GameObject& handle, const std::string& name, const Str
 
 StreamData Safe_GameObject::GetVar(const std::string& name)
 {
-    auto cached = cache.find(name);
-    if (cached != cache.end())
-        return cached->second;
     const std::string owner = VariableOwnerName(*this);
     StreamData value;
-    if (!ScriptVariables::Read(ScriptVariables::ObjectFile(owner), name, owner, value))
+    if (!ScriptVariables::ReadCached(ScriptVariables::ObjectFile(owner), name, owner, value))
         return StreamData();
-    if (static_cast<int>(cache.size()) < cacheLimit)
-        cache.emplace(name, value);
     return value;
 }
 
 void Safe_GameObject::SetVar(const std::string& name, StreamData value)
 {
-    // A value is written through whenever it changes, so it outlives the handle and the run.
-    auto cached = cache.find(name);
-    if (cached != cache.end() && SameValue(cached->second, value))
-        return;
+    // Written through whenever the file's value differs, so it outlives the handle and the run.
     const std::string owner = VariableOwnerName(*this);
-    if (!ScriptVariables::Write(ScriptVariables::ObjectFile(owner), name, owner, value))
-        return;
-    if (cached != cache.end())
-        cached->second = std::move(value);
-    else if (static_cast<int>(cache.size()) < cacheLimit)
-        cache.emplace(name, std::move(value));
+    ScriptVariables::WriteCached(ScriptVariables::ObjectFile(owner), name, owner, value);
 }
 
 int Safe_GameObject::GetVarInt(const std::string& name) { return ScriptVariables::ToInt(GetVar(name)); }

@@ -5,9 +5,8 @@
 // Every member reports a missing object or component with a trace line and gives a default; none
 // raises a Lua error.
 //
-// The handle also carries the cache of the object's script variables (see ScriptVariables.h): each
-// handle has its own.
-#include <map>
+// The object's script variables go through one cache per variables file, shared by every handle (see
+// ScriptVariables.h).
 #include <string>
 
 #include "core/GameObjectHandle.h"
@@ -32,9 +31,7 @@ public:
     explicit Safe_GameObject(GameObject* object);
     // The first listed object with exactly that name; traces when there is none.
     explicit Safe_GameObject(const std::string& name);
-    // A copy names the same object and starts with an empty variable cache.
-    Safe_GameObject(const Safe_GameObject& other);
-    // Assignment copies everything, the cache included.
+    Safe_GameObject(const Safe_GameObject& other) = default;
     Safe_GameObject& operator=(const Safe_GameObject& other) = default;
     ~Safe_GameObject() = default;
 
@@ -112,7 +109,7 @@ public:
     void ApplyScreenShake(float x, float y);
     void SetAsCameraFocus();
 
-    // Object variables (cached per handle, written through to the object's file) and the static
+    // Object variables (cached per file, written through to the object's file) and the static
     // variables of the run (never cached).
     int GetVarInt(const std::string& name);
     bool GetVarBool(const std::string& name);
@@ -141,11 +138,6 @@ public:
     Behavior* BehaviorOrReport() const;
 
     GameObjectHandle handle;
-    // The variable cache: name to last value set or read through this handle.
-    std::string pendingName;
-    Stream::StreamData pendingValue;
-    std::map<std::string, Stream::StreamData> cache;
-    int cacheLimit = 100;
 
 private:
     Stream::StreamData GetVar(const std::string& name);

@@ -1,12 +1,7 @@
 #include "script/ScriptVariables.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
+#include <map>
 
 #include "core/Trace.h"
 #include "world/SceneSystem.h"
@@ -37,7 +32,79 @@ bool WithVariables(const std::string& file, const std::string& objectName, Use u
     return use(stream);
 }
 
+// File name to (variable name to the value the file holds).
+std::map<std::string, std::map<std::string, Stream::StreamData>>& Cache()
+{
+    static std::map<std::string, std::map<std::string, Stream::StreamData>> cache;
+    return cache;
+}
+
+bool SameValue(const Stream::StreamData& a, const Stream::StreamData& b)
+{
+    if (a.GetType() != b.GetType())
+        return false;
+    switch (a.GetType()) {
+    case Stream::StreamDataType::Int: return a.GetInt() == b.GetInt();
+    case Stream::StreamDataType::Float: return a.GetFloat() == b.GetFloat();
+    case Stream::StreamDataType::Bool: return a.GetBool() == b.GetBool();
+    default: return a.GetString() == b.GetString();
+    }
+}
+
+void Remember(const std::string& file, const std::string& name, const Stream::StreamData& value)
+{
+    auto& cache = Cache();
+    if (cache.size() >= ScriptVariables::CACHE_FILES && cache.find(file) == cache.end())
+        cache.clear();
+    auto& names = cache[file];
+    auto found = names.find(name);
+    if (found != names.end())
+        found->second = value;
+    else if (names.size() < ScriptVariables::CACHE_NAMES)
+        names.emplace(name, value);
+}
+
+const Stream::StreamData* Cached(const std::string& file, const std::string& name)
+{
+    auto& cache = Cache();
+    auto names = cache.find(file);
+    if (names == cache.end())
+        return nullptr;
+    auto found = names->second.find(name);
+    return found == names->second.end() ? nullptr : &found->second;
+}
+
 } // namespace
+
+bool ScriptVariables::ReadCached(const std::string& file, const std::string& name, const std::string& objectName,
+                                 Stream::StreamData& value)
+{
+    if (const Stream::StreamData* known = file.empty() ? nullptr : Cached(file, name)) {
+        value = *known;
+        return true;
+    }
+    if (!Read(file, name, objectName, value))
+        return false;
+    Remember(file, name, value);
+    return true;
+}
+
+bool ScriptVariables::WriteCached(const std::string& file, const std::string& name, const std::string& objectName,
+                                  const Stream::StreamData& value)
+{
+    const Stream::StreamData* known = file.empty() ? nullptr : Cached(file, name);
+    if (known && SameValue(*known, value))
+        return true;
+    if (!Write(file, name, objectName, value))
+        return false;
+    Remember(file, name, value);
+    return true;
+}
+
+void ScriptVariables::ForgetCache()
+{
+    Cache().clear();
+}
 
 std::string ScriptVariables::ObjectFile(const std::string& objectName)
 {
@@ -80,7 +147,7 @@ bool ScriptVariables::Write(const std::string& file, const std::string& name, co
             existing->value = std::move(member);
         else
             stream.data.AddMember(rapidjson::Value(name.c_str(), allocator), member, allocator);
-        return SaveWhole(stream);
+        return stream.Save();
     });
 }
 
@@ -93,42 +160,8 @@ void ScriptVariables::Reset(const std::string& objectName)
     if (!stream.IsValid() || !stream.data.IsObject())
         return;
     stream.data.SetObject();
-    SaveWhole(stream);
-}
-
-bool ScriptVariables::SaveWhole(Stream& stream)
-{
-    if (!stream.data.IsObject())
-        return false;
-    const std::string path = stream.GetPath();
-    if (path.empty())
-        return false;
-    rapidjson::StringBuffer buffer;
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
-    if (!stream.data.Accept(writer)) {
-        Trace("[Lua] Error: variables of %s hold a number that JSON cannot store", stream.name.c_str());
-        return false;
-    }
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
-        out.close();
-        if (!out) {
-            Trace("[Lua] Error: %s could not be written", temporary.c_str());
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        Trace("[Lua] Error: %s could not be replaced: %s", path.c_str(), ec.message().c_str());
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    stream.Save();
+    Cache().erase(file);
 }
 
 int ScriptVariables::ToInt(const Stream::StreamData& value)

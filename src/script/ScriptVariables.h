@@ -2,9 +2,9 @@
 // The files behind script variables, in the save directory: one per object and scene
 // ("scripts/variables/<object>_<scene>.json") and the run's static variables
 // ("scripts/variables/StaticVars.json"). Each is one JSON object whose members are the variables.
-// Files are written whole: the new text goes to a temporary file that then replaces the old one, so
-// an interrupted write never leaves a cut-off file. Names are used as file names only: an object or
+// Files are written whole by Stream::Save, so an interrupted write never leaves a cut-off file. Names are used as file names only: an object or
 // scene name holding a path separator or ".." is refused.
+#include <cstddef>
 #include <string>
 
 #include "core/Stream.h"
@@ -26,9 +26,19 @@ public:
                       const Stream::StreamData& value);
     // Empties the object's file of its variables, when it holds a JSON object (any other text stays).
     static void Reset(const std::string& objectName);
-    // Writes the stream's document to its file through a temporary file. Only a JSON object is
-    // written. Returns whether the file now holds it.
-    static bool SaveWhole(Stream& stream);
+
+    // Object variables through one cache per file, shared by every handle, so each handle reads what
+    // the file holds and a set is written whenever the file's value differs. Same results as Read and
+    // Write.
+    static bool ReadCached(const std::string& file, const std::string& name, const std::string& objectName,
+                           Stream::StreamData& value);
+    static bool WriteCached(const std::string& file, const std::string& name, const std::string& objectName,
+                            const Stream::StreamData& value);
+    // Drops every cached value (a new run of the scripting system reads the files afresh).
+    static void ForgetCache();
+    // At most this many names are cached per file, and this many files.
+    static constexpr std::size_t CACHE_NAMES = 100;
+    static constexpr std::size_t CACHE_FILES = 256;
 
     // The value as each getter gives it: numbers convert, a text gives the default (and only a text
     // is a string).

@@ -513,10 +513,13 @@ bool MenuSystem::WriteMenuValue(const std::string& objectName, const char* key, 
     if (!self || !key)
         return false;
     self->Prune();
-    std::string menus[2] = {self->currentMenu, std::string()};
+    // The menu file the object came from first: another open menu may hold an entry of the same name.
+    std::string menus[2] = {std::string(), self->currentMenu};
     const int at = self->FindLive(objectName);
     if (at >= 0)
-        menus[1] = self->menuObjects_[static_cast<std::size_t>(at)].menu;
+        menus[0] = self->menuObjects_[static_cast<std::size_t>(at)].menu;
+    if (menus[0] == menus[1])
+        menus[1].clear();
     for (const std::string& menu : menus) {
         if (menu.empty())
             continue;
@@ -524,8 +527,6 @@ bool MenuSystem::WriteMenuValue(const std::string& objectName, const char* key, 
         const int index = self->OpenEntry(objectName, menu, stream);
         if (index < 0) {
             delete stream;
-            if (menu == menus[1])
-                break;
             continue;
         }
         rapidjson::Document::AllocatorType& allocator = stream->data.GetAllocator();

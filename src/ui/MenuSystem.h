@@ -60,7 +60,7 @@ public:
     static void WriteMenuTransform(const std::string& objectName);
     static void WriteMenuSprite(const std::string& objectName);
     // Writes one key of the object's entry (added when missing) and saves the file: the entry of that
-    // "Name" in the current menu file, else in the menu file the object came from. Used by the
+    // "Name" in the menu file the object came from, else in the current menu file. Used by the
     // widgets to keep their settings.
     static bool WriteMenuValue(const std::string& objectName, const char* key, const Stream::StreamData& value);
     // The credits are not running.

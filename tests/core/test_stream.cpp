@@ -1,10 +1,14 @@
 // Stream files: open modes, creation, the save directory, validity and the saved format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <memory>
+
+#include <sys/resource.h>
 
 #include "FolderTest.h"
 #include "core/Stream.h"
@@ -247,6 +251,62 @@ TEST_F(StreamFileTest, SaveOfAnUnwritableNumberLeavesTheFile)
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "Stream nan was not saved: it holds a number that JSON cannot store\n");
     EXPECT_EQ(ReadFile(Data("nan.json")), R"({"a": 1})");
+}
+
+TEST_F(StreamFileTest, FailedSaveKeepsTheOldFileAndTraces)
+{
+    // A full disk (a 4 KiB file-size limit) and a folder that is gone, replaced by a regular file.
+    struct Case {
+        const char* label;
+        bool sizeLimit;
+    };
+    for (const Case& c : {Case{"full disk", true}, Case{"folder gone", false}}) {
+        SCOPED_TRACE(c.label);
+        const fs::path file = Data("deep/vars.json");
+        std::string old = "{\n    \"keep\": \"";
+        old.append(8000, 'k');
+        old += "\"\n}";
+        WriteFile(file, old);
+        Stream stream("deep/vars", StreamMode_Data, false);
+        ASSERT_TRUE(stream.IsValid());
+        std::string bigger(9000, 'n');
+        stream.data["keep"].SetString(bigger.c_str(), static_cast<rapidjson::SizeType>(bigger.size()),
+                                      stream.data.GetAllocator());
+
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const fs::path moved = Data("deep_moved");
+        if (c.sizeLimit) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = saved;
+            small.rlim_cur = 4096;
+            setrlimit(RLIMIT_FSIZE, &small);
+        } else {
+            fs::rename(Data("deep"), moved);
+            WriteFile(Data("deep"), "x");
+        }
+        bool saved_ok = true;
+        const std::string out = CaptureConsole([&] { saved_ok = stream.Save(); });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, SIG_DFL);
+
+        EXPECT_FALSE(saved_ok);
+        EXPECT_TRUE(Contains(out, "File assets/data/deep/vars.json was not saved (")) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        if (c.sizeLimit) {
+            EXPECT_EQ(ReadFile(file), old);
+            EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
+            // The game goes on: once there is room again the same stream saves.
+            EXPECT_TRUE(stream.Save());
+            EXPECT_TRUE(Contains(ReadFile(file), bigger));
+        } else {
+            EXPECT_EQ(ReadFile(Data("deep")), "x");
+            EXPECT_EQ(ReadFile(moved / "vars.json"), old);
+            fs::remove(Data("deep"));
+        }
+        fs::remove_all(Data("deep"));
+        fs::remove_all(moved);
+    }
 }
 
 TEST_F(StreamFileTest, UnknownModeOpensNothing)

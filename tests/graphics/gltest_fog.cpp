@@ -5,14 +5,19 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <memory>
 #include <string>
 
 #include "GlFrame.h"
+#include "TestObjects.h"
+#include "core/GameObject.h"
 #include "core/Matrix4f.h"
 #include "core/Trace.h"
 #include "graphics/GraphicsLibrary.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Mesh.h"
+#include "graphics/ParticleBatch.h"
+#include "graphics/ParticleEmitter.h"
 #include "graphics/Window.h"
 #include "world/LevelSystem.h"
 #include "test_tilemap_fixture.h"
@@ -150,6 +155,31 @@ TEST_F(FogDrawTest, ThroughFogCommandsStayVisible)
     // The red marker at world (-6, 4) is at pixels 600 +- 30, 300 +- 30.
     EXPECT_TRUE(IsColour(At(600, 300), 255, 0, 0));
     EXPECT_TRUE(IsColour(At(960, 540), 51, 102, 153));
+}
+
+TEST_F(FogDrawTest, ThroughFogPingShowsWithoutTheBatchShader)
+{
+    // A data folder whose batch shader is missing: the particles are drawn one by one instead.
+    ScratchDir scratch("nobatch");
+    scratch.CopyFromRepo("assets/data/shaders");
+    fs::remove(scratch / "assets/data/shaders/shader.particle_batch.vs.txt");
+    scratch.Enter();
+    ParticleBatch::ReleaseGl();
+    ASSERT_TRUE(ParticleEmitter::batchDrawing);
+    std::unique_ptr<GameObject> object(MakePlacedObject("Ping", -6.0f, 4.0f));
+    auto* ping = new ParticleEmitter();
+    ping->meshName = "textured_mesh";
+    ping->pattern = 16; // a full white circle drawn through the fog
+    object->SetComponent(ping);
+    const std::string out = CaptureConsole([&] {
+        ping->Update(0.0f);
+        object->Draw();
+    });
+    EXPECT_TRUE(Contains(out, "Particles are drawn one by one: the batch shader did not build")) << out;
+    RenderScene();
+    EXPECT_TRUE(IsColour(At(600, 300), 255, 255, 255));
+    EXPECT_TRUE(IsColour(At(960, 540), 51, 102, 153));
+    ParticleBatch::ReleaseGl();
 }
 
 TEST_F(FogDrawTest, DisabledFogDrawsNothing)

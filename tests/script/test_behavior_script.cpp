@@ -63,6 +63,28 @@ TEST_F(BehaviorScriptTest, ScriptsMoveTheirOwnObjectAndKeepTheirGlobalsApart)
     EXPECT_EQ(ReadFile(Save("scripts/variables/Mover_.json")), "{}");  // emptied when the object starts
 }
 
+TEST_F(BehaviorScriptTest, MyObjectIsOneValueForTheBehavioursLife)
+{
+    // A state change enters again; "MyObject" stays the value the script kept, cache and all.
+    Script("Keeper", "if not Kept then Kept = MyObject _G.Shared = MyObject MyObject:SetStateNext(1) end\n"
+                     "Runs = (Runs or 0) + 1 if Runs == 1 then MyObject:SetVarInt('Score', 3) end\n"
+                     "if Runs == 2 then MyObject:SetVarInt('Score', 4) end\n"
+                     "Same = rawequal(Kept, MyObject) Score = Kept:GetVarInt('Score')");
+    GameObject* keeper = Scripted("Keeper", "Keeper");
+    Frames(4);
+    const auto& env = Behaviour(keeper)->GetEnvironment();
+    EXPECT_EQ(Behaviour(keeper)->GetCurrentState(), 0);
+    EXPECT_TRUE(env->Get<bool>("Same"));
+    EXPECT_EQ(env->Get<int>("Score"), 4);
+    // Kept beyond the behaviour, the value ends with it: using it is a script error, not a crash.
+    keeper->RequestDestroy();
+    Frames(2);
+    ASSERT_EQ(core->manager->FindGameObject("Keeper"), nullptr);
+    const std::string out = Run("print(pcall(function() return Shared:GetName() end))");
+    EXPECT_TRUE(Contains(out, "false")) << out;
+    EXPECT_TRUE(Contains(out, "a value that was already destroyed")) << out;
+}
+
 TEST_F(BehaviorScriptTest, MissingScriptsAreTracedOnceAndTheSaveFolderIsTried)
 {
     GameObject* lost = Scripted("Lost", "Nope");

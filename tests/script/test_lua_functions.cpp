@@ -158,6 +158,14 @@ TEST_F(LuaFunctionsTest, VariablesLiveInTheirFilesWrittenWhole)
     EXPECT_EQ(ReadFile(Save("scripts/variables/StaticVars.json")), "{\n    \"Lives\": 2\n}");
     EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
 
+    // Two handles on one object read and write the one file: the last set is what both read.
+    Check("local a = GameObjectManagerGetObject('Crate') local b = GameObjectManagerGetObject('Crate')\n"
+          "assert(b:GetVarInt('Score') == 3) a:SetVarInt('Score', 4) assert(b:GetVarInt('Score') == 4)\n"
+          "a:SetVarInt('Shared', 3) b:SetVarInt('Shared', 5) a:SetVarInt('Shared', 3)\n"
+          "assert(a:GetVarInt('Shared') == 3 and b:GetVarInt('Shared') == 3)");
+    EXPECT_TRUE(Contains(ReadFile(file), "\"Score\": 4,")) << ReadFile(file);
+    EXPECT_TRUE(Contains(ReadFile(file), "\"Shared\": 3\n")) << ReadFile(file);
+
     // Read, change, write: each run of the engine goes on from the last.
     for (int run = 2; run <= 3; ++run) {
         StopEngine();

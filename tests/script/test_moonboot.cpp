@@ -115,6 +115,41 @@ TEST_F(MoonBootTest, FileSystemErrorsAreTracedOnceAndSkipped)
     EXPECT_EQ(Count(out, "\n"), 1) << out;
 }
 
+TEST_F(MoonBootTest, CompiledOutputNeverStaysInTheDataFolder)
+{
+    // No save directory at all, and a save directory whose "scripts" is a regular file.
+    InstallStub();
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "", xdgValue = xdg ? xdg : "";
+    const std::string appdata = saveDir.appdata.string();
+    struct Case {
+        const char* source;
+        bool noSaveDir;
+        const char* trace;
+    };
+    for (const Case& c : {Case{"Door.moon", true, "MoonBoot: no save directory for "},
+                          Case{"Gate.moon", false, "MoonBoot: create_directories failed for "}}) {
+        SCOPED_TRACE(c.source);
+        if (c.noSaveDir) {
+            unsetenv("APPDATA");
+            unsetenv("XDG_DATA_HOME");
+            unsetenv("HOME");
+        } else {
+            WriteFile(Save("scripts"), "x");
+        }
+        WriteFile(kFolder + c.source, "x = 1\n");
+        const std::string out = Frames(1);
+        setenv("APPDATA", appdata.c_str(), 1);
+        setenv("HOME", home.c_str(), 1);
+        if (xdg)
+            setenv("XDG_DATA_HOME", xdgValue.c_str(), 1);
+        EXPECT_TRUE(Contains(out, c.trace)) << out;
+        EXPECT_TRUE(Contains(Args(), c.source));
+        EXPECT_FALSE(fs::exists(MoonBoot_System::LuaPathFor(kFolder + c.source)));
+    }
+    EXPECT_EQ(ReadFile(Save("scripts")), "x");
+}
+
 TEST_F(MoonBootTest, RealCompilerInstallsTheShippedSample)
 {
     fs::create_directories(Data("scripts/Moon_Compiler"));

@@ -283,6 +283,24 @@ TEST_F(MenusTest, WriteBackFindsTheEntryByNameAndStaticCallsNeedTheSystem)
     EXPECT_NE(Find("W1"), nullptr);
 }
 
+TEST_F(MenusTest, WidgetValueGoesIntoTheMenuFileItCameFrom)
+{
+    const std::string second = R"({"numMenuObjects": 1, "MenuObjects": [
+        {"Name": "Sound", "type": "Checkbox", "TranslationX": 1.0, "TranslationY": -0.5, "ScaleX": 0.1, "ScaleY": 0.1, "Texture": "Check"}]})";
+    Menu("First", R"({"numMenuObjects": 1, "MenuObjects": [
+        {"Name": "Sound", "type": "Checkbox", "TranslationX": -1.0, "TranslationY": 0.5, "ScaleX": 0.1, "ScaleY": 0.1, "Texture": "Check"}]})");
+    Menu("Second", second);
+    MenuSystem::LoadMenu("First");
+    MenuSystem::LoadMenu("Second");
+    Frames(2);
+    ClickAt(-1.0f, 0.5f);
+    ASSERT_EQ(Widget<Checkbox>("Sound")->GetCurrentState(), 1);
+    Stream first("menus/First", StreamMode_Data, false);
+    EXPECT_TRUE(first.ReadBool("MenuObjects", 0, "checked"));
+    EXPECT_EQ(ReadFile("assets/data/menus/Second.json"), second);
+    EXPECT_NE(Log().find("Writing MenuObject \"Sound\"'s \"checked\" to file \"First\".json..."), std::string::npos);
+}
+
 TEST_F(MenusTest, ButtonHoverPressAndClickRunTheScriptOncePerClick)
 {
     WriteFile("assets/data/scripts/Lua/Test/Count.lua",

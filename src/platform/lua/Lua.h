@@ -28,6 +28,7 @@
 //
 // Lua errors never escape a run; a std::exception thrown by a bound function goes to the state's
 // exception handler and becomes a Lua error of that run.
+#include "platform/lua/LuaAlias.h"
 #include "platform/lua/LuaFunction.h"
 #include "platform/lua/LuaStack.h"
 #include "platform/lua/LuaState.h"

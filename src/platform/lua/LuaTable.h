@@ -12,6 +12,8 @@
 
 namespace lua {
 
+class Alias;
+
 class Table {
 public:
     // Takes over the registry reference `ref` of a table in the state; `open` is the state's flag.
@@ -83,6 +85,8 @@ public:
     bool Has(const std::string& name) const;
 
 private:
+    friend class Alias;
+
     // Runs `body` in a protected call with the table as the only value on its stack. A script may have
     // given the table a metatable whose "__index" or "__newindex" raises an error, and memory may run
     // out: either is traced with the name and the access is dropped, instead of ending the program
