@@ -1197,3 +1197,15 @@ std::vector<::AudioEvent*> StreamData::GetAudioEventArray() const
     return type == StreamDataType::AudioEventList ? *static_cast<const std::vector<::AudioEvent*>*>(payload.p)
                                                   : std::vector<::AudioEvent*>();
 }
+
+bool Stream::StreamData::SameValue(const StreamData& other) const
+{
+    if (type != other.type)
+        return false;
+    switch (type) {
+    case StreamDataType::Int: return GetInt() == other.GetInt();
+    case StreamDataType::Float: return GetFloat() == other.GetFloat();
+    case StreamDataType::Bool: return GetBool() == other.GetBool();
+    default: return GetString() == other.GetString();
+    }
+}

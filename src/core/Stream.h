@@ -93,6 +93,8 @@ public:
         std::vector<std::string> GetStringArray() const;
         ::AudioEvent GetAudioEvent() const;
         std::vector<::AudioEvent*> GetAudioEventArray() const;
+        // The same tag and value: ints, floats and bools by value, every other tag by its text.
+        bool SameValue(const StreamData& other) const;
 
     private:
         void Release();

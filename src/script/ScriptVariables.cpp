@@ -39,18 +39,6 @@ std::map<std::string, std::map<std::string, Stream::StreamData>>& Cache()
     return cache;
 }
 
-bool SameValue(const Stream::StreamData& a, const Stream::StreamData& b)
-{
-    if (a.GetType() != b.GetType())
-        return false;
-    switch (a.GetType()) {
-    case Stream::StreamDataType::Int: return a.GetInt() == b.GetInt();
-    case Stream::StreamDataType::Float: return a.GetFloat() == b.GetFloat();
-    case Stream::StreamDataType::Bool: return a.GetBool() == b.GetBool();
-    default: return a.GetString() == b.GetString();
-    }
-}
-
 void Remember(const std::string& file, const std::string& name, const Stream::StreamData& value)
 {
     auto& cache = Cache();
@@ -93,7 +81,7 @@ bool ScriptVariables::WriteCached(const std::string& file, const std::string& na
                                   const Stream::StreamData& value)
 {
     const Stream::StreamData* known = file.empty() ? nullptr : Cached(file, name);
-    if (known && SameValue(*known, value))
+    if (known && known->SameValue(value))
         return true;
     if (!Write(file, name, objectName, value))
         return false;

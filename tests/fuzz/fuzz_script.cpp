@@ -32,18 +32,6 @@ const char* const kArchetype = R"({
     "Behavior": { "BehaviorType": "BehaviorScript", "ScriptName": "Fuzz" }
 })";
 
-bool SameValue(const Stream::StreamData& a, const Stream::StreamData& b)
-{
-    if (a.GetType() != b.GetType())
-        return false;
-    switch (a.GetType()) {
-    case Stream::StreamDataType::Int: return a.GetInt() == b.GetInt();
-    case Stream::StreamDataType::Float: return a.GetFloat() == b.GetFloat();
-    case Stream::StreamDataType::Bool: return a.GetBool() == b.GetBool();
-    default: return a.GetString() == b.GetString();
-    }
-}
-
 // Every member of the file's text read as a variable, then each kind of value written and read back.
 void ReadAndWrite(const std::string& file, const std::string& text)
 {
@@ -62,7 +50,7 @@ void ReadAndWrite(const std::string& file, const std::string& text)
         if (!ScriptVariables::Write(file, "FuzzKey", "FuzzStar", wrote))
             continue;
         Stream::StreamData read;
-        if (!ScriptVariables::Read(file, "FuzzKey", "FuzzStar", read) || !SameValue(read, wrote))
+        if (!ScriptVariables::Read(file, "FuzzKey", "FuzzStar", read) || !read.SameValue(wrote))
             std::abort(); // a variable written is a variable read back
     }
 }

@@ -545,6 +545,15 @@ private:
             n->text = Next().text;
             return n;
         }
+        NodeP n = NamesOrAssignment(Kind::Local, line);
+        if (n->kind == Kind::Assign)
+            n->isLocal = true;
+        return n;
+    }
+
+    // "a, b" as a declaration of the given kind, or "a, b = values" as an assignment to those names.
+    NodeP NamesOrAssignment(Kind declaration, int line)
+    {
         std::vector<std::string> names;
         names.push_back(NameToken("a name"));
         while (IsOp(",")) {
@@ -552,13 +561,12 @@ private:
             names.push_back(NameToken("a name"));
         }
         if (!IsOp("=")) {
-            NodeP n = Make(Kind::Local, line);
+            NodeP n = Make(declaration, line);
             n->names = std::move(names);
             return n;
         }
         Next();
         NodeP n = Make(Kind::Assign, line);
-        n->isLocal = true;
         for (const auto& name : names) {
             NodeP target = Make(Kind::Name, line);
             target->text = name;
@@ -711,26 +719,9 @@ private:
         }
         if (Peek().type != TokType::Name)
             Unsupported("'export' of " + Describe(Peek()));
-        std::vector<std::string> names;
-        names.push_back(NameToken("a name"));
-        while (IsOp(",")) {
-            Next();
-            names.push_back(NameToken("a name"));
-        }
-        if (IsOp("=")) {
-            Next();
-            NodeP n = Make(Kind::Assign, line);
+        NodeP n = NamesOrAssignment(Kind::Export, line);
+        if (n->kind == Kind::Assign)
             n->exported = true;
-            for (const auto& name : names) {
-                NodeP target = Make(Kind::Name, line);
-                target->text = name;
-                n->items.push_back(std::move(target));
-            }
-            ValueList(n->x().items2);
-            return n;
-        }
-        NodeP n = Make(Kind::Export, line);
-        n->names = std::move(names);
         return n;
     }
 
