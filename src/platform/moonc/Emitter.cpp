@@ -363,10 +363,7 @@ private:
             break;
         }
         case Kind::ForIn: {
-            std::vector<std::string> exprs;
-            for (const NodeP& e : n.items)
-                exprs.push_back(Expr(*e));
-            Line(out, "for " + Join(n.names, ", ") + " in " + Join(exprs, ", ") + " do");
+            Line(out, ForInHead(n.names, n.items));
             LoopBody(n.names, n.body, out, n.pattern.get());
             Line(out, "end");
             break;
@@ -1064,10 +1061,7 @@ private:
                 break;
             }
             case Clause::ForIn: {
-                std::vector<std::string> exprs;
-                for (const NodeP& x : clause.exprs)
-                    exprs.push_back(Expr(*x));
-                Line(out, "for " + Join(clause.names, ", ") + " in " + Join(exprs, ", ") + " do");
+                Line(out, ForInHead(clause.names, clause.exprs));
                 break;
             }
             case Clause::ForEach:
@@ -1091,6 +1085,15 @@ private:
     }
 
     // "for name in *list[start, stop, step]": the loop's first line and the local of its item.
+    // "for a, b in x, y do" of a generic for loop or comprehension clause.
+    std::string ForInHead(const std::vector<std::string>& names, const std::vector<NodeP>& exprs)
+    {
+        std::vector<std::string> texts;
+        for (const NodeP& e : exprs)
+            texts.push_back(Expr(*e));
+        return "for " + Join(names, ", ") + " in " + Join(texts, ", ") + " do";
+    }
+
     void ForEachHead(const std::string& name, const std::vector<NodeP>& exprs, std::string& out)
     {
         const std::string list = Temp();
