@@ -1,11 +1,13 @@
 // The LuaAPI system: start-up clearing, the libraries scripts get, error reports, environments,
-// the Vector2f type and hostile script files.
+// the Vector2f type, hostile script files and the script writer's reference page.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "FolderTest.h"
 #include "core/Engine.h"
@@ -13,6 +15,7 @@
 #include "core/CreditsScroll.h"
 #include "core/Stream.h"
 #include "script/LuaAPI_System.h"
+#include "ui/MenuSystem.h"
 
 using namespace testsupport;
 
@@ -231,4 +234,100 @@ TEST_F(LuaAPITest, HostileScriptFilesGiveATraceNotACrash)
     }
     EXPECT_EQ(lua->state.Globals().Get<std::string>("Huge").size(), 10u * 1024 * 1024);
     EXPECT_EQ(Run("print('still here')"), "still here\n");
+}
+
+namespace {
+
+// The string keys of the table at the top of the stack.
+std::vector<std::string> Keys(lua_State* L)
+{
+    std::vector<std::string> keys;
+    lua_pushnil(L);
+    while (lua_next(L, -2)) {
+        lua_pop(L, 1);
+        if (lua_type(L, -1) == LUA_TSTRING)
+            keys.emplace_back(lua_tostring(L, -1));
+    }
+    return keys;
+}
+
+// The page names an entry when it shows it in code: `Name`, `Name(...)`, `Type.Name(...)` or
+// `Name`, ... in a list.
+bool PageNames(const std::string& page, const std::string& name, const std::string& type = "")
+{
+    for (const std::string& form : {"`" + name + "`", "`" + name + "(", "`" + type + "." + name + "("})
+        if (Contains(page, form))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(LuaAPITest, TheScriptingPageNamesEveryGlobalTypeAndMember)
+{
+    Start();
+    MenuSystem menus;  // adds the menu functions and widget members at its start, as in the game
+    CaptureConsole([&] { menus.Init(); });
+    const std::string page = ReadFile(RepoDir() / "docs/scripting.md");
+    ASSERT_FALSE(page.empty());
+
+    // A clean state with the same libraries: what is left over was registered by the game.
+    lua::State clean;
+    clean.OpenLibraries();
+    lua_pushglobaltable(clean.Raw());
+    const std::vector<std::string> standardNames = Keys(clean.Raw());
+    const std::set<std::string> standard(standardNames.begin(), standardNames.end());
+
+    lua_State* L = lua->state.Raw();
+    lua_pushglobaltable(L);
+    std::vector<std::string> missing;
+    std::set<std::string> functions, types, members;
+    for (const std::string& name : Keys(L)) {
+        if (standard.count(name))
+            continue;
+        lua_getglobal(L, name.c_str());
+        const int kind = lua_type(L, -1);
+        if (kind == LUA_TFUNCTION)
+            functions.insert(name);
+        if (kind == LUA_TTABLE) {
+            for (const std::string& key : Keys(L))  // the type table: "new"
+                members.insert(name + "." + key);
+        }
+        lua_pop(L, 1);
+        const int top = lua_gettop(L);
+        if (luaL_getmetatable(L, name.c_str()) == LUA_TTABLE &&
+            lua_getfield(L, -1, "__index") == LUA_TFUNCTION) {
+            types.insert(name);
+            // Upvalue 1 holds the methods, upvalue 2 the readable fields.
+            for (int upvalue = 1; upvalue <= 2; ++upvalue) {
+                if (lua_getupvalue(L, -1, upvalue)) {
+                    if (lua_type(L, -1) == LUA_TTABLE)
+                        for (const std::string& key : Keys(L))
+                            members.insert(name + "." + key);
+                    lua_pop(L, 1);
+                }
+            }
+        }
+        lua_settop(L, top);
+        if (kind != LUA_TFUNCTION && !types.count(name))
+            ADD_FAILURE() << "a registered global that is neither a function nor a script type: " << name;
+        else if (!PageNames(page, name))
+            missing.push_back(name);
+    }
+    lua_pop(L, 1);
+    for (const std::string& member : members) {
+        const std::string type = member.substr(0, member.find('.'));
+        const std::string name = member.substr(member.find('.') + 1);
+        if (!PageNames(page, name, type))
+            missing.push_back(member);
+    }
+    // The walk sees every group: functions, both types, methods, fields and the menu side's members.
+    for (const char* name : {"IsPlayerActionPressed", "PlaySound", "CreditsAreOver", "GetPlayerEyesTranslation"})
+        EXPECT_TRUE(functions.count(name)) << name;
+    EXPECT_EQ(types, (std::set<std::string>{"GameObject", "Vector2f"}));
+    for (const char* name : {"GameObject.new", "GameObject.SetVarStaticInt", "GameObject.SliderGetValue",
+                             "Vector2f.X", "Vector2f.Angle"})
+        EXPECT_TRUE(members.count(name)) << name;
+    EXPECT_GT(functions.size() + members.size(), 120u);
+    EXPECT_TRUE(missing.empty()) << "docs/scripting.md does not name: " << ::testing::PrintToString(missing);
 }
