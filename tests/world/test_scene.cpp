@@ -1,10 +1,11 @@
 // Scene: reading a scene file, Init's order and messages, objects placed from the file, the write-back
 // of missing scales and rotations, rooms and fog through the systems present, and switching the
-// gameplay systems on and off.
+// gameplay systems on and off; the level designer's page names every archetype a scene may place.
 #include "test_scene_fixture.h"
 
 #include <cmath>
 
+#include "TestFiles.h"
 #include "graphics/LightingSystem.h"
 #include "world/LevelSystem.h"
 
@@ -655,6 +656,22 @@ TEST_F(SceneSystems, RestartCyclesTheSystemsAndClearsTheLevelGrid)
     EXPECT_TRUE(seams.log.calls.empty());
     EXPECT_EQ(LevelRevealed(), 0) << "whatever the scene type";
     EXPECT_EQ(player->disables, 1);
+}
+
+TEST(LevelDesignPage, NamesEveryArchetype)
+{
+    namespace fs = std::filesystem;
+    const std::string page = testsupport::ReadFile(testsupport::RepoDir() / "docs/levels.md");
+    ASSERT_FALSE(page.empty());
+    std::vector<std::string> archetypes, missing;
+    for (const fs::directory_entry& entry : fs::directory_iterator(testsupport::RepoDir() / "assets/data/archetypes"))
+        if (entry.path().extension() == ".json")
+            archetypes.push_back(entry.path().stem().string());
+    for (const std::string& name : archetypes)
+        if (!testsupport::Contains(page, "`" + name + "`"))
+            missing.push_back(name);
+    EXPECT_GT(archetypes.size(), 30u);
+    EXPECT_TRUE(missing.empty()) << "docs/levels.md does not name: " << ::testing::PrintToString(missing);
 }
 
 } // namespace
