@@ -235,21 +235,45 @@ def number_sheet():
     return c
 
 
+def rotated(src, angle):
+    """The picture turned by `angle` (radians, clockwise on screen) about its centre, sampled
+    bilinearly with alpha weighting."""
+    w, h = src.width, src.height
+    out = Canvas(w, h)
+    ca, sa = math.cos(angle), math.sin(angle)
+    for y in range(h):
+        for x in range(w):
+            dx, dy = x + 0.5 - w / 2.0, y + 0.5 - h / 2.0
+            sx, sy = ca * dx + sa * dy + w / 2.0 - 0.5, -sa * dx + ca * dy + h / 2.0 - 0.5
+            x0, y0 = int(math.floor(sx)), int(math.floor(sy))
+            fx, fy = sx - x0, sy - y0
+            acc = [0.0, 0.0, 0.0, 0.0]
+            for xx, yy, wt in ((x0, y0, (1 - fx) * (1 - fy)), (x0 + 1, y0, fx * (1 - fy)),
+                               (x0, y0 + 1, (1 - fx) * fy), (x0 + 1, y0 + 1, fx * fy)):
+                if 0 <= xx < w and 0 <= yy < h and wt > 0:
+                    r, g, b, a = src.px[yy][xx]
+                    k = wt * a
+                    acc[0] += r * k
+                    acc[1] += g * k
+                    acc[2] += b * k
+                    acc[3] += k
+            if acc[3] > 0:
+                out.px[y][x] = (int(round(acc[0] / acc[3])), int(round(acc[1] / acc[3])),
+                                int(round(acc[2] / acc[3])), int(round(min(255.0, acc[3]))))
+    return out
+
+
 def pemmet_frame(angle, moving, phase):
-    """The little round robot Pemmet, seen from above, facing `angle` (radians)."""
-    c = Canvas(64, 64)
-    body = (92, 170, 220, 255)
-    c.circle(32, 32, 26, (40, 60, 90, 255))
-    c.circle(32, 32, 23, body)
-    c.circle(32, 32, 12, (150, 210, 240, 255))
-    ex, ey = 32 + 15 * math.cos(angle), 32 + 15 * math.sin(angle)
-    c.circle(ex, ey, 6, (20, 20, 30, 255))
-    c.circle(ex + 1.5, ey - 1.5, 2, WHITE)
+    """The player robot (body and eyes, as in the level) for the closing dance, facing `angle`
+    (radians, clockwise on screen from +x), with dust puffs behind it while it moves."""
+    size = 128
+    c = Canvas(size, size)
     if moving:
-        # Dust puffs behind, alternating with the step.
-        bx, by = 32 - 28 * math.cos(angle), 32 - 28 * math.sin(angle)
-        off = 5 if phase % 2 else -5
-        c.circle(bx - off * math.sin(angle), by + off * math.cos(angle), 4, (200, 190, 170, 200))
+        k = size / 64.0
+        bx, by = 32 - 27 * math.cos(angle), 32 - 27 * math.sin(angle)
+        off = 6 if phase % 2 else -6
+        disc(c, (bx - off * math.sin(angle)) * k, (by + off * math.cos(angle)) * k, 5 * k, (200, 190, 170, 200))
+    c.paste(rotated(title_robot_at(size), angle), 0, 0)
     return c
 
 
@@ -314,14 +338,18 @@ def star():
     return c
 
 
-def title_robot():
-    """The player robot for the title screen, drawn at the size it is shown: body and eyes, facing right."""
-    size = 256
+def title_robot_at(size):
+    """The player robot, body and eyes, facing right, on a square `size` pixels across."""
     c = player_body(size)
     eyes = player_eyes(size // 2)
     # The eyes sit 0.19 ahead of the body's centre at half its size, as in the game.
     c.paste(eyes, int(size / 2 + 0.19 / 0.6 * size - eyes.width / 2), int(size / 2 - eyes.height / 2))
     return c
+
+
+def title_robot():
+    """The player robot for the title screen, drawn at the size it is shown."""
+    return title_robot_at(256)
 
 
 def title_star():
@@ -545,12 +573,13 @@ def puddle():
 
 
 def stairs():
-    """A flight of stairs from above: steps that lighten upwards."""
-    c = Canvas(64, 64)
+    """A flight of stairs from above: steps that lighten upwards (shown 3 or 4 units wide, 2 tall)."""
+    w, h = 256, 128
+    c = Canvas(w, h)
     for k in range(8):
         shade = 90 + k * 16
-        c.rect(0, 56 - k * 8, 64, 64 - k * 8, (shade, int(shade * 0.8), int(shade * 0.6), 255))
-        c.rect(0, 56 - k * 8, 64, 57 - k * 8, (50, 40, 30, 255))
+        c.rect(0, h - (k + 1) * 16, w, h - k * 16, (shade, int(shade * 0.8), int(shade * 0.6), 255))
+        c.rect(0, h - (k + 1) * 16, w, h - (k + 1) * 16 + 2, (50, 40, 30, 255))
     return c
 
 
