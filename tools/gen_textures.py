@@ -90,18 +90,7 @@ class Canvas:
     def polygon(self, points, color):
         xs = [p[0] for p in points]
         ys = [p[1] for p in points]
-
-        def inside(x, y):
-            hit = False
-            j = len(points) - 1
-            for i in range(len(points)):
-                xi, yi = points[i]
-                xj, yj = points[j]
-                if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
-                    hit = not hit
-                j = i
-            return hit
-        self.shape(inside, color, min(xs), min(ys), max(xs) + 1, max(ys) + 1)
+        self.shape(lambda x, y: inside_polygon(points, x, y), color, min(xs), min(ys), max(xs) + 1, max(ys) + 1)
 
     def glow(self, cx, cy, radius, color, power=2.0):
         r, g, b, a = color
@@ -294,11 +283,8 @@ def pemmet_moving():
 
 
 def p2sketch():
-    c = Canvas(64, 64)
-    c.circle(32, 32, 26, (90, 40, 40, 255))
-    c.circle(32, 32, 23, (230, 120, 90, 255))
-    c.circle(32, 17, 6, (20, 20, 30, 255))
-    return c
+    """The second player's robot: the player's body with an orange shell (its eyes are a child object)."""
+    return player_body(64, (230, 120, 90, 255), (250, 180, 150, 255))
 
 
 def smoke():
@@ -396,7 +382,7 @@ def volume_button(plus):
 
 # ---------------------------------------------------------------- the player and its battery
 
-def player_body(size=64):
+def player_body(size=64, shell=(92, 170, 220, 255), light=(150, 210, 240, 255)):
     """The player robot from above, facing +x (right): a round shell on two treads, a bumper at the
     front and an antenna at the back. It spans the middle 0.8125 of the picture each way, its collider's
     0.8 within a pixel. The eyes are a separate object drawn over it."""
@@ -409,8 +395,8 @@ def player_body(size=64):
         c.rect(m * k, 6 * k, (m + 2) * k, 15 * k, (90, 90, 100, 255))
         c.rect(m * k, 49 * k, (m + 2) * k, 58 * k, (90, 90, 100, 255))
     disc(c, 32 * k, 32 * k, 24 * k, (40, 60, 90, 255))
-    disc(c, 32 * k, 32 * k, 21 * k, (92, 170, 220, 255))
-    disc(c, 28 * k, 28 * k, 9 * k, (150, 210, 240, 255))
+    disc(c, 32 * k, 32 * k, 21 * k, shell)
+    disc(c, 28 * k, 28 * k, 9 * k, light)
     c.polygon([(50 * k, 20 * k), (58 * k, 26 * k), (58 * k, 38 * k), (50 * k, 44 * k)], (230, 180, 60, 255))
     c.rect(10 * k, 31 * k, 18 * k, 33 * k, (200, 200, 210, 255))
     disc(c, 9 * k, 32 * k, 3 * k, (240, 80, 80, 255))
