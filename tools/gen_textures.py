@@ -3,8 +3,9 @@
 
 Every image is drawn here from simple shapes (no image comes from anywhere else) and written as an
 RGBA PNG to assets/textures/<name>.png; each gets its description assets/data/textures/<name>.json
-("FileType" and, for sprite sheets, the frame layout). Standard library only, except that menu
-texts are rasterised from the DejaVu font by ImageMagick's "convert".
+("FileType" and, for sprite sheets, the frame layout). Standard library only, except that texts and
+digits are rasterised from the DejaVu font by ImageMagick's "convert". Pictures are drawn at (or
+above) the size the game shows them, and a fixture's picture spans its collider.
 
     python3 tools/gen_textures.py [--check]
 
@@ -89,18 +90,7 @@ class Canvas:
     def polygon(self, points, color):
         xs = [p[0] for p in points]
         ys = [p[1] for p in points]
-
-        def inside(x, y):
-            hit = False
-            j = len(points) - 1
-            for i in range(len(points)):
-                xi, yi = points[i]
-                xj, yj = points[j]
-                if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
-                    hit = not hit
-                j = i
-            return hit
-        self.shape(inside, color, min(xs), min(ys), max(xs) + 1, max(ys) + 1)
+        self.shape(lambda x, y: inside_polygon(points, x, y), color, min(xs), min(ys), max(xs) + 1, max(ys) + 1)
 
     def glow(self, cx, cy, radius, color, power=2.0):
         r, g, b, a = color
@@ -110,22 +100,54 @@ class Canvas:
                 if d < 1:
                     self.blend(x, y, (r, g, b, int(a * (1 - d) ** power)))
 
-    def text(self, string, x, y, cell, color):
-        """Blocky letters from the 5 x 7 pattern table below; cell = size of one pattern pixel."""
-        for ch in string:
-            pattern = GLYPHS.get(ch.upper(), GLYPHS["?"])
-            for row, bits in enumerate(pattern):
-                for col, bit in enumerate(bits):
-                    if bit == "#":
-                        self.rect(x + col * cell, y + row * cell, x + (col + 1) * cell, y + (row + 1) * cell, color)
-            x += 6 * cell
-
     def paste(self, other, ox, oy):
         for y in range(other.height):
             for x in range(other.width):
                 r, g, b, a = other.px[y][x]
                 if a:
                     self.blend(ox + x, oy + y, (r, g, b, 255), a / 255.0)
+
+
+def cover(c, sdf, color, x0, y0, x1, y1):
+    """Fills where the signed distance sdf(x, y) (pixel units, negative inside) is below 0, with the
+    edge anti-aliased over one pixel: one evaluation per pixel, so large pictures stay quick."""
+    for y in range(max(0, int(y0)), min(c.height, int(math.ceil(y1)))):
+        for x in range(max(0, int(x0)), min(c.width, int(math.ceil(x1)))):
+            k = 0.5 - sdf(x + 0.5, y + 0.5)
+            if k > 0:
+                c.blend(x, y, color, min(1.0, k))
+
+
+def disc(c, cx, cy, radius, color):
+    cover(c, lambda x, y: math.hypot(x - cx, y - cy) - radius, color, cx - radius - 1, cy - radius - 1,
+          cx + radius + 1, cy + radius + 1)
+
+
+def ring(c, cx, cy, radius, width, color):
+    cover(c, lambda x, y: abs(math.hypot(x - cx, y - cy) - (radius - width / 2.0)) - width / 2.0, color,
+          cx - radius - 1, cy - radius - 1, cx + radius + 1, cy + radius + 1)
+
+
+def round_box(c, x0, y0, x1, y1, radius, color):
+    """A rounded rectangle (pixel edges x0..x1, y0..y1), anti-aliased."""
+    cx, cy, hw, hh = (x0 + x1) / 2.0, (y0 + y1) / 2.0, (x1 - x0) / 2.0, (y1 - y0) / 2.0
+
+    def sdf(x, y):
+        qx, qy = abs(x - cx) - hw + radius, abs(y - cy) - hh + radius
+        return math.hypot(max(qx, 0.0), max(qy, 0.0)) + min(max(qx, qy), 0.0) - radius
+    cover(c, sdf, color, x0 - 1, y0 - 1, x1 + 1, y1 + 1)
+
+
+def inside_polygon(points, x, y):
+    hit = False
+    j = len(points) - 1
+    for i in range(len(points)):
+        xi, yi = points[i]
+        xj, yj = points[j]
+        if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
+            hit = not hit
+        j = i
+    return hit
 
 
 def star_points(cx, cy, outer, inner, spikes=5, turn=-math.pi / 2):
@@ -137,32 +159,6 @@ def star_points(cx, cy, outer, inner, spikes=5, turn=-math.pi / 2):
     return pts
 
 
-GLYPHS = {
-    "0": [".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."],
-    "1": ["..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."],
-    "2": [".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"],
-    "3": ["####.", "....#", "....#", ".###.", "....#", "....#", "####."],
-    "4": ["...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."],
-    "5": ["#####", "#....", "####.", "....#", "....#", "#...#", ".###."],
-    "6": [".###.", "#....", "#....", "####.", "#...#", "#...#", ".###."],
-    "7": ["#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."],
-    "8": [".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."],
-    "9": [".###.", "#...#", "#...#", ".####", "....#", "....#", ".###."],
-    "R": ["####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"],
-    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
-    "M": ["#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"],
-    "P": ["####.", "#...#", "#...#", "####.", "#....", "#....", "#...."],
-    "I": [".###.", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."],
-    "C": [".###.", "#...#", "#....", "#....", "#....", "#...#", ".###."],
-    "K": ["#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"],
-    "U": ["#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
-    "S": [".####", "#....", "#....", ".###.", "....#", "....#", "####."],
-    " ": [".....", ".....", ".....", ".....", ".....", ".....", "....."],
-    ":": [".....", "..#..", "..#..", ".....", "..#..", "..#..", "....."],
-    "/": ["....#", "....#", "...#.", "..#..", ".#...", "#....", "#...."],
-    "?": [".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."],
-}
-
 WHITE = (255, 255, 255, 255)
 GOLD = (246, 196, 58, 255)
 DARK_GOLD = (176, 120, 20, 255)
@@ -170,58 +166,103 @@ DARK_GOLD = (176, 120, 20, 255)
 
 # ---------------------------------------------------------------- the textures
 
+def treasure_coin(size=96):
+    """A gold coin with a star, filling its picture edge to edge (the collectables' hit box)."""
+    c = Canvas(size, size)
+    k = size / 64.0
+    disc(c, 32 * k, 32 * k, 32 * k, DARK_GOLD)
+    disc(c, 32 * k, 32 * k, 27 * k, GOLD)
+    disc(c, 29 * k, 29 * k, 21 * k, (252, 214, 96, 255))
+    c.polygon(star_points(32 * k, 33 * k, 15 * k, 6.5 * k), DARK_GOLD)
+    return c
+
+
+# The score display draws "coin" on a square 15 digit widths across (the quad spans twice its scale
+# of 7.5 digit widths), centred one digit width left of the first digit and 0.075 world units below
+# the digits. The coin takes up only the middle of that square, about the size of a digit, so it sits
+# in line with the number and leaves the rest of the square clear.
+SCORE_COIN_SPAN = 15.0
+SCORE_DIGIT_WIDTH = 1.0     # twice the ChuteScoreDisplay's scale
+
+
 def coin():
-    c = Canvas(64, 64)
-    c.circle(32, 32, 30, DARK_GOLD)
-    c.circle(32, 32, 25, GOLD)
-    c.polygon(star_points(32, 33, 14, 6), DARK_GOLD)
+    size = 896
+    c = Canvas(size, size)
+    unit = size / SCORE_COIN_SPAN                      # pixels per digit width
+    cy = size / 2.0 - 0.075 / SCORE_DIGIT_WIDTH * unit  # level with the digits
+    icon = treasure_coin(int(unit * 0.8))
+    c.paste(icon, int(round(size / 2.0 - icon.width / 2.0)), int(round(cy - icon.height / 2.0)))
     return c
 
 
 def pickup_word():
-    small = Canvas(128, 32)
-    small.text("PICKUPS", 1, 9, 2, WHITE)
-    small.polygon(star_points(110, 16, 12, 5), GOLD)
-    return small
+    """The end screen's treasure picture (shown 1.5 times as wide as tall): a small pile of coins."""
+    c = Canvas(384, 256)
+    for cx, cy, r in ((140, 150, 70), (250, 160, 62), (196, 110, 76)):
+        coin_ = treasure_coin(int(2 * r))
+        c.paste(coin_, int(cx - r), int(cy - r))
+    return c
 
 
 def single_glyph(ch):
-    c = Canvas(32, 64)
-    c.text(ch, 1, 11, 6, WHITE)
-    return c
+    """One character on a square, drawn like the digits of the "Number" sheet."""
+    return outlined_glyphs(ch, 160, 160, 150)
 
 
 def room_name(n):
-    c = Canvas(128, 32)
-    c.text("ROOM %d" % n, 10, 5, 3, WHITE)
-    return c
+    """The room's name for the ping display, which shows it twice as wide as tall."""
+    return outlined_glyphs("Room %d" % n, 512, 256, 120)
 
 
 def number_sheet():
-    """Digits 0..9: 10 frames in 5 columns and 2 rows, 0 at the top left."""
-    cell_w, cell_h = 32, 48
-    c = Canvas(cell_w * 5, cell_h * 2)
+    """Digits 0..9 set in the game's font with a dark outline: 10 square frames in 5 columns and 2 rows,
+    0 at the top left. Score digits are drawn on squares, so each digit keeps its shape."""
+    cell = 160
+    c = Canvas(cell * 5, cell * 2)
     for digit in range(10):
-        col, row = digit % 5, digit // 5
-        c.text(str(digit), col * cell_w + 1, row * cell_h + 3, 6, WHITE)
+        c.paste(outlined_glyphs(str(digit), cell, cell, 150), (digit % 5) * cell, (digit // 5) * cell)
     return c
 
 
+def rotated(src, angle):
+    """The picture turned by `angle` (radians, clockwise on screen) about its centre, sampled
+    bilinearly with alpha weighting."""
+    w, h = src.width, src.height
+    out = Canvas(w, h)
+    ca, sa = math.cos(angle), math.sin(angle)
+    for y in range(h):
+        for x in range(w):
+            dx, dy = x + 0.5 - w / 2.0, y + 0.5 - h / 2.0
+            sx, sy = ca * dx + sa * dy + w / 2.0 - 0.5, -sa * dx + ca * dy + h / 2.0 - 0.5
+            x0, y0 = int(math.floor(sx)), int(math.floor(sy))
+            fx, fy = sx - x0, sy - y0
+            acc = [0.0, 0.0, 0.0, 0.0]
+            for xx, yy, wt in ((x0, y0, (1 - fx) * (1 - fy)), (x0 + 1, y0, fx * (1 - fy)),
+                               (x0, y0 + 1, (1 - fx) * fy), (x0 + 1, y0 + 1, fx * fy)):
+                if 0 <= xx < w and 0 <= yy < h and wt > 0:
+                    r, g, b, a = src.px[yy][xx]
+                    k = wt * a
+                    acc[0] += r * k
+                    acc[1] += g * k
+                    acc[2] += b * k
+                    acc[3] += k
+            if acc[3] > 0:
+                out.px[y][x] = (int(round(acc[0] / acc[3])), int(round(acc[1] / acc[3])),
+                                int(round(acc[2] / acc[3])), int(round(min(255.0, acc[3]))))
+    return out
+
+
 def pemmet_frame(angle, moving, phase):
-    """The little round robot Pemmet, seen from above, facing `angle` (radians)."""
-    c = Canvas(64, 64)
-    body = (92, 170, 220, 255)
-    c.circle(32, 32, 26, (40, 60, 90, 255))
-    c.circle(32, 32, 23, body)
-    c.circle(32, 32, 12, (150, 210, 240, 255))
-    ex, ey = 32 + 15 * math.cos(angle), 32 + 15 * math.sin(angle)
-    c.circle(ex, ey, 6, (20, 20, 30, 255))
-    c.circle(ex + 1.5, ey - 1.5, 2, WHITE)
+    """The player robot (body and eyes, as in the level) for the closing dance, facing `angle`
+    (radians, clockwise on screen from +x), with dust puffs behind it while it moves."""
+    size = 128
+    c = Canvas(size, size)
     if moving:
-        # Dust puffs behind, alternating with the step.
-        bx, by = 32 - 28 * math.cos(angle), 32 - 28 * math.sin(angle)
-        off = 5 if phase % 2 else -5
-        c.circle(bx - off * math.sin(angle), by + off * math.cos(angle), 4, (200, 190, 170, 200))
+        k = size / 64.0
+        bx, by = 32 - 27 * math.cos(angle), 32 - 27 * math.sin(angle)
+        off = 6 if phase % 2 else -6
+        disc(c, (bx - off * math.sin(angle)) * k, (by + off * math.cos(angle)) * k, 5 * k, (200, 190, 170, 200))
+    c.paste(rotated(title_robot_at(size), angle), 0, 0)
     return c
 
 
@@ -242,11 +283,8 @@ def pemmet_moving():
 
 
 def p2sketch():
-    c = Canvas(64, 64)
-    c.circle(32, 32, 26, (90, 40, 40, 255))
-    c.circle(32, 32, 23, (230, 120, 90, 255))
-    c.circle(32, 17, 6, (20, 20, 30, 255))
-    return c
+    """The second player's robot: the player's body with an orange shell (its eyes are a child object)."""
+    return player_body(64, (230, 120, 90, 255), (250, 180, 150, 255))
 
 
 def smoke():
@@ -286,6 +324,52 @@ def star():
     return c
 
 
+def title_robot_at(size):
+    """The player robot, body and eyes, facing right, on a square `size` pixels across."""
+    c = player_body(size)
+    eyes = player_eyes(size // 2)
+    # The eyes sit 0.19 ahead of the body's centre at half its size, as in the game.
+    c.paste(eyes, int(size / 2 + 0.19 / 0.6 * size - eyes.width / 2), int(size / 2 - eyes.height / 2))
+    return c
+
+
+def title_robot():
+    """The player robot for the title screen, drawn at the size it is shown."""
+    return title_robot_at(256)
+
+
+def title_star():
+    """A gold star with a rim and a highlight, at the size the title screen shows it (white: it is tinted)."""
+    size = 192
+    c = Canvas(size, size)
+    c.shape(lambda x, y: inside_polygon(star_points(96, 101, 92, 40), x, y), (200, 200, 200, 255), 0, 0, size,
+            size, samples=3)
+    c.shape(lambda x, y: inside_polygon(star_points(96, 101, 76, 33), x, y), WHITE, 0, 0, size, size, samples=3)
+    return c
+
+
+def title_sparkle():
+    """A soft four-pointed sparkle at the size the title screen shows it."""
+    size = 384
+    c = Canvas(size, size)
+    mid, reach = size / 2.0, size / 2.0 - 2
+
+    def glow(x, y):
+        return max(0.0, 1 - math.hypot(x - mid, y - mid) / (reach * 0.55)) ** 2.5
+
+    def spikes(x, y):
+        ax, ay = abs(x - mid) / reach, abs(y - mid) / reach
+        return math.sqrt(ax) + math.sqrt(ay) <= 1.0
+
+    for y in range(size):
+        for x in range(size):
+            g = glow(x + 0.5, y + 0.5)
+            if g > 0:
+                c.blend(x, y, (255, 255, 255, 255), g * 0.8)
+    c.shape(spikes, WHITE, 0, 0, size, size, samples=2)
+    return c
+
+
 def volume_button(plus):
     c = Canvas(64, 64)
     c.circle(32, 32, 30, (40, 40, 60, 255))
@@ -298,32 +382,35 @@ def volume_button(plus):
 
 # ---------------------------------------------------------------- the player and its battery
 
-def player_body():
+def player_body(size=64, shell=(92, 170, 220, 255), light=(150, 210, 240, 255)):
     """The player robot from above, facing +x (right): a round shell on two treads, a bumper at the
-    front and an antenna at the back. The eyes are a separate object drawn over it."""
-    c = Canvas(64, 64)
+    front and an antenna at the back. It spans the middle 0.8125 of the picture each way, its collider's
+    0.8 within a pixel. The eyes are a separate object drawn over it."""
+    c = Canvas(size, size)
+    k = size / 64.0
     tread = (50, 50, 58, 255)
-    c.rect(12, 4, 52, 14, tread)
-    c.rect(12, 50, 52, 60, tread)
-    for k in range(14, 52, 6):
-        c.rect(k, 4, k + 2, 14, (90, 90, 100, 255))
-        c.rect(k, 50, k + 2, 60, (90, 90, 100, 255))
-    c.circle(32, 32, 24, (40, 60, 90, 255))
-    c.circle(32, 32, 21, (92, 170, 220, 255))
-    c.circle(28, 28, 9, (150, 210, 240, 255))
-    c.polygon([(50, 20), (58, 26), (58, 38), (50, 44)], (230, 180, 60, 255))
-    c.rect(10, 31, 18, 33, (200, 200, 210, 255))
-    c.circle(9, 32, 3, (240, 80, 80, 255))
+    round_box(c, 12 * k, 6 * k, 52 * k, 15 * k, 2 * k, tread)
+    round_box(c, 12 * k, 49 * k, 52 * k, 58 * k, 2 * k, tread)
+    for m in range(14, 52, 6):
+        c.rect(m * k, 6 * k, (m + 2) * k, 15 * k, (90, 90, 100, 255))
+        c.rect(m * k, 49 * k, (m + 2) * k, 58 * k, (90, 90, 100, 255))
+    disc(c, 32 * k, 32 * k, 24 * k, (40, 60, 90, 255))
+    disc(c, 32 * k, 32 * k, 21 * k, shell)
+    disc(c, 28 * k, 28 * k, 9 * k, light)
+    c.polygon([(50 * k, 20 * k), (58 * k, 26 * k), (58 * k, 38 * k), (50 * k, 44 * k)], (230, 180, 60, 255))
+    c.rect(10 * k, 31 * k, 18 * k, 33 * k, (200, 200, 210, 255))
+    disc(c, 9 * k, 32 * k, 3 * k, (240, 80, 80, 255))
     return c
 
 
-def player_eyes():
+def player_eyes(size=32):
     """Two round eyes side by side, looking right (+x)."""
-    c = Canvas(32, 32)
+    c = Canvas(size, size)
+    k = size / 32.0
     for cy in (9, 23):
-        c.circle(16, cy, 7, WHITE)
-        c.circle(19, cy, 4, (20, 20, 30, 255))
-        c.circle(20, cy - 1.5, 1.3, WHITE)
+        disc(c, 16 * k, cy * k, 7 * k, WHITE)
+        disc(c, 19 * k, cy * k, 4 * k, (20, 20, 30, 255))
+        disc(c, 20 * k, (cy - 1.5) * k, 1.3 * k, WHITE)
     return c
 
 
@@ -350,19 +437,31 @@ def buffer_segment():
 LASER_RED = (255, 40, 40, 255)
 
 
+LASER_W, LASER_H = 512, 128
+LASER_BEAM = 0.3          # the beam's height as a share of the picture (the collider's height)
+
+
 def laser_frame(power, flicker=0):
-    """A horizontal laser beam between two emitters; power 0..1 sets the beam's width and glow."""
-    c = Canvas(128, 32)
+    """A horizontal laser beam between two emitters. At full power the beam (an opaque red band with a
+    white-hot core) fills exactly the middle LASER_BEAM of the picture's height, where it hurts; the
+    emitters are as tall as the beam. Lower power thins the beam (while it switches on or off)."""
+    c = Canvas(LASER_W, LASER_H)
+    mid = LASER_H / 2.0
+    half = LASER_BEAM * LASER_H / 2.0
+    nozzle = 40
     if power > 0:
-        glow = int(140 * power)
-        c.shape(lambda x, y: abs(y - 16) <= 2 + 7 * power, (255, 60, 60, glow), 12, 0, 116, 32)
-        core = 1 + 2.5 * power + (0.6 if flicker % 2 else 0)
-        c.shape(lambda x, y: abs(y - 16) <= core, (255, 220, 220, 255), 12, 0, 116, 32)
-        c.shape(lambda x, y: abs(y - 16) <= core + 1.5, (255, 40, 40, int(255 * power)), 12, 0, 116, 32)
-    for x0 in (0, 116):
-        c.rect(x0, 6, x0 + 12, 26, (70, 70, 80, 255))
-        c.rect(x0 + 2, 8, x0 + 10, 24, (110, 110, 125, 255))
-        c.circle(x0 + 6, 16, 3, LASER_RED if power > 0 else (90, 30, 30, 255))
+        beam = half * power
+        cover(c, lambda x, y: abs(y - mid) - beam, (230, 30, 40, 255), nozzle, mid - beam - 1,
+              LASER_W - nozzle, mid + beam + 1)
+        core = beam * (0.45 + (0.06 if flicker % 2 else 0))
+        cover(c, lambda x, y: abs(y - mid) - core, (255, 150, 140, 255), nozzle, mid - core - 1,
+              LASER_W - nozzle, mid + core + 1)
+        cover(c, lambda x, y: abs(y - mid) - core * 0.45, (255, 245, 240, 255), nozzle, mid - core,
+              LASER_W - nozzle, mid + core)
+    for x0 in (0, LASER_W - nozzle):
+        round_box(c, x0, mid - half, x0 + nozzle, mid + half, 6, (70, 70, 80, 255))
+        round_box(c, x0 + 5, mid - half + 5, x0 + nozzle - 5, mid + half - 5, 4, (115, 115, 130, 255))
+        disc(c, x0 + nozzle / 2.0, mid, 8, LASER_RED if power > 0 else (90, 30, 30, 255))
     return c
 
 
@@ -379,11 +478,17 @@ def laser_off():
 
 
 def counter_frame(n):
-    """The exit's countdown light: a dark panel with a number."""
-    c = Canvas(32, 48)
-    c.rect(0, 0, 32, 48, (30, 30, 40, 255))
-    c.rect(2, 2, 30, 46, (50, 20, 20, 255))
-    c.text(str(n), 8, 14, 3, (255, 120, 60, 255) if n else (120, 255, 120, 255))
+    """The exit's countdown light: a rounded dark panel with a number."""
+    size = 128
+    c = Canvas(size, size)
+    round_box(c, 0, 0, size, size, 22, (30, 30, 40, 255))
+    round_box(c, 6, 6, size - 6, size - 6, 17, (60, 22, 22, 255))
+    color = (255, 130, 60, 255) if n else (120, 255, 120, 255)
+    w, h, mask = font_box(str(n), size, size, 104)
+    for y in range(h):
+        for x in range(w):
+            if mask[y][x]:
+                c.blend(x, y, color, mask[y][x] / 255.0)
     return c
 
 
@@ -392,17 +497,19 @@ def counter_anim():
 
 
 def elevator_frame(opening):
-    """Elevator doors from the front, opening 0..1."""
-    c = Canvas(64, 64)
-    c.rect(0, 0, 64, 64, (80, 80, 90, 255))
-    c.rect(4, 8, 60, 64, (20, 20, 24, 255))
-    gap = int(26 * opening)
+    """Elevator doors from the front, opening 0..1 (the frame fills the picture: the hit box)."""
+    size = 192
+    k = size / 64.0
+    c = Canvas(size, size)
+    round_box(c, 0, 0, size, size, 4 * k, (80, 80, 90, 255))
+    c.rect(4 * k, 8 * k, 60 * k, 64 * k, (20, 20, 24, 255))
+    gap = 26 * opening * k
     door = (170, 175, 185, 255)
-    c.rect(4, 8, 32 - gap, 64, door)
-    c.rect(32 + gap, 8, 60, 64, door)
-    c.rect(31 - gap, 8, 32 - gap, 64, (120, 120, 130, 255))
-    c.rect(32 + gap, 8, 33 + gap, 64, (120, 120, 130, 255))
-    c.polygon([(26, 1), (32, 6), (38, 1)], (120, 255, 120, 255))
+    c.rect(4 * k, 8 * k, 32 * k - gap, 64 * k, door)
+    c.rect(32 * k + gap, 8 * k, 60 * k, 64 * k, door)
+    c.rect(31 * k - gap, 8 * k, 32 * k - gap, 64 * k, (120, 120, 130, 255))
+    c.rect(32 * k + gap, 8 * k, 33 * k + gap, 64 * k, (120, 120, 130, 255))
+    c.polygon([(26 * k, 1 * k), (32 * k, 6 * k), (38 * k, 1 * k)], (120, 255, 120, 255))
     return c
 
 
@@ -411,55 +518,68 @@ def elevator_anim():
 
 
 def charging_station():
-    """A charging pad: a dark plate with a glowing ring and a lightning bolt."""
-    c = Canvas(64, 64)
-    c.rect(2, 2, 62, 62, (40, 44, 52, 255))
-    c.circle(32, 32, 26, (90, 220, 255, 255), ring=4)
-    c.polygon([(36, 10), (20, 36), (31, 36), (27, 54), (44, 26), (33, 26)], (255, 230, 80, 255))
+    """A charging pad: a dark plate (edge to edge: the hit box) with a glowing ring and a lightning bolt."""
+    size = 160
+    k = size / 64.0
+    c = Canvas(size, size)
+    round_box(c, 0, 0, size, size, 10 * k, (40, 44, 52, 255))
+    ring(c, 32 * k, 32 * k, 27 * k, 4 * k, (90, 220, 255, 255))
+    c.polygon([(p[0] * k, p[1] * k) for p in [(36, 10), (20, 36), (31, 36), (27, 54), (44, 26), (33, 26)]],
+              (255, 230, 80, 255))
     return c
 
 
 def chute():
-    """The drop-off chute from above: a metal hatch with a dark opening and an arrow into it."""
-    c = Canvas(64, 64)
-    c.rect(2, 2, 62, 62, (120, 124, 132, 255))
-    c.rect(10, 10, 54, 54, (20, 20, 26, 255))
-    for k in range(14, 52, 8):
-        c.rect(12, k, 52, k + 2, (44, 44, 52, 255))
-    c.polygon([(32, 46), (20, 30), (28, 30), (28, 16), (36, 16), (36, 30), (44, 30)], GOLD)
+    """The drop-off chute from above: a metal hatch (edge to edge: the hit box) with a dark opening and
+    an arrow into it."""
+    size = 160
+    k = size / 64.0
+    c = Canvas(size, size)
+    round_box(c, 0, 0, size, size, 6 * k, (120, 124, 132, 255))
+    round_box(c, 8 * k, 8 * k, 56 * k, 56 * k, 3 * k, (20, 20, 26, 255))
+    for m in range(13, 52, 8):
+        c.rect(11 * k, m * k, 53 * k, (m + 2) * k, (44, 44, 52, 255))
+    c.polygon([(p[0] * k, p[1] * k) for p in [(32, 47), (19, 31), (27, 31), (27, 15), (37, 15), (37, 31), (45, 31)]],
+              GOLD)
     return c
 
 
 def puddle():
-    """A water puddle: blue blobs with a light sheen."""
-    c = Canvas(64, 64)
-    blue = (60, 130, 220, 200)
-    c.circle(28, 34, 20, blue)
-    c.circle(42, 28, 14, blue)
-    c.circle(20, 22, 10, blue)
-    c.circle(30, 26, 6, (200, 230, 255, 160))
-    c.circle(44, 36, 3, (200, 230, 255, 160))
+    """A water puddle: blue blobs with a light sheen, spanning the middle 0.8 of the picture (its hit box)."""
+    size = 160
+    k = size / 64.0
+    c = Canvas(size, size)
+    blue = (60, 130, 220, 210)
+    # Blobs inside 6.4..57.6 each way, touching all four sides of that square.
+    for cx, cy, r in ((27, 36, 20.6), (42, 27, 15.6), (20, 18.4, 12), (40, 45, 12.6), (47, 36, 10.6)):
+        disc(c, cx * k, cy * k, r * k, blue)
+    disc(c, 30 * k, 27 * k, 6 * k, (200, 230, 255, 170))
+    disc(c, 44 * k, 37 * k, 3 * k, (200, 230, 255, 170))
     return c
 
 
 def stairs():
-    """A flight of stairs from above: steps that lighten upwards."""
-    c = Canvas(64, 64)
+    """A flight of stairs from above: steps that lighten upwards (shown 3 or 4 units wide, 2 tall)."""
+    w, h = 256, 128
+    c = Canvas(w, h)
     for k in range(8):
         shade = 90 + k * 16
-        c.rect(0, 56 - k * 8, 64, 64 - k * 8, (shade, int(shade * 0.8), int(shade * 0.6), 255))
-        c.rect(0, 56 - k * 8, 64, 57 - k * 8, (50, 40, 30, 255))
+        c.rect(0, h - (k + 1) * 16, w, h - k * 16, (shade, int(shade * 0.8), int(shade * 0.6), 255))
+        c.rect(0, h - (k + 1) * 16, w, h - (k + 1) * 16 + 2, (50, 40, 30, 255))
     return c
 
 
 def ledge():
-    """A one-way ledge: a striped edge with arrows showing the way down."""
-    c = Canvas(64, 32)
-    c.rect(0, 0, 64, 10, (110, 90, 70, 255))
-    for k in range(0, 64, 8):
-        c.polygon([(k, 10), (k + 4, 10), (k + 8, 0), (k + 4, 0)], (230, 200, 60, 255))
-    for k in (12, 32, 52):
-        c.polygon([(k - 5, 16), (k + 5, 16), (k, 28)], (230, 200, 60, 220))
+    """A one-way ledge, shown three times as wide as tall: a striped edge along the top and arrows down
+    to the bottom edge (edge to edge: the hit box)."""
+    w, h = 384, 128
+    c = Canvas(w, h)
+    c.rect(0, 0, w, 40, (110, 90, 70, 255))
+    for x in range(0, w, 32):
+        c.polygon([(x, 40), (x + 16, 40), (x + 32, 0), (x + 16, 0)], (230, 200, 60, 255))
+    for x in range(32, w, 64):
+        c.polygon([(x - 18, 56), (x + 18, 56), (x, 128)], (230, 200, 60, 235))
+    c.rect(0, 40, w, 128, (110, 90, 70, 90))
     return c
 
 
@@ -576,6 +696,32 @@ def house_decor():
 FONT_FILE = os.path.join(ROOT, "assets", "fonts", "DejaVuSans.ttf")
 
 
+def font_box(string, width, height, size, stroke=0):
+    """Coverage rows (0..255) of a width x height picture with the text centred in it, set in DejaVu Sans
+    at `size` pixels; stroke > 0 thickens the letters by that many pixels (for an outline)."""
+    args = ["convert", "-size", "%dx%d" % (width, height), "xc:black", "-font", FONT_FILE, "-pointsize",
+            str(size), "-fill", "white"]
+    if stroke:
+        args += ["-stroke", "white", "-strokewidth", str(stroke)]
+    args += ["-gravity", "center", "-annotate", "+0+0", string, "-depth", "8", "pgm:-"]
+    out = subprocess.run(args, check=True, stdout=subprocess.PIPE).stdout
+    header = out.split(b"\n", 3)             # "P5", "w h", "255", data
+    data = header[3]
+    return width, height, [list(data[y * width:(y + 1) * width]) for y in range(height)]
+
+
+def outlined_glyphs(string, width, height, size, fill=WHITE, outline=(24, 24, 34, 255)):
+    """Text in white (the game tints it) with a dark outline, so it reads on any floor or screen."""
+    c = Canvas(width, height)
+    for color, stroke in ((outline, max(4, size // 9)), (fill, 0)):
+        _, _, mask = font_box(string, width, height, size, stroke)
+        for y in range(height):
+            for x in range(width):
+                if mask[y][x]:
+                    c.blend(x, y, color, mask[y][x] / 255.0)
+    return c
+
+
 def font_mask(string, size):
     """Coverage (0..255) rows of the text set in DejaVu Sans at `size` pixels, rasterised by ImageMagick's
     font renderer (the one outside tool used here)."""
@@ -654,8 +800,22 @@ def menu_label(string, size, width, height, top, bottom):
 
 
 def title_label():
-    c = Canvas(1024, 180)
-    draw_text(c, "Pemmet's Dustrun", 100, 512, 90, (255, 236, 140, 255), (235, 120, 40, 255))
+    c = Canvas(1536, 270)
+    draw_text(c, "Pemmet's Dustrun", 150, 768, 135, (255, 236, 140, 255), (235, 120, 40, 255))
+    return c
+
+
+def logo():
+    """The splash screen's logo: the robot driving out of a trail of dust beside the game's name."""
+    c = Canvas(1300, 560)
+    for i, (x, y, r) in enumerate(((60, 330, 22), (104, 300, 30), (150, 350, 26), (190, 310, 36))):
+        disc(c, x, y, r, (200, 190, 170, 90 + 30 * i))
+    robot = title_robot()
+    c.paste(robot, 200, 200)
+    for x, y, r in ((1180, 120, 26), (520, 470, 18), (1230, 430, 14)):
+        c.polygon(star_points(x, y, r, r * 0.45), GOLD)
+    draw_text(c, "Pemmet's", 150, 840, 200, (255, 236, 140, 255), (235, 120, 40, 255))
+    draw_text(c, "Dustrun", 190, 840, 380, (255, 236, 140, 255), (235, 120, 40, 255))
     return c
 
 
@@ -677,14 +837,25 @@ def blank():
     return Canvas(4, 4)
 
 
-def dark_panel():
-    """The pause panel. An interface picture is stamped through the fog wherever it is not see-through,
-    so every texel is either opaque or clear: nothing of the fogged level shows through it."""
-    c = Canvas(256, 256)
-    rounded_panel(c, 2, 2, 254, 254, 24, (30, 36, 70, 255), (12, 14, 30, 255), border=(250, 205, 90, 255), width=4)
-    for row in c.px:
-        for x, (r, g, b, a) in enumerate(row):
-            row[x] = (r, g, b, 255) if a >= 128 else (0, 0, 0, 0)
+def dark_panel(width=810, height=864):
+    """The pause panel, at the size it is shown. An interface picture is stamped through the fog wherever
+    it is not see-through, so every texel is either opaque or clear: the rounded edge is smoothed by
+    shading its pixels towards the fog's dark colour instead of by transparency."""
+    c = Canvas(width, height)
+    radius, border = 60.0, 8.0
+    gold, fog = (250, 205, 90), (13, 13, 13)
+    cx, cy, hw, hh = width / 2.0, height / 2.0, width / 2.0 - 1, height / 2.0 - 1
+    for y in range(height):
+        top = lerp((30, 36, 70), (12, 14, 30), y / (height - 1.0))
+        for x in range(width):
+            qx, qy = abs(x + 0.5 - cx) - hw + radius, abs(y + 0.5 - cy) - hh + radius
+            d = math.hypot(max(qx, 0.0), max(qy, 0.0)) + min(max(qx, qy), 0.0) - radius
+            inner = max(0.0, min(1.0, 0.5 - (d + border)))   # 1 inside the border, 0 on it
+            color = lerp(gold, top, inner)
+            edge = max(0.0, min(1.0, 0.5 - d))
+            if edge >= 0.25:
+                r, g, b = lerp(fog, color, edge)
+                c.px[y][x] = (r, g, b, 255)
     return c
 
 
@@ -718,6 +889,8 @@ MENU_LABELS = {
     "Label_MasterVolume": ("Master volume", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
     "Label_Ambience": ("Room ambience", 48, 512, 80, (255, 255, 255, 255), (200, 210, 235, 255)),
     "Label_Hint": ("Esc: pause", 36, 384, 64, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_Time": ("Time", 64, 320, 96, (255, 255, 255, 255), (200, 210, 235, 255)),
+    "Label_Treasure": ("Treasure", 64, 320, 96, (255, 255, 255, 255), (200, 210, 235, 255)),
 }
 CREDITS_LINES = [
     ("Pemmet's Dustrun", True),
@@ -739,6 +912,11 @@ CREDITS_LINES = [
 # name -> (draw function, extra description keys)
 TEXTURES = {
     "coin": (coin, {}),
+    "Treasure": (treasure_coin, {}),
+    "TitleRobot": (title_robot, {}),
+    "TitleStar": (title_star, {}),
+    "TitleSparkle": (title_sparkle, {}),
+    "Logo": (logo, {}),
     "Pickup": (pickup_word, {}),
     "colon_character": (lambda: single_glyph(":"), {}),
     "slash_character": (lambda: single_glyph("/"), {}),
@@ -798,18 +976,21 @@ TEXTURES["Panel_Dark"] = (dark_panel, {})
 # ---------------------------------------------------------------- level fixtures placed by the scenes
 
 def wall_pillar():
-    """A stone pillar seen from above: a square plinth with bevelled edges and a round column top."""
-    c = Canvas(64, 64)
-    c.rect(2, 4, 62, 64, (30, 26, 24, 150))              # shadow to the lower right
-    c.rect(0, 0, 58, 58, (120, 112, 104, 255))
-    c.polygon([(0, 0), (58, 0), (52, 6), (6, 6)], (168, 160, 150, 255))
-    c.polygon([(0, 0), (6, 6), (6, 52), (0, 58)], (150, 142, 132, 255))
-    c.polygon([(58, 0), (58, 58), (52, 52), (52, 6)], (88, 82, 76, 255))
-    c.polygon([(0, 58), (58, 58), (52, 52), (6, 52)], (72, 66, 60, 255))
-    c.circle(29, 29, 20, (70, 64, 58, 255))
-    c.circle(29, 29, 18, (190, 182, 170, 255))
-    c.circle(29, 29, 18, (150, 142, 132, 255), ring=3)
-    c.circle(24, 24, 7, (222, 216, 206, 200))
+    """A stone pillar seen from above, filling its picture (its hit box): a square plinth with bevelled
+    edges and a round column top."""
+    size = 128
+    k = size / 64.0
+    c = Canvas(size, size)
+    c.rect(0, 0, size, size, (120, 112, 104, 255))
+    e = 7 * k
+    c.polygon([(0, 0), (size, 0), (size - e, e), (e, e)], (168, 160, 150, 255))
+    c.polygon([(0, 0), (e, e), (e, size - e), (0, size)], (150, 142, 132, 255))
+    c.polygon([(size, 0), (size, size), (size - e, size - e), (size - e, e)], (88, 82, 76, 255))
+    c.polygon([(0, size), (size, size), (size - e, size - e), (e, size - e)], (72, 66, 60, 255))
+    disc(c, 32 * k, 32 * k, 21 * k, (70, 64, 58, 255))
+    disc(c, 32 * k, 32 * k, 19 * k, (190, 182, 170, 255))
+    ring(c, 32 * k, 32 * k, 19 * k, 3 * k, (150, 142, 132, 255))
+    disc(c, 27 * k, 27 * k, 7 * k, (222, 216, 206, 200))
     return c
 
 

@@ -61,6 +61,17 @@ inline std::string& PendingShot()
     return path;
 }
 
+// The last screenshot's pixels (half size, RGB, rows from the top).
+struct ShotImage {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+};
+inline ShotImage& LastShot()
+{
+    static ShotImage image;
+    return image;
+}
+
 // Draws the fog as the window does, then, when a screenshot is asked for, reads the finished frame
 // back (before the swap) and writes it at half size as a PNG.
 inline void FogAndShot()
@@ -81,6 +92,7 @@ inline void FogAndShot()
                 half[(static_cast<std::size_t>(y) * hw + x) * 3 + c] =
                     full[(static_cast<std::size_t>(h - 1 - 2 * y) * w + 2 * x) * 4 + c];
     stbi_write_png(path.c_str(), hw, hh, 3, half.data(), hw * 3);
+    LastShot() = {hw, hh, half};
     path.clear();
 }
 
@@ -179,6 +191,20 @@ public:
         char name[16];
         std::snprintf(name, sizeof name, "%02d_", ++shots);
         PendingShot() = (folder / (name + label + ".png")).string();
+    }
+
+    // Pixels of the last screenshot within `tolerance` of the colour on every channel, in the middle
+    // fifth of the picture each way (where the camera keeps the player).
+    int ShotPixelsNearCentre(int r, int g, int b, int tolerance = 16) const
+    {
+        const ShotImage& shot = LastShot();
+        int count = 0;
+        for (int y = shot.height * 2 / 5; y < shot.height * 3 / 5; ++y)
+            for (int x = shot.width * 2 / 5; x < shot.width * 3 / 5; ++x) {
+                const unsigned char* p = &shot.rgb[(static_cast<std::size_t>(y) * shot.width + x) * 3];
+                count += std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance && std::abs(p[2] - b) <= tolerance;
+            }
+        return count;
     }
 
     void Key(int glfwKey, bool down) { keys->SetKey(glfwKey, down); }

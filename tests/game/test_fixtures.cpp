@@ -1,5 +1,8 @@
 // The level's fixtures with a hand-built player: lasers, chargers, the exit door, the drop-off chute,
 // puddles, stairs, ledges and walls, each reacting on every frame of contact.
+#include <rapidjson/document.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -18,6 +21,7 @@
 #include "TestFiles.h"
 #include "game_world.h"
 #include "world/SceneSystem.h"
+#include "stb_image.h"
 
 using namespace gametest;
 
@@ -253,6 +257,54 @@ TEST_F(Fixtures, LedgesAndWallsBlockOnlyTheirSides)
         fixture->RequestDestroy();
         Run(2);
     }
+}
+
+// Every shipped archetype with a square collider: the collider spans the opaque part of its picture
+// (alpha 128 or more; the top-left frame of a sheet) within 3 pixels at the level's zoom of 56 pixels
+// a world unit. A picture spans twice its scale (the quad runs from -1 to 1), a collider its
+// dimensions times the scale. The objects without a picture are listed with the reason.
+TEST(ShippedArchetypes, CollidersSpanTheirPictures)
+{
+    const std::map<std::string, std::string> noPicture = {
+        {"Crate", "a pushable block for scripted scenes; nothing draws it"},
+        {"Wall", "an invisible blocker; the tile map draws the walls"},
+        {"FixtureWall", "an invisible blocker; the tile map draws the walls"}};
+    const float tolerance = 3.0f / 56.0f;
+    int checked = 0;
+    for (const auto& file : std::filesystem::directory_iterator(testsupport::RepoDir() / "assets/data/archetypes")) {
+        rapidjson::Document a, sheet;
+        a.Parse(testsupport::ReadFile(file.path()).c_str());
+        const std::string name = file.path().stem().string();
+        if (a.HasParseError() || !a.HasMember("Collider"))
+            continue;
+        if (!a.HasMember("Sprite") || !a["Sprite"].HasMember("Texture")) {
+            EXPECT_EQ(noPicture.count(name), 1u) << name << ": a collider without a picture";
+            continue;
+        }
+        const std::string texture = a["Sprite"]["Texture"].GetString();
+        sheet.Parse(testsupport::ReadFile(testsupport::RepoDir() / ("assets/data/textures/" + texture + ".json")).c_str());
+        int w = 0, h = 0, n = 0;
+        unsigned char* px = stbi_load((testsupport::RepoDir() / ("assets/textures/" + texture + ".png")).c_str(), &w, &h, &n, 4);
+        ASSERT_NE(px, nullptr) << texture;
+        const int cw = w / (sheet.HasMember("numCols") ? sheet["numCols"].GetInt() : 1);
+        const int ch = h / (sheet.HasMember("numRows") ? sheet["numRows"].GetInt() : 1);
+        int x0 = cw, x1 = 0, y0 = ch, y1 = 0;
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x)
+                if (px[(y * w + x) * 4 + 3] >= 128) {
+                    x0 = std::min(x0, x), x1 = std::max(x1, x + 1), y0 = std::min(y0, y), y1 = std::max(y1, y + 1);
+                }
+        stbi_image_free(px);
+        const auto& t = a["Transform"];
+        const auto& d = a["Collider"]["Dimensions"];
+        const float sx = t["ScaleX"].GetFloat(), sy = t["ScaleY"].GetFloat();
+        EXPECT_NEAR(d[0].GetFloat() * sx, 2.0f * sx * static_cast<float>(x1 - x0) / static_cast<float>(cw), tolerance) << name;
+        EXPECT_NEAR(d[1].GetFloat() * sy, 2.0f * sy * static_cast<float>(y1 - y0) / static_cast<float>(ch), tolerance) << name;
+        EXPECT_NEAR(sx * static_cast<float>(x0 + x1 - cw) / static_cast<float>(cw), 0.0f, tolerance) << name << " off centre";
+        EXPECT_NEAR(sy * static_cast<float>(y0 + y1 - ch) / static_cast<float>(ch), 0.0f, tolerance) << name << " off centre";
+        ++checked;
+    }
+    EXPECT_GE(checked, 13);
 }
 
 } // namespace

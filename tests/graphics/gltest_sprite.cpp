@@ -474,7 +474,7 @@ TEST_F(SpriteArchetypes, NumberCountOnceGoesBackToTheCoin)
     ASSERT_NE(sheet, nullptr);
     ASSERT_NE(sprite->texture, nullptr);
     EXPECT_EQ(sprite->texture->name, "Number");
-    EXPECT_EQ(sheet->returnTexture, "coin");
+    EXPECT_EQ(sheet->returnTexture, "Treasure");
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(sheet->currentFrame, i);
         number->Draw();
@@ -483,7 +483,7 @@ TEST_F(SpriteArchetypes, NumberCountOnceGoesBackToTheCoin)
         number->Update(0.125f);
     }
     EXPECT_EQ(sheet->playing, 0);
-    EXPECT_EQ(sprite->texture->name, "coin");
+    EXPECT_EQ(sprite->texture->name, "Treasure");
     number->Draw();
     ASSERT_EQ(window->layers[8].size(), 1u);
     RenderFrame();
