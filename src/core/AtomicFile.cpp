@@ -15,7 +15,7 @@ AtomicFile::SyncFunction gSync = &::fsync;
 
 bool Fail(const std::string& path, const std::string& temporary, int error)
 {
-    std::remove(temporary.c_str());
+    ::unlink(temporary.c_str());
     Trace("File %s was not saved (%s); the old file is kept", path.c_str(), std::strerror(error));
     return false;
 }
