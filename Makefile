@@ -11,14 +11,14 @@ setup:
 	@bash tools/copy_font.sh
 
 build: setup
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUSTRUN_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	@bash tools/run.sh $(BUILD)/PemmetsDustrun
 
 asan-build: setup
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDUSTRUN_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDUSTRUN_SANITIZE=ON -DDUSTRUN_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 test: build asan-build

@@ -1,7 +1,10 @@
 #pragma once
-// Replacing a file whole: the new content goes to a temporary file beside the target, every write is
-// checked, the temporary is flushed and closed, and only then renamed over the target. On any failure
-// the temporary is removed, the target keeps every byte it had, and one trace line names the file.
+// Replacing a file whole and durably: the new content goes to a temporary file beside the target,
+// every write is checked, the temporary is synced to the disk and closed, renamed over the target,
+// and the folder holding both is synced so the rename itself survives a power cut. Until that last
+// sync the old file keeps a second name (path + ".tmp-old"), so a failed folder sync puts it back.
+// On any failure the temporary is removed, the target keeps every byte it had, and one trace line
+// names the file.
 #include <cstddef>
 #include <string>
 
@@ -15,4 +18,10 @@ public:
     }
     // The temporary file used while writing path.
     static std::string TemporaryPath(const std::string& path);
+
+    // Flushes one open file descriptor to the disk: 0 on success, -1 with errno set on failure
+    // (fsync's contract). Write calls it for the temporary file and then for the folder.
+    using SyncFunction = int (*)(int descriptor);
+    // Replaces the function Write syncs with (fsync when null); returns the one it replaces.
+    static SyncFunction SetSyncFunction(SyncFunction sync);
 };

@@ -30,7 +30,6 @@ void ResetPlayerGlobals()
 }
 
 namespace {
-constexpr float RADIANS_PER_DEGREE = 0.017453292519943295f;
 // Charging stops once the battery is this far above its maximum.
 constexpr float CHARGE_OVERSHOOT = 0.08f;
 // The ping: how long the room count shows, how long it fades, how strong it starts.

@@ -89,6 +89,12 @@ LuaAPI_System::~LuaAPI_System()
     state.Close();
 }
 
+void LuaAPI_System::Update(float)
+{
+    if (gLuaAPI == this)
+        ScriptVariables::ForgetCache();
+}
+
 void LuaAPI_System::Init()
 {
     state.OpenLibraries();

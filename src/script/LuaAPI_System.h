@@ -21,7 +21,8 @@ public:
     std::string GetName() override { return "LuaAPI"; }
     // Libraries, exception handler, RegisterLuaAPI, then the static variables once more.
     void Init() override;
-    void Update(float) override {}
+    // Starts a frame: the object variables cached in the last one are read from their files again.
+    void Update(float) override;
     void Draw() override {}
 
     // Runs the file to its end in the environment (the globals when null) on gLuaAPI's state. A load

@@ -95,61 +95,61 @@ std::string MoonBoot_System::LuaPathFor(const std::string& source)
 
 void MoonBoot_System::CompileMoonScript(const std::string& source)
 {
-    const fs::path lua = LuaPathFor(source);
-    std::error_code error;
-    // An output left from before must not be taken for this compile's.
-    fs::remove(lua, error);
-    if (error)
-        Report("remove", lua.string(), error);
+    // The compiler writes straight into the save directory's script folder: the data folder is never
+    // written, so a read-only install of the game compiles the same.
+    const fs::path folder = ScriptFolder(source);
+    if (folder.empty())
+        return;
+    const fs::path lua = folder / fs::path(LuaPathFor(source)).filename();
 
+    std::error_code error;
     const fs::path here = fs::current_path(error);
     if (error) {
         Report("current_path", ".", error);
         return;
     }
-    // The compiler gets the path as one argument; no shell ever sees it.
+    // The compiler gets the paths as arguments; no shell ever sees them.
     std::string compiler = (here / kCompiler).string();
     std::string argument = source;
-    char* argv[] = {compiler.data(), argument.data(), nullptr};
+    std::string output = lua.string();
+    char* argv[] = {compiler.data(), argument.data(), output.data(), nullptr};
     pid_t pid = 0;
+    int status = -1;
     const int spawned = posix_spawn(&pid, compiler.c_str(), nullptr, nullptr, argv, environ);
     if (spawned != 0) {
         Trace("MoonBoot: could not start %s: %s", compiler.c_str(), std::strerror(spawned));
     } else {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        int waited = 0;
+        while (waitpid(pid, &waited, 0) < 0 && errno == EINTR) {
         }
+        if (WIFEXITED(waited))
+            status = WEXITSTATUS(waited);
     }
 
-    if (fs::exists(lua, error))
-        Install(lua);
-    else
+    // A failed compile leaves the script installed before it in place.
+    if (status == kCannotWrite)
+        Trace("MoonBoot: could not write %s", output.c_str());
+    else if (status != 0 || !fs::exists(lua, error))
         Trace("[MoonC]: Compiler Error!");
 }
 
-void MoonBoot_System::Install(const fs::path& lua)
+fs::path MoonBoot_System::ScriptFolder(const std::string& source)
 {
-    std::error_code error;
     const std::string saveDir = GetSaveDirectory();
     if (saveDir.empty()) {
-        Trace("MoonBoot: no save directory for %s", lua.string().c_str());
-    } else {
-        const fs::path folder = fs::path(saveDir) / "scripts" / "lua";
-        if (!fs::is_directory(folder, error)) {
-            fs::create_directories(folder, error);
-            if (error)
-                Report("create_directories", folder.string(), error);
-        }
-        if (!error) {
-            fs::copy_file(lua, folder / lua.filename(), fs::copy_options::overwrite_existing, error);
-            if (error)
-                Report("copy", lua.string(), error);
+        Trace("MoonBoot: no save directory for %s", source.c_str());
+        return {};
+    }
+    const fs::path folder = fs::path(saveDir) / "scripts" / "lua";
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        fs::create_directories(folder, error);
+        if (error) {
+            Report("create_directories", folder.string(), error);
+            return {};
         }
     }
-    // The compiled file never stays in the data folder, installed or not.
-    fs::remove(lua, error);
-    if (error)
-        Report("remove", lua.string(), error);
+    return folder;
 }
 
 std::vector<fs::directory_entry> MoonBoot_System::ListFolder()

@@ -1,8 +1,9 @@
 #pragma once
 // Compiles the MoonScript sources in "./assets/data/scripts/MoonScript/" with our compiler
 // (assets/data/scripts/Moon_Compiler/moonc) at start, and again on any frame where a source is new or
-// its last-write time changed. Each compiled Lua file is moved into the save directory's "scripts/lua/"
-// folder, which BehaviorScript falls back on for scripts that are not among the assets.
+// its last-write time changed. The compiler writes each Lua file straight into the save directory's
+// "scripts/lua/" folder, which BehaviorScript falls back on for scripts that are not among the assets;
+// nothing is ever written into the data folder.
 #include <filesystem>
 #include <set>
 #include <string>
@@ -15,6 +16,8 @@ class MoonBoot_System : public ISystem {
 public:
     static constexpr const char* kSourceFolder = "./assets/data/scripts/MoonScript/";
     static constexpr const char* kCompiler = "assets/data/scripts/Moon_Compiler/moonc";
+    // The compiler's exit status when it could not write its output.
+    static constexpr int kCannotWrite = 3;
 
     std::string GetName() override { return "MoonBoot"; }
     // Traces "MoonBoot Booting", then compiles every source.
@@ -29,8 +32,10 @@ public:
     void CheckDirectory();
     // Compiles a source the map doesn't know yet or whose last-write time differs from the map's.
     void RecompileIfChanged(const std::filesystem::directory_entry& entry);
-    // Runs the compiler on one source (removing a stale output first) and moves its Lua file into the
-    // save directory, or traces "[MoonC]: Compiler Error!" when it wrote none.
+    // Runs the compiler on one source with its output in the save directory's "scripts/lua/" folder.
+    // Traces "[MoonC]: Compiler Error!" when the source did not compile and "MoonBoot: could not
+    // write <output>" when it compiled but the output could not be written; either way the script
+    // installed before stays.
     void CompileMoonScript(const std::string& source);
 
     // A source is an entry that is not a folder and whose file name contains ".moon" anywhere.
@@ -46,7 +51,9 @@ private:
                     const std::error_code& error);
     void Forget(const std::string& key) { reported_.erase(key); }
     void Report(const std::string& operation, const std::string& path, const std::error_code& error);
-    void Install(const std::filesystem::path& lua);
+    // The save directory's "scripts/lua/" folder, made when missing; empty (traced) when there is no
+    // save directory or the folder can't be made.
+    std::filesystem::path ScriptFolder(const std::string& source);
 
     std::unordered_map<std::string, std::filesystem::file_time_type> writeTimes_;
     std::set<std::string> reported_;

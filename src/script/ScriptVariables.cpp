@@ -144,12 +144,12 @@ void ScriptVariables::Reset(const std::string& objectName)
     const std::string file = ObjectFile(objectName);
     if (file.empty())
         return;
+    Cache().erase(file);
     Stream stream(file.c_str(), StreamMode_SaveDir, true);
     if (!stream.IsValid() || !stream.data.IsObject())
         return;
     stream.data.SetObject();
     stream.Save();
-    Cache().erase(file);
 }
 
 int ScriptVariables::ToInt(const Stream::StreamData& value)

@@ -24,17 +24,20 @@ public:
     // when the file can't take it.
     static bool Write(const std::string& file, const std::string& name, const std::string& objectName,
                       const Stream::StreamData& value);
-    // Empties the object's file of its variables, when it holds a JSON object (any other text stays).
+    // Empties the object's file of its variables, when it holds a JSON object (any other text stays),
+    // and drops what was cached of it, so a later read gets what the file holds.
     static void Reset(const std::string& objectName);
 
-    // Object variables through one cache per file, shared by every handle, so each handle reads what
-    // the file holds and a set is written whenever the file's value differs. Same results as Read and
-    // Write.
+    // Object variables through one cache per file, shared by every handle and kept for one frame, so
+    // repeated reads within a frame cost no file access, every handle reads what the file holds (a
+    // file changed on disk is seen from the next frame on), and a set is written whenever the file's
+    // value differs. Same results as Read and Write.
     static bool ReadCached(const std::string& file, const std::string& name, const std::string& objectName,
                            Stream::StreamData& value);
     static bool WriteCached(const std::string& file, const std::string& name, const std::string& objectName,
                             const Stream::StreamData& value);
-    // Drops every cached value (a new run of the scripting system reads the files afresh).
+    // Drops every cached value: the scripting system calls it once a frame, and a new run of it
+    // reads the files afresh.
     static void ForgetCache();
     // At most this many names are cached per file, and this many files.
     static constexpr std::size_t CACHE_NAMES = 100;

@@ -547,9 +547,10 @@ bool MenuSystem::WriteMenuValue(const std::string& objectName, const char* key, 
         else
             entry.AddMember(rapidjson::Value(key, allocator), json, allocator);
         Trace("Writing MenuObject \"%s\"'s \"%s\" to file \"%s\".json...", objectName.c_str(), key, menu.c_str());
-        stream->Save();
+        // A save that fails has traced why and left the file as it was.
+        const bool saved = stream->Save();
         delete stream;
-        return true;
+        return saved;
     }
     Trace("MenuSystem: no menu file holds \"%s\"; \"%s\" not written", objectName.c_str(), key);
     return false;

@@ -61,7 +61,7 @@ public:
     static void WriteMenuSprite(const std::string& objectName);
     // Writes one key of the object's entry (added when missing) and saves the file: the entry of that
     // "Name" in the menu file the object came from, else in the current menu file. Used by the
-    // widgets to keep their settings.
+    // widgets to keep their settings. Returns whether the value reached the file.
     static bool WriteMenuValue(const std::string& objectName, const char* key, const Stream::StreamData& value);
     // The credits are not running.
     static bool CreditsAreOver();

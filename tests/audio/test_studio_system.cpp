@@ -71,8 +71,9 @@ const char* const kInventory[] = {
 TEST(StudioSystemShipped, LoadsEveryBankAndResolvesTheWholeInventory)
 {
     AudioWorld world;
-    if (!inspect::HasDevice())
+    if (!inspect::HasDevice()) {
         EXPECT_TRUE(Contains(world.loadTrace, "Studio: no audio device could be opened; sound is silent\n"));
+    }
     EXPECT_TRUE(Contains(world.loadTrace, "Successfully opened from file path assets/data/audio/GUIDs.txt\n"));
     for (const char* bank : {"Master", "Music", "SFX"})
         EXPECT_TRUE(Contains(world.loadTrace, std::string(bank) + " bank successfully read and added to list of banks!"));

@@ -40,6 +40,7 @@
 #include "graphics/CameraSystem.h"
 #include "graphics/LightingSystem.h"
 #include "script/LuaAPI_System.h"
+#include "ui/Slider.h"
 #include "world/LevelSystem.h"
 #include "world/Physics.h"
 #include "world/Scene.h"
@@ -652,6 +653,37 @@ TEST_F(BadDataTest, ScriptedObjectsAndObjectVariablesFromBrokenFiles)
         const float master = lua.state.Globals().Get<float>("MasterVolume", 0.5f);
         EXPECT_TRUE(master >= 0.0f && master <= 1.0f) << master;
     });
+    // The master slider's entry without "StartingPercentage" starts the master volume where a slider
+    // starts of its own; a saved value is taken as it is.
+    {
+        const fs::path options = "assets/data/menus/Options.json";
+        const std::string shipped = ReadText(options);
+        struct Case {
+            const char* label;
+            bool saved;
+            float expected;
+        };
+        for (const Case& c : {Case{"no StartingPercentage", false, Slider().value}, Case{"0.25 saved", true, 0.25f}}) {
+            rapidjson::Document document;
+            document.Parse(shipped.c_str(), shipped.size());
+            ASSERT_TRUE(document.IsObject());
+            int found = 0;
+            for (rapidjson::Value& entry : document["MenuObjects"].GetArray()) {
+                if (!entry.IsObject() || !entry.HasMember("Name") || entry["Name"] != "MasterSlider")
+                    continue;
+                ++found;
+                entry.RemoveMember("StartingPercentage");
+                if (c.saved)
+                    entry.AddMember("StartingPercentage", 0.25, document.GetAllocator());
+            }
+            ASSERT_EQ(found, 1) << c.label;
+            WriteText(options, ToJson(document));
+            lua.state.Globals().Set("MasterVolume", 0.875f);
+            ApplySavedOptions();
+            EXPECT_FLOAT_EQ(lua.state.Globals().Get<float>("MasterVolume", -1.0f), c.expected) << c.label;
+        }
+        WriteText(options, shipped);
+    }
     // An object's variables file: a JSON object takes the new value, anything else is left as it was.
     const fs::path path = fs::path(GetSaveDirectory()) / "scripts/variables/TitleStar_.json";
     for (const Variant& variant : MakeVariants("{\"X\": 2, \"Names\": [\"a\"], \"S\": \"text\"}")) {

@@ -384,8 +384,9 @@ TEST_F(Factory, ObjectFactoryRefusesUnknownOrBrokenTypes)
         testing::internal::CaptureStdout();
         EXPECT_EQ(objectFactory->CreateObject(c.name), nullptr) << c.name;
         const std::string out = testing::internal::GetCapturedStdout();
-        if (!c.line.empty())
+        if (!c.line.empty()) {
             EXPECT_NE(out.find(c.line), std::string::npos) << c.name << ": " << out;
+        }
         EXPECT_EQ(out.find(c.subTypeRead ? noType : noSubType), std::string::npos) << c.name << ": " << out;
     }
     testing::internal::CaptureStdout();

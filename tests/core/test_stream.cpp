@@ -7,10 +7,14 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "FolderTest.h"
+#include "core/AtomicFile.h"
 #include "core/Stream.h"
 #include "core/Trace.h"
 
@@ -253,14 +257,66 @@ TEST_F(StreamFileTest, SaveOfAnUnwritableNumberLeavesTheFile)
     EXPECT_EQ(ReadFile(Data("nan.json")), R"({"a": 1})");
 }
 
+namespace {
+
+// A stand-in for fsync: records the path behind each descriptor and what the saved file held at
+// that moment; fails (EIO) for the call numbered failAt (from 1).
+struct SyncLog {
+    static inline std::vector<std::string> paths, contents;
+    static inline std::string watched;
+    static inline int failAt = 0;
+    static int Sync(int descriptor)
+    {
+        char target[4096] = {};
+        const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(descriptor)).c_str(), target, sizeof target - 1);
+        paths.push_back(n > 0 ? std::string(target, static_cast<size_t>(n)) : "?");
+        contents.push_back(testsupport::ReadFile(watched));
+        if (static_cast<int>(paths.size()) == failAt) {
+            errno = EIO;
+            return -1;
+        }
+        return 0;
+    }
+    static void Start(const fs::path& file, int fail)
+    {
+        paths.clear();
+        contents.clear();
+        watched = file.string();
+        failAt = fail;
+        AtomicFile::SetSyncFunction(&Sync);
+    }
+};
+
+} // namespace
+
+TEST_F(StreamFileTest, SaveSyncsTheFileThenRenamesThenSyncsItsFolder)
+{
+    const fs::path file = Data("deep/vars.json");
+    WriteFile(file, R"({"a": 1})");
+    Stream stream("deep/vars", StreamMode_Data, false);
+    stream.data["a"].SetInt(2);
+    SyncLog::Start(file, 0);
+    const bool saved = stream.Save();
+    AtomicFile::SetSyncFunction(nullptr);
+    EXPECT_TRUE(saved);
+    const std::string folder = fs::canonical(Data("deep")).string();
+    // The temporary is synced while the old file is still in place; the folder once the new one is.
+    EXPECT_EQ(SyncLog::paths, (std::vector<std::string>{folder + "/vars.json.tmp", folder}));
+    EXPECT_EQ(SyncLog::contents, (std::vector<std::string>{R"({"a": 1})", "{\n    \"a\": 2\n}"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Data("deep")), fs::directory_iterator()), 1);
+}
+
 TEST_F(StreamFileTest, FailedSaveKeepsTheOldFileAndTraces)
 {
-    // A full disk (a 4 KiB file-size limit) and a folder that is gone, replaced by a regular file.
+    // A full disk (a 4 KiB file-size limit), a folder that is gone (replaced by a regular file), the
+    // temporary file's sync failing, and the folder's sync failing after the rename.
+    enum Fault { FullDisk, FolderGone, FileSyncFails, FolderSyncFails };
     struct Case {
         const char* label;
-        bool sizeLimit;
+        Fault fault;
     };
-    for (const Case& c : {Case{"full disk", true}, Case{"folder gone", false}}) {
+    for (const Case& c : {Case{"full disk", FullDisk}, Case{"folder gone", FolderGone},
+                          Case{"file sync fails", FileSyncFails}, Case{"folder sync fails", FolderSyncFails}}) {
         SCOPED_TRACE(c.label);
         const fs::path file = Data("deep/vars.json");
         std::string old = "{\n    \"keep\": \"";
@@ -276,26 +332,30 @@ TEST_F(StreamFileTest, FailedSaveKeepsTheOldFileAndTraces)
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         const fs::path moved = Data("deep_moved");
-        if (c.sizeLimit) {
+        if (c.fault == FullDisk) {
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit small = saved;
             small.rlim_cur = 4096;
             setrlimit(RLIMIT_FSIZE, &small);
-        } else {
+        } else if (c.fault == FolderGone) {
             fs::rename(Data("deep"), moved);
             WriteFile(Data("deep"), "x");
+        } else {
+            SyncLog::Start(file, c.fault == FileSyncFails ? 1 : 2);
         }
         bool saved_ok = true;
         const std::string out = CaptureConsole([&] { saved_ok = stream.Save(); });
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, SIG_DFL);
+        AtomicFile::SetSyncFunction(nullptr);
 
         EXPECT_FALSE(saved_ok);
         EXPECT_TRUE(Contains(out, "File assets/data/deep/vars.json was not saved (")) << out;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-        if (c.sizeLimit) {
+        if (c.fault != FolderGone) {
             EXPECT_EQ(ReadFile(file), old);
-            EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
+            // Nothing but the file is left in its folder.
+            EXPECT_EQ(std::distance(fs::directory_iterator(Data("deep")), fs::directory_iterator()), 1);
             // The game goes on: once there is room again the same stream saves.
             EXPECT_TRUE(stream.Save());
             EXPECT_TRUE(Contains(ReadFile(file), bigger));

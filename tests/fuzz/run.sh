@@ -13,8 +13,8 @@ BUILD=$(realpath -m "${FUZZ_BUILD:-build/fuzz}")
 HERE=$PWD/tests/fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DDUSTRUN_FUZZ=ON -DDUSTRUN_SANITIZE=ON -DDUSTRUN_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j "$(nproc)" >/dev/null
+  -DDUSTRUN_FUZZ=ON -DDUSTRUN_SANITIZE=ON -DDUSTRUN_TESTS=OFF -DDUSTRUN_WERROR=ON >/dev/null
+cmake --build "$BUILD" -j "$(nproc)" >"$BUILD/build.log" 2>&1 || { tail -40 "$BUILD/build.log"; exit 1; }
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$HERE/ubsan.supp
 HARNESSES=()

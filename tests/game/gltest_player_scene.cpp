@@ -184,8 +184,9 @@ TEST_F(DoorAnimations, FrameTimesSpreadTheCountdownsOrFallBackToTheTexture)
         EXPECT_EQ(out.find("Assertion"), std::string::npos) << out;
         ASSERT_NE(behavior->GetCounter(), nullptr);
         EXPECT_FLOAT_EQ(behavior->GetCounter()->GetSpriteSheet()->frameTime, c.counterFrame) << c.timer;
-        if (c.timer <= 0.0f)
+        if (c.timer <= 0.0f) {
             EXPECT_FLOAT_EQ(door->GetSpriteSheet()->frameTime, c.doorFrame) << c.doorTimer;
+        }
         core.reset();
     }
     window.reset();

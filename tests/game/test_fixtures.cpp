@@ -107,8 +107,9 @@ TEST_F(Fixtures, LaserCyclesStopsItsHumAndHurtsOncePerInvincibility)
         if (start > 0)
             runs.push_back(static_cast<int>(i - start));
         // Switched off in frame first + i: the hum stop arrives with the next frame's messages.
-        if (states[i] == BehaviorLaser::STATE_OFF)
+        if (states[i] == BehaviorLaser::STATE_OFF) {
             EXPECT_EQ(humStops.count(first + static_cast<int>(i) + 1), 1u) << i;
+        }
         start = i;
     }
     ASSERT_GE(runs.size(), 3u);
@@ -197,8 +198,9 @@ TEST_F(Fixtures, DropOffTurnsStoredPointsIntoScoreOnce)
     Run(10);
     ASSERT_EQ(delivered["Add Score"], 1);
     for (const auto& s : core->recorder->seen)
-        if (s.name == "Add Score")
+        if (s.name == "Add Score") {
             EXPECT_EQ(s.number.i, 30);
+        }
     EXPECT_EQ(Count("Event_Play", "Chute_TreasureTurnIn"), 1);
     EXPECT_EQ(behavior->storedPoints, 0);
 }

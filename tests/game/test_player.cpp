@@ -257,9 +257,12 @@ TEST_F(Player, BatteryBarColourScaleAndPlacement)
     core->recorder->SendMessage(5, 1, timer);
     Frame();
     ASSERT_TRUE(timer->counting);
-    struct Case { float value; float scale; float x; float r, g, b; };
-    for (const Case& c : {Case{15.0f, 3.0f, 1.5f, 0.5f, 1.0f, 0.0f}, Case{5.0f, 1.0f, 0.5f, 1.0f, 0.5f, 0.0f},
-                          Case{25.0f, 5.0f, 2.0f, 0.0f, 0.0f, 1.0f}}) {
+    // Green to yellow above half the maximum, yellow to red from half down; the medium warning sounds
+    // once, the first frame at half or below.
+    struct Case { float value; float scale; float x; float r, g, b; int warnings; };
+    for (const Case& c : {Case{15.0f, 3.0f, 1.5f, 0.5f, 1.0f, 0.0f, 0}, Case{10.5f, 2.1f, 1.05f, 0.95f, 1.0f, 0.0f, 0},
+                          Case{8.0f, 1.6f, 0.8f, 1.0f, 0.8f, 0.0f, 1}, Case{5.0f, 1.0f, 0.5f, 1.0f, 0.5f, 0.0f, 1},
+                          Case{25.0f, 5.0f, 2.0f, 0.0f, 0.0f, 1.0f, 1}}) {
         timer->value = c.value;
         Frame();
         const float* colour = battery->GetSprite()->color;
@@ -268,6 +271,8 @@ TEST_F(Player, BatteryBarColourScaleAndPlacement)
         EXPECT_FLOAT_EQ(colour[0], c.r) << c.value;
         EXPECT_FLOAT_EQ(colour[1], c.g) << c.value;
         EXPECT_FLOAT_EQ(colour[2], c.b) << c.value;
+        core->Deliver();
+        EXPECT_EQ(core->recorder->Count("Event_Play"), c.warnings) << c.value;
     }
     // The medium warning sounds once per discharge: a recharge above half lets it sound again.
     timer->value = 4.0f;

@@ -234,8 +234,9 @@ TEST_F(TreasureTest, WinReadOutOfTimeAndTreasure)
         ASSERT_NE(object, nullptr) << e.name;
         EXPECT_NEAR(X(object), e.x, 1e-5) << e.name;
         EXPECT_NEAR(object->GetTransform()->TranslationY, e.y, 1e-5) << e.name;
-        if (e.frame >= 0)
+        if (e.frame >= 0) {
             EXPECT_EQ(object->GetSpriteSheet()->currentFrame, e.frame) << e.name;
+        }
     }
     EXPECT_EQ(core->manager->FindGameObject("EndScreenTimer")->GetSprite()->texture->name, "colon_character");
     GameObject* pickup = core->manager->FindGameObject("EndScreenDisplay");

@@ -178,6 +178,40 @@ TEST_F(LuaFunctionsTest, VariablesLiveInTheirFilesWrittenWhole)
     }
 }
 
+TEST_F(LuaFunctionsTest, VariablesFollowTheirFileFromFrameToFrame)
+{
+    Place("Crate");
+    const fs::path file = Save("scripts/variables/Crate_.json");
+    auto frame = [&] { lua->Update(1.0f / 60.0f); };
+    Check("Old = GameObjectManagerGetObject('Crate') Old:SetVarInt('Score', 3) assert(Old:GetVarInt('Score') == 3)");
+    // The file edited on disk between frames: setting the value the handle last saw still writes it,
+    // and the handle made before and one made now both read the edit.
+    frame();
+    WriteFile(file, R"({"Score": 42})");
+    Check("Old:SetVarInt('Score', 3)");
+    EXPECT_EQ(ReadFile(file), "{\n    \"Score\": 3\n}");
+    frame();
+    WriteFile(file, R"({"Score": 42})");
+    Check("assert(Old:GetVarInt('Score') == 42) assert(GameObjectManagerGetObject('Crate'):GetVarInt('Score') == 42)");
+
+    // Reset then read in the same frame: the values set before never come back, also when the file
+    // was emptied behind the game's back (then the read reports the empty file).
+    struct Case {
+        const char* label;
+        bool emptiedOnDisk;
+    };
+    for (const Case& c : {Case{"file holds the variables", false}, Case{"file emptied on disk", true}}) {
+        frame();
+        Check("Old:SetVarInt('Score', 5) assert(Old:GetVarInt('Score') == 5)");
+        if (c.emptiedOnDisk)
+            WriteFile(file, "");
+        CaptureConsole([] { ScriptVariables::Reset("Crate"); });
+        const std::string out = Check("assert(Old:GetVarInt('Score') == 0)");
+        EXPECT_EQ(Contains(out, "[Lua] Error: Stream Data 'Crate ' is invalid"), c.emptiedOnDisk) << c.label << out;
+        EXPECT_EQ(ReadFile(file), c.emptiedOnDisk ? "" : "{}") << c.label;
+    }
+}
+
 TEST_F(LuaFunctionsTest, VariableFilesStayInsideTheirFolder)
 {
     Place("../../evil");

@@ -1,6 +1,8 @@
 // MoonBoot_System with a stub compiler that logs its arguments, and once with the real moonc.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "FolderTest.h"
 #include "core/GameObjectFactory.h"
 #include "core/Transform.h"
@@ -14,13 +16,13 @@ using namespace std::chrono_literals;
 
 const std::string kFolder = "./assets/data/scripts/MoonScript/";
 
-// Logs "<argument count>:<first argument>" per run; writes a Lua file beside the source unless the
-// name contains "fail".
+// Logs "<argument count>:<first argument>" per run; writes a Lua file to its second argument (beside
+// the source without one) unless the name contains "fail"; exits 3 when the output can't be written.
 const char* const kStub = R"(#!/bin/sh
 printf '%s:%s\n' "$#" "$1" >> "$(dirname "$0")/args.log"
 case "$1" in *fail*) exit 1;; esac
-out="$(dirname -- "$1")/$(basename -- "$1" | sed 's/\.moon//').lua"
-printf 'return 1\n' > "$out"
+out="${2:-$(dirname -- "$1")/$(basename -- "$1" | sed 's/\.moon//').lua}"
+printf 'return 1\n' 2>/dev/null > "$out" || exit 3
 )";
 
 class MoonBootTest : public FolderTest {
@@ -60,7 +62,7 @@ TEST_F(MoonBootTest, CompilesAtStartThenOnlyWhatIsNewOrChanged)
     WriteFile(kFolder + "Door.moon", "x = 1\n");
     const std::string start = CaptureConsole([&] { boot.Init(); });
     EXPECT_EQ(start, "MoonBoot Booting\n");
-    EXPECT_EQ(Args(), "1:" + kFolder + "Door.moon\n");
+    EXPECT_EQ(Args(), "2:" + kFolder + "Door.moon\n");
     EXPECT_EQ(ReadFile(Save("scripts/lua/Door.lua")), "return 1\n"); // scripts/lua created on the way
     EXPECT_FALSE(fs::exists(kFolder + "Door.lua"));
 
@@ -83,14 +85,14 @@ TEST_F(MoonBootTest, OddEntriesFailuresAndHostileNames)
     WriteFile(kFolder + "readme.txt", "");
     WriteFile(kFolder + "a b;touch pwned.moon", "");
     WriteFile(kFolder + "fail.moon", "");
-    WriteFile(kFolder + "fail.lua", "stale"); // left from before: must not be installed
+    WriteFile(kFolder + "fail.lua", "stale"); // left from before: neither installed nor touched
     const std::string out = CaptureConsole([&] { boot.Init(); });
     EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!\n"), 1);
-    EXPECT_FALSE(fs::exists(kFolder + "fail.lua"));
+    EXPECT_EQ(ReadFile(kFolder + "fail.lua"), "stale");
     EXPECT_FALSE(fs::exists(Save("scripts/lua/fail.lua")));
     EXPECT_TRUE(fs::exists(Save("scripts/lua/notes.txt.lua")));
     EXPECT_TRUE(fs::exists(Save("scripts/lua/a b;touch pwned.lua")));
-    EXPECT_TRUE(Contains(Args(), "1:" + kFolder + "a b;touch pwned.moon\n"));
+    EXPECT_TRUE(Contains(Args(), "2:" + kFolder + "a b;touch pwned.moon\n"));
     EXPECT_FALSE(Contains(Args(), "x.moon"));
     EXPECT_FALSE(Contains(Args(), "readme"));
     EXPECT_EQ(Count(Args(), "\n"), 3);
@@ -115,39 +117,71 @@ TEST_F(MoonBootTest, FileSystemErrorsAreTracedOnceAndSkipped)
     EXPECT_EQ(Count(out, "\n"), 1) << out;
 }
 
-TEST_F(MoonBootTest, CompiledOutputNeverStaysInTheDataFolder)
+// The names in the source folder.
+std::set<std::string> SourceFolder()
 {
-    // No save directory at all, and a save directory whose "scripts" is a regular file.
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kFolder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST_F(MoonBootTest, NothingIsEverWrittenIntoTheDataFolder)
+{
+    // No save directory at all, a save directory whose "scripts" is a regular file, an output that
+    // can't be written, and a read-only data folder (as root its mode stops nothing, but the folder
+    // must come out holding only its sources all the same).
     InstallStub();
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "", xdgValue = xdg ? xdg : "";
     const std::string appdata = saveDir.appdata.string();
+    enum Setup { NoSaveDir, ScriptsIsAFile, OutputIsAFolder, ReadOnlyData };
     struct Case {
         const char* source;
-        bool noSaveDir;
+        Setup setup;
         const char* trace;
+        bool compiled;
+        bool installed;
     };
-    for (const Case& c : {Case{"Door.moon", true, "MoonBoot: no save directory for "},
-                          Case{"Gate.moon", false, "MoonBoot: create_directories failed for "}}) {
+    for (const Case& c : {Case{"Door.moon", NoSaveDir, "MoonBoot: no save directory for ", false, false},
+                          Case{"Gate.moon", ScriptsIsAFile, "MoonBoot: create_directories failed for ", false, false},
+                          Case{"Hatch.moon", OutputIsAFolder, "MoonBoot: could not write ", true, false},
+                          Case{"Vent.moon", ReadOnlyData, "", true, true}}) {
         SCOPED_TRACE(c.source);
-        if (c.noSaveDir) {
+        const std::string lua = fs::path(MoonBoot_System::LuaPathFor(c.source)).string();
+        if (c.setup == NoSaveDir) {
             unsetenv("APPDATA");
             unsetenv("XDG_DATA_HOME");
             unsetenv("HOME");
-        } else {
+        } else if (c.setup == ScriptsIsAFile) {
             WriteFile(Save("scripts"), "x");
+        } else if (c.setup == OutputIsAFolder) {
+            fs::create_directories(Save("scripts/lua") / lua / "inside");
         }
         WriteFile(kFolder + c.source, "x = 1\n");
+        const std::set<std::string> sources = SourceFolder();
+        if (c.setup == ReadOnlyData)
+            fs::permissions(kFolder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
         const std::string out = Frames(1);
+        fs::permissions(kFolder, fs::perms::owner_write, fs::perm_options::add);
         setenv("APPDATA", appdata.c_str(), 1);
         setenv("HOME", home.c_str(), 1);
         if (xdg)
             setenv("XDG_DATA_HOME", xdgValue.c_str(), 1);
-        EXPECT_TRUE(Contains(out, c.trace)) << out;
-        EXPECT_TRUE(Contains(Args(), c.source));
-        EXPECT_FALSE(fs::exists(MoonBoot_System::LuaPathFor(kFolder + c.source)));
+        if (*c.trace)
+            EXPECT_TRUE(Contains(out, c.trace)) << out;
+        else
+            EXPECT_EQ(out, "");
+        EXPECT_FALSE(Contains(out, "[MoonC]: Compiler Error!")) << out;
+        EXPECT_EQ(Contains(Args(), c.source), c.compiled);
+        EXPECT_EQ(SourceFolder(), sources);
+        EXPECT_EQ(ReadFile(Save("scripts/lua") / lua), c.installed ? "return 1\n" : "");
+        if (c.setup == ScriptsIsAFile) {
+            EXPECT_EQ(ReadFile(Save("scripts")), "x");
+            fs::remove(Save("scripts"));
+        }
     }
-    EXPECT_EQ(ReadFile(Save("scripts")), "x");
 }
 
 TEST_F(MoonBootTest, RealCompilerInstallsTheShippedSample)
@@ -156,7 +190,13 @@ TEST_F(MoonBootTest, RealCompilerInstallsTheShippedSample)
     fs::copy_file(DUSTRUN_MOONC, Data("scripts/Moon_Compiler/moonc"));
     fs::copy_file(RepoDir() / "assets/data/scripts/MoonScript/MoveRight.moon", kFolder + "MoveRight.moon");
     WriteFile(kFolder + "Broken.moon", "x = = 1\n");
+    // A read-only data folder: the compiler's output goes straight into the save directory.
+    const std::set<std::string> sources = SourceFolder();
+    fs::permissions(kFolder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     std::string out = CaptureConsole([&] { boot.Init(); });
+    fs::permissions(kFolder, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(SourceFolder(), sources);
     EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!"), 1) << out;
     EXPECT_TRUE(Contains(ReadFile(Save("scripts/lua/MoveRight.lua")), "SetPositionFloat"));
     EXPECT_FALSE(fs::exists(Save("scripts/lua/Broken.lua")));

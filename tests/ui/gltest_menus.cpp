@@ -299,6 +299,22 @@ TEST_F(MenusTest, WidgetValueGoesIntoTheMenuFileItCameFrom)
     EXPECT_TRUE(first.ReadBool("MenuObjects", 0, "checked"));
     EXPECT_EQ(ReadFile("assets/data/menus/Second.json"), second);
     EXPECT_NE(Log().find("Writing MenuObject \"Sound\"'s \"checked\" to file \"First\".json..."), std::string::npos);
+
+    // The result says whether the value reached the file: a file that can't be replaced (its
+    // temporary's name taken by a folder) keeps its old text, and the write-back answers false.
+    struct Case { const char* label; bool blocked; bool written; };
+    for (const Case& c : {Case{"file writable", false, true}, Case{"file can't be replaced", true, false}}) {
+        fs::create_directories("assets/data/menus/First.json.tmp");
+        if (!c.blocked)
+            fs::remove("assets/data/menus/First.json.tmp");
+        const std::string before = ReadFile("assets/data/menus/First.json");
+        const bool written = MenuSystem::WriteMenuValue("Sound", "Volume", Stream::StreamData(0.25f));
+        EXPECT_EQ(written, c.written) << c.label;
+        EXPECT_EQ(ReadFile("assets/data/menus/First.json") != before, c.written) << c.label;
+        EXPECT_EQ(Log().find("File assets/data/menus/First.json was not saved (") != std::string::npos, c.blocked)
+            << c.label;
+        fs::remove("assets/data/menus/First.json.tmp");
+    }
 }
 
 TEST_F(MenusTest, ButtonHoverPressAndClickRunTheScriptOncePerClick)

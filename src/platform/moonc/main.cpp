@@ -1,7 +1,8 @@
-// moonc: compiles one MoonScript file to Lua. The Lua file is written beside the source (its name
-// with the first ".moon" removed, plus ".lua") through a temporary file and a rename, and only after
-// Lua's own parser accepted it. On an error nothing is written, "file:line: message" goes to stderr
-// and the exit status is 1 (2 for a bad command line or a file that can't be read or written).
+// moonc: compiles one MoonScript file to Lua. The Lua file is written to the output path when one is
+// given, else beside the source (its name with the first ".moon" removed, plus ".lua"), through a
+// temporary file and a rename, and only after Lua's own parser accepted it. On an error nothing is
+// written, "file:line: message" goes to stderr and the exit status is 1 (2 for a bad command line
+// or a source that can't be read, 3 for an output that can't be written).
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -46,8 +47,8 @@ std::string CheckLua(const std::string& code, const std::string& name)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: moonc <file.moon>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: moonc <file.moon> [<output.lua>]\n");
         return 2;
     }
     const std::string source = argv[1];
@@ -79,7 +80,7 @@ int main(int argc, char** argv)
                      rejected.c_str());
         return 1;
     }
-    const std::string out = OutputPath(source);
+    const std::string out = argc == 3 ? argv[2] : OutputPath(source);
     const std::string temp = out + ".tmp" + std::to_string(getpid());
     FILE* file = std::fopen(temp.c_str(), "wb");
     bool written = file && std::fwrite(lua.data(), 1, lua.size(), file) == lua.size();
@@ -88,7 +89,7 @@ int main(int argc, char** argv)
     if (!written || std::rename(temp.c_str(), out.c_str()) != 0) {
         std::remove(temp.c_str());
         std::fprintf(stderr, "%s:0: cannot write %s\n", source.c_str(), out.c_str());
-        return 2;
+        return 3;
     }
     return 0;
 }
