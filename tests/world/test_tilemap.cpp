@@ -4,6 +4,7 @@
 
 #include <rapidjson/document.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,6 +19,8 @@
 #include "core/Transform.h"
 #include "world/Physics.h"
 #include "world/TileMapSystem.h"
+#include "CoreEngine.h"
+#include "MessageRecorder.h"
 #include "TestObjects.h"
 #include "test_tilemap_fixture.h"
 
@@ -555,6 +558,30 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
             EXPECT_FALSE(map->FindTile(map->layers[0].data[0], nullptr, nullptr, nullptr));
         }
     }
+}
+
+// A map larger than 100 x 100: its walls are all kept, and the camera's far bounds follow its size.
+TEST_F(TileMapTest, ALargeMapWidensTheWallGridAndTheCameraBounds)
+{
+    CoreEngine core;
+    system->Init();
+    std::vector<int> walls(150 * 120, 0);
+    walls.back() = 9; // row 119, column 149
+    scratch->Data("tilemaps/Large.json", Map(150, 120, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
+    Load("Large");
+    Load("Absent"); // a map of no size after it leaves the grid as large
+    core.Deliver();
+    std::vector<std::array<float, 4>> bounds;
+    for (const SeenMessage& seen : core.recorder->seen)
+        if (seen.name == "SetCameraBounds")
+            bounds.push_back(seen.vector);
+    const std::vector<std::array<float, 4>> expected = {{100.0f, 100.0f, -100.0f, -100.0f},
+                                                        {150.0f, 120.0f, -100.0f, -100.0f}};
+    EXPECT_EQ(bounds, expected);
+    EXPECT_TRUE(system->IsWall(119, 149));
+    EXPECT_EQ(system->GetGridRowOrigin(), -1);
+    EXPECT_EQ(system->GetGridWidth(), 150);
+    EXPECT_EQ(system->GetGridHeight(), 120);
 }
 
 TEST_F(TileMapTest, DisablingTraces)
