@@ -551,9 +551,9 @@ bool TileMapSystem::IsWall(int row, int column) const
 {
     if (row < 0 || column < 0 || row >= gridHeight || column >= gridWidth)
         return false;
-    const std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(gridWidth) +
-                           static_cast<std::size_t>(column);
-    return at < walls.size() && walls[at] != 0;
+    const std::size_t r = static_cast<std::size_t>(row);
+    const std::size_t c = static_cast<std::size_t>(column);
+    return r < walls.size() && c < walls[r].size() && walls[r][c] != 0;
 }
 
 void TileMapSystem::ClearWalls()
@@ -565,10 +565,11 @@ void TileMapSystem::SetWall(std::size_t row, std::size_t column)
 {
     if (row >= static_cast<std::size_t>(gridHeight) || column >= static_cast<std::size_t>(gridWidth))
         return;
-    const std::size_t width = static_cast<std::size_t>(gridWidth);
-    if ((row + 1) * width > walls.size())
-        walls.resize((row + 1) * width, 0);
-    walls[row * width + column] = 1;
+    if (row >= walls.size())
+        walls.resize(row + 1);
+    if (column >= walls[row].size())
+        walls[row].resize(column + 1, 0);
+    walls[row][column] = 1;
 }
 
 bool TileMapSystem::GrowGrid(int width, int height)
@@ -577,16 +578,6 @@ bool TileMapSystem::GrowGrid(int width, int height)
     const int newHeight = std::max(gridHeight, height);
     if (newWidth == gridWidth && newHeight == gridHeight)
         return false;
-    if (newWidth != gridWidth && !walls.empty()) {
-        // Rows keep their cells at the wider stride.
-        const std::size_t oldWidth = static_cast<std::size_t>(gridWidth);
-        const std::size_t rows = walls.size() / oldWidth;
-        std::vector<std::uint8_t> wider(rows * static_cast<std::size_t>(newWidth), 0);
-        for (std::size_t r = 0; r < rows; ++r)
-            std::copy_n(walls.begin() + static_cast<std::ptrdiff_t>(r * oldWidth), oldWidth,
-                        wider.begin() + static_cast<std::ptrdiff_t>(r * static_cast<std::size_t>(newWidth)));
-        walls.swap(wider);
-    }
     gridWidth = newWidth;
     gridHeight = newHeight;
     return true;

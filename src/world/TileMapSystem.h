@@ -171,8 +171,8 @@ private:
 
     std::vector<TileMap*> maps;        // owned, in load order
     TileMap* displayedMap = nullptr;
-    // gridHeight rows of gridWidth cells, 1 = wall; only the rows up to the lowest wall are stored.
-    std::vector<std::uint8_t> walls;
+    // gridHeight rows of gridWidth cells, 1 = wall; each row is stored only as far as its last wall.
+    std::vector<std::vector<std::uint8_t>> walls;
     int gridWidth = GRID_SIZE, gridHeight = GRID_SIZE;
     int gridRowOrigin = 0;
     GameObjectHandle player;

@@ -242,6 +242,14 @@ bool ReadData(const Value& owner, const Value& layer, std::size_t maxCells, cons
     return true;
 }
 
+// A chunk of at most 4096 x 4096 cells within half the largest map's side of the origin.
+bool ChunkFits(int x, int y, int width, int height)
+{
+    constexpr int REACH = MAX_SIDE / 2;
+    return width > 0 && height > 0 && width <= 4096 && height <= 4096 && x >= -REACH && x <= REACH && y >= -REACH &&
+           y <= REACH;
+}
+
 // A chunk's box in cells; false (traced) when it is not a box an infinite map can hold.
 bool ChunkBox(const Value& chunk, const std::string& where, int& x, int& y, int& width, int& height)
 {
@@ -261,8 +269,7 @@ bool ChunkBox(const Value& chunk, const std::string& where, int& x, int& y, int&
     y = values[1]->GetInt();
     width = values[2]->GetInt();
     height = values[3]->GetInt();
-    if (width <= 0 || height <= 0 || width > 4096 || height > 4096 || std::abs(x) > MAX_SIDE / 2 ||
-        std::abs(y) > MAX_SIDE / 2) {
+    if (!ChunkFits(x, y, width, height)) {
         Trace("%s: a chunk at (%d, %d) of %d x %d cells lies outside any map; skipped", where.c_str(), x, y, width,
               height);
         return false;
@@ -293,7 +300,7 @@ void ChunkBounds(const Value& layers, int depth, long long box[4], bool& any)
             y = values[1]->GetInt();
             w = values[2]->GetInt();
             h = values[3]->GetInt();
-            if (w <= 0 || h <= 0 || w > 4096 || h > 4096 || std::abs(x) > MAX_SIDE / 2 || std::abs(y) > MAX_SIDE / 2)
+            if (!ChunkFits(x, y, w, h))
                 continue;
             box[0] = any ? std::min<long long>(box[0], x) : x;
             box[1] = any ? std::min<long long>(box[1], y) : y;
