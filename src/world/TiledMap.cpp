@@ -190,8 +190,10 @@ bool Unzstd(const std::vector<unsigned char>& in, std::size_t limit, std::vector
 }
 
 // The gids of a "data" array (at most maxCells); values no gid can have are traced once and read 0.
-std::vector<std::int32_t> ArrayGids(const Value& data, std::size_t maxCells, const std::string& where)
+std::vector<std::int32_t> ArrayGids(const Value& data, std::size_t maxCells, std::size_t width,
+                                    const std::string& where)
 {
+    width = std::max<std::size_t>(width, 1);
     const std::size_t given = std::min(static_cast<std::size_t>(data.Size()), maxCells);
     std::vector<std::int32_t> gids(given, 0);
     bool reported = false;
@@ -200,7 +202,9 @@ std::vector<std::int32_t> ArrayGids(const Value& data, std::size_t maxCells, con
         if (gid.IsUint()) {
             gids[k] = static_cast<std::int32_t>(gid.GetUint());
         } else if (!reported) {
-            Trace("%s: gid %zu is not a plain tile number; drawn as empty", where.c_str(), k);
+            // Counted as Tiled shows cells: column and row from the top left.
+            Trace("%s: the cell at column %zu, row %zu holds no tile number; drawn as empty", where.c_str(),
+                  k % width, k / width);
             reported = true;
         }
     }
@@ -208,9 +212,9 @@ std::vector<std::int32_t> ArrayGids(const Value& data, std::size_t maxCells, con
 }
 
 // A "data" member as gids: a JSON array, or base64 text when the layer says so. maxCells bounds what
-// is decoded; more is traced as extra. Empty (traced) when it can't be read.
-bool ReadData(const Value& owner, const Value& layer, std::size_t maxCells, const std::string& where,
-              std::vector<std::int32_t>& gids, bool& extra)
+// is decoded; more is traced as extra. Empty (traced) when it can't be read. width: cells a row.
+bool ReadData(const Value& owner, const Value& layer, std::size_t maxCells, std::size_t width,
+              const std::string& where, std::vector<std::int32_t>& gids, bool& extra)
 {
     extra = false;
     const Value* data = Member(owner, "data");
@@ -237,7 +241,7 @@ bool ReadData(const Value& owner, const Value& layer, std::size_t maxCells, cons
         Trace("%s: \"data\" is missing or not an array", where.c_str());
         return false;
     }
-    gids = ArrayGids(*data, maxCells, where);
+    gids = ArrayGids(*data, maxCells, width, where);
     extra = data->Size() > maxCells;
     return true;
 }
@@ -337,8 +341,8 @@ void ReadChunks(const Value& entry, const std::string& where, Map& map, Layer& l
         const std::size_t cells = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
         std::vector<std::int32_t> gids;
         bool extra = false;
-        if (!ReadData(chunk, entry, cells, where + " chunk (" + std::to_string(x) + ", " + std::to_string(y) + ")",
-                      gids, extra))
+        const std::string at = where + " chunk (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+        if (!ReadData(chunk, entry, cells, static_cast<std::size_t>(width), at, gids, extra))
             continue;
         if (gids.size() != cells || extra)
             Trace("%s: the chunk at (%d, %d) holds %s gids than its %d x %d cells; %s", where.c_str(), x, y,
@@ -365,7 +369,7 @@ void ReadTileLayer(const Value& entry, const std::string& where, Map& map, Layer
     const std::size_t cellCount = static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
     const std::size_t limit = std::min(cellCount, MAX_LAYER_CELLS);
     bool extra = false;
-    if (!ReadData(entry, entry, limit, where, layer.data, extra))
+    if (!ReadData(entry, entry, limit, static_cast<std::size_t>(map.width), where, layer.data, extra))
         return;
     // A short layer keeps the cells it has; the rest are empty (they are neither stored nor drawn, so a
     // map that claims a huge size costs only what its file holds).

@@ -456,6 +456,8 @@ TEST_F(TileMapTest, LayerEncodingsDecodeOrAreTracedAsEmpty)
     const Row rows[] = {
         {R"("data": [1, 2, 3, 2147483649])", four, ""},
         {R"("encoding": "csv", "data": [1, 2, 3, 2147483649])", four, ""},
+        {R"("data": [1, 2, "x", 2147483649])", {1, 2, 0, four[3]},
+         "the cell at column 0, row 1 holds no tile number; drawn as empty"},
         {R"("encoding": "base64", "data": "AQAAAAIAAAADAAAAAQAAgA==")", four, ""},
         {R"("encoding": "base64", "compression": "zlib", "data": "eJxjZGBgYAJiZiBmZGBoAAAA1ACI")", four, ""},
         {R"("encoding": "base64", "compression": "zstd", "data": "KLUv/QRYgQAAAQAAAAIAAAADAAAAAQAAgGUIfT8=")", four,
@@ -694,7 +696,7 @@ TEST_F(WallTest, FlippedWallTilesBlockWhereTheyAreDrawn)
         system->HandleMessage(unload.message);
         std::string out;
         Load("Flipped", &out);
-        EXPECT_FALSE(Contains(out, "not a plain tile number")) << out;
+        EXPECT_FALSE(Contains(out, "holds no tile number")) << out;
         system->SetPlayer(nullptr);
         system->SetPlayer(player);
         transform()->SetTranslation(4.5f, 4.5f);
