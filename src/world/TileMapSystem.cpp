@@ -64,7 +64,7 @@ const Value* ArrayMember(const Value& object, const char* key, const std::string
 }
 
 // The widest and tallest map read, in cells.
-constexpr int MAX_MAP_SIDE = tiled::MAX_SIDE;
+constexpr int MAX_MAP_SIDE = TiledMap::MAX_SIDE;
 
 // The cell a coordinate lies in: its whole part, one less for negative values. False for values too
 // far out to be any cell.
@@ -97,7 +97,7 @@ void ReadTileset(const Value& root, const std::string& file, Tileset& tileset)
     tileset.columns = IntMember(root, "columns", file);
     tileset.tilecount = IntMember(root, "tilecount", file);
     tileset.name = StringMember(root, "name", file);
-    tileset.geometry = tiled::ReadTilesetGeometry(root, file);
+    tileset.geometry = TiledMap::ReadTilesetGeometry(root, file);
     const Value* image = Member(root, "image");
     if (!image || !image->IsString()) {
         Trace("%s: \"image\" is missing or not a string; its tiles have no texture", file.c_str());
@@ -189,7 +189,7 @@ std::vector<TileMapBatches::TilesetKey> TileMapBatches::KeysOf(const TileMap& ma
             key.firstGidMinusOne = tileset->firstGidMinusOne;
             key.columns = tileset->columns;
             key.tilecount = tileset->tilecount;
-            const tiled::TilesetGeometry& g = tileset->geometry;
+            const TiledMap::TilesetGeometry& g = tileset->geometry;
             const int values[6] = {g.tileWidth, g.tileHeight, g.margin, g.spacing, g.imageWidth, g.imageHeight};
             std::copy(values, values + 6, key.geometry);
         }
@@ -412,7 +412,7 @@ TileMap::~TileMap()
 
 bool TileMap::FindTile(std::int32_t stored, const Tileset** tileset, int* column, int* row) const
 {
-    const std::int64_t gid = tiled::TileOf(stored);
+    const std::int64_t gid = TiledMap::TileOf(stored);
     if (gid <= 0)
         return false;
     // The tileset with the largest first gid not above the gid (the first listed of equals).
@@ -444,7 +444,7 @@ bool TileMap::TileQuad(std::int32_t gid, float x, float y, Quad& quad) const
     if (!FindTile(gid, &quad.tileset, &quad.column, &quad.row))
         return false;
     const Tileset& tileset = *quad.tileset;
-    const tiled::TilesetGeometry& geometry = tileset.geometry;
+    const TiledMap::TilesetGeometry& geometry = tileset.geometry;
     const float halfWidth = transform ? std::fabs(transform->ScaleX) : 0.5f;
     const float halfHeight = transform ? std::fabs(transform->ScaleY) : 0.5f;
     // A tile of another size than the map's cells: anchored at the cell's lower left corner.
@@ -468,7 +468,8 @@ bool TileMap::TileQuad(std::int32_t gid, float x, float y, Quad& quad) const
                           quad.row < texture->numRows;
     float uLeft = 0, vTop = 0, uRight = 0, vBottom = 0;
     bool sameAsFrame = inFrames;
-    if (tiled::TileRectangle(geometry, imageWidth, imageHeight, quad.column, quad.row, uLeft, vTop, uRight, vBottom)) {
+    if (TiledMap::TileRectangle(geometry, imageWidth, imageHeight, quad.column, quad.row, uLeft, vTop, uRight,
+                                vBottom)) {
         // The same rectangle as the frame (exactly, for the images a grid of frames describes).
         const float cols = inFrames ? static_cast<float>(texture->numCols) : 1.0f;
         const float rows = inFrames ? static_cast<float>(texture->numRows) : 1.0f;
@@ -485,9 +486,9 @@ bool TileMap::TileQuad(std::int32_t gid, float x, float y, Quad& quad) const
         vTop = frame[5] + frame[13];
         sameAsFrame = true;
     }
-    const std::uint32_t flags = tiled::FlagsOf(gid);
-    tiled::FlipCorners(uLeft, vTop, uRight, vBottom, flags, quad.uv);
-    quad.plain = sameAsFrame && (flags & ~tiled::ROTATE_HEXAGONAL) == 0 && across == 1.0f && up == 1.0f;
+    const std::uint32_t flags = TiledMap::FlagsOf(gid);
+    TiledMap::FlipCorners(uLeft, vTop, uRight, vBottom, flags, quad.uv);
+    quad.plain = sameAsFrame && (flags & ~TiledMap::ROTATE_HEXAGONAL) == 0 && across == 1.0f && up == 1.0f;
     return true;
 }
 
@@ -612,9 +613,9 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
     const Value& root = stream.data;
     const bool readable = stream.IsValid() && root.IsObject();
 
-    tiled::Map read;
+    TiledMap read;
     if (readable)
-        tiled::ReadMapSize(root, file, read);
+        read.ReadSize(root, file);
     map->width = read.width;
     map->height = read.height;
     map->tileWidth = read.tileWidth;
@@ -650,7 +651,7 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
     return map;
 }
 
-void TileMapSystem::ReadLayers(const Value& root, const std::string& file, TileMap& map, tiled::Map& read)
+void TileMapSystem::ReadLayers(const Value& root, const std::string& file, TileMap& map, TiledMap& read)
 {
     // The first "nextlayerid" - 1 entries, groups opened up; at most the slots.
     const int nextLayerId = IntMember(root, "nextlayerid", file, 1);
@@ -662,14 +663,14 @@ void TileMapSystem::ReadLayers(const Value& root, const std::string& file, TileM
     const Value* layers = ArrayMember(root, "layers", file);
     if (!layers)
         return;
-    tiled::ReadLayers(*layers, std::min(wanted, TileMap::MAX_LAYERS), file, TileMap::MAX_LAYERS, read);
+    read.ReadLayers(*layers, std::min(wanted, TileMap::MAX_LAYERS), file, TileMap::MAX_LAYERS);
 
     // Offsets are in pixels of the map's cells; without a cell size they can't be placed.
     const bool placeable = map.tileWidth > 0 && map.tileHeight > 0;
     const std::size_t width = static_cast<std::size_t>(map.width);
     map.layerCount = static_cast<std::int32_t>(read.layers.size());
     for (std::size_t i = 0; i < read.layers.size(); ++i) {
-        tiled::Layer& from = read.layers[i];
+        TiledMap::Layer& from = read.layers[i];
         TileMapLayer& layer = map.layers[i];
         layer.name = std::move(from.name);
         layer.type = std::move(from.type);
@@ -687,7 +688,7 @@ void TileMapSystem::ReadLayers(const Value& root, const std::string& file, TileM
             continue;
         // The walls are where wall tiles are drawn, whichever way they are flipped.
         for (std::size_t k = 0; k < layer.data.size(); ++k)
-            if (tiled::TileOf(layer.data[k]) != 0)
+            if (TiledMap::TileOf(layer.data[k]) != 0)
                 SetWall(k / width, k % width);
     }
 }

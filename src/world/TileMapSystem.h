@@ -43,7 +43,7 @@ struct Tileset {
     std::int32_t tilecount = 0;
     std::int32_t firstGidMinusOne = 0;
     Texture* texture = nullptr; // owned by the graphics library
-    tiled::TilesetGeometry geometry; // where the tiles lie in the image, as the tileset says
+    TiledMap::TilesetGeometry geometry; // where the tiles lie in the image, as the tileset says
     std::array<std::pair<std::int32_t, std::int32_t>, ENTRY_COUNT> entries;
 };
 
@@ -166,7 +166,7 @@ private:
     // Widens the wall grid to hold a map of that size; true when it grew.
     bool GrowGrid(int width, int height);
     void PostCameraBounds();
-    void ReadLayers(const rapidjson::Value& root, const std::string& file, TileMap& map, tiled::Map& read);
+    void ReadLayers(const rapidjson::Value& root, const std::string& file, TileMap& map, TiledMap& read);
     void ReadTilesets(const rapidjson::Value& root, const std::string& file, TileMap& map);
 
     std::vector<TileMap*> maps;        // owned, in load order

@@ -9,11 +9,12 @@
 
 #include "core/Trace.h"
 
-namespace tiled {
-
 namespace {
 
 using rapidjson::Value;
+using Layer = TiledMap::Layer;
+constexpr int MAX_SIDE = TiledMap::MAX_SIDE;
+constexpr int MAX_GROUP_DEPTH = TiledMap::MAX_GROUP_DEPTH;
 
 const Value* Member(const Value& object, const char* key)
 {
@@ -226,7 +227,7 @@ bool ReadData(const Value& owner, const Value& layer, std::size_t maxCells, std:
         }
         const std::string compression = OptionalString(layer, "compression");
         std::string error;
-        if (!DecodeLayerData(Text(*data), compression, maxCells, gids, error, extra)) {
+        if (!TiledMap::DecodeLayerData(Text(*data), compression, maxCells, gids, error, extra)) {
             Trace("%s: %s; the layer is empty", where.c_str(), error.c_str());
             return false;
         }
@@ -318,12 +319,12 @@ void ChunkBounds(const Value& layers, int depth, long long box[4], bool& any)
 struct Walk {
     const std::string& file;
     int maxLayers;
-    Map& map;
+    TiledMap& map;
     bool reportedFull = false;
 };
 
 // Places the chunks of an infinite map's tile layer into its dense grid.
-void ReadChunks(const Value& entry, const std::string& where, Map& map, Layer& layer)
+void ReadChunks(const Value& entry, const std::string& where, TiledMap& map, Layer& layer)
 {
     const Value* chunks = Member(entry, "chunks");
     if (!chunks || !chunks->IsArray()) {
@@ -360,14 +361,14 @@ void ReadChunks(const Value& entry, const std::string& where, Map& map, Layer& l
     }
 }
 
-void ReadTileLayer(const Value& entry, const std::string& where, Map& map, Layer& layer)
+void ReadTileLayer(const Value& entry, const std::string& where, TiledMap& map, Layer& layer)
 {
     if (map.infinite) {
         ReadChunks(entry, where, map, layer);
         return;
     }
     const std::size_t cellCount = static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
-    const std::size_t limit = std::min(cellCount, MAX_LAYER_CELLS);
+    const std::size_t limit = std::min(cellCount, TiledMap::MAX_LAYER_CELLS);
     bool extra = false;
     if (!ReadData(entry, entry, limit, static_cast<std::size_t>(map.width), where, layer.data, extra))
         return;
@@ -462,8 +463,9 @@ void WalkLayers(const Value& layers, int entryCount, int depth, const Layer& gro
 
 } // namespace
 
-void ReadMapSize(const Value& root, const std::string& file, Map& map)
+void TiledMap::ReadSize(const Value& root, const std::string& file)
 {
+    TiledMap& map = *this;
     const Value* infinite = Member(root, "infinite");
     map.infinite = infinite && infinite->IsBool() && infinite->GetBool();
     map.tileWidth = std::max(OptionalInt(root, "tilewidth", file), 0);
@@ -493,9 +495,9 @@ void ReadMapSize(const Value& root, const std::string& file, Map& map)
     }
     const long long width = box[2] - box[0];
     const long long height = box[3] - box[1];
-    if (static_cast<unsigned long long>(width * height) > MAX_LAYER_CELLS) {
+    if (static_cast<unsigned long long>(width * height) > TiledMap::MAX_LAYER_CELLS) {
         Trace("%s: the infinite map's chunks spread over %lld x %lld cells, more than %zu; it draws nothing",
-              file.c_str(), width, height, MAX_LAYER_CELLS);
+              file.c_str(), width, height, TiledMap::MAX_LAYER_CELLS);
         map.width = map.height = 0;
         return;
     }
@@ -505,20 +507,20 @@ void ReadMapSize(const Value& root, const std::string& file, Map& map)
     map.height = static_cast<int>(height);
 }
 
-void ReadLayers(const Value& layers, int entryCount, const std::string& file, int maxLayers, Map& map)
+void TiledMap::ReadLayers(const Value& layerList, int entryCount, const std::string& file, int maxLayers)
 {
-    if (!layers.IsArray())
+    if (!layerList.IsArray())
         return;
-    entryCount = std::clamp(entryCount, 0, static_cast<int>(layers.Size()));
-    Walk walk{file, maxLayers, map};
+    entryCount = std::clamp(entryCount, 0, static_cast<int>(layerList.Size()));
+    Walk walk{file, maxLayers, *this};
     Layer top;
     top.visible = true;
-    WalkLayers(layers, entryCount, 0, top, walk);
-    if (!map.hasWallLayer)
+    WalkLayers(layerList, entryCount, 0, top, walk);
+    if (!hasWallLayer)
         Trace("%s has no layer named \"WallLayer\"; nothing in it blocks the player", file.c_str());
 }
 
-TilesetGeometry ReadTilesetGeometry(const Value& tileset, const std::string& file)
+TiledMap::TilesetGeometry TiledMap::ReadTilesetGeometry(const Value& tileset, const std::string& file)
 {
     TilesetGeometry geometry;
     struct Field {
@@ -539,7 +541,7 @@ TilesetGeometry ReadTilesetGeometry(const Value& tileset, const std::string& fil
     return geometry;
 }
 
-bool TileRectangle(const TilesetGeometry& geometry, int imageWidth, int imageHeight, int column, int row,
+bool TiledMap::TileRectangle(const TilesetGeometry& geometry, int imageWidth, int imageHeight, int column, int row,
                    float& uLeft, float& vTop, float& uRight, float& vBottom)
 {
     if (geometry.tileWidth <= 0 || geometry.tileHeight <= 0 || imageWidth <= 0 || imageHeight <= 0 || column < 0 ||
@@ -556,7 +558,7 @@ bool TileRectangle(const TilesetGeometry& geometry, int imageWidth, int imageHei
     return true;
 }
 
-void FlipCorners(float uLeft, float vTop, float uRight, float vBottom, std::uint32_t flags, float uv[8])
+void TiledMap::FlipCorners(float uLeft, float vTop, float uRight, float vBottom, std::uint32_t flags, float uv[8])
 {
     // Corners of the cell as (right, bottom): lower left, lower right, upper left, upper right. Each
     // shows the tile's point (s, t), 0 or 1 from its left and top edges.
@@ -575,7 +577,7 @@ void FlipCorners(float uLeft, float vTop, float uRight, float vBottom, std::uint
     }
 }
 
-bool DecodeLayerData(const std::string& text, const std::string& compression, std::size_t maxCells,
+bool TiledMap::DecodeLayerData(const std::string& text, const std::string& compression, std::size_t maxCells,
                      std::vector<std::int32_t>& out, std::string& error, bool& extra)
 {
     out.clear();
@@ -618,4 +620,3 @@ bool DecodeLayerData(const std::string& text, const std::string& compression, st
     return true;
 }
 
-} // namespace tiled

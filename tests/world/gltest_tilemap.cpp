@@ -273,13 +273,14 @@ TEST_F(TileDrawTest, TiledMapsDrawAsTiledShowsThem)
         for (int py = 2; py < height; py += 4) {
             for (int px = 2; px < width; px += 4) {
                 const float worldX = static_cast<float>(px - row.originX - 4) / 8.0f;
-                const float worldY = static_cast<float>(map->height - 1) - static_cast<float>(py - row.originY - 4) / 8.0f;
+                const float worldY =
+                    static_cast<float>(map->height - 1) - static_cast<float>(py - row.originY - 4) / 8.0f;
                 const int sx = static_cast<int>(std::lround(960.0f + (worldX - cameraX) * 60.0f));
                 const int sy = static_cast<int>(std::lround(540.0f - (worldY - cameraY) * 60.0f));
                 if (sx < 0 || sy < 0 || sx >= 1920 || sy >= 1080)
                     continue;
                 // The picture over black, as the game clears the frame.
-                const unsigned char* p = picture + 4 * (static_cast<std::size_t>(py) * static_cast<std::size_t>(width) + static_cast<std::size_t>(px));
+                const unsigned char* p = picture + 4 * (static_cast<std::size_t>(py * width + px));
                 const int r = p[0] * p[3] / 255, g = p[1] * p[3] / 255, b = p[2] * p[3] / 255;
                 const auto same = IsColour(At(sx, sy), r, g, b, 12);
                 if (!same && ++wrong <= 5)

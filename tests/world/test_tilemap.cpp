@@ -530,7 +530,8 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
         {Map(2, 2, 2, {tile}, R"([{"firstgid": 1, "source": "../tilesets/Walls.tsx"}])", 1),
          "Walls wasn't opened... the map names \"../tilesets/Walls.tsx\", a tileset saved as TSX: save the tileset "
          "as JSON", true},
-        {chunked + R"([{"x": 0, "y": 0, "width": -4, "height": 4, "data": []}]}]})", "the infinite map has no chunks", false},
+        {chunked + R"([{"x": 0, "y": 0, "width": -4, "height": 4, "data": []}]}]})", "the infinite map has no chunks",
+         false},
         {chunked + R"([{"x": 0, "y": 0, "width": 2, "height": 2, "data": [1, 1, 1, 1]},)"
                    R"( {"x": 1000000000, "y": 0, "width": 2, "height": 2, "data": [1]}]}]})",
          "a chunk at (1000000000, 0) of 2 x 2 cells lies outside any map; skipped", true},
@@ -540,7 +541,8 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
          R"("WallLayer", "type": "tilelayer", "visible": true, "encoding": "base64", "chunks": [{"x": 0, "y": 0, )"
          R"("width": 2, "height": 2, "data": "!"}]}]})",
          "is not valid base64", false},
-        {"", "Map, \"Case\", was not found! \"tilemaps/Case.tmx\" is there, a map saved as TMX: save the map as JSON", false},
+        {"", "Map, \"Case\", was not found! \"tilemaps/Case.tmx\" is there, a map saved as TMX: save the map as JSON",
+         false},
     };
     for (const Case& row : rows) {
         SCOPED_TRACE(row.trace);
