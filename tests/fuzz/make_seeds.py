@@ -242,6 +242,10 @@ def main():
             walk(json.loads(path.read_text()))
         except ValueError:
             pass
+    # Tiled's map keys and values the shipped map doesn't use.
+    words.update(["encoding", "base64", "csv", "compression", "zlib", "gzip", "zstd", "chunks", "group",
+                  "objectgroup", "imagelayer", "offsetx", "offsety", "opacity", "margin", "spacing", "startx",
+                  "starty", "x", "y"])
     # Bare words: the names scripts see, the audio commands and the GUIDs file's kinds.
     bare = {"MyObject", "DeltaTime", "MyCollisions", "AmColliding", "NewCollision", "LatestCollision",
             "GameObject", "Vector2f", "bank:/", "bus:/", "event:/", "parameter:/"}
