@@ -2,7 +2,8 @@
 """Writes the small Tiled maps the tile-map picture test draws, and their pictures as Tiled renders them.
 
 Under tests/world/tiled/: the tileset images (assets/textures/), the tilesets and maps as Tiled 1.8
-saves them in JSON (assets/data/tilesets/, assets/data/tilemaps/), and for each map the PNG that
+saves them in JSON (assets/data/tilesets/, assets/data/tilemaps/; each map is written here, then
+saved again by Tiled's command line), and for each map the PNG that
 Tiled's own `tmxrasterizer` renders from it (expected/<map>.png). The test compares the game's
 frame with those PNGs cell by cell, so it needs no Tiled; run this again (Debian's `tiled` and
 `zstd` installed) only to change the maps.
@@ -155,6 +156,10 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     maps = os.path.join(OUT, "assets", "data", "tilemaps")
     for name in sorted(os.listdir(maps)):
+        # Saved again by Tiled itself (its JSON export), as a designer's save would write it: an infinite
+        # map's chunks become Tiled's 16 x 16 ones.
+        path = os.path.join(maps, name)
+        subprocess.run(["tiled", "--export-map", "json", path, path], env=env, check=True, stderr=subprocess.DEVNULL)
         target = os.path.join(OUT, "expected", name.replace(".json", ".png"))
         os.makedirs(os.path.dirname(target), exist_ok=True)
         subprocess.run(["tmxrasterizer", "--no-smoothing", os.path.join(maps, name), target], env=env, check=True,
