@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config python3
-  libglfw3-dev liblua5.4-dev rapidjson-dev libfreetype-dev libstb-dev zlib1g-dev
+  libglfw3-dev liblua5.4-dev rapidjson-dev libfreetype-dev libstb-dev zlib1g-dev libzstd-dev
   libgl1-mesa-dev libgl1-mesa-dri python3-glad
   libopenal-dev libsndfile1-dev
   googletest libgtest-dev lua5.4

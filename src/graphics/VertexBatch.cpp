@@ -28,13 +28,19 @@ void VertexBatch::Clear()
 
 void VertexBatch::AddQuad(float x0, float y0, float x1, float y1, float u0, float v0, float u1, float v1)
 {
+    const float uv[8] = {u0, v0, u1, v0, u0, v1, u1, v1};
+    AddQuad(x0, y0, x1, y1, uv);
+}
+
+void VertexBatch::AddQuad(float x0, float y0, float x1, float y1, const float uv[8])
+{
     // Corner order and triangles of the mesh quad: (1, 1), (-1, 1), (1, -1), (-1, -1); 0 1 2 and 1 2 3.
     const std::uint32_t first = static_cast<std::uint32_t>(vertices.size() / 5);
     const float quad[FLOATS_PER_QUAD] = {
-        x1, y1, 0.0f, u1, v1, //
-        x0, y1, 0.0f, u0, v1, //
-        x1, y0, 0.0f, u1, v0, //
-        x0, y0, 0.0f, u0, v0, //
+        x1, y1, 0.0f, uv[6], uv[7], //
+        x0, y1, 0.0f, uv[4], uv[5], //
+        x1, y0, 0.0f, uv[2], uv[3], //
+        x0, y0, 0.0f, uv[0], uv[1], //
     };
     vertices.insert(vertices.end(), quad, quad + FLOATS_PER_QUAD);
     const std::uint32_t triangles[6] = {first, first + 1, first + 2, first + 1, first + 2, first + 3};

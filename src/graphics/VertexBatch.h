@@ -19,6 +19,9 @@ public:
     // Appends the quad x0..x1 by y0..y1 with texture coordinates u0..u1 by v0..v1 (u0, v0 at x0, y0).
     void AddQuad(float x0, float y0, float x1, float y1, float u0 = 0.0f, float v0 = 0.0f, float u1 = 1.0f,
                  float v1 = 1.0f);
+    // Appends the quad x0..x1 by y0..y1 with the texture coordinates (u, v) of its corners given in
+    // uv: at (x0, y0), (x1, y0), (x0, y1), (x1, y1).
+    void AddQuad(float x0, float y0, float x1, float y1, const float uv[8]);
     int QuadCount() const { return static_cast<int>(vertices.size() / FLOATS_PER_QUAD); }
 
     // Sends the quads to OpenGL when they changed since the last upload or the window's context was

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "core/GameObject.h"
 #include "core/Matrix4f.h"
@@ -51,16 +52,6 @@ std::string StringMember(const Value& object, const char* key, const std::string
     return std::string(value->GetString(), value->GetStringLength());
 }
 
-bool BoolMember(const Value& object, const char* key, const std::string& file)
-{
-    const Value* value = Member(object, key);
-    if (!value || !value->IsBool()) {
-        Trace("%s: \"%s\" is missing or not true or false", file.c_str(), key);
-        return false;
-    }
-    return value->GetBool();
-}
-
 // The array member, or null (traced) when it is missing or not an array.
 const Value* ArrayMember(const Value& object, const char* key, const std::string& file)
 {
@@ -73,7 +64,7 @@ const Value* ArrayMember(const Value& object, const char* key, const std::string
 }
 
 // The widest and tallest map read, in cells.
-constexpr int MAX_MAP_SIDE = 1 << 20;
+constexpr int MAX_MAP_SIDE = TiledMap::MAX_SIDE;
 
 // The cell a coordinate lies in: its whole part, one less for negative values. False for values too
 // far out to be any cell.
@@ -106,6 +97,7 @@ void ReadTileset(const Value& root, const std::string& file, Tileset& tileset)
     tileset.columns = IntMember(root, "columns", file);
     tileset.tilecount = IntMember(root, "tilecount", file);
     tileset.name = StringMember(root, "name", file);
+    tileset.geometry = TiledMap::ReadTilesetGeometry(root, file);
     const Value* image = Member(root, "image");
     if (!image || !image->IsString()) {
         Trace("%s: \"image\" is missing or not a string; its tiles have no texture", file.c_str());
@@ -152,6 +144,7 @@ struct TileMapBatches {
     };
     struct LayerRegions {
         std::vector<std::int32_t> data; // the cells the regions were built from
+        float offsetX = 0.0f, offsetY = 0.0f;
         std::vector<Region> regions;    // row by row
     };
     // A tileset as far as the tiles' frames depend on it.
@@ -160,6 +153,7 @@ struct TileMapBatches {
         Texture* texture = nullptr;
         int numCols = 0, numRows = 0;
         std::int32_t firstGidMinusOne = 0, columns = 0, tilecount = 0;
+        int geometry[6] = {};
         bool operator==(const TilesetKey&) const = default;
     };
 
@@ -175,7 +169,7 @@ struct TileMapBatches {
     void BuildRegion(const TileMap& map, int layer, Region& region);
 
     std::vector<LayerRegions> layers;
-    std::int32_t width = 0, height = 0, layerCount = 0;
+    std::int32_t width = 0, height = 0, layerCount = 0, tileWidth = 0, tileHeight = 0;
     float originX = 0.0f, originY = 0.0f, halfWidth = 0.0f, halfHeight = 0.0f;
     std::vector<float> columnX, rowY; // cell centres, stepped as the one-by-one drawing steps them
     std::vector<TilesetKey> tilesets;
@@ -195,6 +189,9 @@ std::vector<TileMapBatches::TilesetKey> TileMapBatches::KeysOf(const TileMap& ma
             key.firstGidMinusOne = tileset->firstGidMinusOne;
             key.columns = tileset->columns;
             key.tilecount = tileset->tilecount;
+            const TiledMap::TilesetGeometry& g = tileset->geometry;
+            const int values[6] = {g.tileWidth, g.tileHeight, g.margin, g.spacing, g.imageWidth, g.imageHeight};
+            std::copy(values, values + 6, key.geometry);
         }
         keys.push_back(key);
     }
@@ -207,8 +204,12 @@ bool TileMapBatches::SameLayout(const TileMap& map) const
         map.originX != originX || map.originY != originY || !map.transform || map.transform->ScaleX != halfWidth ||
         map.transform->ScaleY != halfHeight)
         return false;
+    if (map.tileWidth != tileWidth || map.tileHeight != tileHeight)
+        return false;
     for (int l = 0; l < layerCount; ++l) {
-        if (map.layers[l].data.size() != layers[static_cast<std::size_t>(l)].data.size())
+        const LayerRegions& built = layers[static_cast<std::size_t>(l)];
+        if (map.layers[l].data.size() != built.data.size() || map.layers[l].offsetX != built.offsetX ||
+            map.layers[l].offsetY != built.offsetY)
             return false;
     }
     return KeysOf(map) == tilesets;
@@ -216,6 +217,7 @@ bool TileMapBatches::SameLayout(const TileMap& map) const
 
 TileMapBatches::TileMapBatches(const TileMap& map)
     : width(map.width), height(map.height), layerCount(std::min(map.layerCount, TileMap::MAX_LAYERS)),
+      tileWidth(map.tileWidth), tileHeight(map.tileHeight),
       originX(map.originX), originY(map.originY), halfWidth(map.transform ? map.transform->ScaleX : 0.5f),
       halfHeight(map.transform ? map.transform->ScaleY : 0.5f), tilesets(KeysOf(map))
 {
@@ -243,6 +245,8 @@ void TileMapBatches::BuildLayer(const TileMap& map, int layer)
 {
     LayerRegions& built = layers[static_cast<std::size_t>(layer)];
     built.data = map.layers[layer].data;
+    built.offsetX = map.layers[layer].offsetX;
+    built.offsetY = map.layers[layer].offsetY;
     built.regions.clear();
     const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     const std::size_t cells = std::min(built.data.size(), cellCount);
@@ -257,12 +261,6 @@ void TileMapBatches::BuildLayer(const TileMap& map, int layer)
             region.firstRow = r;
             region.columns = std::min(REGION_SIDE, across - c);
             region.rows = std::min(REGION_SIDE, down - r);
-            const float w = std::fabs(halfWidth);
-            const float h = std::fabs(halfHeight);
-            region.left = std::min(columnX[static_cast<std::size_t>(c)], columnX[static_cast<std::size_t>(c + region.columns - 1)]) - w;
-            region.right = std::max(columnX[static_cast<std::size_t>(c)], columnX[static_cast<std::size_t>(c + region.columns - 1)]) + w;
-            region.bottom = std::min(rowY[static_cast<std::size_t>(r)], rowY[static_cast<std::size_t>(r + region.rows - 1)]) - h;
-            region.top = std::max(rowY[static_cast<std::size_t>(r)], rowY[static_cast<std::size_t>(r + region.rows - 1)]) + h;
             BuildRegion(map, layer, region);
             built.regions.push_back(std::move(region));
         }
@@ -272,9 +270,21 @@ void TileMapBatches::BuildLayer(const TileMap& map, int layer)
 void TileMapBatches::BuildRegion(const TileMap& map, int layer, Region& region)
 {
     ++regionsBuilt;
-    const std::vector<std::int32_t>& data = layers[static_cast<std::size_t>(layer)].data;
+    const LayerRegions& built = layers[static_cast<std::size_t>(layer)];
+    const std::vector<std::int32_t>& data = built.data;
     const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     const std::size_t cells = std::min(data.size(), cellCount);
+    // The cells' rectangle, widened below by the tiles that reach past it.
+    const float w = std::fabs(halfWidth);
+    const float h = std::fabs(halfHeight);
+    const std::size_t c0 = static_cast<std::size_t>(region.firstColumn);
+    const std::size_t c1 = static_cast<std::size_t>(region.firstColumn + region.columns - 1);
+    const std::size_t r0 = static_cast<std::size_t>(region.firstRow);
+    const std::size_t r1 = static_cast<std::size_t>(region.firstRow + region.rows - 1);
+    region.left = std::min(columnX[c0], columnX[c1]) - w + built.offsetX;
+    region.right = std::max(columnX[c0], columnX[c1]) + w + built.offsetX;
+    region.bottom = std::min(rowY[r0], rowY[r1]) - h + built.offsetY;
+    region.top = std::max(rowY[r0], rowY[r1]) + h + built.offsetY;
     region.pieces.clear();
     region.pieces.resize(map.tilesets.size());
     for (int r = region.firstRow; r < region.firstRow + region.rows; ++r) {
@@ -282,28 +292,26 @@ void TileMapBatches::BuildRegion(const TileMap& map, int layer, Region& region)
             const std::size_t k = static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + static_cast<std::size_t>(c);
             if (k >= cells)
                 break;
-            const Tileset* tileset = nullptr;
-            int column = -1;
-            int row = -1;
-            if (!map.FindTile(data[k], &tileset, &column, &row))
+            // Placed as the one-by-one drawing places the map's transform for this cell.
+            TileMap::Quad quad;
+            if (!map.TileQuad(data[k], columnX[static_cast<std::size_t>(c)] + built.offsetX,
+                              rowY[static_cast<std::size_t>(r)] + built.offsetY, quad))
                 continue;
             std::size_t index = 0;
-            while (index < map.tilesets.size() && map.tilesets[index].get() != tileset)
+            while (index < map.tilesets.size() && map.tilesets[index].get() != quad.tileset)
                 ++index;
             if (index >= map.tilesets.size())
                 continue;
             std::unique_ptr<Piece>& piece = region.pieces[index];
             if (!piece) {
                 piece = std::make_unique<Piece>();
-                piece->texture = tileset->texture;
+                piece->texture = quad.tileset->texture;
             }
-            // Placed as the one-by-one drawing places the map's transform for this cell.
-            const float x = columnX[static_cast<std::size_t>(c)];
-            const float y = rowY[static_cast<std::size_t>(r)];
-            float frame[16];
-            Mesh::FrameMatrix(tileset->texture, column, row, frame);
-            piece->batch.AddQuad(x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight, frame[12], frame[13],
-                                 frame[0] + frame[12], frame[5] + frame[13]);
+            piece->batch.AddQuad(quad.x0, quad.y0, quad.x1, quad.y1, quad.uv);
+            region.left = std::min(region.left, std::min(quad.x0, quad.x1));
+            region.right = std::max(region.right, std::max(quad.x0, quad.x1));
+            region.bottom = std::min(region.bottom, std::min(quad.y0, quad.y1));
+            region.top = std::max(region.top, std::max(quad.y0, quad.y1));
         }
     }
 }
@@ -402,8 +410,9 @@ TileMap::~TileMap()
 }
 
 
-bool TileMap::FindTile(std::int32_t gid, const Tileset** tileset, int* column, int* row) const
+bool TileMap::FindTile(std::int32_t stored, const Tileset** tileset, int* column, int* row) const
 {
+    const std::int64_t gid = TiledMap::TileOf(stored);
     if (gid <= 0)
         return false;
     // The tileset with the largest first gid not above the gid (the first listed of equals).
@@ -415,7 +424,7 @@ bool TileMap::FindTile(std::int32_t gid, const Tileset** tileset, int* column, i
     }
     if (!owner)
         return false;
-    const std::int64_t entry = static_cast<std::int64_t>(gid) - owner->firstGidMinusOne;
+    const std::int64_t entry = gid - owner->firstGidMinusOne;
     if (entry < 1 || entry >= Tileset::ENTRY_COUNT)
         return false;
     const auto& cell = owner->entries[static_cast<std::size_t>(entry)];
@@ -427,6 +436,59 @@ bool TileMap::FindTile(std::int32_t gid, const Tileset** tileset, int* column, i
         *column = cell.first;
     if (row)
         *row = cell.second;
+    return true;
+}
+
+bool TileMap::TileQuad(std::int32_t gid, float x, float y, Quad& quad) const
+{
+    if (!FindTile(gid, &quad.tileset, &quad.column, &quad.row))
+        return false;
+    const Tileset& tileset = *quad.tileset;
+    const TiledMap::TilesetGeometry& geometry = tileset.geometry;
+    const float halfWidth = transform ? std::fabs(transform->ScaleX) : 0.5f;
+    const float halfHeight = transform ? std::fabs(transform->ScaleY) : 0.5f;
+    // A tile of another size than the map's cells: anchored at the cell's lower left corner.
+    float across = 1.0f;
+    float up = 1.0f;
+    if (geometry.tileWidth > 0 && geometry.tileHeight > 0 && tileWidth > 0 && tileHeight > 0) {
+        across = static_cast<float>(geometry.tileWidth) / static_cast<float>(tileWidth);
+        up = static_cast<float>(geometry.tileHeight) / static_cast<float>(tileHeight);
+    }
+    quad.x0 = x - halfWidth;
+    quad.y0 = y - halfHeight;
+    quad.x1 = quad.x0 + 2.0f * halfWidth * across;
+    quad.y1 = quad.y0 + 2.0f * halfHeight * up;
+
+    // The tile's rectangle in the image: from the tileset's geometry when it gives one, else the
+    // texture's own frame grid.
+    Texture* texture = tileset.texture;
+    const int imageWidth = geometry.imageWidth > 0 ? geometry.imageWidth : (texture ? texture->width : 0);
+    const int imageHeight = geometry.imageHeight > 0 ? geometry.imageHeight : (texture ? texture->height : 0);
+    const bool inFrames = texture && texture->numCols > 0 && texture->numRows > 0 && quad.column < texture->numCols &&
+                          quad.row < texture->numRows;
+    float uLeft = 0, vTop = 0, uRight = 0, vBottom = 0;
+    bool sameAsFrame = inFrames;
+    if (TiledMap::TileRectangle(geometry, imageWidth, imageHeight, quad.column, quad.row, uLeft, vTop, uRight,
+                                vBottom)) {
+        // The same rectangle as the frame (exactly, for the images a grid of frames describes).
+        const float cols = inFrames ? static_cast<float>(texture->numCols) : 1.0f;
+        const float rows = inFrames ? static_cast<float>(texture->numRows) : 1.0f;
+        sameAsFrame = inFrames && std::fabs(uLeft - static_cast<float>(quad.column) / cols) < 1e-6f &&
+                      std::fabs(uRight - static_cast<float>(quad.column + 1) / cols) < 1e-6f &&
+                      std::fabs(vBottom - static_cast<float>(texture->numRows - 1 - quad.row) / rows) < 1e-6f &&
+                      std::fabs(vTop - static_cast<float>(texture->numRows - quad.row) / rows) < 1e-6f;
+    } else {
+        float frame[16];
+        Mesh::FrameMatrix(texture, quad.column, quad.row, frame);
+        uLeft = frame[12];
+        vBottom = frame[13];
+        uRight = frame[0] + frame[12];
+        vTop = frame[5] + frame[13];
+        sameAsFrame = true;
+    }
+    const std::uint32_t flags = TiledMap::FlagsOf(gid);
+    TiledMap::FlipCorners(uLeft, vTop, uRight, vBottom, flags, quad.uv);
+    quad.plain = sameAsFrame && (flags & ~TiledMap::ROTATE_HEXAGONAL) == 0 && across == 1.0f && up == 1.0f;
     return true;
 }
 
@@ -453,7 +515,14 @@ void TileMapSystem::FetchPlayer()
 void TileMapSystem::Init()
 {
     FetchPlayer();
-    SendMessage(MessageId::SetCameraBounds, 100.0f, 100.0f, -100.0f, -100.0f, nullptr);
+    PostCameraBounds();
+}
+
+void TileMapSystem::PostCameraBounds()
+{
+    // The far edges follow the wall grid (the map's size, 100 at least); the near ones stay at -100.
+    SendMessage(MessageId::SetCameraBounds, static_cast<float>(gridWidth), static_cast<float>(gridHeight), -100.0f,
+                -100.0f, nullptr);
 }
 
 void TileMapSystem::OnEnable()
@@ -481,16 +550,38 @@ GameObject* TileMapSystem::GetPlayer()
 
 bool TileMapSystem::IsWall(int row, int column) const
 {
-    if (row < 0 || column < 0 || row >= GRID_SIZE || column >= GRID_SIZE)
+    if (row < 0 || column < 0 || row >= gridHeight || column >= gridWidth)
         return false;
-    return walls[row][column] != 0;
+    const std::size_t r = static_cast<std::size_t>(row);
+    const std::size_t c = static_cast<std::size_t>(column);
+    return r < walls.size() && c < walls[r].size() && walls[r][c] != 0;
 }
 
 void TileMapSystem::ClearWalls()
 {
-    for (auto& line : walls)
-        for (auto& cell : line)
-            cell = 0;
+    walls.clear();
+}
+
+void TileMapSystem::SetWall(std::size_t row, std::size_t column)
+{
+    if (row >= static_cast<std::size_t>(gridHeight) || column >= static_cast<std::size_t>(gridWidth))
+        return;
+    if (row >= walls.size())
+        walls.resize(row + 1);
+    if (column >= walls[row].size())
+        walls[row].resize(column + 1, 0);
+    walls[row][column] = 1;
+}
+
+bool TileMapSystem::GrowGrid(int width, int height)
+{
+    const int newWidth = std::max(gridWidth, width);
+    const int newHeight = std::max(gridHeight, height);
+    if (newWidth == gridWidth && newHeight == gridHeight)
+        return false;
+    gridWidth = newWidth;
+    gridHeight = newHeight;
+    return true;
 }
 
 int TileMapSystem::DrawLayerOf(const std::string& layerName)
@@ -509,19 +600,28 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
     const std::string file = "Map \"" + name + "\"";
 
     Stream stream(name.c_str(), StreamMode_TileMap, false);
-    if (!stream.IsValid())
-        Trace("Map, \"%s\", was not found!", name.c_str());
-    else if (!stream.data.IsObject())
+    if (!stream.IsValid()) {
+        std::error_code error;
+        if (std::filesystem::exists(AssetDataPath + "tilemaps/" + name + ".tmx", error))
+            Trace("Map, \"%s\", was not found! \"tilemaps/%s.tmx\" is there, a map saved as TMX: save the map as "
+                  "JSON (File > Export As, \"JSON map files\")", name.c_str(), name.c_str());
+        else
+            Trace("Map, \"%s\", was not found!", name.c_str());
+    } else if (!stream.data.IsObject()) {
         Trace("%s is not a JSON object; it has no layers", file.c_str());
+    }
     const Value& root = stream.data;
     const bool readable = stream.IsValid() && root.IsObject();
 
-    if (readable) {
-        map->width = IntMember(root, "width", file);
-        map->height = IntMember(root, "height", file);
-    }
+    TiledMap read;
+    if (readable)
+        read.ReadSize(root, file);
+    map->width = read.width;
+    map->height = read.height;
+    map->tileWidth = read.tileWidth;
+    map->tileHeight = read.tileHeight;
     if (map->width <= 0 || map->height <= 0) {
-        if (readable)
+        if (readable && !read.infinite)
             Trace("%s: a size of %d x %d cells draws nothing", file.c_str(), map->width, map->height);
         map->width = std::max(map->width, 0);
         map->height = std::max(map->height, 0);
@@ -539,73 +639,62 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
     map->displayed = false;
     map->mesh = GraphicsLibraryInstance ? GraphicsLibrary::GetMesh("textured_mesh") : nullptr;
     gridRowOrigin = map->height - 1;
+    if (GrowGrid(map->width, map->height))
+        PostCameraBounds();
 
     if (!readable)
         return map;
+    read.width = map->width;
+    read.height = map->height;
+    ReadLayers(root, file, *map, read);
+    ReadTilesets(root, file, *map);
+    return map;
+}
 
-    const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
-
-    // Layers: "nextlayerid" - 1 of them, at most the slots and at most what the array holds.
+void TileMapSystem::ReadLayers(const Value& root, const std::string& file, TileMap& map, TiledMap& read)
+{
+    // The first "nextlayerid" - 1 entries, groups opened up; at most the slots.
     const int nextLayerId = IntMember(root, "nextlayerid", file, 1);
     if (nextLayerId < 1)
         Trace("%s: \"nextlayerid\" is %d; no layers are read", file.c_str(), nextLayerId);
-    int wanted = nextLayerId > 1 ? nextLayerId - 1 : 0;
+    const int wanted = nextLayerId > 1 ? nextLayerId - 1 : 0;
+    if (wanted > TileMap::MAX_LAYERS)
+        Trace("%s: %d layers; only the first %d are read", file.c_str(), wanted, TileMap::MAX_LAYERS);
     const Value* layers = ArrayMember(root, "layers", file);
-    const int available = layers ? static_cast<int>(layers->Size()) : 0;
-    int count = wanted;
-    if (count > TileMap::MAX_LAYERS) {
-        Trace("%s: %d layers; only the first %d are read", file.c_str(), count, TileMap::MAX_LAYERS);
-        count = TileMap::MAX_LAYERS;
-    }
-    if (count > available) {
-        Trace("%s: \"nextlayerid\" names %d layers but \"layers\" holds %d", file.c_str(), count, available);
-        count = available;
-    }
-    map->layerCount = count;
-    for (int i = 0; i < count; ++i) {
-        const Value& entry = (*layers)[static_cast<rapidjson::SizeType>(i)];
-        const std::string where = file + " layer " + std::to_string(i);
-        if (!entry.IsObject()) {
-            Trace("%s is not an object; skipped", where.c_str());
-            continue;
-        }
-        TileMapLayer& layer = map->layers[i];
-        const Value* data = ArrayMember(entry, "data", where);
-        if (!data)
-            continue;
-        // A short layer keeps the cells it has; the rest are empty (they are neither stored nor drawn,
-        // so a map that claims a huge size costs only what its file holds).
-        const std::size_t given = std::min(static_cast<std::size_t>(data->Size()), cellCount);
-        if (given < cellCount)
-            Trace("%s: \"data\" holds %zu gids but the map has %zu cells; the rest are empty", where.c_str(),
-                  given, cellCount);
-        layer.data.assign(given, 0);
-        bool reportedBadGid = false;
-        for (std::size_t k = 0; k < given; ++k) {
-            const Value& gid = (*data)[static_cast<rapidjson::SizeType>(k)];
-            if (gid.IsInt()) {
-                layer.data[k] = gid.GetInt();
-            } else if (!reportedBadGid) {
-                Trace("%s: gid %zu is not a plain tile number; drawn as empty", where.c_str(), k);
-                reportedBadGid = true;
-            }
-        }
-        layer.type = StringMember(entry, "type", where);
-        layer.name = StringMember(entry, "name", where);
-        layer.visible = BoolMember(entry, "visible", where);
+    if (!layers)
+        return;
+    read.ReadLayers(*layers, std::min(wanted, TileMap::MAX_LAYERS), file, TileMap::MAX_LAYERS);
 
-        if (layer.name == "WallLayer") {
-            for (std::size_t k = 0; k < layer.data.size(); ++k) {
-                if (layer.data[k] <= 0)
-                    continue;
-                const std::size_t row = k / static_cast<std::size_t>(map->width);
-                const std::size_t column = k % static_cast<std::size_t>(map->width);
-                if (row < GRID_SIZE && column < GRID_SIZE)
-                    walls[row][column] = 1;
-            }
+    // Offsets are in pixels of the map's cells; without a cell size they can't be placed.
+    const bool placeable = map.tileWidth > 0 && map.tileHeight > 0;
+    const std::size_t width = static_cast<std::size_t>(map.width);
+    map.layerCount = static_cast<std::int32_t>(read.layers.size());
+    for (std::size_t i = 0; i < read.layers.size(); ++i) {
+        TiledMap::Layer& from = read.layers[i];
+        TileMapLayer& layer = map.layers[i];
+        layer.name = std::move(from.name);
+        layer.type = std::move(from.type);
+        layer.data = std::move(from.data);
+        layer.visible = from.visible;
+        layer.opacity = from.opacity;
+        if ((from.offsetX != 0.0f || from.offsetY != 0.0f) && !placeable)
+            Trace("%s layer \"%s\": the map has no \"tilewidth\" and \"tileheight\"; its offset is not drawn",
+                  file.c_str(), layer.name.c_str());
+        else if (placeable) {
+            layer.offsetX = from.offsetX / static_cast<float>(map.tileWidth);
+            layer.offsetY = -from.offsetY / static_cast<float>(map.tileHeight);
         }
+        if (layer.name != "WallLayer")
+            continue;
+        // The walls are where wall tiles are drawn, whichever way they are flipped.
+        for (std::size_t k = 0; k < layer.data.size(); ++k)
+            if (TiledMap::TileOf(layer.data[k]) != 0)
+                SetWall(k / width, k % width);
     }
+}
 
+void TileMapSystem::ReadTilesets(const Value& root, const std::string& file, TileMap& map)
+{
     // Tilesets: "numOfTileSets" of them when the map says, at most what the array holds; every one
     // listed when it does not (the Tiled map editor never writes that key).
     const Value* tilesets = ArrayMember(root, "tilesets", file);
@@ -651,9 +740,8 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
             ReadTileset(entry, where, *tileset);
         }
         tileset->firstGidMinusOne = firstGid - 1;
-        map->tilesets.emplace_back(tileset);
+        map.tilesets.emplace_back(tileset);
     }
-    return map;
 }
 
 Tileset* TileMapSystem::LoadTileset(const std::string& source)
@@ -666,7 +754,17 @@ Tileset* TileMapSystem::LoadTileset(const std::string& source)
     }
     Stream stream(name.c_str(), StreamMode_Tileset, false);
     if (!stream.IsValid() || !stream.data.IsObject()) {
-        Trace("%s wasn't opened...", name.c_str());
+        // A tileset saved as TSX: say so, with what to do.
+        std::string extension = source.size() >= 4 ? source.substr(source.size() - 4) : "";
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::error_code error;
+        if (!stream.IsValid() &&
+            (extension == ".tsx" || std::filesystem::exists(AssetDataPath + "tilesets/" + name + ".tsx", error)))
+            Trace("%s wasn't opened... the map names \"%s\", a tileset saved as TSX: save the tileset as JSON "
+                  "(\"tilesets/%s.json\")", name.c_str(), source.c_str(), name.c_str());
+        else
+            Trace("%s wasn't opened...", name.c_str());
         return tileset;
     }
     ReadTileset(stream.data, "Tileset \"" + name + "\"", *tileset);
@@ -678,7 +776,6 @@ void TileMapSystem::DrawTileMap()
     TileMap* map = displayedMap;
     if (!map || !map->mesh || !map->transform || map->width <= 0 || map->height <= 0)
         return;
-    static const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     if (batched) {
         if (!map->batches || !map->batches->SameLayout(*map)) {
             const int built = map->RegionsBuilt();
@@ -691,7 +788,7 @@ void TileMapSystem::DrawTileMap()
         const bool cull = ClipMatrices(views);
         for (int l = 0; l < map->batches->layerCount; ++l) {
             const TileMapLayer& layer = map->layers[l];
-            if (!layer.visible)
+            if (!layer.visible || !(layer.opacity > 0.0f))
                 continue;
             const int drawLayer = DrawLayerOf(layer.name);
             auto& regions = map->batches->layers[static_cast<std::size_t>(l)].regions;
@@ -710,6 +807,7 @@ void TileMapSystem::DrawTileMap()
                     command.mesh = map->mesh;
                     command.texture = piece.texture;
                     command.batch = &piece.batch;
+                    command.color[3] = layer.opacity;
                     if (CurrentWindow)
                         CurrentWindow->QueueDrawCommand(drawLayer, command);
                 }
@@ -717,30 +815,47 @@ void TileMapSystem::DrawTileMap()
         }
         return;
     }
+    // One by one: a mesh frame per tile; a tile a frame can't show (flipped, off the texture's frame
+    // grid, larger than a cell) gets a buffer of its own.
+    map->singles.clear();
     const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
     for (int l = 0; l < map->layerCount && l < TileMap::MAX_LAYERS; ++l) {
         const TileMapLayer& layer = map->layers[l];
         const std::size_t cells = std::min(layer.data.size(), cellCount);
-        if (!layer.visible || cells == 0)
+        if (!layer.visible || !(layer.opacity > 0.0f) || cells == 0)
             continue;
+        const float colour[4] = {1.0f, 1.0f, 1.0f, layer.opacity};
         const int drawLayer = DrawLayerOf(layer.name);
         float x = map->originX;
         float y = map->originY;
-        map->transform->SetTranslation(x, y);
+        map->transform->SetTranslation(x + layer.offsetX, y + layer.offsetY);
         for (std::size_t k = 0; k < cells; ++k) {
-            const Tileset* tileset = nullptr;
-            int column = -1;
-            int row = -1;
-            if (map->FindTile(layer.data[k], &tileset, &column, &row))
-                DrawMesh(drawLayer, false, map->mesh, tileset->texture, static_cast<float>(column),
-                         static_cast<float>(row), map->transform, white);
+            TileMap::Quad quad;
+            if (map->TileQuad(layer.data[k], x + layer.offsetX, y + layer.offsetY, quad)) {
+                if (quad.plain) {
+                    DrawMesh(drawLayer, false, map->mesh, quad.tileset->texture, static_cast<float>(quad.column),
+                             static_cast<float>(quad.row), map->transform, colour);
+                } else if (CurrentWindow) {
+                    auto single = std::make_unique<VertexBatch>();
+                    single->AddQuad(quad.x0, quad.y0, quad.x1, quad.y1, quad.uv);
+                    single->Upload();
+                    DrawCommand command;
+                    command.name = "MeshRender";
+                    command.mesh = map->mesh;
+                    command.texture = quad.tileset->texture;
+                    command.batch = single.get();
+                    command.color[3] = layer.opacity;
+                    CurrentWindow->QueueDrawCommand(drawLayer, command);
+                    map->singles.push_back(std::move(single));
+                }
+            }
             if ((k + 1) % static_cast<std::size_t>(map->width) == 0) {
                 x = map->originX;
                 y -= 1.0f;
             } else {
                 x += 1.0f;
             }
-            map->transform->SetTranslation(x, y);
+            map->transform->SetTranslation(x + layer.offsetX, y + layer.offsetY);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Tile maps and their tilesets in the Tiled JSON layout: loading, drawing the displayed map layer by
-// layer, and a 100 x 100 wall grid against which the player is blocked every frame.
+// Tile maps and their tilesets in the Tiled JSON layout (read by world/TiledMap): loading, drawing the
+// displayed map layer by layer, and a wall grid of the loaded maps' size (100 x 100 at least) against
+// which the player is blocked every frame.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -10,20 +11,24 @@
 
 #include "core/GameObjectHandle.h"
 #include "core/ISystem.h"
+#include "world/TiledMap.h"
 
 class GameObject;
 class Mesh;
 class Texture;
 class Transform;
+class VertexBatch;
 struct TileMapBatches;
 
-// One layer of a map: one gid per cell, row by row from the top row; a short layer holds only the
-// first cells (the rest are empty).
+// One layer of a map: one gid per cell (its flip bits included), row by row from the top row; a short
+// layer holds only the first cells (the rest are empty).
 struct TileMapLayer {
     std::string name;
     std::string type;
     std::vector<std::int32_t> data;
     bool visible = false;
+    float opacity = 1.0f;
+    float offsetX = 0.0f, offsetY = 0.0f; // world units, right and up
 };
 
 // One tileset: entry k (1..tilecount) is tile k - 1 of the image as (column, row); entry 0 and the
@@ -38,6 +43,7 @@ struct Tileset {
     std::int32_t tilecount = 0;
     std::int32_t firstGidMinusOne = 0;
     Texture* texture = nullptr; // owned by the graphics library
+    TiledMap::TilesetGeometry geometry; // where the tiles lie in the image, as the tileset says
     std::array<std::pair<std::int32_t, std::int32_t>, ENTRY_COUNT> entries;
 };
 
@@ -50,13 +56,27 @@ struct TileMap {
     TileMap(const TileMap&) = delete;
     TileMap& operator=(const TileMap&) = delete;
 
-    // The tileset and frame a gid draws: the tileset with the largest first gid not above the gid,
-    // entry gid - (first gid - 1). False (nothing to draw) for gids below 1, gids past their
-    // tileset's tiles, and gids below every tileset.
+    // The tileset and frame a gid draws, its flip bits masked off: the tileset with the largest first
+    // gid not above the tile number, entry number - (first gid - 1). False (nothing to draw) for tile
+    // number 0, numbers past their tileset's tiles, and numbers below every tileset.
     bool FindTile(std::int32_t gid, const Tileset** tileset, int* column, int* row) const;
+
+    // Where a gid's tile is drawn in the cell whose centre is (x, y), before the layer's offset: the
+    // quad x0..x1 by y0..y1 (a tile larger than a cell grows right and up from the cell's lower left
+    // corner), its texture and the texture coordinates of its corners as VertexBatch::AddQuad takes
+    // them, flips applied. False when the gid draws nothing.
+    struct Quad {
+        const Tileset* tileset = nullptr;
+        int column = -1, row = -1;
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        float uv[8] = {};
+        bool plain = false; // unflipped, one cell, and the texture's own frame: drawable as a mesh frame
+    };
+    bool TileQuad(std::int32_t gid, float x, float y, Quad& quad) const;
 
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t tileWidth = 0, tileHeight = 0; // pixels of a cell; 0 when the map doesn't say
     float originX = 0.0f;
     float originY = 0.0f;
     std::vector<std::unique_ptr<Tileset>> tilesets;
@@ -72,10 +92,14 @@ struct TileMap {
     std::unique_ptr<TileMapBatches> batches;
     // The regions built into vertex buffers so far.
     int RegionsBuilt() const;
+    // One-tile buffers of the one-by-one drawing for tiles a mesh frame can't show, kept until the
+    // next draw.
+    std::vector<std::unique_ptr<VertexBatch>> singles;
 };
 
 class TileMapSystem : public ISystem {
 public:
+    // The smallest wall grid, in cells a side; a larger map widens it to its own size.
     static constexpr int GRID_SIZE = 100;
     static constexpr int MAX_TILES = Tileset::ENTRY_COUNT - 1;
 
@@ -85,7 +109,7 @@ public:
     ~TileMapSystem() override;
 
     std::string GetName() override { return "TileMapSystem"; }
-    // Fetches the player and posts "SetCameraBounds" (100, 100, -100, -100).
+    // Fetches the player and posts "SetCameraBounds" (width, height, -100, -100) of the wall grid.
     void Init() override;
     void OnEnable() override;
     void OnDisable() override;
@@ -97,8 +121,9 @@ public:
     // "TileSurfaceReading" (nothing).
     void HandleMessage(Message* message) override;
 
-    // Loads a map from "tilemaps/<name>.json" (records its walls). Never null; a map that could not
-    // be read has no layers and no tilesets.
+    // Loads a map from "tilemaps/<name>.json" (records its walls, widening the wall grid and the
+    // camera's bounds to its size). Never null; a map that could not be read has no layers and no
+    // tilesets.
     TileMap* LoadTileMap(const std::string& name);
     // Loads the tileset a "source" path names: "tilesets/<file name without folders and extension>.json".
     // Never null.
@@ -116,6 +141,8 @@ public:
     static int DrawLayerOf(const std::string& layerName);
 
     bool IsWall(int row, int column) const;
+    int GetGridWidth() const { return gridWidth; }
+    int GetGridHeight() const { return gridHeight; }
     // Every cell free.
     void ClearWalls();
     int GetGridRowOrigin() const { return gridRowOrigin; }
@@ -135,10 +162,18 @@ private:
 
     bool FreeCell(int row, int column) const { return !IsWall(row, column); }
     void FetchPlayer();
+    void SetWall(std::size_t row, std::size_t column);
+    // Widens the wall grid to hold a map of that size; true when it grew.
+    bool GrowGrid(int width, int height);
+    void PostCameraBounds();
+    void ReadLayers(const rapidjson::Value& root, const std::string& file, TileMap& map, TiledMap& read);
+    void ReadTilesets(const rapidjson::Value& root, const std::string& file, TileMap& map);
 
     std::vector<TileMap*> maps;        // owned, in load order
     TileMap* displayedMap = nullptr;
-    std::int32_t walls[GRID_SIZE][GRID_SIZE] = {}; // [row][column], 1 = wall
+    // gridHeight rows of gridWidth cells, 1 = wall; each row is stored only as far as its last wall.
+    std::vector<std::vector<std::uint8_t>> walls;
+    int gridWidth = GRID_SIZE, gridHeight = GRID_SIZE;
     int gridRowOrigin = 0;
     GameObjectHandle player;
     Cell corners[4];                   // lower left, upper left, lower right, upper right

@@ -326,6 +326,30 @@ TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
                                {"firstgid": 25, "columns": 8, "tilecount": 8, "name": "Inline",
                                 "image": "../../textures/HouseDecor.png"},
                                {"firstgid": 33}]})");
+    // Also as Tiled saves it: a group holding base64 layers (zlib, zstd) with flipped gids and an
+    // object layer; and an infinite map of two base64 zlib chunks, the second too long.
+    WriteText("assets/data/tilemaps/BadDataTiledEncoded.json",
+              R"({"width": 2, "height": 2, "tilewidth": 32, "tileheight": 32, "nextlayerid": 5,
+                  "layers": [{"id": 1, "name": "Upstairs", "type": "group", "visible": true, "opacity": 0.5,
+                              "offsetx": 16, "offsety": -8,
+                              "layers": [{"id": 2, "name": "WallLayer", "type": "tilelayer", "visible": true,
+                                          "encoding": "base64", "compression": "zlib", "opacity": 0.5,
+                                          "data": "eJxjZGBgYAJiZiBmZGBoAAAA1ACI"},
+                                         {"id": 3, "name": "FloorLayer", "type": "tilelayer", "visible": true,
+                                          "encoding": "base64", "compression": "zstd",
+                                          "data": "KLUv/QRYgQAAAQAAAAIAAAADAAAAAQAAgGUIfT8="}]},
+                             {"id": 4, "name": "Spawns", "type": "objectgroup", "visible": true, "objects": []}],
+                  "tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"}]})");
+    WriteText("assets/data/tilemaps/BadDataTiledChunks.json",
+              R"({"width": 4, "height": 4, "infinite": true, "nextlayerid": 2,
+                  "layers": [{"id": 1, "name": "WallLayer", "type": "tilelayer", "visible": true,
+                              "startx": -2, "starty": 0, "width": 4, "height": 2, "encoding": "base64",
+                              "compression": "zlib",
+                              "chunks": [{"x": -2, "y": 0, "width": 2, "height": 2,
+                                          "data": "eJxjZGBgYAJiZiBmZGBoAAAA1ACI"},
+                                         {"x": 0, "y": 0, "width": 2, "height": 2,
+                                          "data": "eJxjZGBgYAJiZiBmZGBoYETjAwAKGAEP"}]}],
+                  "tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"}]})");
     const std::vector<std::string> maps = DataFiles("tilemaps");
     ASSERT_FALSE(maps.empty());
     std::vector<std::string> files;
@@ -347,7 +371,7 @@ TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
                 for (int l = 0; l < loaded->layerCount; ++l)
                     for (std::int32_t gid : loaded->layers[l].data)
                         loaded->FindTile(gid, nullptr, nullptr, nullptr);
-                for (int row = -1; row <= TileMapSystem::GRID_SIZE; ++row)
+                for (int row = -1; row <= tiles.GetGridHeight(); ++row)
                     tiles.IsWall(row, row);
                 delete loaded;
             }

@@ -22,9 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     objects.Init();
     TileMapSystem tiles;
     TileMap* map = tiles.LoadTileMap("Fuzz");
-    for (int l = 0; l < map->layerCount; ++l)
-        for (std::int32_t gid : map->layers[l].data)
-            map->FindTile(gid, nullptr, nullptr, nullptr);
+    for (int l = 0; l < map->layerCount; ++l) {
+        for (std::int32_t gid : map->layers[l].data) {
+            TileMap::Quad quad;
+            map->TileQuad(gid, map->layers[l].offsetX, map->layers[l].offsetY, quad);
+        }
+    }
     delete map;
 
     // The wall test against a player on both sides of the map's origin and far outside it.

@@ -5,9 +5,13 @@ Seeds are cut down from assets/data so the tree stays small: a tile map keeps it
 references but only an 8 x 6 corner of each layer. Run from the repository root; the output is
 committed.
 """
+import base64
+import gzip
 import json
 import pathlib
 import re
+import struct
+import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 DATA = ROOT / "assets" / "data"
@@ -66,6 +70,55 @@ def main():
     saved["tilesets"].append({"firstgid": first + decor["tilecount"]})
     saved["layers"][0]["data"][:3] = [first + decor["tilecount"], first + decor["tilecount"] - 1, 2147483647]
     write("fuzz_tilemap", "embedded_tileset", json.dumps(saved, indent=1))
+    # Tiled's other layer forms: base64 data (zlib, gzip, zstd, none) in a group with an offset and an
+    # opacity, flipped gids, an object layer, and a tileset with margin and spacing; an infinite map of
+    # chunks; and broken data: base64 that doesn't decode, zlib cut short, zstd too long for the layer,
+    # chunks with bad bounds, and flipped gids with no tileset.
+    def packed(gids, compression):
+        raw = b"".join(struct.pack("<I", gid) for gid in gids)
+        body = {"zlib": zlib.compress(raw), "gzip": gzip.compress(raw, mtime=0), "": raw}.get(compression)
+        if compression == "zstd":
+            # One raw block of a zstd frame, as the format lays it out: the gids uncompressed.
+            body = (b"\x28\xb5\x2f\xfd" + bytes([0x20 if len(raw) < 256 else 0x60]) +
+                    (bytes([len(raw)]) if len(raw) < 256 else struct.pack("<H", len(raw) - 256)) +
+                    struct.pack("<I", (len(raw) << 3) | 1)[:3] + raw)
+        return base64.b64encode(body).decode()
+    flipped = [gid | (0x80000000 if k % 3 == 1 else 0) | (0x20000000 if k % 4 == 2 else 0)
+               for k, gid in enumerate(m["layers"][1]["data"])]
+    encoded = small_map()
+    encoded.pop("numOfTileSets")
+    group = {"id": 9, "name": "Upstairs", "type": "group", "visible": True, "opacity": 0.5, "offsetx": 16,
+             "offsety": -8, "layers": []}
+    for layer, compression in zip(encoded["layers"], ["zlib", "gzip", "zstd", ""]):
+        layer.update(data=packed(flipped, compression), encoding="base64")
+        if compression:
+            layer["compression"] = compression
+        group["layers"].append(layer)
+    encoded["layers"] = [group, {"id": 10, "name": "Spawns", "type": "objectgroup", "visible": True,
+                                 "objects": []}]
+    spaced = dict(json.loads(text("tilesets/HouseDecor.json")), margin=2, spacing=1, imagewidth=267)
+    write("fuzz_tilemap", "tiled_encodings", json.dumps(encoded, indent=1) + SEP + json.dumps(spaced))
+    chunked = small_map()
+    chunked["infinite"] = True
+    for layer in chunked["layers"]:
+        data = layer.pop("data")
+        layer["chunks"] = [{"x": -4, "y": -2, "width": 4, "height": 3, "data": data[:12]},
+                           {"x": 4, "y": 2, "width": 4, "height": 3, "data": data[12:24]}]
+    write("fuzz_tilemap", "infinite_chunks", json.dumps(chunked, indent=1))
+    broken = json.loads(json.dumps(encoded))
+    inner = broken["layers"][0]["layers"]
+    inner[0]["data"] = inner[0]["data"][:-6]                     # zlib cut short
+    inner[1]["data"] = "*" + inner[1]["data"][1:]                # not base64
+    inner[2]["data"] = packed(flipped * 2, "zstd")               # too long for the layer
+    inner[3]["data"] = packed(flipped[:5], "")                   # too short
+    broken["tilesets"] = []                                      # flipped gids, no tileset
+    write("fuzz_tilemap", "tiled_broken", json.dumps(broken, indent=1))
+    bad_chunks = json.loads(json.dumps(chunked))
+    bad_chunks["layers"][0]["chunks"] += [{"x": 1 << 30, "y": 0, "width": 4, "height": 3, "data": [1]},
+                                          {"x": 0, "y": 0, "width": -4, "height": 3, "data": []},
+                                          {"x": 0, "y": 0, "width": 4, "height": 3, "data": [1, 2]}]
+    bad_chunks["layers"][1]["encoding"] = "base64"
+    write("fuzz_tilemap", "bad_chunks", json.dumps(bad_chunks, indent=1))
 
     # Game objects: an archetype, an object file naming it with overrides and children, a third file.
     crate = text("archetypes/Crate.json")
@@ -189,6 +242,10 @@ def main():
             walk(json.loads(path.read_text()))
         except ValueError:
             pass
+    # Tiled's map keys and values the shipped map doesn't use.
+    words.update(["encoding", "base64", "csv", "compression", "zlib", "gzip", "zstd", "chunks", "group",
+                  "objectgroup", "imagelayer", "offsetx", "offsety", "opacity", "margin", "spacing", "startx",
+                  "starty", "x", "y"])
     # Bare words: the names scripts see, the audio commands and the GUIDs file's kinds.
     bare = {"MyObject", "DeltaTime", "MyCollisions", "AmColliding", "NewCollision", "LatestCollision",
             "GameObject", "Vector2f", "bank:/", "bus:/", "event:/", "parameter:/"}

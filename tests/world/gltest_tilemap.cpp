@@ -7,10 +7,12 @@
 
 #include <rapidjson/document.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "GlFrame.h"
+#include "stb_image.h"
 #include "core/Message.h"
 #include "core/Trace.h"
 #include "graphics/GraphicsLibrary.h"
@@ -219,6 +221,75 @@ TEST_F(TileDrawTest, AShortLayerDrawsTheCellsItHas)
     EXPECT_TRUE(IsColour(At(1020, 480), 58, 54, 70, 8));
     EXPECT_TRUE(IsColour(At(960, 540), 58, 54, 70, 8));
     EXPECT_TRUE(IsColour(At(1020, 540), 0, 0, 0, 8));
+}
+
+// Maps saved in Tiled's JSON (flips, each layer encoding, a group, margin and spacing, opacity and
+// offsets, an infinite map's chunks), drawn by the game and compared quarter cell by quarter cell
+// with the picture Tiled's tmxrasterizer made of the same map (tests/world/tiled, written by
+// tools/gen_tiled_fixtures.py). Each tile has four quarters of different colours.
+TEST_F(TileDrawTest, TiledMapsDrawAsTiledShowsThem)
+{
+    struct Row {
+        const char* map;
+        int originX, originY; // pixels of the picture to the map's top-left cell (8 pixels a cell)
+    };
+    const Row rows[] = {{"Flips", 0, 0},   {"Base64", 0, 0},  {"Zlib", 0, 0},    {"Gzip", 0, 0},  {"Zstd", 0, 0},
+                        {"Grouped", 0, 0}, {"Spacing", 0, 0}, {"Opacity", 0, 8}, {"Chunks", 0, 0}};
+    const std::string fixtures = (RepoDir() / "tests/world/tiled").string();
+    for (const char* file : {"assets/textures/Quarters.png", "assets/textures/Spaced.png",
+                             "assets/data/tilesets/Quarters.json", "assets/data/tilesets/Spaced.json"})
+        scratch->Write(file, ReadFile(fixtures + "/" + file));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.map);
+        scratch->Data(std::string("tilemaps/") + row.map + ".json",
+                      ReadFile(fixtures + "/assets/data/tilemaps/" + row.map + ".json"));
+        int width = 0, height = 0, channels = 0;
+        stbi_set_flip_vertically_on_load(0);
+        unsigned char* picture =
+            stbi_load((fixtures + "/expected/" + row.map + ".png").c_str(), &width, &height, &channels, 4);
+        ASSERT_NE(picture, nullptr);
+        Message* load = TextMessage("LoadTileMap", row.map, system);
+        Message* show = TextMessage("DisplayTileMap", row.map, system);
+        const std::string out = CaptureConsole([&] {
+            system->HandleMessage(load);
+            system->HandleMessage(show);
+        });
+        delete load;
+        delete show;
+        EXPECT_TRUE(out.empty()) << out;
+        const TileMap* map = system->GetDisplayedMap();
+        ASSERT_NE(map, nullptr);
+        // The camera over the map's middle, 60 pixels a cell.
+        const float cameraX = static_cast<float>(map->width - 1) / 2.0f;
+        const float cameraY = static_cast<float>(map->height - 1) / 2.0f;
+        CameraList[0].x = CameraList[0].matrix[12] = cameraX;
+        CameraList[0].y = CameraList[0].matrix[13] = cameraY;
+        ClearQueues();
+        system->Draw();
+        ClearToBlack();
+        CaptureConsole([&] { window->Render(); });
+        ASSERT_TRUE(HaveFrame());
+        int wrong = 0;
+        for (int py = 2; py < height; py += 4) {
+            for (int px = 2; px < width; px += 4) {
+                const float worldX = static_cast<float>(px - row.originX - 4) / 8.0f;
+                const float worldY =
+                    static_cast<float>(map->height - 1) - static_cast<float>(py - row.originY - 4) / 8.0f;
+                const int sx = static_cast<int>(std::lround(960.0f + (worldX - cameraX) * 60.0f));
+                const int sy = static_cast<int>(std::lround(540.0f - (worldY - cameraY) * 60.0f));
+                if (sx < 0 || sy < 0 || sx >= 1920 || sy >= 1080)
+                    continue;
+                // The picture over black, as the game clears the frame.
+                const unsigned char* p = picture + 4 * (static_cast<std::size_t>(py * width + px));
+                const int r = p[0] * p[3] / 255, g = p[1] * p[3] / 255, b = p[2] * p[3] / 255;
+                const auto same = IsColour(At(sx, sy), r, g, b, 12);
+                if (!same && ++wrong <= 5)
+                    ADD_FAILURE() << "picture pixel (" << px << ", " << py << "): " << same.message();
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        stbi_image_free(picture);
+    }
 }
 
 TEST(ShippedTileMapDraw, TheLivingRoomDrawsEveryTileWithoutComplaint)

@@ -4,6 +4,8 @@
 
 #include <rapidjson/document.h>
 
+#include <array>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,6 +19,8 @@
 #include "core/Transform.h"
 #include "world/Physics.h"
 #include "world/TileMapSystem.h"
+#include "CoreEngine.h"
+#include "MessageRecorder.h"
 #include "TestObjects.h"
 #include "test_tilemap_fixture.h"
 
@@ -409,11 +413,11 @@ TEST_F(TileMapTest, DisplayPicksTheFirstMapOfThatNameAndIgnoresUnknownNames)
 
 TEST_F(TileMapTest, WallLayerFillsTheGridAndUnloadClearsIt)
 {
-    // Width 102: cells of columns 100 and 101 are not recorded.
+    // Width 102: the grid widens to the map's 102 columns (and stays 100 rows tall).
     std::vector<int> walls(102 * 2, 0);
     walls[0] = 5;            // row 0, column 0
     walls[102 + 3] = 1;      // row 1, column 3
-    walls[101] = 9;          // row 0, column 101: beyond the grid
+    walls[101] = 9;          // row 0, column 101
     scratch->Data("tilemaps/Walls.json",
                   Map(102, 2, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
     Load("Walls");
@@ -422,7 +426,10 @@ TEST_F(TileMapTest, WallLayerFillsTheGridAndUnloadClearsIt)
     EXPECT_FALSE(system->IsWall(0, 1));
     EXPECT_FALSE(system->IsWall(0, 99));
     EXPECT_FALSE(system->IsWall(-1, 0));
-    EXPECT_FALSE(system->IsWall(0, 101));
+    EXPECT_TRUE(system->IsWall(0, 101));
+    EXPECT_FALSE(system->IsWall(0, 102));
+    EXPECT_EQ(system->GetGridWidth(), 102);
+    EXPECT_EQ(system->GetGridHeight(), 100);
 
     Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
     system->HandleMessage(unload.message);
@@ -434,6 +441,151 @@ TEST_F(TileMapTest, WallLayerFillsTheGridAndUnloadClearsIt)
     Load("Other");
     EXPECT_TRUE(system->IsWall(1, 1));
     EXPECT_FALSE(system->IsWall(0, 0));
+}
+
+// Layer data as Tiled writes it, good and broken: each row's 2 x 2 "WallLayer" gives its gids (the
+// flag bits kept) and the trace line a designer reads; nothing breaks.
+TEST_F(TileMapTest, LayerEncodingsDecodeOrAreTracedAsEmpty)
+{
+    const std::vector<std::int32_t> four = {1, 2, 3, static_cast<std::int32_t>(0x80000001u)};
+    struct Row {
+        const char* fields; // the layer's data members
+        std::vector<std::int32_t> gids;
+        const char* trace;  // "" for none
+    };
+    const Row rows[] = {
+        {R"("data": [1, 2, 3, 2147483649])", four, ""},
+        {R"("encoding": "csv", "data": [1, 2, 3, 2147483649])", four, ""},
+        {R"("data": [1, 2, "x", 2147483649])", {1, 2, 0, four[3]},
+         "the cell at column 0, row 1 holds no tile number; drawn as empty"},
+        {R"("encoding": "base64", "data": "AQAAAAIAAAADAAAAAQAAgA==")", four, ""},
+        {R"("encoding": "base64", "compression": "zlib", "data": "eJxjZGBgYAJiZiBmZGBoAAAA1ACI")", four, ""},
+        {R"("encoding": "base64", "compression": "zstd", "data": "KLUv/QRYgQAAAQAAAAIAAAADAAAAAQAAgGUIfT8=")", four,
+         ""},
+        {R"("encoding": "base64", "data": "AQAA*AIA")", {}, "is not valid base64; the layer is empty"},
+        {R"("encoding": "base64", "data": "AQAAAAIA")", {}, "6 bytes, not whole 4-byte gids"},
+        {R"("encoding": "base64", "compression": "zlib", "data": "eJxjZGBgYAJiZiBmZGBo")", {},
+         "the compressed data is cut short; the layer is empty"},
+        {R"("encoding": "base64", "compression": "gzip", "data": "H4sIAAAAAAACA2NkYGBgAmJmIGZkYGg=")", {},
+         "the compressed data is cut short"},
+        {R"("encoding": "base64", "compression": "zstd", "data": "KLUv/QRYgQAAAQAAAAIAAAADAAAAAQAA")", {},
+         "the compressed data is cut short"},
+        {R"("encoding": "base64", "compression": "zlib", "data": "eJxjZGBgYAJiZiBmZGBoYETjAwAKGAEP")", four,
+         "holds more gids than the map's 4 cells; the rest are dropped"},
+        {R"("encoding": "base64", "compression": "zstd", "data": "KLUv/QRYtQAAgAEAAAACAAAAAwAAAAEAAIABAAafSxuhjHg=")",
+         four, "the rest are dropped"},
+        {R"("encoding": "base64", "compression": "zlib", "data": "eJxjZGBgYAJiAAAYAAQ=")", {1, 2},
+         "holds 2 gids but the map has 4 cells; the rest are empty"},
+        {R"("encoding": "base64", "compression": "zlib", "data": "AAAAAAAA")", {}, "the compressed data is damaged"},
+        {R"("encoding": "base64", "compression": "lzma", "data": "AAAA")", {}, "\"lzma\" is not read"},
+        {R"("encoding": "base64", "data": [1, 2, 3, 4])", {}, "base64 \"data\" is missing or not text"},
+        {R"("encoding": "xml", "data": [1, 2, 3, 4])", {}, "encoding \"xml\" is not read"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fields);
+        scratch->Data("tilemaps/Encoded.json",
+                      Map(2, 2, 2, {std::string("{") + row.fields +
+                                    R"(, "name": "WallLayer", "type": "tilelayer", "visible": true})"},
+                          kTwoTilesets, 2));
+        std::string out;
+        TileMap* map = Load("Encoded", &out);
+        ASSERT_NE(map, nullptr);
+        EXPECT_EQ(map->layers[0].data, row.gids);
+        EXPECT_TRUE(*row.trace ? Contains(out, row.trace) : out.empty()) << out;
+        // The flipped gid is looked up as tile 1.
+        EXPECT_TRUE(map->FindTile(four[3], nullptr, nullptr, nullptr));
+        EXPECT_EQ(system->IsWall(1, 1), row.gids.size() == 4u);
+        Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
+        system->HandleMessage(unload.message);
+    }
+}
+
+// What a designer may save that the game can't use says so in one line each.
+TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
+{
+    struct Row {
+        const char* map; // file text; "" when the map is not written
+        const char* trace;
+    };
+    const std::string tile = R"({"data": [1, 0, 0, 1], "name": "WallLayer", "type": "tilelayer", "visible": true})";
+    const std::string flipped = R"({"data": [2147483649, 1073741825, 536870913, 3758096385], "name": "WallLayer",)"
+                                R"( "type": "tilelayer", "visible": true})";
+    const std::string chunked = R"({"width": 2, "height": 2, "infinite": true, "nextlayerid": 2, "tilesets": [],)"
+                                R"( "layers": [{"name": "WallLayer", "type": "tilelayer", "visible": true, "chunks": )";
+    struct Case {
+        std::string map; // file text; "" when only a TMX file is there
+        std::string trace; // "" for none
+        bool walled;     // cell (0, 0) is a wall afterwards
+    };
+    const Case rows[] = {
+        {Map(2, 2, 3, {R"({"name": "Spawns", "type": "objectgroup", "visible": true, "objects": []})", tile},
+             kTwoTilesets, 2),
+         "Map \"Case\": object layer \"Spawns\" is not drawn", true},
+        {Map(2, 2, 2, {R"({"name": "Sky", "type": "imagelayer", "visible": true, "image": "sky.png"})"}, kTwoTilesets,
+             2),
+         "image layer \"Sky\" is not drawn", false},
+        {Map(2, 2, 2, {Layer(1, "Walls", {1, 1, 1, 1})}, kTwoTilesets, 2),
+         "Map \"Case\" has no layer named \"WallLayer\"; nothing in it blocks the player", false},
+        {Map(2, 2, 2, {flipped}, "[]", 0), "", true}, // flip bits and no tileset: walls, nothing drawn
+        {Map(2, 2, 2, {tile}, R"([{"firstgid": 1, "source": "../tilesets/Walls.tsx"}])", 1),
+         "Walls wasn't opened... the map names \"../tilesets/Walls.tsx\", a tileset saved as TSX: save the tileset "
+         "as JSON", true},
+        {chunked + R"([{"x": 0, "y": 0, "width": -4, "height": 4, "data": []}]}]})", "the infinite map has no chunks",
+         false},
+        {chunked + R"([{"x": 0, "y": 0, "width": 2, "height": 2, "data": [1, 1, 1, 1]},)"
+                   R"( {"x": 1000000000, "y": 0, "width": 2, "height": 2, "data": [1]}]}]})",
+         "a chunk at (1000000000, 0) of 2 x 2 cells lies outside any map; skipped", true},
+        {chunked + R"([{"x": -2, "y": -2, "width": 2, "height": 2, "data": [1, 1, 1]}]}]})",
+         "the chunk at (-2, -2) holds fewer gids than its 2 x 2 cells; the rest are empty", true},
+        {R"({"width": 2, "height": 2, "infinite": true, "nextlayerid": 2, "tilesets": [], "layers": [{"name": )"
+         R"("WallLayer", "type": "tilelayer", "visible": true, "encoding": "base64", "chunks": [{"x": 0, "y": 0, )"
+         R"("width": 2, "height": 2, "data": "!"}]}]})",
+         "is not valid base64", false},
+        {"", "Map, \"Case\", was not found! \"tilemaps/Case.tmx\" is there, a map saved as TMX: save the map as JSON",
+         false},
+    };
+    for (const Case& row : rows) {
+        SCOPED_TRACE(row.trace);
+        Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
+        system->HandleMessage(unload.message);
+        std::filesystem::remove("assets/data/tilemaps/Case.json");
+        if (row.map.empty())
+            scratch->Data("tilemaps/Case.tmx", "<map/>");
+        else
+            scratch->Data("tilemaps/Case.json", row.map);
+        std::string out;
+        TileMap* map = Load("Case", &out);
+        ASSERT_NE(map, nullptr);
+        EXPECT_TRUE(row.trace.empty() ? out.empty() : Contains(out, row.trace)) << out;
+        EXPECT_EQ(system->IsWall(0, 0), row.walled);
+        if (map->tilesets.empty() && map->layerCount > 0 && !map->layers[0].data.empty()) {
+            EXPECT_FALSE(map->FindTile(map->layers[0].data[0], nullptr, nullptr, nullptr));
+        }
+    }
+}
+
+// A map larger than 100 x 100: its walls are all kept, and the camera's far bounds follow its size.
+TEST_F(TileMapTest, ALargeMapWidensTheWallGridAndTheCameraBounds)
+{
+    CoreEngine core;
+    system->Init();
+    std::vector<int> walls(150 * 120, 0);
+    walls.back() = 9; // row 119, column 149
+    scratch->Data("tilemaps/Large.json", Map(150, 120, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
+    Load("Large");
+    Load("Absent"); // a map of no size after it leaves the grid as large
+    core.Deliver();
+    std::vector<std::array<float, 4>> bounds;
+    for (const SeenMessage& seen : core.recorder->seen)
+        if (seen.name == "SetCameraBounds")
+            bounds.push_back(seen.vector);
+    const std::vector<std::array<float, 4>> expected = {{100.0f, 100.0f, -100.0f, -100.0f},
+                                                        {150.0f, 120.0f, -100.0f, -100.0f}};
+    EXPECT_EQ(bounds, expected);
+    EXPECT_TRUE(system->IsWall(119, 149));
+    EXPECT_EQ(system->GetGridRowOrigin(), -1);
+    EXPECT_EQ(system->GetGridWidth(), 150);
+    EXPECT_EQ(system->GetGridHeight(), 120);
 }
 
 TEST_F(TileMapTest, DisablingTraces)
@@ -530,6 +682,32 @@ TEST_F(WallTest, WallsBelowSetTheBelowBit)
     transform()->SetTranslation(2.5f, 0.8f);
     system->Update(0.1f);
     EXPECT_EQ(physics()->GetSideBits(), BLOCKED_BELOW);
+}
+
+TEST_F(WallTest, FlippedWallTilesBlockWhereTheyAreDrawn)
+{
+    // The wall column of gid 9 again, each time flipped another way (Tiled's three high bits).
+    for (const std::uint32_t flags : {0x80000000u, 0x40000000u, 0x20000000u, 0xE0000000u}) {
+        std::string gids;
+        for (int k = 0; k < 100; ++k)
+            gids += (k ? "," : "") + std::to_string(k % 10 == 6 ? (9u | flags) : 0u);
+        scratch->Data("tilemaps/Flipped.json",
+                      Map(10, 10, 2, {"{\"data\": [" + gids + "], \"name\": \"WallLayer\", \"type\": \"tilelayer\","
+                                      " \"visible\": true}"}, kTwoTilesets, 2));
+        Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
+        system->HandleMessage(unload.message);
+        std::string out;
+        Load("Flipped", &out);
+        EXPECT_FALSE(Contains(out, "holds no tile number")) << out;
+        system->SetPlayer(nullptr);
+        system->SetPlayer(player);
+        transform()->SetTranslation(4.5f, 4.5f);
+        system->Update(0.1f);
+        transform()->SetTranslation(5.2f, 4.5f);
+        system->Update(0.1f);
+        EXPECT_EQ(physics()->GetSideBits(), BLOCKED_RIGHT) << std::hex << flags;
+        physics()->Update(0.1f);
+    }
 }
 
 // The player is deleted and a new object is built where it lay, next to the wall: the wall test must
