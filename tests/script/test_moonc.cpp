@@ -183,8 +183,9 @@ const Program kPrograms[] = {
      "f = ->\n  export ^\n  Up, low = 1, 2\nf!\nprint rawget(_G, 'Up'), rawget(_G, 'low')\n",
      "nil\t6\n1\ng\n1,2\t9\n1\tnil\n"},
     {"with",
-     "with p = {}\n  .x = 1\n  .y = .x + 1\n  print .y\nq = with {v: 3, get: => @v}\n  .v += 1\n  print \\get!\nprint p.x, q.v\n",
-     "2\n4\n1\t4\n"},
+     "with p = {}\n  .x = 1\n  .y = .x + 1\n  print .y\nq = with {v: 3, get: => @v}\n  .v += 1\n  print \\get!\nprint p, q.v\n"
+     "r = 1\nwith r = {}\n  .x = 5\nprint r.x\n",
+     "2\n4\nnil\t4\n5\n"},
     {"assignment_in_conditions",
      "if n = tonumber '12'\n  print n\nitems = {1, 2}\nwhile item = table.remove items\n  print item\nprint n, item\n",
      "12\n2\n1\nnil\tnil\n"},
@@ -208,8 +209,8 @@ const Program kPrograms[] = {
      "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n2,12\n"},
     {"loops_as_values",
      "d = for x in *{1, 2, 3}\n  x * 2\ne = for i = 1, 4 do i if i % 2 == 0\nn = 0\nw = while n < 3\n  n += 1\n  n * n\n"
-     "print #d, d[3], #e, e[2], table.concat w, ','\n",
-     "3\t6\t2\t4\t1,4,9\n"},
+     "print #d, d[3], e[2], e[3], e[4], table.concat w, ','\n",
+     "3\t6\t2\tnil\t4\t1,4,9\n"},
     {"class_features",
      "class Base\n  @count: 0\n  @__inherited: (child) => print 'inherited by', child.__name\n  kind: 'base'\n"
      "  hi: => 'hi from ' .. @@__name\nclass Child extends Base\n  secret = 42\n  @make: => @!\n  say: => secret\n"
@@ -217,7 +218,7 @@ const Program kPrograms[] = {
      "X = class extends Base\n  v: 1\nns = {}\nclass ns.Thing\n  ok: => 'ok'\nprint X.__name, X!.v, ns.Thing!\\ok!\n",
      "body\tChild\ninherited by\tChild\n42\tbase\thi from Child\t0\ninherited by\tX\nX\t1\tok\n"},
     {"using",
-     "x = 1\nf = using nil ->\n  x = 2\nf!\ng = (a) using x ->\n  x = a\nh = (a) using nil -> x = a\nh 9\nprint x\ng 5\nprint x\n",
+     "x = 1\nf = (using nil) ->\n  x = 2\nf!\ng = (a using x) ->\n  x = a\nh = (a using nil) -> x = a\nh 9\nprint x\ng 5\nprint x\n",
      "1\n5\n"},
     {"method_stubs_and_multiline_strings",
      "o = {n: 3, get: (k) => @n + k}\nf = o\\get\no.n = 10\nprint f 1\ns = \"a\nb#{1}\"\nprint s\nif true\n\tprint 'tab'\n",
@@ -244,7 +245,7 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
-        {"f = ->\n  v = do\n    return 1\n", 2}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"f = (a) using nil ->\n  a\n", 1}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

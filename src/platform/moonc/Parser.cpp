@@ -54,6 +54,14 @@ public:
         return block;
     }
 
+    bool WholeComprehension()
+    {
+        if (!IsOp("["))
+            return false;
+        NodeP n = Comprehension();
+        return n->kind == Kind::Comprehension && (Peek().type == TokType::Newline || Peek().type == TokType::End);
+    }
+
     // One expression and nothing else (the inside of "#{...}").
     NodeP Solo()
     {
@@ -198,8 +206,8 @@ private:
     NodeP Decorated(NodeP statement)
     {
         while (!AfterBlock() && (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while"))) {
-            if (statement->kind == Kind::Return)
-                Fail("'return' cannot be decorated");
+            if (statement->kind == Kind::Return && !IsKw("if") && !IsKw("unless"))
+                Fail("'return' can only be decorated with 'if' or 'unless'");
             const Token& t = Next();
             NodeP n;
             if (t.text == "if" || t.text == "unless") {
@@ -214,6 +222,16 @@ private:
                 n->body.push_back(std::move(statement));
             } else {
                 n = ForLoop(t.line);
+                if (IsKw("when")) {
+                    // "stmt for x in *t when cond": the statement runs for the passes that meet cond
+                    const int line = Next().line;
+                    NodeP guard = Make(Kind::If, line);
+                    guard->isLocal = true;
+                    guard->x().conds.push_back(Expr());
+                    guard->x().blocks.emplace_back();
+                    guard->x().blocks.back().push_back(std::move(statement));
+                    statement = std::move(guard);
+                }
                 n->body.push_back(std::move(statement));
             }
             n->isLocal = true; // made by a decorator: a new name it assigns belongs to the enclosing block
@@ -295,7 +313,7 @@ private:
                 return Return();
             if (k == "export")
                 return Export();
-            if (k == "class")
+            if (k == "class" && Peek(1).type == TokType::Name)
                 return Class(false);
             if (k == "break" || k == "continue")
                 return Make(Next().text == "break" ? Kind::Break : Kind::Continue, t.line);
@@ -315,7 +333,20 @@ private:
     {
         const int line = Peek().line;
         std::vector<NodeP> exprs;
-        exprs.push_back(Expr());
+        if (withDepth_ > 0 && IsOp("[") && (IsOp("=", MatchingBracket(0) + 1) ||
+                                            (Peek(MatchingBracket(0) + 1).type == TokType::Op &&
+                                             IsUpdateOp(Peek(MatchingBracket(0) + 1).text)))) {
+            // "[key] = value" inside 'with': an index of the with object
+            NodeP index = Make(Kind::Index, Next().line);
+            index->a = Make(Kind::WithRef, line);
+            ++brackets_;
+            index->b = Expr();
+            ExpectOp("]");
+            --brackets_;
+            exprs.push_back(std::move(index));
+        } else {
+            exprs.push_back(Expr());
+        }
         while (!single && IsOp(",")) {
             Next();
             exprs.push_back(Expr());
@@ -701,7 +732,8 @@ private:
     {
         const int line = Next().line;
         NodeP n = Make(Kind::Return, line);
-        if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End)
+        if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End ||
+            IsKw("if") || IsKw("unless"))
             return n;
         ValueList(n->items);
         return n;
@@ -862,7 +894,10 @@ private:
         case TokType::String:
             return true;
         case TokType::Keyword:
-            return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false");
+            if (t.text == "if" || t.text == "unless")
+                return t.space && InlineIfAhead(); // otherwise a line decorator
+            return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false" ||
+                               t.text == "with" || t.text == "switch" || t.text == "class");
         case TokType::Op:
             if (t.text == "{" || t.text == "->" || t.text == "=>")
                 return true;
@@ -880,9 +915,29 @@ private:
         }
     }
 
+    // An 'if' ahead with 'then' on its line or an indented block below: an expression, not a decorator.
+    bool InlineIfAhead() const
+    {
+        int depth = 0;
+        for (size_t k = 1;; ++k) {
+            const Token& t = Peek(k);
+            if (t.type == TokType::End || t.type == TokType::Dedent || t.type == TokType::Indent ||
+                t.type == TokType::ArgEnd)
+                return false;
+            if (t.type == TokType::Newline)
+                return depth == 0 && Peek(k + 1).type == TokType::Indent;
+            if (t.type == TokType::Op && (t.text == "(" || t.text == "{" || t.text == "["))
+                ++depth;
+            else if (t.type == TokType::Op && (t.text == ")" || t.text == "}" || t.text == "]") && --depth < 0)
+                return false;
+            else if (depth == 0 && t.type == TokType::Keyword && t.text == "then")
+                return true;
+        }
+    }
+
     static bool Callable(const Node& e)
     {
-        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index || e.kind == Kind::Paren ||
+        return e.kind == Kind::Self || e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index || e.kind == Kind::Paren ||
                e.kind == Kind::ClassRef;
     }
 
@@ -940,8 +995,6 @@ private:
             NodeP n = Make(Kind::Method, line);
             n->a = std::move(callee->a);
             n->text = callee->text;
-            if (IsLuaKeyword(n->text))
-                Unsupported("method name '" + n->text + "'");
             return n;
         }
         NodeP n = Make(Kind::Call, line);
@@ -972,8 +1025,6 @@ private:
                 Next();
                 NodeP n = Make(Kind::Method, t.line);
                 n->text = FieldToken();
-                if (IsLuaKeyword(n->text))
-                    Unsupported("method name '" + n->text + "'");
                 n->a = std::move(e);
                 bool bare = false, stub = false;
                 n->items = MethodArgs(&bare, &stub);
@@ -1031,7 +1082,7 @@ private:
             if (t.type == TokType::Op && t.text == "(")
                 ++depth;
             else if (t.type == TokType::Op && t.text == ")" && --depth == 0)
-                return IsOp("->", k + 1) || IsOp("=>", k + 1) || IsKw("using", k + 1);
+                return IsOp("->", k + 1) || IsOp("=>", k + 1);
         }
     }
 
@@ -1068,8 +1119,6 @@ private:
                 return Do();
             if (k == "with")
                 return With();
-            if (k == "using")
-                return Function();
             if (k == "class")
                 return Class(false, true);
             if (k == "for" || k == "while") {
@@ -1205,12 +1254,30 @@ private:
             while (!IsOp(")")) {
                 Param param;
                 SkipLayout();
+                if (IsKw("using")) {
+                    // "(a using x, y)" / "(using nil)": the outer names the function may assign
+                    Next();
+                    n->x().usingSet = true;
+                    if (IsKw("nil")) {
+                        Next();
+                    } else {
+                        n->x().usingNames.push_back(NameToken("a name"));
+                        while (IsOp(",")) {
+                            Next();
+                            n->x().usingNames.push_back(NameToken("a name"));
+                        }
+                    }
+                    SkipLayout();
+                    if (!IsOp(")"))
+                        Fail("expected ')' after the 'using' list but found " + Describe(Peek()));
+                    continue;
+                }
                 if (IsOp("...")) {
                     Next();
                     param.name = "...";
                     n->x().params.push_back(std::move(param));
                     SkipLayout();
-                    if (!IsOp(")"))
+                    if (!IsOp(")") && !IsKw("using"))
                         Fail("'...' must be the last parameter");
                     continue;
                 }
@@ -1228,8 +1295,6 @@ private:
                 } else {
                     param.name = NameToken("a parameter name");
                 }
-                if (param.name == "self")
-                    Fail("'self' cannot be a parameter name");
                 if (IsOp("=")) {
                     Next();
                     param.defaultValue = Expr();
@@ -1238,24 +1303,10 @@ private:
                 SkipLayout();
                 if (IsOp(","))
                     Next();
-                else if (!IsOp(")"))
+                else if (!IsOp(")") && !IsKw("using"))
                     Fail("expected ',' or ')' in the parameter list but found " + Describe(Peek()));
             }
             Next();
-        }
-        if (IsKw("using")) {
-            // "using a, b" / "using nil": the outer names the function may assign
-            Next();
-            n->x().usingSet = true;
-            if (IsKw("nil")) {
-                Next();
-            } else {
-                n->x().usingNames.push_back(NameToken("a name"));
-                while (IsOp(",")) {
-                    Next();
-                    n->x().usingNames.push_back(NameToken("a name"));
-                }
-            }
         }
         if (!IsOp("->") && !IsOp("=>"))
             Fail("expected '->' or '=>' but found " + Describe(Peek()));
@@ -1291,13 +1342,13 @@ private:
     }
 
     // "name:", "'key':" or ":name" ahead: the start of a table entry with a key.
-    bool KeyAhead() const
+    bool KeyAhead(size_t k = 0) const
     {
-        const Token& t = Peek();
-        if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) && IsOp(":", 1) &&
-            !Peek(1).space)
+        const Token& t = Peek(k);
+        if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) &&
+            IsOp(":", k + 1) && !Peek(k + 1).space)
             return true;
-        return IsOp(":") && Peek(1).type == TokType::Name && !Peek(1).space;
+        return IsOp(":", k) && Peek(k + 1).type == TokType::Name && !Peek(k + 1).space;
     }
 
     // One table entry; keyed entries may hold an indented block of entries as their value.
@@ -1338,6 +1389,8 @@ private:
             Next();
             Next();
             entry.value = ImplicitTable(true);
+        } else if (KeyAhead()) {
+            entry.value = ImplicitTable(false); // "a: b: 1, c: 2": the rest of the line is a's table
         } else {
             entry.value = Expr();
         }
@@ -1353,6 +1406,14 @@ private:
             n->x().entries.push_back(TableEntry());
             if (TakeComma())
                 continue;
+            if (!lines && !pendingComma_ && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent &&
+                KeyAhead(2)) {
+                // "f 1," / "  x: 1" / "  y: 2": more entries on the indented lines below
+                Next();
+                Next();
+                lines = true;
+                continue;
+            }
             if (!lines)
                 break;
             while (Peek().type == TokType::Newline)
@@ -1493,6 +1554,15 @@ Node::~Node()
         NodeP n = std::move(pending.back());
         pending.pop_back();
         Detach(*n, pending);
+    }
+}
+
+bool ParsesAsComprehension(const std::vector<Token>& tokens)
+{
+    try {
+        return Parser(tokens, 0).WholeComprehension();
+    } catch (const CompileError&) {
+        return false;
     }
 }
 
