@@ -660,6 +660,8 @@ private:
         case Kind::ForIn:
         case Kind::ForEach:
             return true;
+        case Kind::Class: // "x = class Name": Name is declared here too
+            return !e.b;
         default:
             return false;
         }
@@ -684,6 +686,12 @@ private:
     {
         const Node& t = *n.a;
         const std::string op = " " + n.text + " ";
+        if (t.kind == Kind::Name && !Declared(t.text)) {
+            // an update of a name not yet visible declares it, reading the global of that name
+            Line(out, "local " + t.text + " = (" + t.text + op + Expr(*n.b) + ")");
+            Declare(t.text);
+            return;
+        }
         if (t.kind == Kind::Name || (t.kind == Kind::Field && Simple(*t.a)) ||
             (t.kind == Kind::Index && Simple(*t.a) && Simple(*t.b))) {
             const std::string target = Expr(t);

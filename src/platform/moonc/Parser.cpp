@@ -897,7 +897,7 @@ private:
             if (t.text == "if" || t.text == "unless")
                 return t.space && InlineIfAhead(); // otherwise a line decorator
             return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false" ||
-                               t.text == "with" || t.text == "switch" || t.text == "class");
+                               t.text == "with" || t.text == "switch" || t.text == "class" || t.text == "super");
         case TokType::Op:
             if (t.text == "{" || t.text == "->" || t.text == "=>")
                 return true;
@@ -1238,10 +1238,8 @@ private:
             n->items = SuperArgs(&bare);
         } else if (ArgStart()) {
             n->items = BareArgs();
-        } else if ((IsOp(".") || IsOp("[")) && !Peek().space) {
-            n->value = true; // "super.x": the parent class itself
         } else {
-            Unsupported("'super' other than as a call or a field");
+            n->value = true; // "super.x", "super == X": the parent class itself
         }
         return n;
     }
@@ -1318,10 +1316,13 @@ private:
                    !IsOp(",")) {
             // Outside brackets the body is a whole statement ("-> 1, 2" returns both); inside them
             // a comma ends it.
-            if (IsKw("return")) {
-                n->body.push_back(Return());
+            static const std::set<std::string> statements = {"return", "for", "while", "if", "unless", "switch",
+                                                             "with", "do", "export", "local", "import",
+                                                             "break", "continue"};
+            if (Peek().type == TokType::Keyword && statements.count(Peek().text)) {
+                n->body.push_back(Decorated(Statement()));
             } else {
-                n->body.push_back(SimpleStatement(brackets_ > 0));
+                n->body.push_back(Decorated(SimpleStatement(brackets_ > 0)));
             }
         }
         return n;
