@@ -482,7 +482,7 @@ private:
         if (Peek().type == TokType::Newline || Peek().type == TokType::End)
             return OptBlock();
         Block block;
-        block.push_back(Statement());
+        block.push_back(Decorated(Statement())); // "else b unless c": the decorator is the else's
         return block;
     }
 
