@@ -28,10 +28,22 @@ std::string FieldSuffix(const std::string& name)
     return IsLuaKeyword(name) ? "[\"" + name + "\"]" : "." + name;
 }
 
+// "[key]"; a key that is a long string is set apart, since "[[" would open one in Lua.
+std::string Subscript(const std::string& key)
+{
+    return !key.empty() && key[0] == '[' ? "[ " + key + " ]" : "[" + key + "]";
+}
+
 // A method call on "object" written after it: ":m" or, for a Lua keyword, a call through the field.
 std::string MethodSuffix(const std::string& name)
 {
     return IsLuaKeyword(name) ? "[\"" + name + "\"](object, ...)" : ":" + name + "(...)";
+}
+
+// Lua takes no statement after a 'return' in its block.
+bool EndsInReturn(const Block& block)
+{
+    return !block.empty() && block.back()->kind == Kind::Return;
 }
 
 class Emitter {
@@ -296,7 +308,7 @@ private:
                 }
             }
             WithBody(n, out, !n.text.empty());
-            if (ret)
+            if (ret && !EndsInReturn(n.body))
                 Return(out, withs_.back());
             withs_.pop_back();
             scopes_.pop_back();
@@ -421,8 +433,10 @@ private:
             sinks_.push_back(value);
             Statements(body, text, true);
             sinks_.pop_back();
-            Line(text, gather->count + " = " + gather->count + " + 1");
-            Line(text, gather->result + "[" + gather->count + "] = " + value);
+            if (!EndsInReturn(body)) { // Lua takes nothing after a return
+                Line(text, gather->count + " = " + gather->count + " + 1");
+                Line(text, gather->result + "[" + gather->count + "] = " + value);
+            }
         } else {
             Statements(body, text, false);
         }
@@ -521,7 +535,7 @@ private:
             else if (entry.keyKind == Entry::NameKey)
                 from = source + FieldSuffix(entry.name);
             else
-                from = source + "[" + Expr(*entry.key) + "]";
+                from = source + Subscript(Expr(*entry.key));
             if (entry.value->kind == Kind::Table) {
                 Destructure(*entry.value, from, targets, values);
             } else {
@@ -748,7 +762,7 @@ private:
             if (entry.classLevel)
                 continue;
             if (entry.keyKind == Entry::ExprKey) {
-                Line(out, base + "[" + Expr(*entry.key) + "] = " + Member(*entry.value, parent, ""));
+                Line(out, base + Subscript(Expr(*entry.key)) + " = " + Member(*entry.value, parent, ""));
                 continue;
             }
             if (entry.name == "new") {
@@ -895,7 +909,8 @@ private:
         case Kind::With:
             return InPlace([&](std::string& out) {
                 WithBody(e, out, false);
-                Line(out, "return " + withs_.back());
+                if (!EndsInReturn(e.body))
+                    Line(out, "return " + withs_.back());
                 withs_.pop_back();
             });
         case Kind::NumFor:
@@ -932,7 +947,7 @@ private:
             case Kind::Index:
                 if (link.text == "slice")
                     throw CompileError(link.line, "a slice is only allowed in 'for x in *list[a, b]'");
-                out += "[" + Expr(*link.b) + "]";
+                out += Subscript(Expr(*link.b));
                 break;
             case Kind::Call: out += "(" + Args(link.items) + ")"; break;
             default:

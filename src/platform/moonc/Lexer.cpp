@@ -332,11 +332,12 @@ private:
             if (c == '\\') {
                 if (i_ + 1 >= src_.size() || src_[i_ + 1] == '\n' || src_[i_ + 1] == '\r')
                     throw CompileError(token.line, "unterminated string");
-                if (std::string("abfnrtvz\\\"'xu0123456789").find(src_[i_ + 1]) == std::string::npos)
+                const size_t length = EscapeLength();
+                if (length == 0)
                     throw CompileError(token.line, std::string("invalid escape sequence '\\") + src_[i_ + 1] + "'");
-                literal += src_.substr(i_, 2);
-                token.text += src_.substr(i_, 2);
-                i_ += 2;
+                literal += src_.substr(i_, length);
+                token.text += src_.substr(i_, length);
+                i_ += length;
                 continue;
             }
             if (quote == '"' && c == '#' && i_ + 1 < src_.size() && src_[i_ + 1] == '{') {
@@ -354,6 +355,36 @@ private:
         if (!literal.empty())
             token.parts.push_back({false, literal});
         toks_.push_back(std::move(token));
+    }
+
+    // The length of the escape sequence at i_ as Lua reads it, or 0 when Lua would refuse it.
+    size_t EscapeLength() const
+    {
+        auto at = [&](size_t k) { return i_ + k < src_.size() ? static_cast<unsigned char>(src_[i_ + k]) : 0; };
+        const unsigned char c = at(1);
+        if (std::string("abfnrtvz\\\"'").find(static_cast<char>(c)) != std::string::npos && c != 0)
+            return 2;
+        if (c == 'x')
+            return std::isxdigit(at(2)) && std::isxdigit(at(3)) ? 4 : 0;
+        if (std::isdigit(c)) {
+            size_t k = 1;
+            int value = 0;
+            while (k < 4 && std::isdigit(at(k)))
+                value = value * 10 + (at(k++) - '0');
+            return value <= 255 ? k : 0;
+        }
+        if (c == 'u' && at(2) == '{') {
+            size_t k = 3;
+            unsigned long value = 0;
+            while (std::isxdigit(at(k))) {
+                value = value * 16 + static_cast<unsigned long>(std::isdigit(at(k)) ? at(k) - '0' : (at(k) | 0x20) - 'a' + 10);
+                if (value > 0x7FFFFFFFul)
+                    return 0;
+                ++k;
+            }
+            return k > 3 && at(k) == '}' ? k + 1 : 0;
+        }
+        return 0;
     }
 
     // The text of "#{...}" up to its matching brace, skipping braces inside quoted strings.

@@ -531,7 +531,10 @@ private:
     {
         const int line = Next().line;
         NodeP n = Make(Kind::While, line);
+        const bool outer = loopHead_;
+        loopHead_ = true;
         n->a = Condition(*n);
+        loopHead_ = outer;
         n->body = OptBlock();
         return n;
     }
@@ -710,7 +713,10 @@ private:
         std::vector<std::string> names;
         std::vector<NodeP> exprs;
         NodeP pattern;
+        const bool outer = loopHead_;
+        loopHead_ = true;
         const Clause::ClauseKind kind = ForHead(names, exprs, &pattern);
+        loopHead_ = outer;
         NodeP n = Make(kind == Clause::NumFor ? Kind::NumFor : kind == Clause::ForEach ? Kind::ForEach : Kind::ForIn,
                        line);
         n->names = std::move(names);
@@ -733,8 +739,8 @@ private:
         const int line = Next().line;
         NodeP n = Make(Kind::Return, line);
         if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End ||
-            IsKw("if") || IsKw("unless"))
-            return n;
+            ((IsKw("if") || IsKw("unless")) && !InlineIfAhead()))
+            return n; // "return if cond": a decorated return
         ValueList(n->items);
         return n;
     }
@@ -896,6 +902,10 @@ private:
         case TokType::Keyword:
             if (t.text == "if" || t.text == "unless")
                 return t.space && InlineIfAhead(); // otherwise a line decorator
+            if (t.text == "for" || t.text == "while")
+                return t.space && InlineIfAhead("do");
+            if (t.text == "do")
+                return t.space && !loopHead_; // "for x in t do ...": the loop's body
             return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false" ||
                                t.text == "with" || t.text == "switch" || t.text == "class" || t.text == "super");
         case TokType::Op:
@@ -915,8 +925,9 @@ private:
         }
     }
 
-    // An 'if' ahead with 'then' on its line or an indented block below: an expression, not a decorator.
-    bool InlineIfAhead() const
+    // An 'if' ahead with 'then' on its line or an indented block below (a loop: 'do'): an expression,
+    // not a line decorator.
+    bool InlineIfAhead(const char* body = "then") const
     {
         int depth = 0;
         for (size_t k = 1;; ++k) {
@@ -930,7 +941,7 @@ private:
                 ++depth;
             else if (t.type == TokType::Op && (t.text == ")" || t.text == "}" || t.text == "]") && --depth < 0)
                 return false;
-            else if (depth == 0 && t.type == TokType::Keyword && t.text == "then")
+            else if (depth == 0 && t.type == TokType::Keyword && t.text == body)
                 return true;
         }
     }
@@ -1309,6 +1320,13 @@ private:
         if (!IsOp("->") && !IsOp("=>"))
             Fail("expected '->' or '=>' but found " + Describe(Peek()));
         n->fat = Next().text == "=>";
+        const bool outerHead = loopHead_;
+        loopHead_ = false;
+        struct Restore {
+            bool& flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore{loopHead_, outerHead};
         if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
             Next();
             n->body = IndentedBlock();
@@ -1498,6 +1516,7 @@ private:
     int withDepth_ = 0;
     int brackets_ = 0; // open (), {} and [] around the current token
     bool pendingComma_ = false;
+    bool loopHead_ = false; // parsing the head of a loop, where 'do' starts the body
     int depth_;
 };
 
