@@ -316,6 +316,14 @@ private:
             Line(out, "end");
             break;
         case Kind::Return: {
+            const Kind single = n.items.size() == 1 ? n.items[0]->kind : Kind::Nil;
+            if (single == Kind::If || single == Kind::Switch || single == Kind::Do || single == Kind::With) {
+                // "return if ...": each branch returns its value ('break' in one leaves the loop around)
+                sinks_.push_back(std::nullopt);
+                Statement(*n.items[0], out, true);
+                sinks_.pop_back();
+                break;
+            }
             std::vector<std::string> values;
             for (const NodeP& v : n.items)
                 values.push_back(Expr(*v));
