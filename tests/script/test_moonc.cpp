@@ -261,8 +261,11 @@ const Program kPrograms[] = {
      "v = do\n  for i = 1, 3\n    i * 2\nf = (a = true, b = 5) -> print a, b\nf false, nil\nf nil, false\n"
      "print #v, v[3]\n",
      "false\t5\ntrue\tfalse\n3\t6\n"},
+    {"function_bodies_and_with_targets",
+     "x = {f: -> 1, g: 2}\na, b = x.f!\nt = with {}\n  with .sub = {}\n    .c = 3\nprint a, b.g, x.g, t.sub.c\n",
+     "1\t2\tnil\t3\n"},
     {"keyword_methods_long_string_keys_exported_locals",
-     "obj = {end: => \"ended\", n: 2, then: (x) => x + @n}\nget = -> obj\nstub = obj\\end\n"
+     "obj =\n  end: => \"ended\"\n  n: 2\n  then: (x) => x + @n\nget = -> obj\nstub = obj\\end\n"
      "print obj\\end!, get!\\then(3), stub!, obj[ [[n]] ]\nx = 1\nexport x\nx = 2\n"
      "print x, rawget(_G, \"x\")\n",
      "ended\t5\tended\t2\n2\tnil\n"},

@@ -467,7 +467,10 @@ private:
     void WithBody(const Node& n, std::string& out, bool assigned)
     {
         const std::string object = Temp();
+        const std::string target = n.b ? Expr(*n.b) : "";
         Line(out, "local " + object + " = " + (assigned ? n.text : Expr(*n.a)));
+        if (n.b)
+            Line(out, target + " = " + object);
         if (!assigned && !n.text.empty()) {
             Line(out, "local " + n.text + " = " + object);
             Declare(n.text);

@@ -326,13 +326,19 @@ private:
             if (k == "with")
                 return With();
         }
-        return SimpleStatement(false);
+        return SimpleStatement();
     }
 
-    NodeP SimpleStatement(bool single)
+    NodeP SimpleStatement()
     {
         const int line = Peek().line;
         std::vector<NodeP> exprs;
+        if (KeyAhead()) {
+            // "-> a: 1, b: 2": a table without braces as the value
+            NodeP n = Make(Kind::ExprStmt, line);
+            n->a = ImplicitTable(false);
+            return n;
+        }
         if (withDepth_ > 0 && IsOp("[") && (IsOp("=", MatchingBracket(0) + 1) ||
                                             (Peek(MatchingBracket(0) + 1).type == TokType::Op &&
                                              IsUpdateOp(Peek(MatchingBracket(0) + 1).text)))) {
@@ -347,8 +353,12 @@ private:
         } else {
             exprs.push_back(Expr());
         }
-        while (!single && IsOp(",")) {
+        while (IsOp(",")) {
             Next();
+            if (KeyAhead()) {
+                exprs.push_back(ImplicitTable(false)); // "x, a: 1": the rest is one table
+                break;
+            }
             exprs.push_back(Expr());
         }
         if (IsOp("=")) {
@@ -357,10 +367,7 @@ private:
             for (auto& e : exprs)
                 CheckAssignable(*e);
             n->items = std::move(exprs);
-            if (single)
-                n->x().items2.push_back(Expr());
-            else
-                ValueList(n->x().items2);
+            ValueList(n->x().items2);
             // "X = class ...": an unnamed class takes the name it is assigned to
             Node& value = *n->x().items2[0];
             if (n->items.size() == 1 && n->items[0]->kind == Kind::Name && value.kind == Kind::Class &&
@@ -641,6 +648,15 @@ private:
             Next();
         }
         n->a = Expr();
+        if (n->text.empty() && IsOp("=")) {
+            // "with .sub = value", "with t.x = value": the object is also assigned to that target
+            CheckAssignable(*n->a);
+            if (n->a->kind == Kind::Table)
+                Fail("cannot destructure the object of 'with'");
+            Next();
+            n->b = std::move(n->a);
+            n->a = Expr();
+        }
         ++withDepth_;
         n->body = OptBlock();
         --withDepth_;
@@ -1332,15 +1348,14 @@ private:
             n->body = IndentedBlock();
         } else if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]") &&
                    !IsOp(",")) {
-            // Outside brackets the body is a whole statement ("-> 1, 2" returns both); inside them
-            // a comma ends it.
+            // The body is a whole statement: "-> 1, 2" returns both, inside brackets too.
             static const std::set<std::string> statements = {"return", "for", "while", "if", "unless", "switch",
                                                              "with", "do", "export", "local", "import",
                                                              "break", "continue"};
             if (Peek().type == TokType::Keyword && statements.count(Peek().text)) {
                 n->body.push_back(Decorated(Statement()));
             } else {
-                n->body.push_back(Decorated(SimpleStatement(brackets_ > 0)));
+                n->body.push_back(Decorated(SimpleStatement()));
             }
         }
         return n;
