@@ -1214,7 +1214,7 @@ private:
                     Line(body, "local " + key + ", " + value + " = " + Expr(*e.a) + ", " + Expr(*e.b));
                 else
                     Line(body, "local " + key + ", " + value + " = " + Expr(*e.a));
-                Line(body, "if " + key + " ~= nil then " + result + "[" + key + "] = " + value + " end");
+                Line(body, result + "[" + key + "] = " + value);
             });
             Line(out, "return " + result);
         });
