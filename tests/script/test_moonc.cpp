@@ -183,8 +183,9 @@ const Program kPrograms[] = {
      "f = ->\n  export ^\n  Up, low = 1, 2\nf!\nprint rawget(_G, 'Up'), rawget(_G, 'low')\n",
      "nil\t6\n1\ng\n1,2\t9\n1\tnil\n"},
     {"with",
-     "with p = {}\n  .x = 1\n  .y = .x + 1\n  print .y\nq = with {v: 3, get: => @v}\n  .v += 1\n  print \\get!\nprint p.x, q.v\n",
-     "2\n4\n1\t4\n"},
+     "with p = {}\n  .x = 1\n  .y = .x + 1\n  print .y\nq = with {v: 3, get: => @v}\n  .v += 1\n  print \\get!\nprint p, q.v\n"
+     "r = 1\nwith r = {}\n  .x = 5\nprint r.x\n",
+     "2\n4\nnil\t4\n5\n"},
     {"assignment_in_conditions",
      "if n = tonumber '12'\n  print n\nitems = {1, 2}\nwhile item = table.remove items\n  print item\nprint n, item\n",
      "12\n2\n1\nnil\tnil\n"},
@@ -208,8 +209,8 @@ const Program kPrograms[] = {
      "1\t2\t3\t4\t5\t6\t7\n3\n7\n6\n2,12\n"},
     {"loops_as_values",
      "d = for x in *{1, 2, 3}\n  x * 2\ne = for i = 1, 4 do i if i % 2 == 0\nn = 0\nw = while n < 3\n  n += 1\n  n * n\n"
-     "print #d, d[3], #e, e[2], table.concat w, ','\n",
-     "3\t6\t2\t4\t1,4,9\n"},
+     "print #d, d[3], e[2], e[3], e[4], table.concat w, ','\n",
+     "3\t6\t2\tnil\t4\t1,4,9\n"},
     {"class_features",
      "class Base\n  @count: 0\n  @__inherited: (child) => print 'inherited by', child.__name\n  kind: 'base'\n"
      "  hi: => 'hi from ' .. @@__name\nclass Child extends Base\n  secret = 42\n  @make: => @!\n  say: => secret\n"
@@ -217,11 +218,57 @@ const Program kPrograms[] = {
      "X = class extends Base\n  v: 1\nns = {}\nclass ns.Thing\n  ok: => 'ok'\nprint X.__name, X!.v, ns.Thing!\\ok!\n",
      "body\tChild\ninherited by\tChild\n42\tbase\thi from Child\t0\ninherited by\tX\nX\t1\tok\n"},
     {"using",
-     "x = 1\nf = using nil ->\n  x = 2\nf!\ng = (a) using x ->\n  x = a\nh = (a) using nil -> x = a\nh 9\nprint x\ng 5\nprint x\n",
+     "x = 1\nf = (using nil) ->\n  x = 2\nf!\ng = (a using x) ->\n  x = a\nh = (a using nil) -> x = a\nh 9\nprint x\ng 5\nprint x\n",
      "1\n5\n"},
     {"method_stubs_and_multiline_strings",
      "o = {n: 3, get: (k) => @n + k}\nf = o\\get\no.n = 10\nprint f 1\ns = \"a\nb#{1}\"\nprint s\nif true\n\tprint 'tab'\n",
      "11\na\nb1\ntab\n"},
+    // Forms of the language reference, each printing what the reference compiler's Lua prints (the
+    // last row: what the reference's Lua would print if Lua loaded it).
+    {"decorated_returns",
+     "f = (t) ->\n  return 0 if not t\n  #t\ng = (list) ->\n  return unless list\n  \"ok\"\nh = (x) ->\n"
+     "  return x * 2 if x > 1\n  return if x < 0 then \"neg\" else \"small\"\n"
+     "print f(nil), f({1, 2}), g!, g({}), h(3), h(-1), h(0)\n",
+     "0\t2\tnil\tok\t6\tneg\tsmall\n"},
+    {"return_inside_block_values",
+     "f = (x) ->\n  y = if x > 0\n    return \"pos\"\n  else\n    \"neg\"\n  y .. \"!\"\ng = (x) ->\n"
+     "  v = switch x\n    when 1 then return \"one\"\n    else \"other\"\n  v\nh = (t) ->\n  r = for v in *t\n"
+     "    return \"found\" if v == 3\n    v\n  #r\nk = ->\n  w = with {}\n    return 9\n  w\n"
+     "print f(1), f(-1), g(1), g(2), h({1, 2, 3}), h({1, 2}), k!\n",
+     "pos\tneg!\tone\tother\tfound\t2\t9\n"},
+    {"tables_on_one_line_and_continued_args",
+     "t =\n  sword: weight: 5, value: 100\n  shield: weight: 10, value: 50\n"
+     "show = (n, o) -> print n, o.x, o.y\nshow 1,\n  x: t.sword.value\n  y: t.shield.weight\n"
+     "print t.sword.weight, t.shield.value\n",
+     "1\t100\t10\n5\t50\n"},
+    {"nested_comprehension_at_double_bracket",
+     "grid = [[x * y for x = 1, 3] for y = 1, 2]\na, t = {1}, {5}\nprint #grid, grid[2][3], t[a[1]], [[a]b]]\n",
+     "2\t6\t5\ta]b\n"},
+    {"with_as_argument_and_index_lines",
+     "class W\n  new: => @items = {}\n  add: (x) => table.insert @items, x\nw = W!\nw\\add with W!\n  .n = 7\n"
+     "  [1] = \"first\"\nprint #w.items, w.items[1].n, w.items[1][1]\n",
+     "1\t7\tfirst\n"},
+    {"decorators_with_when_and_calls_with_blocks",
+     "list = {5, 20, 15, 3}\nprint n for n in *list when n > 10\nbig = n for n in *list when n > 10\n"
+     "y, c = \"y\", false\nx = y if c\nprint big, x, if c then 1 else 2\nprint #for i = 1, 3 do i\n",
+     "20\n15\n15\tnil\t2\n3\n"},
+    {"classes_anonymous_super_and_self_call",
+     "make = (v) ->\n  class\n    value: v\nC = make 5\nprint C!.value, C.__name\nclass A\n"
+     "  @make: => \"A.make \" .. @__name\nclass B extends A\n  @make: => \"B>\" .. super!\ntwice = => @ 3\n"
+     "print B\\make!, twice setmetatable {}, __call: (n) => n * 2\n",
+     "5\tnil\nB>A.make B\t6\n"},
+    {"do_ending_in_a_loop_and_default_false",
+     "v = do\n  for i = 1, 3\n    i * 2\nf = (a = true, b = 5) -> print a, b\nf false, nil\nf nil, false\n"
+     "print #v, v[3]\n",
+     "false\t5\ntrue\tfalse\n3\t6\n"},
+    {"function_bodies_and_with_targets",
+     "x = {f: -> 1, g: 2}\na, b = x.f!\nt = with {}\n  with .sub = {}\n    .c = 3\nprint a, b.g, x.g, t.sub.c\n",
+     "1\t2\tnil\t3\n"},
+    {"keyword_methods_long_string_keys_exported_locals",
+     "obj =\n  end: => \"ended\"\n  n: 2\n  then: (x) => x + @n\nget = -> obj\nstub = obj\\end\n"
+     "print obj\\end!, get!\\then(3), stub!, obj[ [[n]] ]\nx = 1\nexport x\nx = 2\n"
+     "print x, rawget(_G, \"x\")\n",
+     "ended\t5\tended\t2\n2\tnil\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
@@ -244,7 +291,8 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
-        {"f = ->\n  v = do\n    return 1\n", 2}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"f = (a) using nil ->\n  a\n", 1}, {"x = 1\nprint \"\\xZZ\"\n", 2},
+        {"print '\\400'\n", 1}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

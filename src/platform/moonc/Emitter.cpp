@@ -28,42 +28,22 @@ std::string FieldSuffix(const std::string& name)
     return IsLuaKeyword(name) ? "[\"" + name + "\"]" : "." + name;
 }
 
-// True when a block returns explicitly from the function it is written in (functions inside it aside).
-bool ContainsReturn(const Block& block);
-
-bool ContainsReturn(const Node& n)
+// "[key]"; a key that is a long string is set apart, since "[[" would open one in Lua.
+std::string Subscript(const std::string& key)
 {
-    switch (n.kind) {
-    case Kind::Return:
-        return true;
-    case Kind::If:
-    case Kind::Switch:
-        for (const Block& b : n.x().blocks)
-            if (ContainsReturn(b))
-                return true;
-        return false;
-    case Kind::While:
-    case Kind::NumFor:
-    case Kind::ForIn:
-    case Kind::ForEach:
-    case Kind::Do:
-    case Kind::With:
-        return ContainsReturn(n.body);
-    case Kind::ExprStmt:
-        return n.a && (n.a->kind == Kind::If || n.a->kind == Kind::Switch || n.a->kind == Kind::Do ||
-                       n.a->kind == Kind::With) &&
-               ContainsReturn(*n.a);
-    default:
-        return false;
-    }
+    return !key.empty() && key[0] == '[' ? "[ " + key + " ]" : "[" + key + "]";
 }
 
-bool ContainsReturn(const Block& block)
+// A method call on "object" written after it: ":m" or, for a Lua keyword, a call through the field.
+std::string MethodSuffix(const std::string& name)
 {
-    for (const NodeP& n : block)
-        if (ContainsReturn(*n))
-            return true;
-    return false;
+    return IsLuaKeyword(name) ? "[\"" + name + "\"](object, ...)" : ":" + name + "(...)";
+}
+
+// Lua takes no statement after a 'return' in its block.
+bool EndsInReturn(const Block& block)
+{
+    return !block.empty() && block.back()->kind == Kind::Return;
 }
 
 class Emitter {
@@ -93,6 +73,7 @@ private:
     struct MethodContext {
         std::string parent; // the local holding the parent class, "" without 'extends'
         std::string method;
+        bool classLevel = false; // "@name: =>": 'super' calls the parent class's own field
     };
 
     std::string Temp() { return "__m" + std::to_string(++temp_); }
@@ -121,11 +102,10 @@ private:
         return false;
     }
     void Declare(const std::string& name) { scopes_.back().locals.insert(name); }
-    void Export(const std::string& name, int line)
+    void Export(const std::string& name)
     {
-        if (DeclaredLocal(name))
-            throw CompileError(line, "unsupported: exporting '" + name + "', which is already a local");
-        scopes_.back().exported.insert(name);
+        if (!DeclaredLocal(name)) // exporting a visible local changes nothing: it stays local
+            scopes_.back().exported.insert(name);
     }
 
     void Line(std::string& out, const std::string& text) const
@@ -140,18 +120,20 @@ private:
 
     std::string Pad() const { return std::string(static_cast<size_t>(indent_) * 2, ' '); }
 
-    // The value of a block's last statement: returned, or gathered when the block is the body of a
-    // loop used as a value.
+    // The value of a block's last statement: returned, or assigned to the targets of the block used as
+    // a value ("x = if ...", a pass of a loop used as a value).
     void Return(std::string& out, const std::string& values)
     {
         if (!sinks_.empty() && sinks_.back()) {
-            const Sink& sink = *sinks_.back();
-            Line(out, sink.count + " = " + sink.count + " + 1");
-            Line(out, sink.result + "[" + sink.count + "] = " + values);
+            Line(out, *sinks_.back() + " = " + values);
             return;
         }
         Line(out, "return " + values);
     }
+
+    // Whether the value of a block being emitted is assigned rather than returned; a loop ending such a
+    // block gives the list of its passes' values, a loop ending a function gives nothing.
+    bool Assigning() const { return !sinks_.empty() && sinks_.back(); }
 
     void Statements(const Block& block, std::string& out, bool ret)
     {
@@ -204,7 +186,10 @@ private:
     // "x = 1 if cond", "x = v for v in *t": x is declared where the decorated statement stands.
     void HoistDecorated(const Node& n, std::string& out)
     {
-        const Block& inner = n.kind == Kind::If ? n.x().blocks[0] : n.body;
+        const Block* block = n.kind == Kind::If ? &n.x().blocks[0] : &n.body;
+        if (n.kind != Kind::If && block->size() == 1 && (*block)[0]->kind == Kind::If && (*block)[0]->isLocal)
+            block = &(*block)[0]->x().blocks[0]; // "x = v for v in *t when v > 0"
+        const Block& inner = *block;
         if (inner.size() != 1 || inner[0]->kind != Kind::Assign || inner[0]->exported || inner[0]->isLocal)
             return;
         std::vector<std::string> fresh;
@@ -262,7 +247,7 @@ private:
             else if (n.text == "^")
                 scopes_.back().exportCaps = true;
             for (const std::string& name : n.names)
-                Export(name, n.line);
+                Export(name);
             break;
         case Kind::Local:
             if (!n.names.empty()) {
@@ -309,8 +294,11 @@ private:
             Line(out, "end");
             break;
         case Kind::With:
+            Line(out, "do");
+            ++indent_;
+            scopes_.emplace_back();
             if (!n.text.empty()) {
-                // "with name = value": the name is assigned where the statement stands.
+                // "with name = value": a visible name is assigned, else a local of the statement
                 const std::string value = Expr(*n.a);
                 if (Declared(n.text)) {
                     Line(out, n.text + " = " + value);
@@ -319,11 +307,8 @@ private:
                     Declare(n.text);
                 }
             }
-            Line(out, "do");
-            ++indent_;
-            scopes_.emplace_back();
             WithBody(n, out, !n.text.empty());
-            if (ret)
+            if (ret && !EndsInReturn(n.body))
                 Return(out, withs_.back());
             withs_.pop_back();
             scopes_.pop_back();
@@ -331,12 +316,60 @@ private:
             Line(out, "end");
             break;
         case Kind::Return: {
+            const Kind single = n.items.size() == 1 ? n.items[0]->kind : Kind::Nil;
+            if (single == Kind::If || single == Kind::Switch || single == Kind::Do || single == Kind::With) {
+                // "return if ...": each branch returns its value ('break' in one leaves the loop around)
+                sinks_.push_back(std::nullopt);
+                Statement(*n.items[0], out, true);
+                sinks_.pop_back();
+                break;
+            }
             std::vector<std::string> values;
             for (const NodeP& v : n.items)
                 values.push_back(Expr(*v));
             Line(out, values.empty() ? "return" : "return " + Join(values, ", "));
             break;
         }
+        case Kind::While:
+        case Kind::NumFor:
+        case Kind::ForIn:
+        case Kind::ForEach:
+            if (ret && Assigning()) {
+                Line(out, "do");
+                ++indent_;
+                Return(out, GatheredLoop(n, out));
+                --indent_;
+                Line(out, "end");
+            } else {
+                LoopStatement(n, out);
+            }
+            break;
+        case Kind::Class: {
+            const std::string holder = Class(n, out);
+            if (ret)
+                Return(out, holder);
+            break;
+        }
+        default:
+            throw CompileError(n.line, "internal error: unexpected statement");
+        }
+    }
+
+    // A loop used as a value: its list is built in a new local, whose name is returned.
+    std::string GatheredLoop(const Node& loop, std::string& out)
+    {
+        const Gather gather{Temp(), Temp(), &loop.body};
+        Line(out, "local " + gather.result + ", " + gather.count + " = {}, 0");
+        const Gather* saved = gather_;
+        gather_ = &gather;
+        LoopStatement(loop, out);
+        gather_ = saved;
+        return gather.result;
+    }
+
+    void LoopStatement(const Node& n, std::string& out)
+    {
+        switch (n.kind) {
         case Kind::While:
             if (n.c) {
                 Line(out, "while true do");
@@ -378,14 +411,8 @@ private:
             Line(out, "end");
             break;
         }
-        case Kind::Class: {
-            const std::string holder = Class(n, out);
-            if (ret)
-                Return(out, holder);
-            break;
-        }
         default:
-            throw CompileError(n.line, "internal error: unexpected statement");
+            throw CompileError(n.line, "internal error: unexpected loop");
         }
     }
 
@@ -402,9 +429,25 @@ private:
             --indent_;
         }
         loops_.push_back(Loop{"__continue" + std::to_string(++temp_)});
+        const Gather* gather = gather_ && gather_->body == &body ? gather_ : nullptr;
+        gather_ = nullptr;
         std::string text;
         indent_ += 2;
-        Statements(body, text, !sinks_.empty() && sinks_.back() && sinks_.back()->body == &body);
+        if (gather) {
+            // Every pass not skipped by 'continue' adds the value of its last statement (nil when that is
+            // not an expression).
+            const std::string value = Temp();
+            Line(text, "local " + value);
+            sinks_.push_back(value);
+            Statements(body, text, true);
+            sinks_.pop_back();
+            if (!EndsInReturn(body)) { // Lua takes nothing after a return
+                Line(text, gather->count + " = " + gather->count + " + 1");
+                Line(text, gather->result + "[" + gather->count + "] = " + value);
+            }
+        } else {
+            Statements(body, text, false);
+        }
         indent_ -= 2;
         if (loops_.back()->continued) {
             ++indent_;
@@ -424,7 +467,10 @@ private:
     void WithBody(const Node& n, std::string& out, bool assigned)
     {
         const std::string object = Temp();
+        const std::string target = n.b ? Expr(*n.b) : "";
         Line(out, "local " + object + " = " + (assigned ? n.text : Expr(*n.a)));
+        if (n.b)
+            Line(out, target + " = " + object);
         if (!assigned && !n.text.empty()) {
             Line(out, "local " + n.text + " = " + object);
             Declare(n.text);
@@ -500,7 +546,7 @@ private:
             else if (entry.keyKind == Entry::NameKey)
                 from = source + FieldSuffix(entry.name);
             else
-                from = source + "[" + Expr(*entry.key) + "]";
+                from = source + Subscript(Expr(*entry.key));
             if (entry.value->kind == Kind::Table) {
                 Destructure(*entry.value, from, targets, values);
             } else {
@@ -578,13 +624,26 @@ private:
         std::vector<std::string> fresh;
         if (n.exported) {
             for (const NodeP& t : n.items)
-                Export(t->text, n.line);
+                Export(t->text);
         } else {
             for (const NodeP& t : n.items) {
                 if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
                     std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                     fresh.push_back(t->text);
             }
+        }
+        if (n.x().items2.size() == 1 && BlockValue(*n.x().items2[0])) {
+            // "x = if ...": the targets are assigned at the end of each branch, so a 'return' inside
+            // returns from the function around.
+            if (!fresh.empty())
+                Line(out, "local " + Join(fresh, ", "));
+            for (const std::string& name : fresh)
+                Declare(name);
+            const Node& value = *n.x().items2[0];
+            sinks_.push_back(Targets(n));
+            Statement(value, out, true);
+            sinks_.pop_back();
+            return;
         }
         // A new local holding a function is declared first, so the function can call itself.
         if (fresh.size() == 1 && n.items.size() == 1 && n.x().items2.size() == 1 &&
@@ -614,6 +673,25 @@ private:
         Line(out, Targets(n) + " = " + Join(values, ", "));
     }
 
+    static bool BlockValue(const Node& e)
+    {
+        switch (e.kind) {
+        case Kind::If:
+        case Kind::Switch:
+        case Kind::Do:
+        case Kind::With:
+        case Kind::While:
+        case Kind::NumFor:
+        case Kind::ForIn:
+        case Kind::ForEach:
+            return true;
+        case Kind::Class: // "x = class Name": Name is declared here too
+            return !e.b;
+        default:
+            return false;
+        }
+    }
+
     std::string Targets(const Node& n)
     {
         std::vector<std::string> targets;
@@ -633,6 +711,12 @@ private:
     {
         const Node& t = *n.a;
         const std::string op = " " + n.text + " ";
+        if (t.kind == Kind::Name && !Declared(t.text)) {
+            // an update of a name not yet visible declares it, reading the global of that name
+            Line(out, "local " + t.text + " = (" + t.text + op + Expr(*n.b) + ")");
+            Declare(t.text);
+            return;
+        }
         if (t.kind == Kind::Name || (t.kind == Kind::Field && Simple(*t.a)) ||
             (t.kind == Kind::Index && Simple(*t.a) && Simple(*t.b))) {
             const std::string target = Expr(t);
@@ -668,7 +752,7 @@ private:
             holder = Temp();
             Line(out, "local " + holder);
         } else if (n.exported) {
-            Export(name, n.line);
+            Export(name);
         } else if (!Declared(name)) {
             Line(out, "local " + name);
             Declare(name);
@@ -689,7 +773,7 @@ private:
             if (entry.classLevel)
                 continue;
             if (entry.keyKind == Entry::ExprKey) {
-                Line(out, base + "[" + Expr(*entry.key) + "] = " + Member(*entry.value, parent, ""));
+                Line(out, base + Subscript(Expr(*entry.key)) + " = " + Member(*entry.value, parent, ""));
                 continue;
             }
             if (entry.name == "new") {
@@ -733,7 +817,7 @@ private:
         Line(out, base + ".__class = " + cls);
         for (const Entry& entry : n.x().entries)
             if (entry.classLevel)
-                Line(out, cls + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name));
+                Line(out, cls + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name, true));
         if (!n.body.empty()) {
             // The body's statements run with self as the class.
             Line(out, "do");
@@ -757,10 +841,11 @@ private:
         return holder;
     }
 
-    std::string Member(const Node& value, const std::string& parent, const std::string& method)
+    std::string Member(const Node& value, const std::string& parent, const std::string& method,
+                       bool classLevel = false)
     {
         if (value.kind == Kind::Function)
-            methods_.push_back(MethodContext{parent, method});
+            methods_.push_back(MethodContext{parent, method, classLevel});
         else
             methods_.push_back(std::nullopt);
         std::string text = Expr(value);
@@ -831,31 +916,19 @@ private:
         case Kind::If:
         case Kind::Switch: return ValueOf(e);
         case Kind::Do:
-            if (ContainsReturn(e.body))
-                throw CompileError(e.line, "unsupported: 'return' inside a 'do' used as a value");
             return InPlace([&](std::string& out) { Statements(e.body, out, true); });
         case Kind::With:
-            if (ContainsReturn(e.body))
-                throw CompileError(e.line, "unsupported: 'return' inside a 'with' used as a value");
             return InPlace([&](std::string& out) {
                 WithBody(e, out, false);
-                Line(out, "return " + withs_.back());
+                if (!EndsInReturn(e.body))
+                    Line(out, "return " + withs_.back());
                 withs_.pop_back();
             });
         case Kind::NumFor:
         case Kind::ForIn:
         case Kind::ForEach:
         case Kind::While:
-            if (ContainsReturn(e.body))
-                throw CompileError(e.line, "unsupported: 'return' inside a loop used as a value");
-            return InPlace([&](std::string& out) {
-                Sink sink{Temp(), Temp(), &e.body};
-                Line(out, "local " + sink.result + ", " + sink.count + " = {}, 0");
-                sinks_.push_back(sink);
-                Statement(e, out, false);
-                sinks_.pop_back();
-                Line(out, "return " + sink.result);
-            });
+            return InPlace([&](std::string& out) { Line(out, "return " + GatheredLoop(e, out)); });
         case Kind::Class:
             return InPlace([&](std::string& out) { Line(out, "return " + Class(e, out)); });
         case Kind::WithRef:
@@ -885,15 +958,22 @@ private:
             case Kind::Index:
                 if (link.text == "slice")
                     throw CompileError(link.line, "a slice is only allowed in 'for x in *list[a, b]'");
-                out += "[" + Expr(*link.b) + "]";
+                out += Subscript(Expr(*link.b));
                 break;
             case Kind::Call: out += "(" + Args(link.items) + ")"; break;
             default:
-                if (link.value) // a method stub: the object is evaluated once, now
-                    out = "(function(object) return function(...) return object:" + link.text +
-                          "(...) end end)(" + out + ")";
-                else
+                if (link.value) { // a method stub: the object is evaluated once, now
+                    out = "(function(object) return function(...) return object" + MethodSuffix(link.text) +
+                          " end end)(" + out + ")";
+                } else if (!IsLuaKeyword(link.text)) {
                     out += ":" + link.text + "(" + Args(link.items) + ")";
+                } else if (link.a->kind == Kind::Name || link.a->kind == Kind::Self) {
+                    out += FieldSuffix(link.text) + "(" + out + (link.items.empty() ? "" : ", " + Args(link.items)) + ")";
+                } else {
+                    // "obj\end!": a method named by a Lua keyword, its object evaluated once
+                    out = "(function(object, ...) return object" + FieldSuffix(link.text) + "(object, ...) end)(" +
+                          out + (link.items.empty() ? "" : ", " + Args(link.items)) + ")";
+                }
                 break;
             }
         }
@@ -945,6 +1025,8 @@ private:
         std::string args = "self";
         if (!e.items.empty())
             args += ", " + Args(e.items);
+        if (context.classLevel)
+            return context.parent + FieldSuffix(method) + "(" + args + ")";
         if (method == "new")
             return context.parent + ".__init(" + args + ")";
         return context.parent + ".__base" + FieldSuffix(method) + "(" + args + ")";
@@ -1031,9 +1113,6 @@ private:
 
     std::string ValueOf(const Node& e)
     {
-        for (const Block& b : e.x().blocks)
-            if (ContainsReturn(b))
-                throw CompileError(e.line, "unsupported: 'return' inside an if or switch used as a value");
         return InPlace([&](std::string& out) {
             if (e.kind == Kind::If)
                 If(e, out, true);
@@ -1135,7 +1214,7 @@ private:
                     Line(body, "local " + key + ", " + value + " = " + Expr(*e.a) + ", " + Expr(*e.b));
                 else
                     Line(body, "local " + key + ", " + value + " = " + Expr(*e.a));
-                Line(body, "if " + key + " ~= nil then " + result + "[" + key + "] = " + value + " end");
+                Line(body, result + "[" + key + "] = " + value);
             });
             Line(out, "return " + result);
         });
@@ -1146,11 +1225,13 @@ private:
     std::vector<bool> varargs_{true};
     std::vector<std::optional<Loop>> loops_; // a null entry at each function: 'break' can't cross it
     std::vector<std::string> withs_;
-    struct Sink {
+    // A loop used as a value: the list its passes fill, and the body whose last values go into it.
+    struct Gather {
         std::string result, count;
-        const Block* body; // the loop body whose last values are gathered
+        const Block* body;
     };
-    std::vector<std::optional<Sink>> sinks_;          // the temporaries holding the objects of enclosing 'with's // whether '...' is available, per function (the file's chunk has it)
+    const Gather* gather_ = nullptr;
+    std::vector<std::optional<std::string>> sinks_; // where a block's value goes: returned (null) or assigned          // the temporaries holding the objects of enclosing 'with's // whether '...' is available, per function (the file's chunk has it)
     int temp_ = 0;
     int indent_ = 0;
 };

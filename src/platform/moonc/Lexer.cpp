@@ -23,6 +23,7 @@ const char* const kOperators[] = {"...", "..=", "//=", "<<=", ">>=", "..", "->",
                                   "}", "[", "]", ",", ".", ":", "\\", "@", "!", "~", "&", "|"};
 
 constexpr size_t kMaxIndentDepth = 100;
+constexpr int kMaxTrialDepth = 40;
 
 class Lexer {
 public:
@@ -32,7 +33,7 @@ public:
     {
         bool lineStart = true;
         bool space = true;
-        while (true) {
+        while (!closed_) {
             if (lineStart) {
                 int column = 0;
                 size_t j = i_;
@@ -103,6 +104,10 @@ public:
                 Number(space);
             else if (c == '"' || c == '\'')
                 String(space);
+            else if (c == '[' && i_ == 0 && openFirst_)
+                Operator(space);
+            else if (c == '[' && i_ + 1 < src_.size() && src_[i_ + 1] == '[' && NestedComprehension(space))
+                continue;
             else if (LongBracket(i_) >= 0)
                 LongString(space);
             else
@@ -191,6 +196,34 @@ private:
         token.quote = '[';
         token.text = SkipLong(LongBracket(i_), "long string");
         toks_.push_back(std::move(token));
+    }
+
+    // "[[x for x in a] for a in b]": at "[[", a list comprehension whose value is another one is taken
+    // before a long string when the rest of the line reads as one; its tokens are appended here.
+    bool NestedComprehension(bool space)
+    {
+        if (trialDepth_ >= kMaxTrialDepth)
+            return false;
+        const size_t end = src_.find('\n', i_);
+        const std::string line = src_.substr(i_, end == std::string::npos ? std::string::npos : end - i_);
+        Lexer trial(line, line_);
+        trial.trialDepth_ = trialDepth_ + 1;
+        trial.openFirst_ = true;
+        std::vector<Token> tokens;
+        try {
+            tokens = trial.Run();
+        } catch (const CompileError&) {
+            return false;
+        }
+        if (!trial.closed_ || !ParsesAsComprehension(tokens))
+            return false;
+        while (!tokens.empty() && (tokens.back().type == TokType::End || tokens.back().type == TokType::Newline))
+            tokens.pop_back();
+        tokens[0].space = space;
+        for (Token& t : tokens)
+            toks_.push_back(std::move(t));
+        i_ += trial.i_;
+        return true;
     }
 
     void SkipComment()
@@ -299,11 +332,12 @@ private:
             if (c == '\\') {
                 if (i_ + 1 >= src_.size() || src_[i_ + 1] == '\n' || src_[i_ + 1] == '\r')
                     throw CompileError(token.line, "unterminated string");
-                if (std::string("abfnrtvz\\\"'xu0123456789").find(src_[i_ + 1]) == std::string::npos)
+                const size_t length = EscapeLength();
+                if (length == 0)
                     throw CompileError(token.line, std::string("invalid escape sequence '\\") + src_[i_ + 1] + "'");
-                literal += src_.substr(i_, 2);
-                token.text += src_.substr(i_, 2);
-                i_ += 2;
+                literal += src_.substr(i_, length);
+                token.text += src_.substr(i_, length);
+                i_ += length;
                 continue;
             }
             if (quote == '"' && c == '#' && i_ + 1 < src_.size() && src_[i_ + 1] == '{') {
@@ -321,6 +355,36 @@ private:
         if (!literal.empty())
             token.parts.push_back({false, literal});
         toks_.push_back(std::move(token));
+    }
+
+    // The length of the escape sequence at i_ as Lua reads it, or 0 when Lua would refuse it.
+    size_t EscapeLength() const
+    {
+        auto at = [&](size_t k) { return i_ + k < src_.size() ? static_cast<unsigned char>(src_[i_ + k]) : 0; };
+        const unsigned char c = at(1);
+        if (std::string("abfnrtvz\\\"'").find(static_cast<char>(c)) != std::string::npos && c != 0)
+            return 2;
+        if (c == 'x')
+            return std::isxdigit(at(2)) && std::isxdigit(at(3)) ? 4 : 0;
+        if (std::isdigit(c)) {
+            size_t k = 1;
+            int value = 0;
+            while (k < 4 && std::isdigit(at(k)))
+                value = value * 10 + (at(k++) - '0');
+            return value <= 255 ? k : 0;
+        }
+        if (c == 'u' && at(2) == '{') {
+            size_t k = 3;
+            unsigned long value = 0;
+            while (std::isxdigit(at(k))) {
+                value = value * 16 + static_cast<unsigned long>(std::isdigit(at(k)) ? at(k) - '0' : (at(k) | 0x20) - 'a' + 10);
+                if (value > 0x7FFFFFFFul)
+                    return 0;
+                ++k;
+            }
+            return k > 3 && at(k) == '}' ? k + 1 : 0;
+        }
+        return 0;
     }
 
     // The text of "#{...}" up to its matching brace, skipping braces inside quoted strings.
@@ -370,6 +434,8 @@ private:
                 }
                 brackets_.pop_back();
                 Push(TokType::Op, text, space);
+                if (openFirst_ && brackets_.empty())
+                    closed_ = true; // a trial of "[[" ends at its bracket's close
             } else {
                 Push(TokType::Op, text, space);
             }
@@ -388,6 +454,9 @@ private:
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
     bool continued_ = false;
+    bool openFirst_ = false; // a trial of "[[": the first '[' is a bracket
+    bool closed_ = false;
+    int trialDepth_ = 0;
     std::vector<int> runColumns_{0}; // the statement's first line, then each deeper continued line
 };
 

@@ -39,4 +39,7 @@ std::vector<Token> Lex(const std::string& source, int firstLine = 1);
 
 bool IsLuaKeyword(const std::string& word);
 
+// Whether tokens (ending in a line end) are one list comprehension and nothing else (Parser.cpp).
+bool ParsesAsComprehension(const std::vector<Token>& tokens);
+
 } // namespace moonc

@@ -54,6 +54,14 @@ public:
         return block;
     }
 
+    bool WholeComprehension()
+    {
+        if (!IsOp("["))
+            return false;
+        NodeP n = Comprehension();
+        return n->kind == Kind::Comprehension && (Peek().type == TokType::Newline || Peek().type == TokType::End);
+    }
+
     // One expression and nothing else (the inside of "#{...}").
     NodeP Solo()
     {
@@ -198,8 +206,8 @@ private:
     NodeP Decorated(NodeP statement)
     {
         while (!AfterBlock() && (IsKw("if") || IsKw("unless") || IsKw("for") || IsKw("while"))) {
-            if (statement->kind == Kind::Return)
-                Fail("'return' cannot be decorated");
+            if (statement->kind == Kind::Return && !IsKw("if") && !IsKw("unless"))
+                Fail("'return' can only be decorated with 'if' or 'unless'");
             const Token& t = Next();
             NodeP n;
             if (t.text == "if" || t.text == "unless") {
@@ -214,6 +222,16 @@ private:
                 n->body.push_back(std::move(statement));
             } else {
                 n = ForLoop(t.line);
+                if (IsKw("when")) {
+                    // "stmt for x in *t when cond": the statement runs for the passes that meet cond
+                    const int line = Next().line;
+                    NodeP guard = Make(Kind::If, line);
+                    guard->isLocal = true;
+                    guard->x().conds.push_back(Expr());
+                    guard->x().blocks.emplace_back();
+                    guard->x().blocks.back().push_back(std::move(statement));
+                    statement = std::move(guard);
+                }
                 n->body.push_back(std::move(statement));
             }
             n->isLocal = true; // made by a decorator: a new name it assigns belongs to the enclosing block
@@ -295,7 +313,7 @@ private:
                 return Return();
             if (k == "export")
                 return Export();
-            if (k == "class")
+            if (k == "class" && Peek(1).type == TokType::Name)
                 return Class(false);
             if (k == "break" || k == "continue")
                 return Make(Next().text == "break" ? Kind::Break : Kind::Continue, t.line);
@@ -308,16 +326,39 @@ private:
             if (k == "with")
                 return With();
         }
-        return SimpleStatement(false);
+        return SimpleStatement();
     }
 
-    NodeP SimpleStatement(bool single)
+    NodeP SimpleStatement()
     {
         const int line = Peek().line;
         std::vector<NodeP> exprs;
-        exprs.push_back(Expr());
-        while (!single && IsOp(",")) {
+        if (KeyAhead()) {
+            // "-> a: 1, b: 2": a table without braces as the value
+            NodeP n = Make(Kind::ExprStmt, line);
+            n->a = ImplicitTable(false);
+            return n;
+        }
+        if (withDepth_ > 0 && IsOp("[") && (IsOp("=", MatchingBracket(0) + 1) ||
+                                            (Peek(MatchingBracket(0) + 1).type == TokType::Op &&
+                                             IsUpdateOp(Peek(MatchingBracket(0) + 1).text)))) {
+            // "[key] = value" inside 'with': an index of the with object
+            NodeP index = Make(Kind::Index, Next().line);
+            index->a = Make(Kind::WithRef, line);
+            ++brackets_;
+            index->b = Expr();
+            ExpectOp("]");
+            --brackets_;
+            exprs.push_back(std::move(index));
+        } else {
+            exprs.push_back(Expr());
+        }
+        while (IsOp(",")) {
             Next();
+            if (KeyAhead()) {
+                exprs.push_back(ImplicitTable(false)); // "x, a: 1": the rest is one table
+                break;
+            }
             exprs.push_back(Expr());
         }
         if (IsOp("=")) {
@@ -326,10 +367,7 @@ private:
             for (auto& e : exprs)
                 CheckAssignable(*e);
             n->items = std::move(exprs);
-            if (single)
-                n->x().items2.push_back(Expr());
-            else
-                ValueList(n->x().items2);
+            ValueList(n->x().items2);
             // "X = class ...": an unnamed class takes the name it is assigned to
             Node& value = *n->x().items2[0];
             if (n->items.size() == 1 && n->items[0]->kind == Kind::Name && value.kind == Kind::Class &&
@@ -451,7 +489,7 @@ private:
         if (Peek().type == TokType::Newline || Peek().type == TokType::End)
             return OptBlock();
         Block block;
-        block.push_back(Statement());
+        block.push_back(Decorated(Statement())); // "else b unless c": the decorator is the else's
         return block;
     }
 
@@ -500,7 +538,10 @@ private:
     {
         const int line = Next().line;
         NodeP n = Make(Kind::While, line);
+        const bool outer = loopHead_;
+        loopHead_ = true;
         n->a = Condition(*n);
+        loopHead_ = outer;
         n->body = OptBlock();
         return n;
     }
@@ -607,6 +648,15 @@ private:
             Next();
         }
         n->a = Expr();
+        if (n->text.empty() && IsOp("=")) {
+            // "with .sub = value", "with t.x = value": the object is also assigned to that target
+            CheckAssignable(*n->a);
+            if (n->a->kind == Kind::Table)
+                Fail("cannot destructure the object of 'with'");
+            Next();
+            n->b = std::move(n->a);
+            n->a = Expr();
+        }
         ++withDepth_;
         n->body = OptBlock();
         --withDepth_;
@@ -679,7 +729,10 @@ private:
         std::vector<std::string> names;
         std::vector<NodeP> exprs;
         NodeP pattern;
+        const bool outer = loopHead_;
+        loopHead_ = true;
         const Clause::ClauseKind kind = ForHead(names, exprs, &pattern);
+        loopHead_ = outer;
         NodeP n = Make(kind == Clause::NumFor ? Kind::NumFor : kind == Clause::ForEach ? Kind::ForEach : Kind::ForIn,
                        line);
         n->names = std::move(names);
@@ -701,8 +754,9 @@ private:
     {
         const int line = Next().line;
         NodeP n = Make(Kind::Return, line);
-        if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End)
-            return n;
+        if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End ||
+            ((IsKw("if") || IsKw("unless")) && !InlineIfAhead()))
+            return n; // "return if cond": a decorated return
         ValueList(n->items);
         return n;
     }
@@ -862,7 +916,14 @@ private:
         case TokType::String:
             return true;
         case TokType::Keyword:
-            return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false");
+            if (t.text == "if" || t.text == "unless")
+                return t.space && InlineIfAhead(); // otherwise a line decorator
+            if (t.text == "for" || t.text == "while")
+                return t.space && InlineIfAhead("do");
+            if (t.text == "do")
+                return t.space && !loopHead_; // "for x in t do ...": the loop's body
+            return t.space && (t.text == "not" || t.text == "nil" || t.text == "true" || t.text == "false" ||
+                               t.text == "with" || t.text == "switch" || t.text == "class" || t.text == "super");
         case TokType::Op:
             if (t.text == "{" || t.text == "->" || t.text == "=>")
                 return true;
@@ -880,9 +941,30 @@ private:
         }
     }
 
+    // An 'if' ahead with 'then' on its line or an indented block below (a loop: 'do'): an expression,
+    // not a line decorator.
+    bool InlineIfAhead(const char* body = "then") const
+    {
+        int depth = 0;
+        for (size_t k = 1;; ++k) {
+            const Token& t = Peek(k);
+            if (t.type == TokType::End || t.type == TokType::Dedent || t.type == TokType::Indent ||
+                t.type == TokType::ArgEnd)
+                return false;
+            if (t.type == TokType::Newline)
+                return depth == 0 && Peek(k + 1).type == TokType::Indent;
+            if (t.type == TokType::Op && (t.text == "(" || t.text == "{" || t.text == "["))
+                ++depth;
+            else if (t.type == TokType::Op && (t.text == ")" || t.text == "}" || t.text == "]") && --depth < 0)
+                return false;
+            else if (depth == 0 && t.type == TokType::Keyword && t.text == body)
+                return true;
+        }
+    }
+
     static bool Callable(const Node& e)
     {
-        return e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index || e.kind == Kind::Paren ||
+        return e.kind == Kind::Self || e.kind == Kind::Name || e.kind == Kind::Field || e.kind == Kind::Index || e.kind == Kind::Paren ||
                e.kind == Kind::ClassRef;
     }
 
@@ -940,8 +1022,6 @@ private:
             NodeP n = Make(Kind::Method, line);
             n->a = std::move(callee->a);
             n->text = callee->text;
-            if (IsLuaKeyword(n->text))
-                Unsupported("method name '" + n->text + "'");
             return n;
         }
         NodeP n = Make(Kind::Call, line);
@@ -972,8 +1052,6 @@ private:
                 Next();
                 NodeP n = Make(Kind::Method, t.line);
                 n->text = FieldToken();
-                if (IsLuaKeyword(n->text))
-                    Unsupported("method name '" + n->text + "'");
                 n->a = std::move(e);
                 bool bare = false, stub = false;
                 n->items = MethodArgs(&bare, &stub);
@@ -1031,7 +1109,7 @@ private:
             if (t.type == TokType::Op && t.text == "(")
                 ++depth;
             else if (t.type == TokType::Op && t.text == ")" && --depth == 0)
-                return IsOp("->", k + 1) || IsOp("=>", k + 1) || IsKw("using", k + 1);
+                return IsOp("->", k + 1) || IsOp("=>", k + 1);
         }
     }
 
@@ -1068,8 +1146,6 @@ private:
                 return Do();
             if (k == "with")
                 return With();
-            if (k == "using")
-                return Function();
             if (k == "class")
                 return Class(false, true);
             if (k == "for" || k == "while") {
@@ -1189,10 +1265,8 @@ private:
             n->items = SuperArgs(&bare);
         } else if (ArgStart()) {
             n->items = BareArgs();
-        } else if ((IsOp(".") || IsOp("[")) && !Peek().space) {
-            n->value = true; // "super.x": the parent class itself
         } else {
-            Unsupported("'super' other than as a call or a field");
+            n->value = true; // "super.x", "super == X": the parent class itself
         }
         return n;
     }
@@ -1205,12 +1279,30 @@ private:
             while (!IsOp(")")) {
                 Param param;
                 SkipLayout();
+                if (IsKw("using")) {
+                    // "(a using x, y)" / "(using nil)": the outer names the function may assign
+                    Next();
+                    n->x().usingSet = true;
+                    if (IsKw("nil")) {
+                        Next();
+                    } else {
+                        n->x().usingNames.push_back(NameToken("a name"));
+                        while (IsOp(",")) {
+                            Next();
+                            n->x().usingNames.push_back(NameToken("a name"));
+                        }
+                    }
+                    SkipLayout();
+                    if (!IsOp(")"))
+                        Fail("expected ')' after the 'using' list but found " + Describe(Peek()));
+                    continue;
+                }
                 if (IsOp("...")) {
                     Next();
                     param.name = "...";
                     n->x().params.push_back(std::move(param));
                     SkipLayout();
-                    if (!IsOp(")"))
+                    if (!IsOp(")") && !IsKw("using"))
                         Fail("'...' must be the last parameter");
                     continue;
                 }
@@ -1228,8 +1320,6 @@ private:
                 } else {
                     param.name = NameToken("a parameter name");
                 }
-                if (param.name == "self")
-                    Fail("'self' cannot be a parameter name");
                 if (IsOp("=")) {
                     Next();
                     param.defaultValue = Expr();
@@ -1238,39 +1328,34 @@ private:
                 SkipLayout();
                 if (IsOp(","))
                     Next();
-                else if (!IsOp(")"))
+                else if (!IsOp(")") && !IsKw("using"))
                     Fail("expected ',' or ')' in the parameter list but found " + Describe(Peek()));
             }
             Next();
         }
-        if (IsKw("using")) {
-            // "using a, b" / "using nil": the outer names the function may assign
-            Next();
-            n->x().usingSet = true;
-            if (IsKw("nil")) {
-                Next();
-            } else {
-                n->x().usingNames.push_back(NameToken("a name"));
-                while (IsOp(",")) {
-                    Next();
-                    n->x().usingNames.push_back(NameToken("a name"));
-                }
-            }
-        }
         if (!IsOp("->") && !IsOp("=>"))
             Fail("expected '->' or '=>' but found " + Describe(Peek()));
         n->fat = Next().text == "=>";
+        const bool outerHead = loopHead_;
+        loopHead_ = false;
+        struct Restore {
+            bool& flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore{loopHead_, outerHead};
         if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
             Next();
             n->body = IndentedBlock();
         } else if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]") &&
                    !IsOp(",")) {
-            // Outside brackets the body is a whole statement ("-> 1, 2" returns both); inside them
-            // a comma ends it.
-            if (IsKw("return")) {
-                n->body.push_back(Return());
+            // The body is a whole statement: "-> 1, 2" returns both, inside brackets too.
+            static const std::set<std::string> statements = {"return", "for", "while", "if", "unless", "switch",
+                                                             "with", "do", "export", "local", "import",
+                                                             "break", "continue"};
+            if (Peek().type == TokType::Keyword && statements.count(Peek().text)) {
+                n->body.push_back(Decorated(Statement()));
             } else {
-                n->body.push_back(SimpleStatement(brackets_ > 0));
+                n->body.push_back(Decorated(SimpleStatement()));
             }
         }
         return n;
@@ -1291,13 +1376,13 @@ private:
     }
 
     // "name:", "'key':" or ":name" ahead: the start of a table entry with a key.
-    bool KeyAhead() const
+    bool KeyAhead(size_t k = 0) const
     {
-        const Token& t = Peek();
-        if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) && IsOp(":", 1) &&
-            !Peek(1).space)
+        const Token& t = Peek(k);
+        if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) &&
+            IsOp(":", k + 1) && !Peek(k + 1).space)
             return true;
-        return IsOp(":") && Peek(1).type == TokType::Name && !Peek(1).space;
+        return IsOp(":", k) && Peek(k + 1).type == TokType::Name && !Peek(k + 1).space;
     }
 
     // One table entry; keyed entries may hold an indented block of entries as their value.
@@ -1338,6 +1423,8 @@ private:
             Next();
             Next();
             entry.value = ImplicitTable(true);
+        } else if (KeyAhead()) {
+            entry.value = ImplicitTable(false); // "a: b: 1, c: 2": the rest of the line is a's table
         } else {
             entry.value = Expr();
         }
@@ -1353,6 +1440,14 @@ private:
             n->x().entries.push_back(TableEntry());
             if (TakeComma())
                 continue;
+            if (!lines && !pendingComma_ && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent &&
+                KeyAhead(2)) {
+                // "f 1," / "  x: 1" / "  y: 2": more entries on the indented lines below
+                Next();
+                Next();
+                lines = true;
+                continue;
+            }
             if (!lines)
                 break;
             while (Peek().type == TokType::Newline)
@@ -1436,6 +1531,7 @@ private:
     int withDepth_ = 0;
     int brackets_ = 0; // open (), {} and [] around the current token
     bool pendingComma_ = false;
+    bool loopHead_ = false; // parsing the head of a loop, where 'do' starts the body
     int depth_;
 };
 
@@ -1493,6 +1589,15 @@ Node::~Node()
         NodeP n = std::move(pending.back());
         pending.pop_back();
         Detach(*n, pending);
+    }
+}
+
+bool ParsesAsComprehension(const std::vector<Token>& tokens)
+{
+    try {
+        return Parser(tokens, 0).WholeComprehension();
+    } catch (const CompileError&) {
+        return false;
     }
 }
 
