@@ -206,7 +206,8 @@ def loop_hum(freq, seconds, shape="saw", level=1.0, wobble=0.0):
 # Each GameState has its own piece: a chord progression played by pad and bass, over which a melody
 # is made afresh for every section (a seeded walk on the scale), with the arrangement changing from
 # section to section (instruments drop out and come back, the melody moves octaves, an arpeggio or
-# percussion joins). The pieces last 30 to 70 seconds, so a loop is long and keeps changing.
+# percussion joins). The menu's and the level's pieces last about two minutes, the others 15 to 60
+# seconds, so a loop is long and keeps changing.
 
 def add_note(out, start, freq, seconds, shape, gain, attack=0.01, decay=None, release=0.05):
     """Adds one enveloped note into out at sample offset start."""
@@ -249,13 +250,15 @@ MINOR = [0, 2, 3, 5, 7, 8, 10]
 
 # (bpm, root, scale, chord degrees per bar, melody shape, sections: each a set of parts)
 PIECES = [
-    # 0 menu: calm, 24 bars
+    # 0 menu: calm, 48 bars
     (96, 60, MAJOR, [0, 5, 3, 4, 0, 5, 1, 4], "triangle",
-     [{"pad", "bass"}, {"pad", "bass", "melody"}, {"pad", "bass", "melody", "arp"}, {"pad", "arp", "high"}]),
-    # 1 level: busy, 32 bars
+     [{"pad", "bass"}, {"pad", "bass", "melody"}, {"pad", "bass", "melody", "arp"}, {"pad", "arp", "high"},
+      {"bass", "melody"}, {"pad", "bass", "arp", "high"}]),
+    # 1 level: busy, 64 bars
     (132, 57, MINOR, [0, 5, 2, 6, 0, 3, 4, 4], "square",
      [{"bass", "drums"}, {"bass", "drums", "melody"}, {"pad", "bass", "drums", "melody", "arp"},
-      {"pad", "bass", "arp"}, {"bass", "drums", "melody", "high"}, {"pad", "drums", "arp", "melody"}]),
+      {"pad", "bass", "arp"}, {"bass", "drums", "melody", "high"}, {"pad", "drums", "arp", "melody"},
+      {"pad", "bass", "melody"}, {"bass", "drums", "arp", "high"}]),
     # 2 game over: slow, 8 bars
     (72, 55, MINOR, [0, 5, 3, 4], "sine", [{"pad", "bass", "melody"}, {"pad", "melody", "high"}]),
     # 3 win: bright, 16 bars
@@ -317,7 +320,7 @@ def music(state):
                                                                                   abs(d - degree) + walk.random()))
                     else:
                         degree += walk.choice([-2, -1, -1, 1, 1, 2])
-                    degree = max(4, min(14, degree))
+                    degree = max(4, min(10 if octave else 14, degree))
                     add_note(out, t0 + int(t * beat * RATE), pitch(degree, octave), length * beat * 0.9, shape,
                              0.16 if shape == "square" else 0.22, decay=beat * (1.0 + length))
                     t += length
@@ -404,8 +407,10 @@ def write_ogg(path, samples, peak=0.8, quality=0.3):
         raise SystemExit("libsndfile can't write Ogg Vorbis to " + path)
     q = ctypes.c_double(quality)
     lib.sf_command(handle, 0x1300, ctypes.byref(q), ctypes.sizeof(q))   # SFC_SET_VBR_ENCODING_QUALITY
-    data = (ctypes.c_float * len(samples))(*samples)
-    lib.sf_writef_float(handle, data, len(samples))
+    # In blocks: the Vorbis writer does not take very long writes in one call.
+    for start in range(0, len(samples), 4096):
+        block = samples[start:start + 4096]
+        lib.sf_writef_float(handle, (ctypes.c_float * len(block))(*block), len(block))
     lib.sf_close(handle)
 
 
@@ -422,7 +427,7 @@ def main():
     for name, samples in sounds().items():
         write_wav(os.path.join(SOUNDS, name + ".wav"), samples, PEAKS.get(name, 0.8))
     for state in range(MUSIC_STATES):
-        write_ogg(os.path.join(SOUNDS, "Music_Controller_%d.ogg" % state), music(state), 0.6)
+        write_ogg(os.path.join(SOUNDS, "Music_Controller_%d.ogg" % state), music(state), 0.6, 0.2)
 
     banks = {name: {"buses": [], "events": [], "parameters": {}} for name in BANK_ORDER}
     for name, parent in BUSES:
