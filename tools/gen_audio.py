@@ -82,6 +82,8 @@ EVENTS = {
     "Chute_TreasureTurnIn": ("SFX", "Obstacles", "SFX", False, True, {}, [], None),
     "Menu_ButtonHover": ("SFX", "Menu", "SFX", False, False, {}, [], None),
     "Menu_PauseOn": ("SFX", "Menu", "SFX", False, False, {}, [], None),
+    # A click on a button that closes its menu (the others sound their hover again as they are let go).
+    "Menu_ButtonClick": ("SFX", "Menu", "SFX", False, False, {}, [], None),
     # The volume controls' steps: the effects one at the new effects level; the music one also
     # follows the new music level, and a faint tick stays at music 0.
     "Menu_VolumeSFX": ("SFX", "Menu", "SFX", False, False, {}, [], None),
@@ -237,11 +239,11 @@ def add_note(out, start, freq, seconds, shape, gain, attack=0.01, decay=None, re
         out[start + i] += v * g
 
 
-def add_noise(out, start, seconds, gain, decay, smooth=0.0):
+def add_noise(out, start, seconds, gain, decay, source, smooth=0.0):
     last = 0.0
     n = min(int(seconds * RATE), len(out) - start)
     for i in range(n):
-        last = last * smooth + rng.uniform(-1, 1) * (1 - smooth)
+        last = last * smooth + source.uniform(-1, 1) * (1 - smooth)
         out[start + i] += last * gain * math.exp(-i / (decay * RATE))
 
 
@@ -305,7 +307,7 @@ def music(state):
                 for k in range(4):
                     add_note(out, t0 + int(k * beat * RATE), 60.0, 0.15, "sine", 0.45 if k % 2 == 0 else 0.2,
                              attack=0.002, decay=0.05)
-                    add_noise(out, t0 + int((k + 0.5) * beat * RATE), 0.05, 0.12, 0.015)
+                    add_noise(out, t0 + int((k + 0.5) * beat * RATE), 0.05, 0.12, 0.015, walk)
             if "melody" in parts or "high" in parts:
                 octave = 1 if "high" in parts else 0
                 rhythm = walk.choice(RHYTHMS)
@@ -330,7 +332,7 @@ def music(state):
 def sounds():
     s = {}
     s["Ambience_RoomTone"] = mix((noise(2.0, 0.97), 1.2), (loop_hum(55, 2.0, "sine"), 0.08))
-    s["Player_Idle"] = loop_hum(90, 1.0, "sine", 0.1, wobble=0.3)
+    s["Player_Idle"] = loop_hum(90, 1.0, "sine", 0.06, wobble=0.3)
     s["Player_Movement"] = mix((loop_hum(140, 0.5, "saw", 0.18), 1), (noise(0.5, 0.9), 0.15))
     s["Player_Turning"] = loop_hum(220, 0.4, "triangle", 0.2, wobble=0.5)
     s["Player_Motor"] = loop_hum(70, 1.0, "square", 0.08, wobble=0.2)
@@ -357,6 +359,7 @@ def sounds():
     s["Player_Pickup"] = concat(blip(note(79), 0.07, "triangle", 0.05), blip(note(84), 0.22, "triangle", 0.1))
     s["Menu_VolumeSFX"] = blip(880, 0.12, "sine", 0.05)
     s["Menu_VolumeMusic"] = mix((blip(note(72), 0.2, "triangle", 0.1), 0.5), (blip(note(76), 0.2, "triangle", 0.1), 0.5))
+    s["Menu_ButtonClick"] = mix((envelope(noise(0.02, 0.3), 0.001, 0.015), 0.5), (blip(1600, 0.05, "triangle", 0.02), 0.6))
     s["Menu_ButtonHover"] = blip(1200, 0.06, "sine", 0.03)
     s["Menu_PauseOn"] = concat(blip(660, 0.1, "triangle", 0.06), blip(440, 0.15, "triangle", 0.08))
     s["Trans_ConfettiStinger"] = mix((concat(*[blip(note(n), 0.12, "square", 0.1) for n in (72, 76, 79, 84, 88)]), 0.4),
@@ -374,7 +377,7 @@ def normalized(samples, peak):
 
 
 # Peak levels of the files (0.8 unless named).
-PEAKS = {"Ambience_RoomTone": 0.2, "Player_Idle": 0.5, "Obstacle_LaserHum": 0.8, "Elevator_Countdown": 0.7}
+PEAKS = {"Ambience_RoomTone": 0.15, "Player_Idle": 0.5, "Obstacle_LaserHum": 0.8, "Elevator_Countdown": 0.7}
 
 
 def write_wav(path, samples, peak=0.8):
@@ -412,6 +415,32 @@ def write_ogg(path, samples, peak=0.8, quality=0.3):
         block = samples[start:start + 4096]
         lib.sf_writef_float(handle, (ctypes.c_float * len(block))(*block), len(block))
     lib.sf_close(handle)
+    fix_ogg_serial(path)
+
+
+def ogg_crc(data):
+    crc = 0
+    for byte in data:
+        crc ^= byte << 24
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x04C11DB7) & 0xFFFFFFFF if crc & 0x80000000 else (crc << 1) & 0xFFFFFFFF
+    return crc
+
+
+def fix_ogg_serial(path, serial=0x44757374):
+    """libsndfile picks the stream's serial number at random; a fixed one makes the file the same on
+    every run. Each page carries the serial and a checksum over the page."""
+    data = bytearray(open(path, "rb").read())
+    at = 0
+    while at + 27 <= len(data) and data[at:at + 4] == b"OggS":
+        segments = data[at + 26]
+        size = 27 + segments + sum(data[at + 27:at + 27 + segments])
+        data[at + 14:at + 18] = struct.pack("<I", serial)
+        data[at + 22:at + 26] = b"\0\0\0\0"
+        data[at + 22:at + 26] = struct.pack("<I", ogg_crc(data[at:at + size]))
+        at += size
+    with open(path, "wb") as out:
+        out.write(data)
 
 
 # ---- Banks and GUIDs ---------------------------------------------------------------------------------------
