@@ -45,7 +45,7 @@ BehaviorLaser::~BehaviorLaser()
 
 void BehaviorLaser::ForgetAsClosest()
 {
-    if (owner && ClosestLaser.IsSet() && ClosestLaser.GetId() == owner->GetId()) {
+    if (measuredId_ != 0 && ClosestLaser.IsSet() && ClosestLaser.GetId() == measuredId_) {
         ClosestLaser.Reset();
         ClosestLaserDistance = -1.0f;
     }
@@ -59,6 +59,7 @@ void BehaviorLaser::MeasureClosest(float d)
     if (closest == owner || !closest || ClosestLaserDistance < 0.0f || d < ClosestLaserDistance) {
         ClosestLaser.Set(owner);
         ClosestLaserDistance = d;
+        measuredId_ = ClosestLaser.GetId();
     }
 }
 

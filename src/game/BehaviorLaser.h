@@ -4,6 +4,7 @@
 // It learns the player by asking ("Request Player") and reports its distance for the hum's
 // parameter. The hum is heard while at least one laser that is on has the player within range.
 // States: 0 on, 1 off.
+#include <cstdint>
 #include <string>
 
 #include "core/GameObjectHandle.h"
@@ -73,4 +74,5 @@ private:
     void ForgetAsClosest();
     bool askAgain_ = false;
     bool inHumRange_ = false;
+    std::uint32_t measuredId_ = 0;   // the owner's id, once it has been ClosestLaser
 };
