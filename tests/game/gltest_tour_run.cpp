@@ -1,6 +1,7 @@
 // The living room's other fixtures as a player meets them: the wall pillar stops the player, the
 // stairs carry it up into the bedroom, the ledge lets it down but not back up, and the puddle sets
-// the player spinning. Then the laser hum as a player hears it, recorded to a wave file.
+// the player spinning. Then the living room's sound as a player hears it, recorded to a wave file: the
+// laser hum near and far, a pickup, the pause menu, a laser deleted, and the loudest settings.
 #include "game_run.h"
 
 #include <algorithm>
@@ -232,14 +233,14 @@ TEST(TourRun, TheLaserHumIsHeardByALaserThatIsOn)
     global("MusicSlider", 0.0f);
     game.Run(30);
     GameObject* coin = nullptr;
-    auto far = [&](GameObject* object) {
+    auto distance = [&](GameObject* object) {
         const float dx = object->GetTransform()->TranslationX - game.Player()->GetTransform()->TranslationX;
         const float dy = object->GetTransform()->TranslationY - game.Player()->GetTransform()->TranslationY;
         return dx * dx + dy * dy;
     };
     for (int i = 0; i < gGameObjectManager->GetObjectCount(); ++i) {
         GameObject* object = gGameObjectManager->GetObjectAt(i);
-        if (object && dynamic_cast<BehaviorCollectable*>(object->GetBehavior()) && (!coin || far(object) < far(coin)))
+        if (object && dynamic_cast<BehaviorCollectable*>(object->GetBehavior()) && (!coin || distance(object) < distance(coin)))
             coin = object;
     }
     ASSERT_NE(coin, nullptr);
@@ -313,6 +314,7 @@ TEST(TourRun, TheLaserHumIsHeardByALaserThatIsOn)
     const double peak = wave.Peak(loud, 0, 90);
     std::printf("loudest settings: peak %.0f of 32767 (%.4f)\n", peak, peak / 32767.0);
     EXPECT_LT(peak, 0.9 * 32767.0) << "no headroom at the loudest settings";
+    // To listen to the recording: DUSTRUN_KEEP_RECORDING names where a copy goes.
     if (const char* keep = std::getenv("DUSTRUN_KEEP_RECORDING"))
         fs::copy_file(wave.folder / "out.wav", keep, fs::copy_options::overwrite_existing);
     EXPECT_EQ(Joined(game.ProblemLines()), "");
