@@ -220,7 +220,12 @@ void StudioSystem::PlayerSounds(float dt)
     const float r = physics->RotationalVelocity;
     const bool still = vx == 0.0f && vy == 0.0f;
     const bool wasStill = lastVelocityX == 0.0f && lastVelocityY == 0.0f;
-    if (still && !wasStill) {
+    const bool newPlayer = lastPlayer.Get() != player;
+    lastPlayer.Set(player);
+    if (still && newPlayer) {
+        // A player that starts out standing still hums from its first frame.
+        SendMessage(std::string("Event_Play"), "Player_Idle", nullptr);
+    } else if (still && !wasStill) {
         SendMessage(std::string("Change_Event_Param"), EventParameter("Player_Movement", "Moving", 1.0f), nullptr);
         SendMessage(std::string("Event_Destroy"), "Player_Movement", nullptr);
         SendMessage(std::string("Event_Play"), "Player_Idle", nullptr);

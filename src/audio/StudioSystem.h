@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "core/GameObjectHandle.h"
 #include "core/ISystem.h"
 #include "platform/studio/Studio.h"
 
@@ -53,6 +54,8 @@ public:
     float lastVelocityY = 0.0f;
     float lastRotationalVelocity = 0.0f;
     float savedGameState = 0.0f;
+    // The player object the last velocities belong to; a new one starts its idle hum at once.
+    GameObjectHandle lastPlayer;
 
 private:
     void Command(const std::string& name, Message* message);

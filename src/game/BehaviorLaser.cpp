@@ -37,6 +37,30 @@ BehaviorLaser::~BehaviorLaser()
 {
     if (inHumRange_ && LasersInHumRange > 0)
         --LasersInHumRange;
+    // The laser's own end-of-life sound record stops and frees the shared hum: what the lasers asked
+    // of it no longer holds, so the next laser in range starts it again.
+    LaserHumState = -1;
+    ForgetAsClosest();
+}
+
+void BehaviorLaser::ForgetAsClosest()
+{
+    if (measuredId_ != 0 && ClosestLaser.IsSet() && ClosestLaser.GetId() == measuredId_) {
+        ClosestLaser.Reset();
+        ClosestLaserDistance = -1.0f;
+    }
+}
+
+void BehaviorLaser::MeasureClosest(float d)
+{
+    // The nearest laser that is on keeps the measure up to date as the player moves; when it switches
+    // off or goes, the next laser on takes over and any nearer one takes it from there.
+    GameObject* closest = ClosestLaser.Get();
+    if (closest == owner || !closest || ClosestLaserDistance < 0.0f || d < ClosestLaserDistance) {
+        ClosestLaser.Set(owner);
+        ClosestLaserDistance = d;
+        measuredId_ = ClosestLaser.GetId();
+    }
 }
 
 Object* BehaviorLaser::Clone()
@@ -159,9 +183,12 @@ void BehaviorLaser::OnUpdate(float dt)
     if (currentState == STATE_ON) {
         // The player moves: the laser counts in or out of the hum's range as it comes and goes.
         const float d = DistanceToPlayer();
-        if (d >= 0.0f)
+        if (d >= 0.0f) {
             SetInHumRange(d < HUM_RANGE);
-        SendMessage(std::string("LaserDistance"), ClosestLaserDistance, nullptr);
+            MeasureClosest(d);
+        }
+        if (ClosestLaserDistance >= 0.0f)
+            SendMessage(std::string("LaserDistance"), ClosestLaserDistance, nullptr);
         if (sheet && !sheet->playing)
             sheet->PlayAnimation("Sprite_Laser", true, "");
         if (rotating) {
@@ -202,6 +229,8 @@ void BehaviorLaser::OnExit()
     }
     if (currentState == STATE_ON || currentState == STATE_OFF)
         SetInHumRange(false);
+    if (currentState == STATE_ON)
+        ForgetAsClosest();
 }
 
 void BehaviorLaser::OnContact(Collider* other)

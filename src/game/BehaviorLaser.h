@@ -4,12 +4,14 @@
 // It learns the player by asking ("Request Player") and reports its distance for the hum's
 // parameter. The hum is heard while at least one laser that is on has the player within range.
 // States: 0 on, 1 off.
+#include <cstdint>
 #include <string>
 
 #include "core/GameObjectHandle.h"
 #include "game/ContactBehavior.h"
 
-// Squared distance from the player to the laser that last switched on; -1 while not measured.
+// Squared distance from the player to the nearest laser that is on (set by the laser that last switched
+// on, then kept by the nearest one each frame); -1 while not measured.
 extern float ClosestLaserDistance;
 // The laser that was nearest by that measure (its object).
 extern GameObjectHandle ClosestLaser;
@@ -32,7 +34,7 @@ public:
 
     // Resets ClosestLaserDistance and LaserHumState.
     BehaviorLaser();
-    // A laser that goes while counted in hum range leaves the count.
+    // A laser that goes while counted in hum range leaves the count; the hum's state is forgotten.
     ~BehaviorLaser() override;
 
     std::string GetName() override { return "BehaviorTemplate"; }
@@ -65,6 +67,12 @@ private:
     void SetInHumRange(bool near);
     // Squared distance to the player; -1 when the player or a transform is missing.
     float DistanceToPlayer() const;
+    // While on: becomes ClosestLaser when no laser is, or when nearer than it; as ClosestLaser, keeps
+    // ClosestLaserDistance at its own distance.
+    void MeasureClosest(float d);
+    // As ClosestLaser: leaves it empty (and the distance unmeasured) for the next laser that is on.
+    void ForgetAsClosest();
     bool askAgain_ = false;
     bool inHumRange_ = false;
+    std::uint32_t measuredId_ = 0;   // the owner's id, once it has been ClosestLaser
 };

@@ -155,6 +155,13 @@ TEST(StudioSystemShipped, CommandTableAndAliases)
     EXPECT_FALSE(inspect::BusState("bus:/SFX").paused);
     EXPECT_FLOAT_EQ(StudioSystem::GetMixerVolume("Music"), 10.0f);
     EXPECT_FLOAT_EQ(StudioSystem::GetMixerVolume("music"), 0.0f);
+    // Each bus reads its own slider.
+    world.Run([&] {
+        world.Send("Change_Global_Param", Param("", "MusicSlider", 3.0f));
+        world.Send("Change_Global_Param", Param("", "SFXSlider", 7.0f));
+    });
+    EXPECT_FLOAT_EQ(StudioSystem::GetMixerVolume("Music"), 3.0f);
+    EXPECT_FLOAT_EQ(StudioSystem::GetMixerVolume("SFX"), 7.0f);
 
     // Credits: the music's state is kept and given back; without an instance it comes back as 0.
     world.Run([&] { world.Send("Event_Play", "Music_Controller"); });
@@ -204,12 +211,15 @@ TEST(StudioSystemShipped, PlayerMovementSoundsFollowThePlayersPhysics)
 {
     struct Case {
         float dt;
+        float velocity;   // on the player's first frame
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {1.0f / 60.0f, {"Event_Stop Player_Idle", "Event_Destroy Player_Idle", "Event_Play Player_Movement",
-                        "Event_Play Player_Turning"}},
-        {0.0f, {}},
+        {1.0f / 60.0f, 1.0f, {"Event_Stop Player_Idle", "Event_Destroy Player_Idle", "Event_Play Player_Movement",
+                              "Event_Play Player_Turning"}},
+        {0.0f, 1.0f, {}},
+        // A player standing still hums from its first frame.
+        {1.0f / 60.0f, 0.0f, {"Event_Play Player_Idle"}},
     };
     for (const Case& c : cases) {
         AudioWorld world;
@@ -219,8 +229,8 @@ TEST(StudioSystemShipped, PlayerMovementSoundsFollowThePlayersPhysics)
         world.core.manager->AddGameObject(player);
         world.core.Deliver();
         world.core.recorder->Clear();
-        player->GetPhysics()->VelocityX = 1.0f;
-        player->GetPhysics()->RotationalVelocity = 90.0f;
+        player->GetPhysics()->VelocityX = c.velocity;
+        player->GetPhysics()->RotationalVelocity = 90.0f * c.velocity;
         world.studioSystem->Update(c.dt);
         world.core.Deliver();
         std::vector<std::string> seen;
@@ -229,6 +239,13 @@ TEST(StudioSystemShipped, PlayerMovementSoundsFollowThePlayersPhysics)
                 seen.push_back(message.name + " " + message.text);
         }
         EXPECT_EQ(seen, c.expected) << "dt " << c.dt;
+        if (c.velocity == 0.0f) {
+            world.studioSystem->Update(c.dt);
+            world.core.Deliver();
+            EXPECT_EQ(world.core.recorder->Count("Event_Play"), 1) << "once, not every frame";
+            EXPECT_TRUE(inspect::InstancesOf("Player_Idle").at(0).playing);
+            continue;
+        }
         // Stopping: the movement loop is told to end and released, the idle loop plays.
         world.core.recorder->Clear();
         player->GetPhysics()->VelocityX = 0.0f;
@@ -324,6 +341,8 @@ TEST_F(StudioSystemData, BrokenDataGivesTracesAndSilence)
         {"truncated bank", lines, good.substr(0, 30), "is not a bank"},
         {"missing sound", lines, Event(2, "event:/Player_Ping", "nowhere.wav"), "sound file \"nowhere.wav\" can't be read"},
         {"event without guid", lines, R"({"path": 3})", "an event without \"guid\" or \"path\" is skipped"},
+        {"bus gain not a number", lines, Event(2, "event:/Player_Ping", "nowhere.wav"),
+         "bus:/: \"gain\" is not a number of 0 or more; 1 used"},
     };
     for (const Case& c : cases) {
         fs::remove_all(folder.root / "assets/data/audio");
@@ -332,6 +351,10 @@ TEST_F(StudioSystemData, BrokenDataGivesTracesAndSilence)
         WriteBank("Test", c.bank);
         if (std::string(c.label) == "truncated bank")
             folder.Write("assets/audio/banks/Test.bank", R"({"buses": [{"guid": ")");
+        if (std::string(c.label) == "bus gain not a number")
+            folder.Write("assets/audio/banks/Test.bank", R"({"buses": [{"guid": ")" + Guid(1) +
+                                                             R"(", "path": "bus:/", "gain": "loud"}], "events": [)" +
+                                                             c.bank + "]}");
         AudioWorld world;
         const std::string trace = world.loadTrace + world.Run([&] {
             world.Send("Event_Play", "Player_Ping");

@@ -340,6 +340,8 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
         // Five clicks on minus (the circle at X - 3 SX) bring the music down to 3.
         GameObject* minus = music->minus.Get();
         ASSERT_TRUE(minus && minus->GetTransform());
+        const std::string step = "EventInstance::start event:/Menu/Menu_VolumeMusic";
+        const int steps = studio::inspect::CountCalls(step);
         for (int i = 0; i < 5; ++i) {
             game.MoveTo(minus->GetTransform()->TranslationX, minus->GetTransform()->TranslationY + 0.02f);
             game.Frames(1);
@@ -349,6 +351,8 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
             game.Frames(1);
         }
         EXPECT_EQ(music->value, 3);
+        game.Frames(1);   // the last click's sound is delivered
+        EXPECT_EQ(studio::inspect::CountCalls(step) - steps, 5) << "each click sounds a step";
         // The master slider dragged from its right end to the middle of its line.
         auto* slider = dynamic_cast<Slider*>(gGameObjectManager->FindGameObject("MasterSlider")->GetBehavior());
         ASSERT_NE(slider, nullptr);

@@ -29,6 +29,7 @@ struct BusData {
     std::string guid;
     std::string path;
     std::string parentGuid;
+    float gain = 1.0f;     // the bank's fixed mix level, beneath the volume set at run time
     float volume = 1.0f;
     bool mute = false;
     bool paused = false;
@@ -70,6 +71,7 @@ struct BankData {
 
 struct SystemData {
     bool initialized = false;
+    float limiter = 1.0f;   // the master limiter's gain, applied to every voice
     std::uint64_t core = 0;
     std::unique_ptr<Output> output;
     Attributes3D listener;
@@ -242,6 +244,13 @@ void ReadBus(std::uint64_t systemId, std::uint64_t bankId, const rapidjson::Valu
         return;
     }
     bus.parentGuid = StringMember(entry, "parent");
+    auto gain = entry.FindMember("gain");
+    if (gain != entry.MemberEnd()) {
+        if (gain->value.IsNumber() && std::isfinite(gain->value.GetFloat()) && gain->value.GetFloat() >= 0.0f)
+            bus.gain = gain->value.GetFloat();
+        else
+            Trace("Studio: %s: \"gain\" is not a number of 0 or more; 1 used", bus.path.c_str());
+    }
     bus.effects = ReadEffects(entry, bus.path);
     gBusTable[NewId()] = std::move(bus);
 }
@@ -281,7 +290,7 @@ float GlobalValue(const SystemData& system, const std::string& name, float missi
 
 float BusOwnVolume(const SystemData& system, const BusData& bus)
 {
-    float volume = bus.volume;
+    float volume = bus.gain * bus.volume;
     for (const Effect& effect : bus.effects) {
         auto it = system.globals.find(effect.parameter);
         if (it != system.globals.end() && !effect.pitch)
@@ -334,7 +343,7 @@ void ApplyVoice(SystemData& system, const EventData& event, const InstanceData& 
     if (!instance.voice)
         return;
     const Mix mix = MixOf(system, event, instance);
-    system.output->SetVoice(instance.voice, mix.gain, mix.pitch, event.spatial && instance.placed,
+    system.output->SetVoice(instance.voice, mix.gain * system.limiter, mix.pitch, event.spatial && instance.placed,
                             instance.attributes.position);
     system.output->SetPaused(instance.voice, mix.paused);
     if (event.loop && !event.endLoopParameter.empty()) {
@@ -343,6 +352,25 @@ void ApplyVoice(SystemData& system, const EventData& event, const InstanceData& 
                                                             : GlobalValue(system, event.endLoopParameter, 0.0f);
         system.output->SetLooping(instance.voice, value < event.endLoopAt);
     }
+}
+
+// The master limiter. Every sound's peaks are known ahead, so the highest sample the mix can reach
+// soon is at most the sum over the playing voices of gain times peak; when that would pass the
+// ceiling, all voices are turned down at once just enough, and come back up slowly once it is past.
+constexpr float kLimiterCeiling = 0.89f;      // -1 dB below full scale
+constexpr float kLimiterLookAhead = 0.12f;    // seconds: beyond the next few updates
+constexpr float kLimiterRelease = 1.015f;     // per update: about 8 dB a second at 60 updates
+
+void UpdateLimiter(std::uint64_t systemId, SystemData& system)
+{
+    float reach = 0.0f;
+    for (auto& [id, instance] : gInstances) {
+        EventData* event = instance.system == systemId && instance.voice ? Find(gEvents, instance.event) : nullptr;
+        if (event)
+            reach += MixOf(system, *event, instance).gain * system.output->PeakAhead(instance.voice, kLimiterLookAhead);
+    }
+    const float target = reach > kLimiterCeiling ? kLimiterCeiling / reach : 1.0f;
+    system.limiter = target < system.limiter ? target : std::min(target, system.limiter * kLimiterRelease);
 }
 
 void FreeInstance(std::map<std::uint64_t, InstanceData>::iterator it)
@@ -536,6 +564,7 @@ Result System::update() const
         return ERR_NOT_INITIALIZED;
     system->output->Update();
     system->output->SetListener(system->listener);
+    UpdateLimiter(id, *system);
     for (auto it = gInstances.begin(); it != gInstances.end();) {
         InstanceData& instance = it->second;
         EventData* event = Find(gEvents, instance.event);
@@ -634,6 +663,23 @@ Result System::release() const
 
 // ---- Event description and instance ---------------------------------------------------------------------------
 
+namespace {
+
+// Applies a bus change at once to the instances it reaches.
+void ApplyAll(std::uint64_t systemId)
+{
+    SystemData* system = Find(gSystems, systemId);
+    if (!system)
+        return;
+    for (auto& [instanceId, instance] : gInstances) {
+        EventData* event = Find(gEvents, instance.event);
+        if (instance.system == systemId && event)
+            ApplyVoice(*system, *event, instance);
+    }
+}
+
+} // namespace
+
 Result EventDescription::createInstance(EventInstance* instance) const
 {
     if (instance)
@@ -663,8 +709,13 @@ Result EventInstance::start() const
     r.instance->sound = Variation(*r.event, *r.instance, *r.system);
     ApplyVoice(*r.system, *r.event, *r.instance);
     r.system->output->Play(r.instance->voice, r.instance->sound, r.event->loop);
-    // A paused bus holds the new sound too.
-    ApplyVoice(*r.system, *r.event, *r.instance);
+    // A paused bus holds the new sound too. The new sound counts for the limiter at once.
+    const float limiter = r.system->limiter;
+    UpdateLimiter(r.instance->system, *r.system);
+    if (r.system->limiter < limiter)
+        ApplyAll(r.instance->system);
+    else
+        ApplyVoice(*r.system, *r.event, *r.instance);
     ++r.instance->starts;
     Log("EventInstance::start " + r.event->path);
     return OK;
@@ -749,23 +800,6 @@ Result EventInstance::getPlaybackState(PlaybackState* state) const
 }
 
 // ---- Bus ---------------------------------------------------------------------------------------------------------
-
-namespace {
-
-// Applies a bus change at once to the instances it reaches.
-void ApplyAll(std::uint64_t systemId)
-{
-    SystemData* system = Find(gSystems, systemId);
-    if (!system)
-        return;
-    for (auto& [instanceId, instance] : gInstances) {
-        EventData* event = Find(gEvents, instance.event);
-        if (instance.system == systemId && event)
-            ApplyVoice(*system, *event, instance);
-    }
-}
-
-} // namespace
 
 Result Bus::setVolume(float volume) const
 {

@@ -2,9 +2,12 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <vector>
 
@@ -99,6 +102,7 @@ public:
         auto it = voices_.find(voice);
         return it != voices_.end() && it->second.playing;
     }
+    float PeakAhead(int, float) override { return 0.0f; }
     void SetListener(const Attributes3D&) override {}
     void Update() override
     {
@@ -149,7 +153,7 @@ public:
             alDeleteSources(1, &voice.source);
         }
         for (auto& [id, buffer] : buffers_)
-            alDeleteBuffers(1, &buffer);
+            alDeleteBuffers(1, &buffer.buffer);
         alcMakeContextCurrent(nullptr);
         alcDestroyContext(context_);
         alcCloseDevice(device_);
@@ -177,7 +181,16 @@ public:
             alDeleteBuffers(1, &buffer);
             return 0;
         }
-        buffers_[++lastSound_] = buffer;
+        Buffer& stored = buffers_[++lastSound_];
+        stored.buffer = buffer;
+        stored.rate = rate;
+        for (std::size_t i = 0; i < samples.size(); i += kPeakBlock * static_cast<std::size_t>(channels)) {
+            int peak = 0;
+            const std::size_t end = std::min(samples.size(), i + kPeakBlock * static_cast<std::size_t>(channels));
+            for (std::size_t k = i; k < end; ++k)
+                peak = std::max(peak, std::abs(static_cast<int>(samples[k])));
+            stored.peaks.push_back(static_cast<float>(peak) / 32768.0f);
+        }
         *seconds = length;
         return lastSound_;
     }
@@ -213,9 +226,11 @@ public:
         Voice& v = it->second;
         alSourceStop(v.source);
         v.waiting = false;
+        v.sound = 0;
         if (found == buffers_.end())
             return;
-        alSourcei(v.source, AL_BUFFER, static_cast<ALint>(found->second));
+        v.sound = sound;
+        alSourcei(v.source, AL_BUFFER, static_cast<ALint>(found->second.buffer));
         alSourcei(v.source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
         if (v.held)
             v.waiting = true;
@@ -263,8 +278,9 @@ public:
             return;
         Current();
         const ALuint source = it->second.source;
+        it->second.pitch = pitch < 0.01f ? 0.01f : pitch;
         alSourcef(source, AL_GAIN, gain < 0.0f ? 0.0f : gain);
-        alSourcef(source, AL_PITCH, pitch < 0.01f ? 0.01f : pitch);
+        alSourcef(source, AL_PITCH, it->second.pitch);
         alSourcei(source, AL_SOURCE_RELATIVE, spatial ? AL_FALSE : AL_TRUE);
         if (spatial)
             alSource3f(source, AL_POSITION, -position.x, position.y, position.z);
@@ -282,6 +298,36 @@ public:
         ALint state = 0;
         alGetSourcei(it->second.source, AL_SOURCE_STATE, &state);
         return state == AL_PLAYING || state == AL_PAUSED;
+    }
+    float PeakAhead(int voice, float seconds) override
+    {
+        auto it = voices_.find(voice);
+        if (it == voices_.end())
+            return 0.0f;
+        auto found = buffers_.find(it->second.sound);
+        if (found == buffers_.end() || found->second.peaks.empty())
+            return 0.0f;
+        Current();
+        const ALuint source = it->second.source;
+        ALint state = 0, offset = 0, looping = 0;
+        alGetSourcei(source, AL_SOURCE_STATE, &state);
+        if (state != AL_PLAYING)
+            return 0.0f;
+        alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
+        alGetSourcei(source, AL_LOOPING, &looping);
+        const Buffer& b = found->second;
+        const std::size_t blocks = b.peaks.size();
+        const std::size_t first = static_cast<std::size_t>(std::max(offset, 0)) / kPeakBlock;
+        const std::size_t span =
+            static_cast<std::size_t>(seconds * static_cast<float>(b.rate) * it->second.pitch) / kPeakBlock + 2;
+        float peak = 0.0f;
+        for (std::size_t k = 0; k < std::min(span, blocks); ++k) {
+            const std::size_t block = first + k;
+            if (block >= blocks && !looping)
+                break;
+            peak = std::max(peak, b.peaks[block % blocks]);
+        }
+        return peak;
     }
     void SetListener(const Attributes3D& l) override
     {
@@ -303,13 +349,22 @@ private:
 
     struct Voice {
         ALuint source = 0;
+        int sound = 0;          // the sound last given to play
+        float pitch = 1.0f;
         bool held = false;      // its bus chain is paused
         bool waiting = false;   // started while held: plays once the pause ends
     };
+    // A decoded sound and the peak of each block of its frames.
+    struct Buffer {
+        ALuint buffer = 0;
+        int rate = 0;
+        std::vector<float> peaks;
+    };
+    static constexpr std::size_t kPeakBlock = 512;
 
     ALCdevice* device_;
     ALCcontext* context_;
-    std::map<int, ALuint> buffers_;
+    std::map<int, Buffer> buffers_;
     std::map<int, Voice> voices_;
     int lastSound_ = 0;
     int lastVoice_ = 0;
@@ -330,7 +385,9 @@ std::unique_ptr<Output> MakeSilentOutput()
 std::unique_ptr<Output> OpenOutput()
 {
     ALCdevice* device = alcOpenDevice(nullptr);
-    ALCcontext* context = device ? alcCreateContext(device, nullptr) : nullptr;
+    // The device's own limiter catches what the mix's headroom does not: no sample clips at full scale.
+    const ALCint attributes[] = {ALC_OUTPUT_LIMITER_SOFT, ALC_TRUE, 0};
+    ALCcontext* context = device ? alcCreateContext(device, attributes) : nullptr;
     if (!context || !alcMakeContextCurrent(context)) {
         if (context)
             alcDestroyContext(context);

@@ -29,6 +29,9 @@ public:
     virtual void SetVoice(int voice, float gain, float pitch, bool spatial, const Vector& position) = 0;
     // Playing or paused; false once a one-shot has played to its end or the voice was stopped.
     virtual bool IsPlaying(int voice) = 0;
+    // The highest sample (0..1, before the voice's gain) the voice plays within the next this many
+    // seconds of its sound; 0 while it is stopped or paused, or when nothing is heard.
+    virtual float PeakAhead(int voice, float seconds) = 0;
     virtual void SetListener(const Attributes3D& listener) = 0;
     // Once per System::update, before the voices are asked.
     virtual void Update() = 0;

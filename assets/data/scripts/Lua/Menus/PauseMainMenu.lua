@@ -1,5 +1,7 @@
 -- Main menu: leave the level.
 if Button:GetStateCurr() == 2 then
+    -- The button goes with its menu before it shows its hover again: the click sounds here.
+    PlaySound("Menu_ButtonClick", false)
     DeleteMenuObjectsFromMenu("PauseMenu")
     Unpause()
     SetNextScene("MainMenuScene")

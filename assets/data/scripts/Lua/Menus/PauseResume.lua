@@ -1,5 +1,7 @@
 -- Resume closes the pause menu and goes on playing.
 if Button:GetStateCurr() == 2 then
+    -- The button goes with its menu before it shows its hover again: the click sounds here.
+    PlaySound("Menu_ButtonClick", false)
     DeleteMenuObjectsFromMenu("PauseMenu")
     Unpause()
 end
