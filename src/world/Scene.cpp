@@ -445,6 +445,12 @@ void Scene::SetUpSystems()
                     system->Init();
                 }
             }
+            // The level's clock starts with the level, not with the program (the treasure manager
+            // has been counting through the menus since it was made).
+            if (ISystem* treasure = FindSystem("TreasureManager")) {
+                if (SceneResetTreasureHook)
+                    SceneResetTreasureHook(treasure);
+            }
         }
         return;
     }

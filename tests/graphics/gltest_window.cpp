@@ -147,14 +147,20 @@ TEST_F(WindowTest, FramebufferSizeUpdatesViewportCameraAndAspect)
     FramebufferSizeCallback(window->window, 800, 600);
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Window Dimensions: (800, 600)"), std::string::npos) << out;
-    EXPECT_NE(out.find("Aspect:\n  0.75      0      0      0 \n"), std::string::npos) << out;
+    // The interface keeps the picture's 16:9 aspect; the picture is the widest 16:9 band of the window.
+    EXPECT_NE(out.find("Aspect:\n 0.562      0      0      0 \n"), std::string::npos) << out;
     EXPECT_EQ(WindowWidth, 800);
     EXPECT_EQ(WindowHeight, 600);
     ASSERT_EQ(ViewportList.size(), 1u);
     EXPECT_EQ(ViewportList[0].width, 800.0f);
     EXPECT_EQ(CameraList[0].viewport[2], 800.0f);
     EXPECT_EQ(CameraList[0].viewport[3], 600.0f);
-    EXPECT_FLOAT_EQ(AspectMatrix[0], 0.75f);
+    EXPECT_FLOAT_EQ(AspectMatrix[0], 0.5625f);
+    const Viewport picture = PictureRect();
+    EXPECT_EQ(picture.x, 0.0f);
+    EXPECT_EQ(picture.y, 75.0f);
+    EXPECT_EQ(picture.width, 800.0f);
+    EXPECT_EQ(picture.height, 450.0f);
 }
 
 int pauseMenus = 0;
