@@ -61,6 +61,17 @@ inline std::string& PendingShot()
     return path;
 }
 
+// The last screenshot's pixels at full size (RGBA, rows from the bottom) and its size.
+struct ShotPixels {
+    std::vector<unsigned char> rgba;
+    int width = 0, height = 0;
+};
+inline ShotPixels& LastShot()
+{
+    static ShotPixels shot;
+    return shot;
+}
+
 // Draws the fog as the window does, then, when a screenshot is asked for, reads the finished frame
 // back (before the swap) and writes it at half size as a PNG.
 inline void FogAndShot()
@@ -70,7 +81,10 @@ inline void FogAndShot()
     if (path.empty())
         return;
     const int w = WindowWidth, h = WindowHeight;
-    std::vector<unsigned char> full(static_cast<std::size_t>(w) * h * 4);
+    std::vector<unsigned char>& full = LastShot().rgba;
+    full.assign(static_cast<std::size_t>(w) * h * 4, 0);
+    LastShot().width = w;
+    LastShot().height = h;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, full.data());
     const int hw = w / 2, hh = h / 2;
@@ -202,18 +216,61 @@ public:
             Key(k, false);
     }
 
-    // Moves the mouse onto the centre of the named menu object (its place in the window's interface
-    // space: x right, y up, the window's height 2 units) and clicks it; false when there is no such
-    // object.
+    // Puts the mouse on a place of the interface (x right, y up, the picture's height 2 units).
+    void MoveTo(float ix, float iy)
+    {
+        const float w = static_cast<float>(PICTURE_WIDTH), h = static_cast<float>(PICTURE_HEIGHT);
+        float x = (ix * h / w + 1.0f) * w * 0.5f;
+        float y = (1.0f - iy) * h * 0.5f;
+        PictureToWindow(x, y);
+        keys->SetCursor(x, y);
+    }
+    // The pixel of the last screenshot at window pixel (x, y) from the top left; black outside it.
+    Pixel ShotAt(int x, int y) const
+    {
+        const ShotPixels& shot = LastShot();
+        Pixel p;
+        const int row = shot.height - 1 - y;
+        if (x < 0 || row < 0 || x >= shot.width || y < 0)
+            return p;
+        const std::size_t i = (static_cast<std::size_t>(row) * shot.width + x) * 4;
+        p.r = shot.rgba[i];
+        p.g = shot.rgba[i + 1];
+        p.b = shot.rgba[i + 2];
+        return p;
+    }
+    // The window pixel of a place of the interface.
+    static void InterfaceToWindow(float ix, float iy, int& x, int& y)
+    {
+        const float w = static_cast<float>(PICTURE_WIDTH), h = static_cast<float>(PICTURE_HEIGHT);
+        float px = (ix * h / w + 1.0f) * w * 0.5f;
+        float py = (1.0f - iy) * h * 0.5f;
+        PictureToWindow(px, py);
+        x = static_cast<int>(px);
+        y = static_cast<int>(py);
+    }
+    // Clicks the named menu object with a press and release quicker than a frame; false when there is
+    // no such object.
+    bool QuickClick(const std::string& objectName)
+    {
+        GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
+        if (!object || !object->GetTransform())
+            return false;
+        MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
+        Run(4);
+        keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+        Run(4);
+        return true;
+    }
+
+    // Moves the mouse onto the centre of the named menu object (its place in the interface: x right,
+    // y up, the picture's height 2 units) and clicks it; false when there is no such object.
     bool Click(const std::string& objectName)
     {
         GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
         if (!object || !object->GetTransform())
             return false;
-        const float w = static_cast<float>(WindowWidth), h = static_cast<float>(WindowHeight);
-        const float x = (object->GetTransform()->TranslationX * h / w + 1.0f) * w * 0.5f;
-        const float y = (1.0f - object->GetTransform()->TranslationY) * h * 0.5f;
-        keys->SetCursor(x, y);
+        MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
         Run(4);
         keys->SetMouseButton(GLFW_MOUSE_BUTTON_LEFT, true);
         Run(4);
