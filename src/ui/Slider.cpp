@@ -88,8 +88,9 @@ void Slider::OnUpdate(float)
         const float radius = knobTransform->ScaleX;
         const bool onKnob = radius * radius >= dx * dx + dy * dy;
         // A press on the line itself takes the knob there at once: a click sets the value where it lands.
-        const bool onLine = std::fabs(cursor.x - left) <= reach &&
-                            std::fabs((cursor.y - 0.02f) - transform->TranslationY) <= std::fabs(radius);
+        // The line's box spans the knob's whole height at every place the knob can rest.
+        const bool onLine = std::fabs(cursor.x - left) <= reach + std::fabs(radius) &&
+                            std::fabs(cursor.y - transform->TranslationY) <= std::fabs(radius);
         const bool press = (onKnob || onLine) && widget::MousePressed();
         if (press)
             SetNextState(1);
