@@ -27,6 +27,8 @@
 
 #include "core/ISystem.h"
 
+struct GLFWwindow;
+
 // Where key, mouse-button and cursor states come from. Codes are GLFW's (GLFW_KEY_*, mouse button
 // 0 = left, 1 = right).
 class KeySource {
@@ -64,7 +66,6 @@ public:
 
 // GLFW's key and mouse-button callbacks (the window installs them): a press is remembered for the
 // next poll of the GLFW key sources.
-struct GLFWwindow;
 void InputKeyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
 void InputMouseButtonCallback(GLFWwindow* window, int button, int action, int mods);
 

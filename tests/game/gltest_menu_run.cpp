@@ -326,6 +326,12 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
                                    play->GetTransform()->TranslationY, lx, ly);
         const Pixel blue = game.ShotAt(lx, ly);
         EXPECT_GT(blue.b, blue.r + 20) << blue;
+        // Hovered, the button is lighter.
+        game.MoveTo(play->GetTransform()->TranslationX, play->GetTransform()->TranslationY);
+        game.Run(3);
+        game.Shot("main_menu_hover_" + name);
+        const Pixel lit = game.ShotAt(lx, ly);
+        EXPECT_GT(lit.r + lit.g + lit.b, blue.r + blue.g + blue.b + 30) << blue << " hovered " << lit;
         // Clicked through the same transform.
         ASSERT_TRUE(game.Click("MainMenuPlay"));
         ASSERT_TRUE(game.SettleIn("LivingRoomScene"));
