@@ -194,6 +194,7 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
         game.Run(12);
     }
     EXPECT_EQ(pings, 5);
+    game.Shot("ping");
     // Ten quick taps of Escape: paused, resumed, ... ten times.
     int toggles = 0;
     bool paused = game.engine->paused != 0;
