@@ -219,11 +219,17 @@ public:
     // Puts the mouse on a place of the interface (x right, y up, the picture's height 2 units).
     void MoveTo(float ix, float iy)
     {
-        const float w = static_cast<float>(PICTURE_WIDTH), h = static_cast<float>(PICTURE_HEIGHT);
-        float x = (ix * h / w + 1.0f) * w * 0.5f;
-        float y = (1.0f - iy) * h * 0.5f;
-        PictureToWindow(x, y);
+        float x = 0.0f, y = 0.0f;
+        InterfaceToWindow(ix, iy, x, y);
         keys->SetCursor(x, y);
+    }
+    // The window pixel of a place of the interface.
+    static void InterfaceToWindow(float ix, float iy, float& x, float& y)
+    {
+        const float w = static_cast<float>(PICTURE_WIDTH), h = static_cast<float>(PICTURE_HEIGHT);
+        x = (ix * h / w + 1.0f) * w * 0.5f;
+        y = (1.0f - iy) * h * 0.5f;
+        PictureToWindow(x, y);
     }
     // The pixel of the last screenshot at window pixel (x, y) from the top left; black outside it.
     Pixel ShotAt(int x, int y) const
@@ -238,16 +244,6 @@ public:
         p.g = shot.rgba[i + 1];
         p.b = shot.rgba[i + 2];
         return p;
-    }
-    // The window pixel of a place of the interface.
-    static void InterfaceToWindow(float ix, float iy, int& x, int& y)
-    {
-        const float w = static_cast<float>(PICTURE_WIDTH), h = static_cast<float>(PICTURE_HEIGHT);
-        float px = (ix * h / w + 1.0f) * w * 0.5f;
-        float py = (1.0f - iy) * h * 0.5f;
-        PictureToWindow(px, py);
-        x = static_cast<int>(px);
-        y = static_cast<int>(py);
     }
     // Clicks the named menu object with a press and release quicker than a frame; false when there is
     // no such object.

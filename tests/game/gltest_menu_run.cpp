@@ -120,30 +120,17 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
 
 namespace {
 
-// The brightest pixel of the last screenshot within r pixels of (x, y) (sum of red, green, blue).
-int Brightest(const GameRun& game, int x, int y, int r)
+// Of the last screenshot, the share of pixels (every 4th) in a box of the window brighter than a sum of
+// red, green and blue.
+float Share(const GameRun& game, int x0, int y0, int x1, int y1, int above)
 {
-    int best = 0;
-    for (int dy = -r; dy <= r; dy += 2)
-        for (int dx = -r; dx <= r; dx += 2) {
-            const Pixel p = game.ShotAt(x + dx, y + dy);
-            best = std::max(best, p.r + p.g + p.b);
-        }
-    return best;
-}
-
-// Of the last screenshot, the share of pixels (sampled every 8th) in a band of the window that are not
-// black.
-float DrawnShare(const GameRun& game, int x0, int y0, int x1, int y1)
-{
-    int drawn = 0, all = 0;
-    for (int y = y0; y < y1; y += 8)
-        for (int x = x0; x < x1; x += 8) {
+    int lit = 0, all = 0;
+    for (int y = y0; y < y1; y += 4)
+        for (int x = x0; x < x1; x += 4, ++all) {
             const Pixel p = game.ShotAt(x, y);
-            drawn += (p.r + p.g + p.b) > 0 ? 1 : 0;
-            ++all;
+            lit += p.r + p.g + p.b > above ? 1 : 0;
         }
-    return all ? static_cast<float>(drawn) / static_cast<float>(all) : 0.0f;
+    return all ? static_cast<float>(lit) / static_cast<float>(all) : 0.0f;
 }
 
 // Sets the window's size (windowed) and lets the game take it.
@@ -228,7 +215,8 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
             continue;   // the stars and the sparkles, "(Clone n)" after the first
         const Transform* t = object->GetTransform();
         const Vector4f at = WorldToScreen(Vector4f(t->TranslationX, t->TranslationY, 0.0f, 1.0f));
-        EXPECT_GT(Brightest(game, static_cast<int>(at.x), static_cast<int>(at.y), 12), 150)
+        const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
+        EXPECT_GT(Share(game, x - 12, y - 12, x + 12, y + 12, 150), 0.0f)
             << object->GetName() << " at (" << at.x << ", " << at.y << ")";
         EXPECT_TRUE(at.x > 0 && at.x < WindowWidth && at.y > 0 && at.y < WindowHeight)
             << object->GetName() << " at (" << at.x << ", " << at.y << ")";
@@ -278,9 +266,9 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
     const Transform* lt = line->GetTransform();
     const float quarter = lt->TranslationX - 0.5f * lt->ScaleX;
     game.Shot("options_windowed");
-    int px = 0, py = 0;
+    float px = 0, py = 0;
     GameRun::InterfaceToWindow(lt->TranslationX - 0.75f * lt->ScaleX, lt->TranslationY, px, py);
-    EXPECT_TRUE(IsColour(game.ShotAt(px, py), 242, 204, 89, 12)) << game.ShotAt(px, py);
+    EXPECT_TRUE(IsColour(game.ShotAt(int(px), int(py)), 242, 204, 89, 12)) << game.ShotAt(int(px), int(py));
     game.MoveTo(quarter, lt->TranslationY);
     game.Run(2);
     game.keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
@@ -314,24 +302,26 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
             gSceneSystem->SetNextScene("MainMenuScene");
             ASSERT_TRUE(game.SettleIn("MainMenuScene"));
         }
+        game.MoveTo(1.5f, -0.9f);   // away from every button
+        game.Run(2);
         game.Shot("main_menu_" + name);
         GameObject* play = gGameObjectManager->FindGameObject("MainMenuPlay");
         ASSERT_NE(play, nullptr);
-        int bx = 0, by = 0;
+        float bx = 0, by = 0;
         GameRun::InterfaceToWindow(play->GetTransform()->TranslationX, play->GetTransform()->TranslationY, bx, by);
         EXPECT_NEAR(bx, size.first / 2, 2);
-        EXPECT_NEAR(by, static_cast<int>(size.second * 0.4f), 2);
+        EXPECT_NEAR(by, size.second * 0.4f, 2);
         // The button's blue at its left end, where the window's own width would put it elsewhere.
-        int lx = 0, ly = 0;
+        float lx = 0, ly = 0;
         GameRun::InterfaceToWindow(play->GetTransform()->TranslationX - 0.8f * play->GetTransform()->ScaleX,
                                    play->GetTransform()->TranslationY, lx, ly);
-        const Pixel blue = game.ShotAt(lx, ly);
+        const Pixel blue = game.ShotAt(int(lx), int(ly));
         EXPECT_GT(blue.b, blue.r + 20) << blue;
         // Hovered, the button is lighter.
         game.MoveTo(play->GetTransform()->TranslationX, play->GetTransform()->TranslationY);
         game.Run(3);
         game.Shot("main_menu_hover_" + name);
-        const Pixel lit = game.ShotAt(lx, ly);
+        const Pixel lit = game.ShotAt(int(lx), int(ly));
         EXPECT_GT(lit.r + lit.g + lit.b, blue.r + blue.g + blue.b + 30) << blue << " hovered " << lit;
         // Clicked through the same transform.
         ASSERT_TRUE(game.Click("MainMenuPlay"));
@@ -340,10 +330,10 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
         game.Shot("level_" + name);
         // The level reaches every edge of the window: its four outer bands are drawn.
         const int w = size.first, h = size.second, band = h / 20;
-        EXPECT_GT(DrawnShare(game, 0, 0, w, band), 0.5f) << "top";
-        EXPECT_GT(DrawnShare(game, 0, h - band, w, h), 0.5f) << "bottom";
-        EXPECT_GT(DrawnShare(game, 0, 0, band, h), 0.5f) << "left";
-        EXPECT_GT(DrawnShare(game, w - band, 0, w, h), 0.5f) << "right";
+        EXPECT_GT(Share(game, 0, 0, w, band, 0), 0.5f) << "top";
+        EXPECT_GT(Share(game, 0, h - band, w, h, 0), 0.5f) << "bottom";
+        EXPECT_GT(Share(game, 0, 0, band, h, 0), 0.5f) << "left";
+        EXPECT_GT(Share(game, w - band, 0, w, h, 0), 0.5f) << "right";
         gSceneSystem->SetNextScene("MainMenuScene");
         ASSERT_TRUE(game.SettleIn("MainMenuScene"));
     }
