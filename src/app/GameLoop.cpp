@@ -142,8 +142,7 @@ bool GameLoop::Frame()
         if (requestClose)
             requestClose();
     } else if (drawable) {
-        glClearColor(window->clearColor[0], window->clearColor[1], window->clearColor[2], window->clearColor[3]);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        window->BeginFrame();
     }
 
     engine->Update(frameStep);

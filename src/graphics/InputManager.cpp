@@ -10,6 +10,72 @@ int DebugModifierKey = 5;
 // ---------------------------------------------------------------------------------------------
 // Key sources
 
+bool KeySource::TakeKeyPress(int glfwKey)
+{
+    auto it = keyPresses_.find(glfwKey);
+    if (it == keyPresses_.end() || !it->second)
+        return false;
+    it->second = false;
+    return true;
+}
+
+bool KeySource::TakeMouseButtonPress(int button)
+{
+    auto it = buttonPresses_.find(button);
+    if (it == buttonPresses_.end() || !it->second)
+        return false;
+    it->second = false;
+    return true;
+}
+
+void KeySource::NoteKeyPress(int glfwKey)
+{
+    if (glfwKey >= GLFW_KEY_SPACE && glfwKey <= GLFW_KEY_LAST)
+        keyPresses_[glfwKey] = true;
+}
+
+void KeySource::NoteMouseButtonPress(int button)
+{
+    if (button >= 0 && button <= GLFW_MOUSE_BUTTON_LAST)
+        buttonPresses_[button] = true;
+}
+
+namespace {
+// Presses GLFW reported through its callbacks and no poll has taken yet (main thread only).
+bool gGlfwKeyPresses[GLFW_KEY_LAST + 1] = {};
+bool gGlfwButtonPresses[GLFW_MOUSE_BUTTON_LAST + 1] = {};
+} // namespace
+
+void InputKeyCallback(GLFWwindow*, int key, int, int action, int)
+{
+    if (action == GLFW_PRESS && key >= 0 && key <= GLFW_KEY_LAST)
+        gGlfwKeyPresses[key] = true;
+}
+
+void InputMouseButtonCallback(GLFWwindow*, int button, int action, int)
+{
+    if (action == GLFW_PRESS && button >= 0 && button <= GLFW_MOUSE_BUTTON_LAST)
+        gGlfwButtonPresses[button] = true;
+}
+
+bool GlfwKeySource::TakeKeyPress(int glfwKey)
+{
+    if (glfwKey < 0 || glfwKey > GLFW_KEY_LAST || !gGlfwKeyPresses[glfwKey])
+        return KeySource::TakeKeyPress(glfwKey);
+    gGlfwKeyPresses[glfwKey] = false;
+    KeySource::TakeKeyPress(glfwKey);
+    return true;
+}
+
+bool GlfwKeySource::TakeMouseButtonPress(int button)
+{
+    if (button < 0 || button > GLFW_MOUSE_BUTTON_LAST || !gGlfwButtonPresses[button])
+        return KeySource::TakeMouseButtonPress(button);
+    gGlfwButtonPresses[button] = false;
+    KeySource::TakeMouseButtonPress(button);
+    return true;
+}
+
 bool GlfwKeySource::IsKeyDown(int glfwKey)
 {
     GLFWwindow* window = glfwGetCurrentContext();
@@ -46,6 +112,16 @@ void ScriptedKeySource::ReleaseAll()
 {
     keys_.clear();
     buttons_.clear();
+}
+void ScriptedKeySource::TapKey(int glfwKey)
+{
+    NoteKeyPress(glfwKey);
+    keys_[glfwKey] = false;
+}
+void ScriptedKeySource::TapMouseButton(int button)
+{
+    NoteMouseButtonPress(button);
+    buttons_[button] = false;
 }
 bool ScriptedKeySource::IsKeyDown(int glfwKey)
 {
@@ -200,16 +276,24 @@ void InputManager::SetKeySource(std::shared_ptr<KeySource> source)
 
 void InputManager::Update(float)
 {
+    // A key counts as down when it is held now or went down since the last poll, so a press
+    // released in between gives one frame down (triggered) and then its release.
     KeySource& keys = *source_;
     for (int i = 0; i < KEYBOARD_KEYS; ++i) {
         previous[i] = current[i];
         const int code = kKeys.codes[i];
-        current[i] = (code != NO_KEY && keys.IsKeyDown(code)) ? 1 : 0;
+        if (code == NO_KEY) {
+            current[i] = 0;
+            continue;
+        }
+        const bool pressed = keys.TakeKeyPress(code);
+        current[i] = (keys.IsKeyDown(code) || pressed) ? 1 : 0;
     }
     for (int button = 0; button < 2; ++button) {
         const int i = KEY_MOUSE_LEFT + button;
         previous[i] = current[i];
-        current[i] = keys.IsMouseButtonDown(button) ? 1 : 0;
+        const bool pressed = keys.TakeMouseButtonPress(button);
+        current[i] = (keys.IsMouseButtonDown(button) || pressed) ? 1 : 0;
     }
     double x = 0.0, y = 0.0;
     if (keys.GetCursorPos(x, y)) {

@@ -1,5 +1,7 @@
 #pragma once
-// Keyboard and mouse input, polled once per frame.
+// Keyboard and mouse input, polled once per frame. A press that is released again before the next
+// poll is not lost: the key source remembers it, and the poll reports the key down for that one frame
+// (triggered), then up on the next (released).
 //
 // The InputManager keeps this frame's and the previous frame's key states in two byte arrays indexed
 // by the engine's own key index (not GLFW's key code; see the table in InputManager.cpp and the
@@ -25,6 +27,8 @@
 
 #include "core/ISystem.h"
 
+struct GLFWwindow;
+
 // Where key, mouse-button and cursor states come from. Codes are GLFW's (GLFW_KEY_*, mouse button
 // 0 = left, 1 = right).
 class KeySource {
@@ -35,16 +39,35 @@ public:
     // Writes the cursor position in window pixels; returns false (and leaves x, y alone) when
     // there is nothing to read.
     virtual bool GetCursorPos(double& x, double& y) = 0;
+    // Whether the key (button) went down since the last time this was asked, and forgets it.
+    virtual bool TakeKeyPress(int glfwKey);
+    virtual bool TakeMouseButtonPress(int button);
+    // Remembers a press until it is taken. Codes outside GLFW's range are ignored.
+    void NoteKeyPress(int glfwKey);
+    void NoteMouseButtonPress(int button);
+
+private:
+    std::map<int, bool> keyPresses_;
+    std::map<int, bool> buttonPresses_;
 };
 
 // Reads GLFW's polled state for the window of the current OpenGL context. Without a current
-// context every key and button reads up and there is no cursor.
+// context every key and button reads up and there is no cursor. The presses come from GLFW's key
+// and mouse-button callbacks (InputKeyCallback, InputMouseButtonCallback), which every GLFW source
+// hears.
 class GlfwKeySource : public KeySource {
 public:
     bool IsKeyDown(int glfwKey) override;
     bool IsMouseButtonDown(int button) override;
     bool GetCursorPos(double& x, double& y) override;
+    bool TakeKeyPress(int glfwKey) override;
+    bool TakeMouseButtonPress(int button) override;
 };
+
+// GLFW's key and mouse-button callbacks (the window installs them): a press is remembered for the
+// next poll of the GLFW key sources.
+void InputKeyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
+void InputMouseButtonCallback(GLFWwindow* window, int button, int action, int mods);
 
 // A key source that tests drive by hand.
 class ScriptedKeySource : public KeySource {
@@ -54,6 +77,9 @@ public:
     void SetCursor(double x, double y);
     // Every key and button up (the cursor stays where it is).
     void ReleaseAll();
+    // A press and release before the next poll (a tap quicker than a frame).
+    void TapKey(int glfwKey);
+    void TapMouseButton(int button);
 
     bool IsKeyDown(int glfwKey) override;
     bool IsMouseButtonDown(int button) override;

@@ -155,6 +155,22 @@ void Mesh::FrameMatrix(Texture* texture, int column, int row, float matrix[16])
     matrix[5] = 1.0f / static_cast<float>(rows);
     matrix[12] = static_cast<float>(column) / static_cast<float>(cols);
     matrix[13] = static_cast<float>(rows - 1 - row) / static_cast<float>(rows);
+    // A cell of a sheet is sampled half a texel inside its edges: the filtering then never reaches
+    // into the neighbouring cell.
+    if (matrix[0] < 1.0f && texture->width > 1) {
+        const float texel = 1.0f / static_cast<float>(texture->width);
+        if (matrix[0] > texel) {
+            matrix[12] += 0.5f * texel;
+            matrix[0] -= texel;
+        }
+    }
+    if (matrix[5] < 1.0f && texture->height > 1) {
+        const float texel = 1.0f / static_cast<float>(texture->height);
+        if (matrix[5] > texel) {
+            matrix[13] += 0.5f * texel;
+            matrix[5] -= texel;
+        }
+    }
 }
 
 void Mesh::Draw(int drawMode)

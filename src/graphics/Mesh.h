@@ -26,7 +26,8 @@ public:
 
     // Binds the texture and uploads the frame's texture-coordinate matrix to "textoobj": the whole
     // texture when column or row is -1, else the cell (column, row) with row 0 the top row of the
-    // image. A texture that failed to load binds a transparent texel, so it draws as nothing.
+    // image, sampled half a texel inside the cell's edges so that no neighbouring cell bleeds in. A
+    // texture that failed to load binds a transparent texel, so it draws as nothing.
     // A cell outside the sheet is reported once per texture and draws the whole texture.
     void BindTextureFrame(Texture* texture, int column, int row);
     // The texture-coordinate matrix of that frame (column-major), as BindTextureFrame uploads it,

@@ -3,6 +3,7 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "graphics/CameraSystem.h"
 #include "graphics/Font.h"
 #include "graphics/GraphicsLibrary.h"
+#include "graphics/InputManager.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Mesh.h"
 #include "graphics/ParticleBatch.h"
@@ -98,16 +100,36 @@ bool ValidLayer(int layer)
     return layer >= 0 && layer < NUM_DRAW_LAYERS;
 }
 
-// Device = Scale(s / W, s / H, 1), s = camera 0's zoom + 75 (0.001 when exactly 0).
+// Device = Scale(s / W, s / H, 1), s = camera 0's zoom + 75 (0.001 when exactly 0), W x H the picture's
+// size: the viewport scales the picture to the window, so the world keeps its layout at every size.
 Matrix4f DeviceMatrix()
 {
     float s = (CameraList.empty() ? 0.0f : CameraList[0].zoom) + 75.0f;
     if (s == 0.0f)
         s = 0.001f;
-    // A zero-sized framebuffer (minimised) would divide by zero; one pixel stands in for it.
-    const float w = static_cast<float>(WindowWidth > 0 ? WindowWidth : 1);
-    const float h = static_cast<float>(WindowHeight > 0 ? WindowHeight : 1);
-    return Matrix4f::Scale(s / w, s / h, 1.0f);
+    return Matrix4f::Scale(s / static_cast<float>(PICTURE_WIDTH), s / static_cast<float>(PICTURE_HEIGHT), 1.0f);
+}
+
+// Points OpenGL's viewport and scissor box at the picture (OpenGL counts rows from the bottom).
+void ApplyPictureViewport()
+{
+    const Viewport r = PictureRect();
+    const GLint x = static_cast<GLint>(r.x);
+    const GLint w = static_cast<GLint>(r.width);
+    const GLint h = static_cast<GLint>(r.height);
+    const GLint y = static_cast<GLint>(WindowHeight) - static_cast<GLint>(r.y) - h;
+    glViewport(x, y, w, h);
+    glScissor(x, y, w, h);
+}
+
+// Takes the framebuffer's real size when it differs from the last one reported (a mode switch that
+// the screen could not make, a window manager's own size).
+void SyncFramebufferSize(GLFWwindow* window)
+{
+    int width = 0, height = 0;
+    glfwGetFramebufferSize(window, &width, &height);
+    if (width != WindowWidth || height != WindowHeight)
+        FramebufferSizeCallback(window, width, height);
 }
 
 // The point with every component divided by w (left as it is when w is 0).
@@ -130,6 +152,25 @@ Matrix4f CameraMatrix(std::size_t index)
     if (!CameraList.empty())
         return Matrix4f(CameraList[0].matrix);
     return Matrix4f::Identity();
+}
+
+// One white texel: what a textured mesh samples when its command has no texture, so the command
+// draws in its colour alone. Made once per OpenGL context.
+GLuint gWhiteTexture = 0;
+std::uint64_t gWhiteTextureContext = 0;
+
+void BindWhiteTexture()
+{
+    if (!gWhiteTexture || gWhiteTextureContext != WindowContextSerial) {
+        const unsigned char white[4] = {255, 255, 255, 255};
+        glGenTextures(1, &gWhiteTexture);
+        glBindTexture(GL_TEXTURE_2D, gWhiteTexture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+        gWhiteTextureContext = WindowContextSerial;
+    }
+    glBindTexture(GL_TEXTURE_2D, gWhiteTexture);
 }
 
 void UseProgram(Mesh* mesh)
@@ -172,6 +213,8 @@ void PrepareCommand(const DrawCommand& command, float globalAlpha)
     glUniform4fv(mesh->colorLocation, 1, command.color);
     if (command.texture)
         mesh->BindTextureFrame(command.texture, command.column, command.row);
+    else
+        BindWhiteTexture();
     glUniformMatrix4fv(mesh->modelLocation, 1, GL_FALSE, command.model);
     // The fade may run past 0 or 1 for timing; the shaders get it within 0..1.
     glUniform1f(mesh->globalAlphaLocation, std::fmin(std::fmax(globalAlpha, 0.0f), 1.0f));
@@ -292,6 +335,9 @@ Window::Window()
         }
     }
 
+    fullscreenWidth = WindowWidth;
+    fullscreenHeight = WindowHeight;
+
     Camera camera;
     camera.viewport[2] = static_cast<float>(WindowWidth);
     camera.viewport[3] = static_cast<float>(WindowHeight);
@@ -308,10 +354,19 @@ Window::Window()
     glfwMakeContextCurrent(window);
     glfwSetWindowAttrib(window, GLFW_AUTO_ICONIFY, GLFW_FALSE);
 
-    FramebufferSizeCallback(window, WindowWidth, WindowHeight);
+    // The size the framebuffer really has: a screen whose mode can't be switched keeps its own.
+    int framebufferWidth = WindowWidth, framebufferHeight = WindowHeight;
+    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+    if (framebufferWidth <= 0 || framebufferHeight <= 0) {
+        framebufferWidth = WindowWidth;
+        framebufferHeight = WindowHeight;
+    }
+    FramebufferSizeCallback(window, framebufferWidth, framebufferHeight);
     glfwSetFramebufferSizeCallback(window, FramebufferSizeCallback);
     glfwSetWindowFocusCallback(window, WindowFocusCallback);
     glfwSetWindowIconifyCallback(window, WindowIconifyCallback);
+    glfwSetKeyCallback(window, InputKeyCallback);
+    glfwSetMouseButtonCallback(window, InputMouseButtonCallback);
 
     const int version = gladLoadGL(glfwGetProcAddress);
     if (version == 0) {
@@ -368,6 +423,10 @@ Window::~Window()
     CameraList.clear();
     ViewportList.clear();
 
+    if (glLoaded && gWhiteTexture && gWhiteTextureContext == WindowContextSerial) {
+        glDeleteTextures(1, &gWhiteTexture);
+        gWhiteTexture = 0;
+    }
     if (window)
         glfwDestroyWindow(window);
     window = nullptr;
@@ -395,10 +454,33 @@ void Window::QueueText(int layer, TextItem* item)
     textLayers[static_cast<std::size_t>(layer)].push_back(item);
 }
 
+void Window::BeginFrame()
+{
+    if (!IsReady())
+        return;
+    glDisable(GL_SCISSOR_TEST);
+    glStencilMask(0xFF);
+    const Viewport r = PictureRect();
+    if (r.width != static_cast<float>(WindowWidth) || r.height != static_cast<float>(WindowHeight)) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
+    ApplyPictureViewport();
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+}
+
 void Window::Render()
 {
     const Matrix4f device = DeviceMatrix();
     const std::size_t viewports = ViewportList.size();
+    // Everything draws into the picture; the bars beside it stay as the frame's clear left them.
+    if (glLoaded) {
+        ApplyPictureViewport();
+        glEnable(GL_SCISSOR_TEST);
+    }
 
     for (int layer = static_cast<int>(layers.size()) - 1; layer >= 0; --layer) {
         std::vector<DrawCommand>& queue = layers[static_cast<std::size_t>(layer)];
@@ -443,6 +525,10 @@ void Window::Render()
         queue.clear();
     }
 
+    // Text is drawn over everything before it, interface panels and through-fog stamps included: the
+    // stencil test that the stamps left on would hide it exactly there. The fog sets up its own.
+    if (glLoaded)
+        glDisable(GL_STENCIL_TEST);
     for (int layer = static_cast<int>(textLayers.size()) - 1; layer >= 0; --layer) {
         std::vector<TextItem*>& queue = textLayers[static_cast<std::size_t>(layer)];
         for (TextItem* item : queue) {
@@ -457,6 +543,8 @@ void Window::Render()
 
     if (WindowDrawFogHook)
         WindowDrawFogHook();
+    if (glLoaded)
+        glDisable(GL_SCISSOR_TEST);
 
     if (window) {
         glfwSwapBuffers(window);
@@ -469,9 +557,12 @@ void SetFullscreen()
     if (!CurrentWindow || !CurrentWindow->window)
         return;
     Trace("Set to Fullscreen");
-    glfwSetWindowMonitor(CurrentWindow->window, glfwGetPrimaryMonitor(), 0, 0, WindowWidth, WindowHeight,
-                         GLFW_DONT_CARE);
+    // The fullscreen size chosen at start, not the last window's: a windowed size would switch the
+    // screen's mode down to it.
+    glfwSetWindowMonitor(CurrentWindow->window, glfwGetPrimaryMonitor(), 0, 0, CurrentWindow->fullscreenWidth,
+                         CurrentWindow->fullscreenHeight, GLFW_DONT_CARE);
     CurrentWindow->fullscreen = 1;
+    SyncFramebufferSize(CurrentWindow->window);
 }
 
 void SetWindowed()
@@ -479,8 +570,61 @@ void SetWindowed()
     if (!CurrentWindow || !CurrentWindow->window)
         return;
     Trace("Set to Windowed");
-    glfwSetWindowMonitor(CurrentWindow->window, nullptr, 0, 0, WindowWidth, WindowHeight, GLFW_DONT_CARE);
+    // A 16:9 window three quarters of the screen's height (and at most three quarters of its width),
+    // centred on the screen.
+    int screenWidth = CurrentWindow->fullscreenWidth, screenHeight = CurrentWindow->fullscreenHeight;
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    if (const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr) {
+        if (mode->width > 0 && mode->height > 0) {
+            screenWidth = mode->width;
+            screenHeight = mode->height;
+        }
+    }
+    int height = screenHeight * 3 / 4;
+    int width = height * PICTURE_WIDTH / PICTURE_HEIGHT;
+    if (width > screenWidth * 3 / 4) {
+        width = screenWidth * 3 / 4;
+        height = width * PICTURE_HEIGHT / PICTURE_WIDTH;
+    }
+    width = width > 0 ? width : 1;
+    height = height > 0 ? height : 1;
+    glfwSetWindowMonitor(CurrentWindow->window, nullptr, (screenWidth - width) / 2, (screenHeight - height) / 2,
+                         width, height, GLFW_DONT_CARE);
     CurrentWindow->fullscreen = 0;
+    SyncFramebufferSize(CurrentWindow->window);
+}
+
+Viewport PictureRect()
+{
+    const float w = static_cast<float>(WindowWidth > 0 ? WindowWidth : 0);
+    const float h = static_cast<float>(WindowHeight > 0 ? WindowHeight : 0);
+    if (w <= 0.0f || h <= 0.0f)
+        return Viewport{0.0f, 0.0f, w, h};
+    const float aspect = static_cast<float>(PICTURE_WIDTH) / static_cast<float>(PICTURE_HEIGHT);
+    float pw = w, ph = std::round(w / aspect);
+    if (ph > h) {
+        ph = h;
+        pw = std::min(w, std::round(h * aspect));
+    }
+    return Viewport{std::floor((w - pw) * 0.5f), std::floor((h - ph) * 0.5f), pw, ph};
+}
+
+void WindowToPicture(float& x, float& y)
+{
+    const Viewport r = PictureRect();
+    if (r.width <= 0.0f || r.height <= 0.0f)
+        return;
+    x = (x - r.x) * static_cast<float>(PICTURE_WIDTH) / r.width;
+    y = (y - r.y) * static_cast<float>(PICTURE_HEIGHT) / r.height;
+}
+
+void PictureToWindow(float& x, float& y)
+{
+    const Viewport r = PictureRect();
+    if (r.width <= 0.0f || r.height <= 0.0f)
+        return;
+    x = x * r.width / static_cast<float>(PICTURE_WIDTH) + r.x;
+    y = y * r.height / static_cast<float>(PICTURE_HEIGHT) + r.y;
 }
 
 bool IsFullscreen()
@@ -514,11 +658,10 @@ void FramebufferSizeCallback(GLFWwindow*, int width, int height)
             WindowCameraResetHook(&camera);
     }
 
+    // The interface is laid out in the picture, whose aspect is the same at every window size.
     for (int i = 0; i < 16; ++i)
         AspectMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
-    // A zero width (minimised) has no aspect: the identity stands in rather than a division by zero.
-    if (width > 0)
-        AspectMatrix[0] = static_cast<float>(height) / static_cast<float>(width);
+    AspectMatrix[0] = static_cast<float>(PICTURE_HEIGHT) / static_cast<float>(PICTURE_WIDTH);
     std::printf("Aspect:\n");
     for (int row = 0; row < 4; ++row) {
         for (int column = 0; column < 4; ++column)
@@ -653,21 +796,24 @@ Matrix4f GetProjectionMatrix()
     return DeviceMatrix();
 }
 
+// Both work in the picture's 1920 x 1080 pixels and map them to and from the window's.
 Vector4f WorldToScreen(Vector4f world)
 {
-    const float w = static_cast<float>(WindowWidth);
-    const float h = static_cast<float>(WindowHeight);
+    const float w = static_cast<float>(PICTURE_WIDTH);
+    const float h = static_cast<float>(PICTURE_HEIGHT);
     const Matrix4f toPixels = Matrix4f::Translation(w / 2.0f, h / 2.0f, 0.0f) * Matrix4f::Scale(w / 2.0f, -h / 2.0f, 1.0f);
     const Matrix4f full = toPixels * DeviceMatrix() * Matrix4f::Inverse(CameraMatrix(0));
     Vector4f r = DivideByW(full * world);
     r.y -= 30.0f;
+    PictureToWindow(r.x, r.y);
     return r;
 }
 
 Vector4f ScreenToWorld(Vector4f pixels)
 {
-    const float w = static_cast<float>(WindowWidth > 0 ? WindowWidth : 1);
-    const float h = static_cast<float>(WindowHeight > 0 ? WindowHeight : 1);
+    WindowToPicture(pixels.x, pixels.y);
+    const float w = static_cast<float>(PICTURE_WIDTH);
+    const float h = static_cast<float>(PICTURE_HEIGHT);
     const Matrix4f fromPixels =
         Matrix4f::Scale(2.0f / w, -2.0f / h, 1.0f) * Matrix4f::Translation(-w / 2.0f, -h / 2.0f, 0.0f);
     const Matrix4f toWorld = Matrix4f::Inverse(DeviceMatrix() * Matrix4f::Inverse(CameraMatrix(0)));

@@ -97,8 +97,11 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Draws the queued commands layer by layer (10 down to 0), the text layers and the fog, then swaps
-    // the buffers and polls GLFW's events.
+    // Clears the frame for drawing: the bars beside the picture to black, the picture (colour, depth
+    // and stencil) to clearColor.
+    void BeginFrame();
+    // Draws the queued commands layer by layer (10 down to 0), the text layers and the fog into the
+    // picture, then swaps the buffers and polls GLFW's events.
     void Render();
 
     // Appends a command to a draw layer; a layer outside 0..10 queues nothing.
@@ -122,6 +125,8 @@ public:
     float globalAlpha = 1.0f;
     uint8_t focused = 1;
     bool glLoaded = false; // the OpenGL entry points were loaded
+    // The size fullscreen asks of the monitor: 1920 x 1080, or the screen's size when it is smaller.
+    int fullscreenWidth = 1920, fullscreenHeight = 1080;
 };
 
 // Globals beside the window.
@@ -131,12 +136,25 @@ extern int WindowHeight; // framebuffer height in pixels
 extern int ViewportMode; // 1 = one full-window viewport
 extern std::vector<Viewport> ViewportList;
 extern std::vector<Camera> CameraList;
-extern float AspectMatrix[16]; // column-major; [0][0] = height / width
+extern float AspectMatrix[16]; // column-major; [0][0] = the picture's height / width (1080 / 1920)
 // Grows by one whenever a window's OpenGL context comes up, so buffers kept across frames can tell
 // whether they belong to the current context.
 extern std::uint64_t WindowContextSerial;
 
-// Window mode switches (also reachable from scripts).
+// The picture: the game lays everything out for a 1920 x 1080 frame, which is scaled to the largest
+// 16:9 rectangle that fits the window and centred in it, with black bars where the window's aspect
+// differs. The world's projection, the interface's AspectMatrix and the mouse all go through it.
+constexpr int PICTURE_WIDTH = 1920;
+constexpr int PICTURE_HEIGHT = 1080;
+// The picture's rectangle in window pixels (x right, y down from the top-left corner).
+Viewport PictureRect();
+// A window pixel as the same place in the 1920 x 1080 picture, and back.
+void WindowToPicture(float& x, float& y);
+void PictureToWindow(float& x, float& y);
+
+// Window mode switches (also reachable from scripts). Fullscreen takes the primary monitor at
+// fullscreenWidth x fullscreenHeight; windowed is a 16:9 window of three quarters of the screen's
+// height, centred on it.
 void SetFullscreen();
 void SetWindowed();
 bool IsFullscreen();
@@ -158,7 +176,8 @@ void DrawDebugRectangle(float x, float y, float width, float height, float rotat
 // Coordinate conversions through camera 0 (not exact inverses of each other).
 Vector4f WorldToScreen(Vector4f world);
 Vector4f ScreenToWorld(Vector4f pixels);
-// Scale(s / W, s / H, 1) with s = camera 0's zoom + 75 (0.001 when that is exactly 0).
+// Scale(s / W, s / H, 1) with s = camera 0's zoom + 75 (0.001 when that is exactly 0) and W x H the
+// picture's 1920 x 1080.
 Matrix4f GetProjectionMatrix();
 
 // Seams for systems that arrive later; null means the system is absent and the default applies.

@@ -1,6 +1,7 @@
 #include "ui/Slider.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/GameObject.h"
 #include "core/GameObjectFactory.h"
@@ -84,9 +85,18 @@ void Slider::OnUpdate(float)
     const float dx = cursor.x - knobTransform->TranslationX;
     const float dy = (cursor.y - 0.02f) - knobTransform->TranslationY;
     if (currentState == 0) {
-        if (knobTransform->ScaleX * knobTransform->ScaleX >= dx * dx + dy * dy && widget::MousePressed())
+        const float radius = knobTransform->ScaleX;
+        const bool onKnob = radius * radius >= dx * dx + dy * dy;
+        // A press on the line itself takes the knob there at once: a click sets the value where it lands.
+        // The line's box spans the knob's whole height at every place the knob can rest.
+        const bool onLine = std::fabs(cursor.x - left) <= reach + std::fabs(radius) &&
+                            std::fabs(cursor.y - transform->TranslationY) <= std::fabs(radius);
+        const bool press = (onKnob || onLine) && widget::MousePressed();
+        if (press)
             SetNextState(1);
-        widget::SetIfChanged(knobTransform, knobTransform->TranslationX, 2.0f * reach * (value - 0.5f) + left);
+        const float rest = 2.0f * reach * (value - 0.5f) + left;
+        const float x = press && !onKnob ? std::min(std::max(cursor.x, left - reach), left + reach) : rest;
+        widget::SetIfChanged(knobTransform, knobTransform->TranslationX, x);
     } else if (currentState == 1) {
         if (widget::MouseReleased()) {
             // A line of no length has no position to read: the value stays.

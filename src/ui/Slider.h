@@ -1,7 +1,8 @@
 #pragma once
 // A script-free horizontal slider: a thin line (the owner's sprite) and a round knob (an object made
 // from the "Circle" archetype) that the mouse drags, giving a value from 0 (left end) to 1 (right
-// end). A value set by a drag is traced and written back into the menu file as "StartingPercentage".
+// end). A press on the line moves the knob there, so a click sets the value at the cursor. A value
+// set by a drag or a click is traced and written back into the menu file as "StartingPercentage".
 #include <string>
 
 #include "core/Behavior.h"

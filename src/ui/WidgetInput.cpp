@@ -17,10 +17,14 @@ Cursor CursorInInterface()
     Cursor cursor;
     if (!InputManagerInstance || WindowWidth <= 0 || WindowHeight <= 0)
         return cursor;
-    const float w = static_cast<float>(WindowWidth);
-    const float h = static_cast<float>(WindowHeight);
-    cursor.x = (2.0f * InputManagerInstance->cursorX / w - 1.0f) * w / h;
-    cursor.y = 1.0f - 2.0f * InputManagerInstance->cursorY / h;
+    // The interface is laid out in the picture, which the window shows scaled and centred.
+    float x = InputManagerInstance->cursorX;
+    float y = InputManagerInstance->cursorY;
+    WindowToPicture(x, y);
+    const float w = static_cast<float>(PICTURE_WIDTH);
+    const float h = static_cast<float>(PICTURE_HEIGHT);
+    cursor.x = (2.0f * x / w - 1.0f) * w / h;
+    cursor.y = 1.0f - 2.0f * y / h;
     return cursor;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the menu widgets read from the mouse and the window: the cursor in interface units (the
-// interface layer spans -W/H..W/H across and -1..1 up, for the window size W x H), the left mouse
+// interface layer spans -16/9..16/9 across and -1..1 up over the picture, which the window shows
+// scaled to fit, with bars where the window's aspect differs), the left mouse
 // button's edges, the window's focus and the frame time. Every reader copes with a missing input
 // manager, window or engine.
 class GameObject;

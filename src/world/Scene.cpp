@@ -1,6 +1,8 @@
 #include "world/Scene.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 #include "core/Engine.h"
@@ -12,6 +14,7 @@
 #include "core/Transform.h"
 #include "core/Vector4f.h"
 #include "graphics/LightingSystem.h"
+#include "graphics/Window.h"
 #include "world/LevelSystem.h"
 
 void (*SceneLoadMenuHook)(ISystem*, const std::string&) = nullptr;
@@ -445,8 +448,24 @@ void Scene::SetUpSystems()
                     system->Init();
                 }
             }
+            // The level's clock starts with the level, not with the program (the treasure manager
+            // has been counting through the menus since it was made).
+            if (ISystem* treasure = FindSystem("TreasureManager")) {
+                if (SceneResetTreasureHook)
+                    SceneResetTreasureHook(treasure);
+            }
         }
         return;
+    }
+
+    // A menu screen's objects are placed around the world's origin: camera 0 goes back there (a level
+    // leaves it wherever it last followed the player).
+    if (!CameraList.empty()) {
+        Camera& camera = CameraList[0];
+        camera.x = 0.0f;
+        camera.y = 0.0f;
+        const Camera start;
+        std::copy(std::begin(start.matrix), std::end(start.matrix), std::begin(camera.matrix));
     }
 
     const Value* sceneName = Member(dataStream, "Scene Name");

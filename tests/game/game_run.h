@@ -61,15 +61,15 @@ inline std::string& PendingShot()
     return path;
 }
 
-// The last screenshot's pixels (half size, RGB, rows from the top).
-struct ShotImage {
+// The last screenshot's pixels at full size (RGBA, rows from the bottom) and its size.
+struct ShotPixels {
+    std::vector<unsigned char> rgba;
     int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
 };
-inline ShotImage& LastShot()
+inline ShotPixels& LastShot()
 {
-    static ShotImage image;
-    return image;
+    static ShotPixels shot;
+    return shot;
 }
 
 // Draws the fog as the window does, then, when a screenshot is asked for, reads the finished frame
@@ -81,7 +81,10 @@ inline void FogAndShot()
     if (path.empty())
         return;
     const int w = WindowWidth, h = WindowHeight;
-    std::vector<unsigned char> full(static_cast<std::size_t>(w) * h * 4);
+    std::vector<unsigned char>& full = LastShot().rgba;
+    full.assign(static_cast<std::size_t>(w) * h * 4, 0);
+    LastShot().width = w;
+    LastShot().height = h;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, full.data());
     const int hw = w / 2, hh = h / 2;
@@ -92,7 +95,6 @@ inline void FogAndShot()
                 half[(static_cast<std::size_t>(y) * hw + x) * 3 + c] =
                     full[(static_cast<std::size_t>(h - 1 - 2 * y) * w + 2 * x) * 4 + c];
     stbi_write_png(path.c_str(), hw, hh, 3, half.data(), hw * 3);
-    LastShot() = {hw, hh, half};
     path.clear();
 }
 
@@ -197,11 +199,14 @@ public:
     // fifth of the picture each way (where the camera keeps the player).
     int ShotPixelsNearCentre(int r, int g, int b, int tolerance = 16) const
     {
-        const ShotImage& shot = LastShot();
+        // Read at the saved picture's half size: every other pixel of every other row.
+        const ShotPixels& shot = LastShot();
+        const int hw = shot.width / 2, hh = shot.height / 2;
         int count = 0;
-        for (int y = shot.height * 2 / 5; y < shot.height * 3 / 5; ++y)
-            for (int x = shot.width * 2 / 5; x < shot.width * 3 / 5; ++x) {
-                const unsigned char* p = &shot.rgb[(static_cast<std::size_t>(y) * shot.width + x) * 3];
+        for (int y = hh * 2 / 5; y < hh * 3 / 5; ++y)
+            for (int x = hw * 2 / 5; x < hw * 3 / 5; ++x) {
+                const unsigned char* p =
+                    &shot.rgba[(static_cast<std::size_t>(shot.height - 1 - 2 * y) * shot.width + 2 * x) * 4];
                 count += std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance && std::abs(p[2] - b) <= tolerance;
             }
         return count;
@@ -228,18 +233,57 @@ public:
             Key(k, false);
     }
 
-    // Moves the mouse onto the centre of the named menu object (its place in the window's interface
-    // space: x right, y up, the window's height 2 units) and clicks it; false when there is no such
-    // object.
+    // Puts the mouse on a place of the interface (x right, y up, the picture's height 2 units).
+    void MoveTo(float ix, float iy)
+    {
+        float x = 0.0f, y = 0.0f;
+        InterfaceToWindow(ix, iy, x, y);
+        keys->SetCursor(x, y);
+    }
+    // The window pixel of a place of the interface.
+    static void InterfaceToWindow(float ix, float iy, float& x, float& y)
+    {
+        const float w = static_cast<float>(PICTURE_WIDTH), h = static_cast<float>(PICTURE_HEIGHT);
+        x = (ix * h / w + 1.0f) * w * 0.5f;
+        y = (1.0f - iy) * h * 0.5f;
+        PictureToWindow(x, y);
+    }
+    // The pixel of the last screenshot at window pixel (x, y) from the top left; black outside it.
+    Pixel ShotAt(int x, int y) const
+    {
+        const ShotPixels& shot = LastShot();
+        Pixel p;
+        const int row = shot.height - 1 - y;
+        if (x < 0 || row < 0 || x >= shot.width || y < 0)
+            return p;
+        const std::size_t i = (static_cast<std::size_t>(row) * shot.width + x) * 4;
+        p.r = shot.rgba[i];
+        p.g = shot.rgba[i + 1];
+        p.b = shot.rgba[i + 2];
+        return p;
+    }
+    // Clicks the named menu object with a press and release quicker than a frame; false when there is
+    // no such object.
+    bool QuickClick(const std::string& objectName)
+    {
+        GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
+        if (!object || !object->GetTransform())
+            return false;
+        MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
+        Run(4);
+        keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+        Run(4);
+        return true;
+    }
+
+    // Moves the mouse onto the centre of the named menu object (its place in the interface: x right,
+    // y up, the picture's height 2 units) and clicks it; false when there is no such object.
     bool Click(const std::string& objectName)
     {
         GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
         if (!object || !object->GetTransform())
             return false;
-        const float w = static_cast<float>(WindowWidth), h = static_cast<float>(WindowHeight);
-        const float x = (object->GetTransform()->TranslationX * h / w + 1.0f) * w * 0.5f;
-        const float y = (1.0f - object->GetTransform()->TranslationY) * h * 0.5f;
-        keys->SetCursor(x, y);
+        MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
         Run(4);
         keys->SetMouseButton(GLFW_MOUSE_BUTTON_LEFT, true);
         Run(4);

@@ -4,6 +4,9 @@
 // Keys and mouse clicks go through the scripted key source; every screen is kept as a screenshot.
 #include "game_run.h"
 #include "core/CreditsScroll.h"
+#include "core/Vector4f.h"
+#include "game/TreasureManager.h"
+#include "ui/Slider.h"
 
 #include "PrivateDisplay.h"
 
@@ -109,6 +112,231 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     EXPECT_FALSE(game.engine->paused);
     EXPECT_TRUE(Exists("MainMenuPlay"));
     game.Shot("main_menu_again");
+
+    EXPECT_EQ(Joined(game.ProblemLines()), "");
+}
+
+} // namespace
+
+namespace {
+
+// Of the last screenshot, the share of pixels (every 4th) in a box of the window brighter than a sum of
+// red, green and blue.
+float Share(const GameRun& game, int x0, int y0, int x1, int y1, int above)
+{
+    int lit = 0, all = 0;
+    for (int y = y0; y < y1; y += 4)
+        for (int x = x0; x < x1; x += 4, ++all) {
+            const Pixel p = game.ShotAt(x, y);
+            lit += p.r + p.g + p.b > above ? 1 : 0;
+        }
+    return all ? static_cast<float>(lit) / static_cast<float>(all) : 0.0f;
+}
+
+// Sets the window's size (windowed) and lets the game take it.
+void Resize(GameRun& game, int width, int height)
+{
+    if (IsFullscreen())
+        SetWindowed();
+    glfwSetWindowSize(game.window->window, width, height);
+    for (int i = 0; i < 50 && (WindowWidth != width || WindowHeight != height); ++i) {
+        glfwWaitEventsTimeout(0.02);
+        game.Frame();
+    }
+}
+
+TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no X display";
+    if (!fs::exists(RepoDir() / "assets/data/menus/MainMenu.json"))
+        GTEST_SKIP() << "the menus are not part of this build yet (no assets/data/menus/MainMenu.json)";
+    GameRun game("menu_quick");
+    ASSERT_TRUE(game.Ready());
+    SCOPED_TRACE("screenshots and trace log in " + game.folder.string());
+
+    ASSERT_TRUE(game.SettleIn("SplashScreen"));
+    game.keys->TapKey(GLFW_KEY_SPACE);
+    ASSERT_TRUE(game.SettleIn("TitleMenuScene"));
+    // A click quicker than a frame starts the game.
+    ASSERT_TRUE(game.QuickClick("TitleStart"));
+    ASSERT_TRUE(game.SettleIn("MainMenuScene"));
+    ASSERT_TRUE(game.Click("MainMenuPlay"));
+    const int playFrame = game.frames;
+    ASSERT_TRUE(game.SettleIn("LivingRoomScene"));
+    ASSERT_NE(gTreasureManager, nullptr);
+    EXPECT_LE(gTreasureManager->clock, (game.frames - playFrame) / 60.0f + 0.01f)
+        << "the level's clock counts the level only";
+
+    // Five quick taps of Space: five pings.
+    int pings = 0;
+    float hold = gTreasureManager->pingHold;
+    game.onFrame = [&] {
+        if (gTreasureManager->pingHold > hold)
+            ++pings;
+        hold = gTreasureManager->pingHold;
+    };
+    for (int i = 0; i < 5; ++i) {
+        game.keys->TapKey(GLFW_KEY_SPACE);
+        game.Run(12);
+    }
+    EXPECT_EQ(pings, 5);
+    game.Shot("ping");
+    // Ten quick taps of Escape: paused, resumed, ... ten times.
+    int toggles = 0;
+    bool paused = game.engine->paused != 0;
+    game.onFrame = [&] {
+        if ((game.engine->paused != 0) != paused)
+            ++toggles;
+        paused = game.engine->paused != 0;
+    };
+    for (int i = 0; i < 10; ++i) {
+        game.keys->TapKey(GLFW_KEY_ESCAPE);
+        game.Run(8);
+    }
+    game.onFrame = nullptr;
+    EXPECT_EQ(toggles, 10);
+    EXPECT_FALSE(game.engine->paused);
+
+    // Back to the splash with the developer key and on to the title: the stars shine there again.
+    game.Key(GLFW_KEY_SLASH, true);
+    game.Hold({GLFW_KEY_6}, 3);
+    game.Key(GLFW_KEY_SLASH, false);
+    ASSERT_TRUE(game.SettleIn("SplashScreen"));
+    game.keys->TapKey(GLFW_KEY_SPACE);
+    ASSERT_TRUE(game.SettleIn("TitleMenuScene"));
+    game.Run(20);
+    game.Shot("title_again");
+    int stars = 0;
+    for (int i = 0; i < gGameObjectManager->GetObjectCount(); ++i) {
+        GameObject* object = gGameObjectManager->GetObjectAt(i);
+        const std::string kind = object->GetName().substr(0, object->GetName().find('('));
+        if (kind != "TitleStar" && kind != "TitleGlow")
+            continue;   // the stars and the sparkles, "(Clone n)" after the first
+        const Transform* t = object->GetTransform();
+        const Vector4f at = WorldToScreen(Vector4f(t->TranslationX, t->TranslationY, 0.0f, 1.0f));
+        const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
+        EXPECT_GT(Share(game, x - 12, y - 12, x + 12, y + 12, 150), 0.0f)
+            << object->GetName() << " at (" << at.x << ", " << at.y << ")";
+        EXPECT_TRUE(at.x > 0 && at.x < WindowWidth && at.y > 0 && at.y < WindowHeight)
+            << object->GetName() << " at (" << at.x << ", " << at.y << ")";
+        ++stars;
+    }
+    EXPECT_EQ(stars, 4);
+
+    // Windowed with the developer key: a centred window smaller than the screen, which the options
+    // screen leaves windowed, its checkbox unchecked.
+    game.Key(GLFW_KEY_SLASH, true);
+    game.keys->TapKey(GLFW_KEY_E);
+    game.Run(2);
+    game.Key(GLFW_KEY_SLASH, false);
+    EXPECT_FALSE(IsFullscreen());
+    auto centredAndSmaller = [&](const char* when) {
+        int x = 0, y = 0, w = 0, h = 0;
+        glfwGetWindowPos(game.window->window, &x, &y);
+        glfwGetWindowSize(game.window->window, &w, &h);
+        EXPECT_LT(w, 1920) << when;
+        EXPECT_LT(h, 1080) << when;
+        EXPECT_NEAR(x, (1920 - w) / 2, 1) << when;
+        EXPECT_NEAR(y, (1080 - h) / 2, 1) << when;
+        EXPECT_EQ(WindowWidth, w) << when;
+    };
+    centredAndSmaller("developer key");
+    ASSERT_TRUE(game.Click("TitleStart"));
+    ASSERT_TRUE(game.SettleIn("MainMenuScene"));
+    ASSERT_TRUE(game.Click("MainMenuOptions"));
+    game.Run(5);
+    EXPECT_FALSE(IsFullscreen()) << "opening the options keeps the window mode";
+    GameObject* box = gGameObjectManager->FindGameObject("FullscreenCheckbox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->GetBehavior()->GetCurrentState(), 0);
+    ASSERT_TRUE(game.Click("FullscreenCheckbox"));
+    game.Run(3);
+    EXPECT_TRUE(IsFullscreen());
+    ASSERT_TRUE(game.Click("FullscreenCheckbox"));
+    game.Run(3);
+    EXPECT_FALSE(IsFullscreen());
+    centredAndSmaller("options checkbox");
+
+    // The master slider's line shows in its gold tint; a quick click on it sets the value there.
+    GameObject* line = gGameObjectManager->FindGameObject("MasterSlider");
+    ASSERT_NE(line, nullptr);
+    auto* slider = dynamic_cast<Slider*>(line->GetBehavior());
+    ASSERT_NE(slider, nullptr);
+    const Transform* lt = line->GetTransform();
+    const float quarter = lt->TranslationX - 0.5f * lt->ScaleX;
+    game.Shot("options_windowed");
+    float px = 0, py = 0;
+    GameRun::InterfaceToWindow(lt->TranslationX - 0.75f * lt->ScaleX, lt->TranslationY, px, py);
+    EXPECT_TRUE(IsColour(game.ShotAt(int(px), int(py)), 242, 204, 89, 12)) << game.ShotAt(int(px), int(py));
+    game.MoveTo(quarter, lt->TranslationY);
+    game.Run(2);
+    game.keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+    game.Run(3);
+    EXPECT_NEAR(slider->value, 0.25f, 0.02f);
+
+    // Escape goes back from the options and from the credits.
+    game.keys->TapKey(GLFW_KEY_ESCAPE);
+    game.Run(4);
+    EXPECT_FALSE(Exists("OptionsBack"));
+    ASSERT_TRUE(Exists("MainMenuCredits"));
+    ASSERT_TRUE(game.Click("MainMenuCredits"));
+    game.Run(30);
+    EXPECT_TRUE(CreditsScrollState.running);
+    game.keys->TapKey(GLFW_KEY_ESCAPE);
+    game.Run(4);
+    EXPECT_FALSE(CreditsScrollState.running);
+    EXPECT_FALSE(game.engine->paused);
+    EXPECT_TRUE(Exists("MainMenuPlay"));
+
+    // Other window sizes: the menu and the level fill the window with the same layout.
+    for (const auto& size : {std::pair<int, int>{1366, 768}, std::pair<int, int>{2560, 1440}}) {
+        const std::string name = std::to_string(size.first) + "x" + std::to_string(size.second);
+        SCOPED_TRACE(name);
+        Resize(game, size.first, size.second);
+        ASSERT_EQ(WindowWidth, size.first);
+        const Viewport picture = PictureRect();
+        EXPECT_NEAR(picture.width, size.first, 1.0f);
+        EXPECT_NEAR(picture.height, size.second, 1.0f);
+        if (!Exists("MainMenuPlay")) {
+            gSceneSystem->SetNextScene("MainMenuScene");
+            ASSERT_TRUE(game.SettleIn("MainMenuScene"));
+        }
+        game.MoveTo(1.5f, -0.9f);   // away from every button
+        game.Run(2);
+        game.Shot("main_menu_" + name);
+        GameObject* play = gGameObjectManager->FindGameObject("MainMenuPlay");
+        ASSERT_NE(play, nullptr);
+        float bx = 0, by = 0;
+        GameRun::InterfaceToWindow(play->GetTransform()->TranslationX, play->GetTransform()->TranslationY, bx, by);
+        EXPECT_NEAR(bx, size.first / 2, 2);
+        EXPECT_NEAR(by, size.second * 0.4f, 2);
+        // The button's blue at its left end, where the window's own width would put it elsewhere.
+        float lx = 0, ly = 0;
+        GameRun::InterfaceToWindow(play->GetTransform()->TranslationX - 0.8f * play->GetTransform()->ScaleX,
+                                   play->GetTransform()->TranslationY, lx, ly);
+        const Pixel blue = game.ShotAt(int(lx), int(ly));
+        EXPECT_GT(blue.b, blue.r + 20) << blue;
+        // Hovered, the button is lighter.
+        game.MoveTo(play->GetTransform()->TranslationX, play->GetTransform()->TranslationY);
+        game.Run(3);
+        game.Shot("main_menu_hover_" + name);
+        const Pixel lit = game.ShotAt(int(lx), int(ly));
+        EXPECT_GT(lit.r + lit.g + lit.b, blue.r + blue.g + blue.b + 30) << blue << " hovered " << lit;
+        // Clicked through the same transform.
+        ASSERT_TRUE(game.Click("MainMenuPlay"));
+        ASSERT_TRUE(game.SettleIn("LivingRoomScene"));
+        game.Run(10);
+        game.Shot("level_" + name);
+        // The level reaches every edge of the window: its four outer bands are drawn.
+        const int w = size.first, h = size.second, band = h / 20;
+        EXPECT_GT(Share(game, 0, 0, w, band, 0), 0.5f) << "top";
+        EXPECT_GT(Share(game, 0, h - band, w, h, 0), 0.5f) << "bottom";
+        EXPECT_GT(Share(game, 0, 0, band, h, 0), 0.5f) << "left";
+        EXPECT_GT(Share(game, w - band, 0, w, h, 0), 0.5f) << "right";
+        gSceneSystem->SetNextScene("MainMenuScene");
+        ASSERT_TRUE(game.SettleIn("MainMenuScene"));
+    }
 
     EXPECT_EQ(Joined(game.ProblemLines()), "");
 }

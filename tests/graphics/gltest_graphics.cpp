@@ -400,6 +400,20 @@ TEST_F(GraphicsTest, FrameMatrixOfAFourByTwoSheet)
     EXPECT_EQ(bound, 0);
     EXPECT_FLOAT_EQ(UvMatrix(mesh)[12], 0.25f);
     glUseProgram(0);
+
+    // With an image (160 x 96 texels, cells of 32 x 48) a cell is sampled half a texel inside its
+    // edges, so filtering never reaches the neighbouring cell.
+    sheet->width = 160;
+    sheet->height = 96;
+    sheet->numCols = 5;
+    float inside[16];
+    Mesh::FrameMatrix(sheet, 4, 0, inside);
+    EXPECT_FLOAT_EQ(inside[12], 0.8f + 0.5f / 160.0f);
+    EXPECT_FLOAT_EQ(inside[12] + inside[0], 1.0f - 0.5f / 160.0f);
+    EXPECT_FLOAT_EQ(inside[13], 0.5f + 0.5f / 96.0f);
+    EXPECT_FLOAT_EQ(inside[13] + inside[5], 1.0f - 0.5f / 96.0f);
+    sheet->width = sheet->height = 0;
+    sheet->numCols = 4;
 }
 
 TEST_F(GraphicsTest, RowZeroIsTheTopOfTheImage)

@@ -103,6 +103,28 @@ TEST_F(InputX11Test, RealKeyPressReachesTheGame)
     EXPECT_FALSE(InputManager::IsActionReleased(ACTION_UP));
 }
 
+TEST_F(InputX11Test, AKeyTapAndAClickWithinOneFrameActOnce)
+{
+    // The callbacks the game's window installs.
+    glfwSetKeyCallback(window, InputKeyCallback);
+    glfwSetMouseButtonCallback(window, InputMouseButtonCallback);
+    Xdo("mousemove --window " + windowId + " 100 50");
+    ASSERT_TRUE(PollUntil([&] { return input->cursorX == 100.0f && input->cursorY == 50.0f; }));
+    // Press and release both reach GLFW before the next poll, as a quick tap between two frames does.
+    Xdo("key space click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    glfwPollEvents();
+    EXPECT_EQ(glfwGetKey(window, GLFW_KEY_SPACE), GLFW_RELEASE);
+    input->Update(1.0f / 60.0f);
+    EXPECT_TRUE(InputManager::IsActionTriggered(ACTION_INTERACT));
+    EXPECT_TRUE(input->IsKeyTriggered(KEY_MOUSE_LEFT));
+    input->Update(1.0f / 60.0f);
+    EXPECT_TRUE(InputManager::IsActionReleased(ACTION_INTERACT));
+    EXPECT_TRUE(input->IsKeyReleased(KEY_MOUSE_LEFT));
+    input->Update(1.0f / 60.0f);
+    EXPECT_FALSE(input->IsKeyDown(KEY_SPACE) || input->IsKeyDown(KEY_MOUSE_LEFT));
+}
+
 TEST_F(InputX11Test, SlashAndEscapeAskToClose)
 {
     Xdo("keydown Escape");

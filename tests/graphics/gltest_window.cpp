@@ -147,14 +147,20 @@ TEST_F(WindowTest, FramebufferSizeUpdatesViewportCameraAndAspect)
     FramebufferSizeCallback(window->window, 800, 600);
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Window Dimensions: (800, 600)"), std::string::npos) << out;
-    EXPECT_NE(out.find("Aspect:\n  0.75      0      0      0 \n"), std::string::npos) << out;
+    // The interface keeps the picture's 16:9 aspect; the picture is the widest 16:9 band of the window.
+    EXPECT_NE(out.find("Aspect:\n 0.562      0      0      0 \n"), std::string::npos) << out;
     EXPECT_EQ(WindowWidth, 800);
     EXPECT_EQ(WindowHeight, 600);
     ASSERT_EQ(ViewportList.size(), 1u);
     EXPECT_EQ(ViewportList[0].width, 800.0f);
     EXPECT_EQ(CameraList[0].viewport[2], 800.0f);
     EXPECT_EQ(CameraList[0].viewport[3], 600.0f);
-    EXPECT_FLOAT_EQ(AspectMatrix[0], 0.75f);
+    EXPECT_FLOAT_EQ(AspectMatrix[0], 0.5625f);
+    const Viewport picture = PictureRect();
+    EXPECT_EQ(picture.x, 0.0f);
+    EXPECT_EQ(picture.y, 75.0f);
+    EXPECT_EQ(picture.width, 800.0f);
+    EXPECT_EQ(picture.height, 450.0f);
 }
 
 int pauseMenus = 0;
@@ -299,7 +305,19 @@ TEST_F(WindowTest, WindowedAndBackToFullscreen)
     ::testing::internal::CaptureStdout();
     SetWindowed();
     EXPECT_FALSE(IsFullscreen());
+    // A 16:9 window three quarters of the screen's height, centred on the screen (1920 x 1080).
+    int x = 0, y = 0, width = 0, height = 0;
+    glfwGetWindowPos(window->window, &x, &y);
+    glfwGetWindowSize(window->window, &width, &height);
+    EXPECT_EQ(width, 1440);
+    EXPECT_EQ(height, 810);
+    EXPECT_EQ(x, 240);
+    EXPECT_EQ(y, 135);
+    EXPECT_EQ(WindowWidth, 1440);
+    EXPECT_EQ(WindowHeight, 810);
     SetFullscreen();
+    EXPECT_EQ(WindowWidth, 1920);
+    EXPECT_EQ(WindowHeight, 1080);
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(IsFullscreen());
     EXPECT_NE(out.find("Set to Windowed"), std::string::npos);
@@ -508,8 +526,14 @@ TEST_F(WindowTest, TextItemsAreDrawnOverTheLayersAndLeaveTheirQueue)
     Font* font = GraphicsLibrary::GetFont("DejaVuSans");
     ASSERT_NE(font, nullptr);
     CameraList[0].zoom = 45.0f;
-    // A dark red world quad on layer 0 under the text.
-    window->QueueDrawCommand(0, Quad(FlatQuad(), 0.0f, 0.0f, 20.0f, 0.5f, 0.0f, 0.0f));
+    // Under the text: a dark red world quad drawn through the fog (it stamps the whole window) and a
+    // dark blue interface panel (stamped too); the text is drawn over both.
+    DrawCommand world = Quad(FlatQuad(), 0.0f, 0.0f, 20.0f, 0.5f, 0.0f, 0.0f);
+    world.drawThroughFog = 1;
+    window->QueueDrawCommand(1, world);
+    DrawCommand panel = Quad(FlatQuad(), 0.0f, 0.1f, 0.9f, 0.0f, 0.0f, 0.4f);
+    panel.ui = 1;
+    window->QueueDrawCommand(0, panel);
     TextItem item;
     item.text = "WWWW";
     item.x = -0.2f;
@@ -527,6 +551,7 @@ TEST_F(WindowTest, TextItemsAreDrawnOverTheLayersAndLeaveTheirQueue)
             if (IsColour(At(x, y), 255, 255, 255, 40))
                 ++white;
     EXPECT_GT(white, 200);
+    EXPECT_TRUE(IsColour(At(960, 200), 0, 0, 102)) << "the panel";
     for (const auto& layer : window->textLayers)
         EXPECT_TRUE(layer.empty());
     // The item still belongs to its owner and is untouched.

@@ -155,6 +155,31 @@ TEST_F(InputTest, StatesStayUntilTheNextUpdate)
     EXPECT_TRUE(InputManager::IsActionTriggered(ACTION_INTERACT));
 }
 
+TEST_F(InputTest, APressReleasedBeforeThePollCountsOnce)
+{
+    // Quicker than a frame: down (triggered) for one frame, released on the next, then nothing.
+    for (int tap = 0; tap < 2; ++tap) {
+        keys->TapKey(GLFW_KEY_SPACE);
+        keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+        Frame();
+        EXPECT_TRUE(InputManager::IsActionTriggered(ACTION_INTERACT)) << tap;
+        EXPECT_TRUE(input->IsKeyTriggered(KEY_MOUSE_LEFT)) << tap;
+        Frame();
+        EXPECT_TRUE(InputManager::IsActionReleased(ACTION_INTERACT)) << tap;
+        EXPECT_TRUE(input->IsKeyReleased(KEY_MOUSE_LEFT)) << tap;
+        Frame();
+        EXPECT_FALSE(InputManager::IsActionReleased(ACTION_INTERACT) || input->IsKeyDown(KEY_SPACE)) << tap;
+    }
+    // A held key is tapped too (GLFW reports its press): held as before, triggered once.
+    keys->SetKey(GLFW_KEY_W, true);
+    keys->NoteKeyPress(GLFW_KEY_W);
+    Frame();
+    EXPECT_TRUE(InputManager::IsActionTriggered(ACTION_UP));
+    Frame();
+    EXPECT_TRUE(InputManager::IsActionDown(input->bindings[0], ACTION_UP));
+    EXPECT_FALSE(InputManager::IsActionTriggered(ACTION_UP));
+}
+
 TEST_F(InputTest, PlayerZeroBindings)
 {
     const struct {
@@ -333,6 +358,20 @@ TEST(InputGlfw, NoContextReadsEverythingUp)
         EXPECT_EQ(input.current[i], 0);
     EXPECT_FLOAT_EQ(input.cursorDX, 0.0f);
     EXPECT_FALSE(InputManager::IsDebugCloseRequested());
+
+    // GLFW's callbacks report a press and its release before the poll: one frame down, then up.
+    InputKeyCallback(nullptr, GLFW_KEY_ESCAPE, 0, GLFW_PRESS, 0);
+    InputKeyCallback(nullptr, GLFW_KEY_ESCAPE, 0, GLFW_RELEASE, 0);
+    InputMouseButtonCallback(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_PRESS, 0);
+    InputMouseButtonCallback(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE, 0);
+    InputKeyCallback(nullptr, GLFW_KEY_A, 0, GLFW_REPEAT, 0);
+    input.Update(0.0f);
+    EXPECT_TRUE(input.IsKeyTriggered(KEY_ESCAPE));
+    EXPECT_TRUE(input.IsKeyTriggered(KEY_MOUSE_RIGHT));
+    EXPECT_FALSE(input.IsKeyDown(KEY_A)) << "a repeat is no press";
+    input.Update(0.0f);
+    EXPECT_TRUE(input.IsKeyReleased(KEY_ESCAPE));
+    EXPECT_TRUE(input.IsKeyReleased(KEY_MOUSE_RIGHT));
 }
 
 } // namespace

@@ -377,9 +377,13 @@ TEST_F(MenusTest, CheckboxSliderDropdownAndVolumeBars)
 {
     WriteFile("assets/data/scripts/Lua/Test/Pick.lua", "_G.Picked = Head:DropdownGetSelected()\n");
     WriteFile("assets/data/scripts/Lua/Test/Volume.lua", "SetVolume(\"music\", Volume_CoolVersion:VCVGetValue())\n");
-    Menu("Widgets", R"({"numMenuObjects": 4, "MenuObjects": [
+    Menu("Widgets", R"({"numMenuObjects": 6, "MenuObjects": [
         {"Name": "Box", "type": "Checkbox", "TranslationX": -1.0, "TranslationY": 0.5, "ScaleX": 0.1, "ScaleY": 0.1, "Texture": "Check"},
         {"Name": "Line", "type": "Slider", "TranslationX": 0.0, "TranslationY": 0.0, "ScaleX": 2.0, "ScaleY": 0.1},
+        {"Name": "High", "type": "Slider", "TranslationX": 0.1, "TranslationY": 0.25, "ScaleX": 2.0, "ScaleY": 0.1,
+         "StartingPercentage": 1.7},
+        {"Name": "Low", "type": "Slider", "TranslationX": 0.1, "TranslationY": -0.3, "ScaleX": 2.0, "ScaleY": 0.1,
+         "StartingPercentage": -0.4},
         {"Name": "Head", "type": "Dropdown", "TranslationX": 1.0, "TranslationY": 0.5, "ScaleX": 0.3, "ScaleY": 0.05,
          "lua": "Test/Pick", "numOptions": 5, "options": ["Ambience_On", "Ambience_Muted", "Ambience_Quiet"]},
         {"Name": "Vol", "type": "Volume_CoolVersion", "TranslationX": 0.0, "TranslationY": -0.6, "ScaleX": 0.1,
@@ -398,6 +402,29 @@ TEST_F(MenusTest, CheckboxSliderDropdownAndVolumeBars)
     EXPECT_EQ(Find("Box")->GetSprite()->texture->name, "Check_Checked");
     ClickAt(-1.0f, 0.5f);
     EXPECT_EQ(box->GetCurrentState(), 0);
+
+    // Sliders at rest: the starting value within 0..1 and the knob on the line at that value.
+    const struct {
+        const char* name;
+        float value, knobX;
+    } rest[] = {
+        {"Line", 0.5f, 0.0f},   // no "StartingPercentage": the middle
+        {"High", 1.0f, 0.6f},   // 1.7: the right end
+        {"Low", 0.0f, -0.4f},   // -0.4: the left end
+    };
+    for (const auto& row : rest) {
+        Slider* at = Widget<Slider>(row.name);
+        ASSERT_TRUE(at && at->GetKnob()) << row.name;
+        EXPECT_FLOAT_EQ(at->value, row.value) << row.name;
+        EXPECT_NEAR(at->GetKnob()->GetTransform()->TranslationX, row.knobX, 1e-5f) << row.name;
+    }
+    // A click on the line, quicker than a frame, puts the knob and the value where it landed.
+    MoveTo(0.1f + 0.25f, -0.3f + 0.02f);
+    Frames(1);
+    keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+    Frames(3);
+    EXPECT_NEAR(Widget<Slider>("Low")->value, 0.75f, 1e-5f);
+    EXPECT_NEAR(Widget<Slider>("Low")->GetKnob()->GetTransform()->TranslationX, 0.35f, 1e-5f);
 
     // Slider: line half-width 0.5; the knob dragged past the right end gives exactly 1, then to the
     // cursor at a quarter gives 0.25.
@@ -458,9 +485,10 @@ TEST_F(MenusTest, CheckboxSliderDropdownAndVolumeBars)
         EXPECT_FLOAT_EQ(volume->bars[i].Get()->GetSprite()->color[3], i < 3 ? 1.0f : 0.3f) << i;
     // Every widget's value went back into the menu file.
     Stream file("menus/Widgets", StreamMode_Data, false);
-    EXPECT_EQ(file.ReadInt("MenuObjects", 3, "StartingValue"), 0);
+    EXPECT_EQ(file.ReadInt("MenuObjects", 5, "StartingValue"), 0);
     EXPECT_NEAR(file.ReadFloat("MenuObjects", 1, "StartingPercentage"), 0.25f, 1e-5f);
-    EXPECT_EQ(file.ReadString("MenuObjects", 2, "selected"), "Ambience_Quiet");
+    EXPECT_NEAR(file.ReadFloat("MenuObjects", 3, "StartingPercentage"), 0.75f, 1e-5f);
+    EXPECT_EQ(file.ReadString("MenuObjects", 4, "selected"), "Ambience_Quiet");
 
     // Deleting the menu takes the knob, the options and the volume parts with it.
     MenuSystem::DeleteFromMenu("Widgets");

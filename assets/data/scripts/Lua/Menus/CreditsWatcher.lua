@@ -1,3 +1,8 @@
+-- Once the credits are left, nothing more is done while they go.
+if Done then
+    return
+end
+
 -- When the credits have scrolled by, the main menu comes back.
 if CreditsAreOver() then
     if not Done then
@@ -11,3 +16,13 @@ elseif not IsGamePaused() then
     -- The credits scroll only while the game is paused; a focus regained unpauses it.
     Pause()
 end
+
+-- Escape leaves the credits at once, as the Back button does (not on the frame they opened).
+if Ready and not Done and IsEscapePressed() then
+    Done = true
+    DeleteMenuObjectsFromMenu("CreditsControls")
+    DeleteMenuObjectsFromMenu("CreditsMenu")
+    Unpause()
+    ReadMenu("MainMenu")
+end
+Ready = true

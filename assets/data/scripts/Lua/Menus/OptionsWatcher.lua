@@ -4,11 +4,21 @@ Master = Master or GameObjectManagerGetObject("MasterSlider")
 Music = Music or GameObjectManagerGetObject("MusicVolume")
 Sfx = Sfx or GameObjectManagerGetObject("SFXVolume")
 
+-- The checkbox opens showing the mode in force (a developer key may have changed it since the box
+-- was last clicked); from then on a click on it switches the mode.
 local state = Fullscreen:GetStateCurr()
 if state == 0 or state == 1 then
-    local wanted = state == 1
-    if wanted ~= IsFullscreen() then
-        if wanted then SetFullscreen() else SetWindowed() end
+    if Shown == nil then
+        Shown = IsFullscreen() and 1 or 0
+        if state ~= Shown then
+            Fullscreen:SetStateNext(Shown)
+        end
+    elseif state ~= Shown then
+        Shown = state
+        local wanted = state == 1
+        if wanted ~= IsFullscreen() then
+            if wanted then SetFullscreen() else SetWindowed() end
+        end
     end
 end
 
@@ -26,3 +36,10 @@ if (_G.AmbienceMuted or false) ~= muted then
     MuteAudioBus("ambience")
     _G.AmbienceMuted = muted
 end
+
+-- Escape goes back to the main menu, as the Back button does (not on the frame the screen opened).
+if Ready and IsEscapePressed() then
+    DeleteMenuObjectsFromMenu("Options")
+    ReadMenu("MainMenu")
+end
+Ready = true
