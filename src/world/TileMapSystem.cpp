@@ -478,13 +478,16 @@ bool TileMap::TileQuad(std::int32_t gid, float x, float y, Quad& quad) const
                       std::fabs(vBottom - static_cast<float>(texture->numRows - 1 - quad.row) / rows) < 1e-6f &&
                       std::fabs(vTop - static_cast<float>(texture->numRows - quad.row) / rows) < 1e-6f;
     } else {
+        sameAsFrame = true;
+    }
+    if (sameAsFrame) {
+        // The frame's own rectangle, as a sprite samples it, so a batch draws what a single tile does.
         float frame[16];
         Mesh::FrameMatrix(texture, quad.column, quad.row, frame);
         uLeft = frame[12];
         vBottom = frame[13];
         uRight = frame[0] + frame[12];
         vTop = frame[5] + frame[13];
-        sameAsFrame = true;
     }
     const std::uint32_t flags = TiledMap::FlagsOf(gid);
     TiledMap::FlipCorners(uLeft, vTop, uRight, vBottom, flags, quad.uv);
