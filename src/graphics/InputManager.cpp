@@ -10,22 +10,26 @@ int DebugModifierKey = 5;
 // ---------------------------------------------------------------------------------------------
 // Key sources
 
-bool KeySource::TakeKeyPress(int glfwKey)
+namespace {
+// Takes the press noted for the key or button, if any.
+bool TakePress(std::map<int, bool>& presses, int code)
 {
-    auto it = keyPresses_.find(glfwKey);
-    if (it == keyPresses_.end() || !it->second)
+    auto it = presses.find(code);
+    if (it == presses.end() || !it->second)
         return false;
     it->second = false;
     return true;
 }
+} // namespace
+
+bool KeySource::TakeKeyPress(int glfwKey)
+{
+    return TakePress(keyPresses_, glfwKey);
+}
 
 bool KeySource::TakeMouseButtonPress(int button)
 {
-    auto it = buttonPresses_.find(button);
-    if (it == buttonPresses_.end() || !it->second)
-        return false;
-    it->second = false;
-    return true;
+    return TakePress(buttonPresses_, button);
 }
 
 void KeySource::NoteKeyPress(int glfwKey)

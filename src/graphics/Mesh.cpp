@@ -105,12 +105,7 @@ Mesh::Mesh(std::string meshName, int type, std::string shaderName) : name(std::m
 
     // A texture without an image samples this single transparent texel.
     const unsigned char clear[4] = {0, 0, 0, 0};
-    glGenTextures(1, &emptyTexture);
-    glBindTexture(GL_TEXTURE_2D, emptyTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, clear);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    emptyTexture = MakeSingleTexelTexture(clear);
 }
 
 Mesh::~Mesh()

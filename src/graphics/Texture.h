@@ -31,3 +31,7 @@ public:
 // Decodes the image at path (flipped so its bottom row comes first) and uploads it to texture->id.
 // On failure traces the reason and leaves id, width and height at 0.
 void LoadTexture(Texture* texture, std::string path);
+
+// Makes a 1 x 1 OpenGL texture of one RGBA texel (nearest filtering) and returns its id; the texture
+// binding is left at 0.
+uint32_t MakeSingleTexelTexture(const unsigned char rgba[4]);

@@ -163,11 +163,7 @@ void BindWhiteTexture()
 {
     if (!gWhiteTexture || gWhiteTextureContext != WindowContextSerial) {
         const unsigned char white[4] = {255, 255, 255, 255};
-        glGenTextures(1, &gWhiteTexture);
-        glBindTexture(GL_TEXTURE_2D, gWhiteTexture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+        gWhiteTexture = MakeSingleTexelTexture(white);
         gWhiteTextureContext = WindowContextSerial;
     }
     glBindTexture(GL_TEXTURE_2D, gWhiteTexture);
