@@ -729,7 +729,7 @@ void CollectKeys(const rapidjson::Value& value, std::set<std::string>& keys, std
 
 } // namespace pages
 
-// Every key of the shipped object, scene and menu files, the keys the loaders read that no shipped
+// Every key of the shipped object, scene, menu and settings files, the keys the loaders read that no shipped
 // file uses yet, and the names those files choose from stand on the pages.
 TEST(LevelDesignPage, NamesEveryKeyOfTheDataFiles)
 {
@@ -737,11 +737,10 @@ TEST(LevelDesignPage, NamesEveryKeyOfTheDataFiles)
     const std::string page = pages::Pages();
     std::set<std::string> keys, names;
     std::vector<fs::path> files = pages::JsonFiles("assets/data/archetypes");
-    for (const char* folder : {"assets/data/scenes", "assets/data/menus"})
+    for (const char* folder : {"assets/data", "assets/data/scenes", "assets/data/menus", "assets/data/textures",
+                               "assets/data/meshes", "assets/data/fonts"})
         for (const fs::path& file : pages::JsonFiles(folder))
             files.push_back(file);
-    for (const char* file : {"Player", "CollectableCommon", "LivingRoomTreasure"})
-        files.push_back(testsupport::RepoDir() / "assets/data" / (std::string(file) + ".json"));
     for (const fs::path& file : files) {
         const rapidjson::Document document = pages::Parse(file);
         ASSERT_TRUE(document.IsObject()) << file;
@@ -770,7 +769,7 @@ TEST(LevelDesignPage, NamesEveryKeyOfTheDataFiles)
         if (!testsupport::Contains(page, "`\"" + name + "\"`") && !testsupport::Contains(page, "`" + name + "`"))
             missing.push_back(name);
     for (const char* seen : {"TranslationX", "BehaviorType", "audioEventID", "HoverTintR", "numMenuObjects",
-                             "Scene Scales", "Persistant"})
+                             "Scene Scales", "Persistant", "ZoomLevels", "numFrames"})
         EXPECT_TRUE(keys.count(seen)) << seen;
     EXPECT_GT(keys.size(), 150u);
     EXPECT_TRUE(missing.empty()) << "the pages do not name: " << ::testing::PrintToString(missing);
