@@ -4,6 +4,7 @@
 #include "test_scene_fixture.h"
 
 #include <cmath>
+#include <regex>
 #include <set>
 
 #include <rapidjson/document.h>
@@ -729,8 +730,8 @@ void CollectKeys(const rapidjson::Value& value, std::set<std::string>& keys, std
 
 } // namespace pages
 
-// Every key of the shipped object, scene, menu and settings files, the keys the loaders read that no shipped
-// file uses yet, and the names those files choose from stand on the pages.
+// Every key of the shipped object, scene, menu and settings files, every key the loaders read, and the
+// names those files choose from stand on the pages.
 TEST(LevelDesignPage, NamesEveryKeyOfTheDataFiles)
 {
     namespace fs = std::filesystem;
@@ -746,20 +747,47 @@ TEST(LevelDesignPage, NamesEveryKeyOfTheDataFiles)
         ASSERT_TRUE(document.IsObject()) << file;
         pages::CollectKeys(document, keys, names);
     }
-    // Read by the loaders, used by no shipped file.
-    const std::vector<std::string> loaderOnly = {
-        "Text", "Font", "DrawThroughFog", "Offset", "Radius", "Point1X", "Point1Y", "Point2X", "Point2Y",
-        "IsDynamic", "CanRotate", "CollisionRotation", "XDir", "YDir", "Color Red", "Color Green", "Color Blue",
-        "Fade Rate", "Grow Rate", "Spin Rate", "Spread", "Expand", "Fading", "Shrink", "Spin", "AudioListener",
-        "audioEvent", "HoverTexture", "ClickTexture", "ColorA", "selected", "Circle", "Line", "Edges",
-        "EdgesAndFaces", "World", "changeGlobalParameter", "onCollision", "onCollisionExit", "Slider"};
+    // The keys the component, menu and scene loaders ask for, found where they ask: the text a reader
+    // call names (after the block's name when it has one), and the keys of their key tables.
+    std::set<std::string> read;
+    const std::regex call(R"re((?:Read\w*|Optional\w+|Has\w*|Present|present|Get(?:String|Float|Int|Bool|Array))re"
+                          R"re(|Member|FindMember|Setting|ReadIntSetting|ReadIfChanged|ReadPair)\((?:[^()"]*?,\s*)?"([^"]+)")re");
+    const std::regex second(R"re((?:Read\w*|Has\w*|Present|present)\(\s*"[^"]+",\s*"([^"]+)")re");
+    const std::regex entry(R"re(\{\s*"([^"]+)",\s*&)re");
+    const std::regex table(R"re(const char\* const \w*[kK]eys\[\] = \{([^}]*)\})re");
+    const std::regex text("\"([^\"]+)\"");
+    std::vector<fs::path> loaders;
+    for (const char* file : {"core/Transform.cpp", "core/GameObject.cpp", "core/AudioEvent.h", "graphics/Sprite.cpp", "graphics/SpriteSheet.cpp",
+                             "graphics/ParticleEmitter.cpp", "world/Collider.cpp", "world/Physics.cpp",
+                             "world/Scene.cpp", "audio/AudioEventManager.cpp", "audio/BehaviorSoundEmitter.cpp",
+                             "script/BehaviorScript.cpp", "ui/MenuSystem.cpp", "ui/Button.cpp", "ui/Slider.cpp",
+                             "ui/Checkbox.cpp", "ui/Dropdown.cpp", "ui/Volume_CoolVersion.cpp"})
+        loaders.push_back(testsupport::RepoDir() / "src" / file);
+    for (const fs::directory_entry& file : fs::directory_iterator(testsupport::RepoDir() / "src/game"))
+        if (file.path().filename().string().rfind("Behavior", 0) == 0 && file.path().extension() == ".cpp")
+            loaders.push_back(file.path());
     std::string sources;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(testsupport::RepoDir() / "src"))
-        if (entry.path().extension() == ".cpp" || entry.path().extension() == ".h")
-            sources += testsupport::ReadFile(entry.path());
-    for (const std::string& key : loaderOnly) {
-        EXPECT_TRUE(testsupport::Contains(sources, "\"" + key + "\"")) << "no loader reads \"" << key << "\"";
-        keys.insert(key);
+    for (const fs::path& file : loaders) {
+        const std::string source = testsupport::ReadFile(file);
+        ASSERT_FALSE(source.empty()) << file;
+        sources += source;
+        for (const std::regex* pattern : {&call, &second, &entry})
+            for (std::sregex_iterator it(source.begin(), source.end(), *pattern), done; it != done; ++it)
+                read.insert((*it)[1]);
+        for (std::sregex_iterator it(source.begin(), source.end(), table), done; it != done; ++it) {
+            const std::string list = (*it)[1];
+            for (std::sregex_iterator key(list.begin(), list.end(), text); key != done; ++key)
+                read.insert((*key)[1]);
+        }
+    }
+    for (const char* seen : {"DrawThroughFog", "CanRotate", "Fade Rate", "ClickTexture", "CircleTintA", "audioEvent"})
+        EXPECT_TRUE(read.count(seen)) << seen;
+    keys.insert(read.begin(), read.end());
+    // Words the loaders compare with that no shipped file uses yet.
+    for (const std::string word : {"Circle", "Line", "Edges", "EdgesAndFaces", "World", "changeGlobalParameter",
+                                   "onCollision", "onCollisionExit", "Slider"}) {
+        EXPECT_TRUE(testsupport::Contains(sources, "\"" + word + "\"")) << "no loader knows \"" << word << "\"";
+        names.insert(word);
     }
     std::vector<std::string> missing;
     for (const std::string& key : keys)
