@@ -202,8 +202,10 @@ void Safe_GameObject::SetTexture(const std::string& textureName)
     Sprite* sprite = SpriteOrReport();
     if (!sprite)
         return;
+    // The library makes an entry even for a name without an image; such a texture has nothing to
+    // show, so the sprite keeps the one it has.
     Texture* texture = GraphicsLibrary::GetTexture(textureName, -1);
-    if (!texture) {
+    if (!texture || (texture->id == 0 && texture->width == 0)) {
         Trace("[Lua] Error: Texture '%s' does not exist.", textureName.c_str());
         return;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Transform.h"
+#include "graphics/GraphicsLibrary.h"
 #include "graphics/ParticleEmitter.h"
 #include "graphics/Sprite.h"
 #include "script_fixture.h"
@@ -45,6 +46,8 @@ TEST_F(GameObjectTypeTest, MembersReadAndChangeTheComponents)
 TEST_F(GameObjectTypeTest, MissingObjectsAndComponentsAreTracedWithDefaults)
 {
     Place("Bare");
+    Place("Plain")->SetComponent(new Sprite());
+    GraphicsLibrary library;  // textures without an image are made without a GL context
     struct Case {
         const char* code;
         const char* trace;
@@ -56,6 +59,8 @@ TEST_F(GameObjectTypeTest, MissingObjectsAndComponentsAreTracedWithDefaults)
         {"b:PlayAnimation('Walk', true)", "[Lua] Error: Object 'Bare' has no SpriteSheet Component.\n"},
         {"assert(b:GetDrag() == 0 and b:GetVelocity().X == 0)", "[Lua] Error: Object 'Bare' has no Physics Component.\n"},
         {"b:SetStateNext(2) assert(b:GetStateCurr() == -1)", "[Lua] Error: Object 'Bare' has no Behavior Component.\n"},
+        {"local p = GameObject('Plain') p:SetTexture('NoSuchTexture') assert(p:GetTexture() == '')",
+         "[Lua] Error: Texture 'NoSuchTexture' does not exist.\n[Lua] Error: Object 'Plain' has no Texture.\n"},
         {"assert(n:GetName() == '' and n:GetAlpha() == 1 and n:GetColorR() == 0)", "[Lua] Error: Object Does Not Exist\n"},
         {"local f = n:Forward() assert(f.X == 0 and f.Y == 0)", "[Lua] Error: Object Does Not Exist\n"},
         {"n:BroadcastInt('Hello', 1) n:ApplyScreenShake(1, 1)", "[Lua] Error: Object Does Not Exist.\n"},

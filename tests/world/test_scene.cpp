@@ -4,6 +4,10 @@
 #include "test_scene_fixture.h"
 
 #include <cmath>
+#include <regex>
+#include <set>
+
+#include <rapidjson/document.h>
 
 #include "TestFiles.h"
 #include "graphics/LightingSystem.h"
@@ -672,6 +676,165 @@ TEST(LevelDesignPage, NamesEveryArchetype)
             missing.push_back(name);
     EXPECT_GT(archetypes.size(), 30u);
     EXPECT_TRUE(missing.empty()) << "docs/levels.md does not name: " << ::testing::PrintToString(missing);
+}
+
+namespace pages {
+
+namespace fs = std::filesystem;
+
+// The designer's pages, one text.
+std::string Pages()
+{
+    std::string text;
+    for (const char* page : {"docs/levels.md", "docs/objects.md", "docs/menus.md", "docs/scripting.md"})
+        text += testsupport::ReadFile(testsupport::RepoDir() / page);
+    return text;
+}
+
+rapidjson::Document Parse(const fs::path& path)
+{
+    rapidjson::Document document;
+    document.Parse(testsupport::ReadFile(path).c_str());
+    return document;
+}
+
+std::vector<fs::path> JsonFiles(const fs::path& folder)
+{
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(testsupport::RepoDir() / folder))
+        if (entry.path().extension() == ".json" || entry.path().extension() == ".bank")
+            files.push_back(entry.path());
+    return files;
+}
+
+// Every member name of the value and of the objects nested in it; the text values of the keys that
+// hold names (behaviour types, layers, shapes, widget kinds, trigger words).
+void CollectKeys(const rapidjson::Value& value, std::set<std::string>& keys, std::set<std::string>& names)
+{
+    static const std::set<std::string> naming = {"BehaviorType", "Layer", "Type", "DynamicState", "DrawMode",
+                                                 "audioEventType", "eventStartTrigger", "eventStopTrigger",
+                                                 "type", "interacttype", "Mesh", "Scene Type"};
+    if (value.IsArray())
+        for (const rapidjson::Value& element : value.GetArray())
+            CollectKeys(element, keys, names);
+    if (!value.IsObject())
+        return;
+    for (const auto& member : value.GetObject()) {
+        const std::string key = member.name.GetString();
+        keys.insert(key);
+        if (naming.count(key) && member.value.IsString())
+            names.insert(member.value.GetString());
+        CollectKeys(member.value, keys, names);
+    }
+}
+
+} // namespace pages
+
+// Every key of the shipped object, scene, menu and settings files, every key the loaders read, and the
+// names those files choose from stand on the pages.
+TEST(LevelDesignPage, NamesEveryKeyOfTheDataFiles)
+{
+    namespace fs = std::filesystem;
+    const std::string page = pages::Pages();
+    std::set<std::string> keys, names;
+    std::vector<fs::path> files = pages::JsonFiles("assets/data/archetypes");
+    for (const char* folder : {"assets/data", "assets/data/scenes", "assets/data/menus", "assets/data/textures",
+                               "assets/data/meshes", "assets/data/fonts"})
+        for (const fs::path& file : pages::JsonFiles(folder))
+            files.push_back(file);
+    for (const fs::path& file : files) {
+        const rapidjson::Document document = pages::Parse(file);
+        ASSERT_TRUE(document.IsObject()) << file;
+        pages::CollectKeys(document, keys, names);
+    }
+    // The keys the component, menu and scene loaders ask for, found where they ask: the text a reader
+    // call names (after the block's name when it has one), and the keys of their key tables.
+    std::set<std::string> read;
+    const std::regex call(R"re((?:Read\w*|Optional\w+|Has\w*|Present|present|Get(?:String|Float|Int|Bool|Array))re"
+                          R"re(|Member|FindMember|Setting|ReadIntSetting|ReadIfChanged|ReadPair)\((?:[^()"]*?,\s*)?"([^"]+)")re");
+    const std::regex second(R"re((?:Read\w*|Has\w*|Present|present)\(\s*"[^"]+",\s*"([^"]+)")re");
+    const std::regex entry(R"re(\{\s*"([^"]+)",\s*&)re");
+    const std::regex table(R"re(const char\* const \w*[kK]eys\[\] = \{([^}]*)\})re");
+    const std::regex text("\"([^\"]+)\"");
+    std::vector<fs::path> loaders;
+    for (const char* file : {"core/Transform.cpp", "core/GameObject.cpp", "core/AudioEvent.h", "graphics/Sprite.cpp", "graphics/SpriteSheet.cpp",
+                             "graphics/ParticleEmitter.cpp", "world/Collider.cpp", "world/Physics.cpp",
+                             "world/Scene.cpp", "audio/AudioEventManager.cpp", "audio/BehaviorSoundEmitter.cpp",
+                             "script/BehaviorScript.cpp", "ui/MenuSystem.cpp", "ui/Button.cpp", "ui/Slider.cpp",
+                             "ui/Checkbox.cpp", "ui/Dropdown.cpp", "ui/Volume_CoolVersion.cpp"})
+        loaders.push_back(testsupport::RepoDir() / "src" / file);
+    for (const fs::directory_entry& file : fs::directory_iterator(testsupport::RepoDir() / "src/game"))
+        if (file.path().filename().string().rfind("Behavior", 0) == 0 && file.path().extension() == ".cpp")
+            loaders.push_back(file.path());
+    std::string sources;
+    for (const fs::path& file : loaders) {
+        const std::string source = testsupport::ReadFile(file);
+        ASSERT_FALSE(source.empty()) << file;
+        sources += source;
+        for (const std::regex* pattern : {&call, &second, &entry})
+            for (std::sregex_iterator it(source.begin(), source.end(), *pattern), done; it != done; ++it)
+                read.insert((*it)[1]);
+        for (std::sregex_iterator it(source.begin(), source.end(), table), done; it != done; ++it) {
+            const std::string list = (*it)[1];
+            for (std::sregex_iterator key(list.begin(), list.end(), text); key != done; ++key)
+                read.insert((*key)[1]);
+        }
+    }
+    for (const char* seen : {"DrawThroughFog", "CanRotate", "Fade Rate", "ClickTexture", "CircleTintA", "audioEvent"})
+        EXPECT_TRUE(read.count(seen)) << seen;
+    keys.insert(read.begin(), read.end());
+    // Words the loaders compare with that no shipped file uses yet.
+    for (const std::string word : {"Circle", "Line", "Edges", "EdgesAndFaces", "World", "changeGlobalParameter",
+                                   "onCollision", "onCollisionExit", "Slider"}) {
+        EXPECT_TRUE(testsupport::Contains(sources, "\"" + word + "\"")) << "no loader knows \"" << word << "\"";
+        names.insert(word);
+    }
+    std::vector<std::string> missing;
+    for (const std::string& key : keys)
+        if (!testsupport::Contains(page, "`\"" + key + "\"`"))
+            missing.push_back(key);
+    for (const std::string& name : names)
+        if (!testsupport::Contains(page, "`\"" + name + "\"`") && !testsupport::Contains(page, "`" + name + "`"))
+            missing.push_back(name);
+    for (const char* seen : {"TranslationX", "BehaviorType", "audioEventID", "HoverTintR", "numMenuObjects",
+                             "Scene Scales", "Persistant", "ZoomLevels", "numFrames"})
+        EXPECT_TRUE(keys.count(seen)) << seen;
+    EXPECT_GT(keys.size(), 150u);
+    EXPECT_TRUE(missing.empty()) << "the pages do not name: " << ::testing::PrintToString(missing);
+}
+
+// Every sound event of the banks, every parameter it takes and every texture the game ships stands on
+// the pages.
+TEST(LevelDesignPage, NamesEverySoundEventAndTexture)
+{
+    namespace fs = std::filesystem;
+    const std::string page = pages::Pages();
+    std::vector<std::string> events, missing;
+    for (const fs::path& bank : pages::JsonFiles("assets/audio/banks")) {
+        const rapidjson::Document document = pages::Parse(bank);
+        ASSERT_TRUE(document.IsObject() && document.HasMember("events") && document["events"].IsArray()) << bank;
+        for (const rapidjson::Value& event : document["events"].GetArray()) {
+            const std::string path = event["path"].GetString();
+            const std::string name = path.substr(path.rfind('/') + 1);
+            events.push_back(name);
+            if (!testsupport::Contains(page, "`" + name + "`"))
+                missing.push_back(name);
+            if (event.HasMember("parameters") && event["parameters"].IsObject())
+                for (const auto& parameter : event["parameters"].GetObject())
+                    if (!testsupport::Contains(page, "`\"" + std::string(parameter.name.GetString()) + "\"`"))
+                        missing.push_back(name + " parameter " + parameter.name.GetString());
+        }
+    }
+    int textures = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(testsupport::RepoDir() / "assets/textures")) {
+        ++textures;
+        const std::string name = entry.path().stem().string();
+        if (!testsupport::Contains(page, "`" + name + "`"))
+            missing.push_back("texture " + name);
+    }
+    EXPECT_GT(events.size(), 25u);
+    EXPECT_GT(textures, 80);
+    EXPECT_TRUE(missing.empty()) << "the pages do not name: " << ::testing::PrintToString(missing);
 }
 
 } // namespace
