@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -23,14 +24,20 @@ constexpr int kRate = 22050;
 constexpr int kChannels = 2;
 constexpr std::uintmax_t kFrameBytes = 2 * kChannels;
 
+// OpenAL Soft reads its configuration once a process, when the first device opens: every test here
+// records into the same file, which each new device writes afresh.
+const ScratchDir waveFolder("wave");
+const bool waveOutput = [] {
+    waveFolder.Write("alsoft.conf", "[general]\ndrivers = wave\nfrequency = " + std::to_string(kRate) +
+                                        "\nchannels = stereo\nsample-type = int16\ndither = false\n[wave]\nfile = " +
+                                        (waveFolder / "out.wav").string() + "\n");
+    return setenv("ALSOFT_CONF", (waveFolder / "alsoft.conf").c_str(), 1) == 0;
+}();
+
 class WaveOutput : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder.Write("alsoft.conf", "[general]\ndrivers = wave\nfrequency = " + std::to_string(kRate) +
-                                        "\nchannels = stereo\nsample-type = int16\ndither = false\n[wave]\nfile = " +
-                                        (folder / "out.wav").string() + "\n");
-        setenv("ALSOFT_CONF", (folder / "alsoft.conf").c_str(), 1);
         CaptureConsole([&] {
             audio = new StudioSystem();
             core.engine->AddSystem(audio);
@@ -38,7 +45,6 @@ protected:
         });
         ASSERT_TRUE(studio::inspect::HasDevice()) << "the wave-file back end did not open";
     }
-    void TearDown() override { unsetenv("ALSOFT_CONF"); }
 
     // Sample frames written so far (they follow the file's 'data' tag and its size field).
     std::uintmax_t Frames()
@@ -65,7 +71,7 @@ protected:
     }
     void Send(const std::string& name, const std::string& text) { core.engine->SendMessage(name, text.c_str(), nullptr); }
 
-    ScratchDir folder{"wave"};
+    const ScratchDir& folder = waveFolder;
     CoreEngine core;
     StudioSystem* audio = nullptr;
     std::uintmax_t header = 0;
@@ -157,6 +163,33 @@ TEST_F(WaveOutput, PingHumAndDistanceReachTheRecording)
     EXPECT_LT(Measure(samples, held).rms, 1.0);
     EXPECT_GT(Measure(samples, resumed).rms, 100.0);
     EXPECT_LT(Measure(samples, muted).rms, 1.0);
+}
+
+TEST_F(WaveOutput, TheMixComesBackAfterALoudBurst)
+{
+    // The hum beside the listener, then every loud one-shot at once over it: the limiter turns the
+    // whole mix down, and once the burst is over the hum is as loud as before it.
+    Render(0.2);
+    Send("Event_Play", "Obstacle_LaserHum");
+    Render(0.5);
+    const auto before = Render(1.0);
+    for (const char* shot : {"Player_Ping", "Player_Damage", "Chute_TreasureTurnIn", "Player_Pickup",
+                             "ChargingStaion_PowerOn", "Player_BatteryMedium", "Player_Collision", "Dance_Finale"}) {
+        Send("Event_Play", shot);
+        Send("Event_Destroy", shot);
+    }
+    const auto burst = Render(0.3);
+    Render(2.5);   // the burst's sounds end within 1.1 s
+    const auto after = Render(1.0);
+    core.engine->RemoveSystem("StudioSystem");
+
+    const std::vector<std::int16_t> samples = ReadSamples(folder / "out.wav");
+    const double hum = Measure(samples, before).rms, loud = Measure(samples, burst).rms;
+    const double back = Measure(samples, after).rms;
+    std::printf("hum %.0f RMS, with the burst %.0f, after it %.0f\n", hum, loud, back);
+    EXPECT_GT(hum, 1000.0);
+    EXPECT_GT(loud, 1.2 * hum) << "the burst is heard";
+    EXPECT_NEAR(back, hum, 0.1 * hum) << "the mix stays turned down after the burst";
 }
 
 } // namespace

@@ -405,10 +405,16 @@ TEST_F(EngineTest, UnpauseWhenNotPausedKeepsTheCursorFlag)
 
 TEST(EnginePause, WithoutAnEngineNothingHappens)
 {
+    // The scene is not even asked whether it may pause.
+    static int asked;
+    asked = 0;
+    bool (*const oldPausable)() = ScenePausableHook;
+    ScenePausableHook = [] { return ++asked > 0; };
     gEngine = nullptr;
     PauseGame();
     UnpauseGame();
-    SUCCEED();
+    EXPECT_EQ(asked, 0);
+    ScenePausableHook = oldPausable;
 }
 
 // Reading the system list of a "main" file.

@@ -24,6 +24,16 @@ namespace {
 
 const bool privateDisplay = UsePrivateDisplay("1920x1080x24");
 
+// OpenAL Soft reads its configuration once a process, when the first game of the program opens its
+// sound; so every test here plays through the wave-file back end (22050 mono 16-bit samples a second)
+// into one file, which each game's device writes afresh, whatever order the tests run in.
+const ScratchDir waveFolder("tour_wave");
+const bool waveOutput = [] {
+    waveFolder.Write("alsoft.conf", "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\n"
+                                    "sample-type = int16\n[wave]\nfile = " + (waveFolder / "out.wav").string() + "\n");
+    return setenv("ALSOFT_CONF", (waveFolder / "alsoft.conf").c_str(), 1) == 0;
+}();
+
 constexpr int ON_STAIRS = 5;
 constexpr int STUNNED = 4;
 
@@ -77,17 +87,9 @@ TEST(TourRun, PillarStairsLedgeAndPuddle)
     EXPECT_EQ(Joined(game.ProblemLines()), "");
 }
 
-// What the game plays, recorded by OpenAL Soft's wave-file back end (chosen through ALSOFT_CONF before
-// the game starts its sound): 22050 mono 16-bit samples a second. While a stretch is recorded no frame
-// runs ahead of the recording; the recording's length after each frame tells what followed it.
+// What the game plays, as the wave-file back end records it. While a stretch is recorded no frame runs
+// ahead of the recording; the recording's length after each frame tells what followed it.
 struct Recording {
-    Recording()
-    {
-        folder.Write("alsoft.conf", "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\n"
-                                    "sample-type = int16\n[wave]\nfile = " + (folder / "out.wav").string() + "\n");
-        setenv("ALSOFT_CONF", (folder / "alsoft.conf").c_str(), 1);
-    }
-    ~Recording() { unsetenv("ALSOFT_CONF"); }
     std::size_t Samples()
     {
         std::error_code ec;
@@ -152,7 +154,7 @@ struct Recording {
         return peak;
     }
 
-    ScratchDir folder{"hum_wave"};
+    const ScratchDir& folder = waveFolder;
     std::size_t header = 0;
 };
 

@@ -121,6 +121,47 @@ TEST_F(Fixtures, LaserCyclesStopsItsHumAndHurtsOncePerInvincibility)
         EXPECT_GE(hits[i] - hits[i - 1], 60);
 }
 
+TEST_F(Fixtures, WithTwoLasersOnTheHumFollowsTheNearer)
+{
+    Ready(0.0f, 0.0f);
+    // The hum's distance as the player last sent it.
+    auto hum = [&] {
+        float value = -1.0f;
+        for (const auto& seen : core->recorder->seen)
+            if (seen.name == "Event_Change_Param" && seen.clip.eventName == "Obstacle_LaserHum")
+                value = seen.clip.paramValue;
+        return value;
+    };
+    // Both on and in hum range, out of reach of the player: squared distances 4 and 25, made in either
+    // order. The player then walks past the farther one, which becomes the nearer; back again, the
+    // nearer one goes.
+    for (const bool nearerFirst : {true, false}) {
+        SCOPED_TRACE(nearerFirst ? "nearer made first" : "farther made first");
+        GameObject* lasers[2] = {};
+        for (const int i : {nearerFirst ? 0 : 1, nearerFirst ? 1 : 0}) {
+            auto* laser = new BehaviorLaser();
+            laser->persistent = true;
+            lasers[i] = Fixture("Laser", 0.0f, i == 0 ? 2.0f : 5.0f, 0.5f, 0.5f, laser);
+            Run(5);
+        }
+        Run(5);
+        EXPECT_FLOAT_EQ(hum(), 4.0f / 45.0f);
+        EXPECT_EQ(ClosestLaser.Get(), lasers[0]);
+        PlayerTransform()->SetTranslation(0.0f, 6.0f);
+        Run(5);
+        EXPECT_FLOAT_EQ(hum(), 1.0f / 45.0f);
+        EXPECT_EQ(ClosestLaser.Get(), lasers[1]);
+        PlayerTransform()->SetTranslation(0.0f, 0.0f);
+        Run(5);
+        EXPECT_FLOAT_EQ(hum(), 4.0f / 45.0f);
+        lasers[0]->RequestDestroy();
+        Run(5);
+        EXPECT_FLOAT_EQ(hum(), 25.0f / 45.0f);
+        lasers[1]->RequestDestroy();
+        Run(3);
+    }
+}
+
 TEST_F(Fixtures, ChargerRaisesTheBatteryUntilJustPastFull)
 {
     BehaviorPlayer* behavior = Ready(5.0f, 0.0f);

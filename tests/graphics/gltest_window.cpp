@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,13 @@
 #include "core/Matrix4f.h"
 #include "core/Message.h"
 #include "graphics/GraphicsLibrary.h"
+#include "graphics/InputManager.h"
 #include "graphics/Mesh.h"
 #include "MessageRecorder.h"
 #include "core/Trace.h"
 #include "core/Vector4f.h"
 #include "graphics/Window.h"
+#include "ui/WidgetInput.h"
 #include "world/Scene.h"
 #include "world/SceneSystem.h"
 
@@ -161,6 +164,35 @@ TEST_F(WindowTest, FramebufferSizeUpdatesViewportCameraAndAspect)
     EXPECT_EQ(picture.y, 75.0f);
     EXPECT_EQ(picture.width, 800.0f);
     EXPECT_EQ(picture.height, 450.0f);
+}
+
+TEST_F(WindowTest, TheMousePointsIntoThePictureBetweenItsBars)
+{
+    // Bars above and below (5:4, 16:10) and beside (21:9): the mouse on the picture's corners and
+    // centre points at the same places of the interface as in a 16:9 window.
+    auto keys = std::make_shared<ScriptedKeySource>();
+    InputManager input(keys);
+    input.Init();
+    struct Case { int width, height; Viewport picture; };
+    for (const Case& c : {Case{1280, 1024, {0.0f, 152.0f, 1280.0f, 720.0f}}, Case{1920, 1200, {0.0f, 60.0f, 1920.0f, 1080.0f}},
+                          Case{2560, 1080, {320.0f, 0.0f, 1920.0f, 1080.0f}}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        ::testing::internal::CaptureStdout();
+        FramebufferSizeCallback(window->window, c.width, c.height);
+        ::testing::internal::GetCapturedStdout();
+        const Viewport r = PictureRect();
+        EXPECT_EQ(r.x, c.picture.x);
+        EXPECT_EQ(r.y, c.picture.y);
+        EXPECT_EQ(r.width, c.picture.width);
+        EXPECT_EQ(r.height, c.picture.height);
+        for (const float share : {0.0f, 0.5f, 1.0f}) {
+            keys->SetCursor(c.picture.x + share * c.picture.width, c.picture.y + share * c.picture.height);
+            input.Update(0.0f);
+            const widget::Cursor cursor = widget::CursorInInterface();
+            EXPECT_NEAR(cursor.x, (2.0f * share - 1.0f) * 16.0f / 9.0f, 1e-4f) << share;
+            EXPECT_NEAR(cursor.y, 1.0f - 2.0f * share, 1e-4f) << share;
+        }
+    }
 }
 
 int pauseMenus = 0;

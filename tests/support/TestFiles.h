@@ -67,8 +67,9 @@ inline void ScratchDir::CopyFromRepo(const fs::path& relative) const
 }
 
 // A copy of the shipped assets in a folder of this process's own, made on first use and removed at
-// exit. A run of the whole game writes into its assets (menu settings, MoonScript compiled beside its
-// source), so test processes running in parallel must not share the repository's.
+// exit. A run of the whole game writes into its assets (the menu settings; compiled MoonScript goes to
+// scripts/lua/ in the save directory instead), so test processes running in parallel must not share
+// the repository's.
 inline fs::path ShippedGameFolder()
 {
     static const fs::path folder = [] {

@@ -411,6 +411,9 @@ TEST_F(MenusGame, OptionsWidgetsKeepTheirSettingsAcrossARestart)
     GameObject* shown = gGameObjectManager->FindGameObject("Dropdown_Ambience_Muted");
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->GetSprite()->color[3], 1.0f);
+    GameObject* hidden = gGameObjectManager->FindGameObject("Dropdown_Ambience_On");
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_EQ(hidden->GetSprite()->color[3], 0.0f) << "the list shows only its saved choice while closed";
 }
 
 } // namespace
