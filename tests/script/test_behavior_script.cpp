@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/Engine.h"
 #include "core/GameObjectFactory.h"
 #include "core/Transform.h"
 #include "graphics/LightingSystem.h"
@@ -14,6 +15,7 @@
 #include "script_fixture.h"
 #include "world/Collider.h"
 #include "world/Physics.h"
+#include "world/SceneSystem.h"
 
 using namespace testsupport;
 
@@ -61,6 +63,42 @@ TEST_F(BehaviorScriptTest, ScriptsMoveTheirOwnObjectAndKeepTheirGlobalsApart)
     EXPECT_EQ(Behaviour(b)->GetEnvironment()->Get<int>("Runs"), 3);
     EXPECT_FALSE(lua->state.Globals().Has("Runs"));
     EXPECT_EQ(ReadFile(Save("scripts/variables/Mover_.json")), "{}");  // emptied when the object starts
+}
+
+TEST_F(BehaviorScriptTest, VariablesStartEmptyOnEveryLoadOfTheirScene)
+{
+    // A scene whose object counts its frames in a variable; each load of the scene starts the count
+    // again: the first (over a file a previous run left), one after another scene, and a reload.
+    Script("Bump", "MyObject:SetVarInt('Bumps', MyObject:GetVarInt('Bumps') + 1)");
+    WriteFile(Data("objects/Bumper.json"), "{\"Name\": \"Bumper\", \"Transform\": {\"ScaleX\": 1.0},"
+                                            " \"Behavior\": {\"BehaviorType\": \"BehaviorScript\", \"ScriptName\": \"Bump\"}}");
+    WriteFile(Data("scenes/Patrol.json"), R"({"Scene Type": "Menu", "Tilemap Name": "", "Init GameObjects": ["objects/Bumper"]})");
+    WriteFile(Data("scenes/Hall.json"), R"({"Scene Type": "Menu", "Tilemap Name": ""})");
+    const fs::path file = Save("scripts/variables/Bumper_Patrol.json");
+    WriteFile(file, R"({"Bumps": 5})");
+    auto* scenes = new SceneSystem();
+    core->engine->AddSystem(scenes);
+    auto load = [&](const std::string& name) {
+        CaptureConsole([&] {
+            scenes->SetNextScene(name);
+            scenes->fadeTimer = 0.0f;
+            scenes->Update(0.0f);
+            core->Deliver();
+        });
+    };
+    for (const char* via : {"", "Hall", "Patrol"}) {
+        SCOPED_TRACE(std::string("after ") + (*via ? via : "nothing"));
+        if (*via)
+            load(via);
+        load("Patrol");
+        ASSERT_EQ(SceneSystem::GetCurrentScene(), "Patrol");
+        EXPECT_EQ(ReadFile(file), "{}");
+        Frames(3);
+        EXPECT_EQ(ReadFile(file), "{\n    \"Bumps\": 3\n}");
+    }
+    // Only the scene's own file was used.
+    EXPECT_FALSE(fs::exists(Save("scripts/variables/Bumper_.json")));
+    EXPECT_FALSE(fs::exists(Save("scripts/variables/Bumper_Hall.json")));
 }
 
 TEST_F(BehaviorScriptTest, MyObjectIsOneValueForTheBehavioursLife)
