@@ -47,6 +47,7 @@
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
 
+#include "TestFiles.h"
 #include "bad_data_variants.h"
 
 namespace {
@@ -116,6 +117,36 @@ protected:
         engine = nullptr;
         factory = nullptr;
         manager = nullptr;
+    }
+
+    // A scene loaded through the scene system, then reloaded, then run for a few frames.
+    void LoadSceneTwice(const std::string& name)
+    {
+        MakeWorld();
+        // A small fog grid keeps the sweep quick; the scene may resize it.
+        auto* lighting = new LightingSystem();
+        lighting->cols = 64;
+        lighting->rows = 64;
+        engine->AddSystem(lighting);
+        engine->AddSystem(new LevelSystem());
+        auto* scenesSystem = new SceneSystem();
+        engine->AddSystem(scenesSystem);
+        for (ISystem* system : engine->GetSystems())
+            if (system->GetName() == "LightingSystem" || system->GetName() == "LevelSystem")
+                system->Init();
+        scenesSystem->SetNextScene(name);
+        // The change is carried out on the first update; a reload of the same scene after it.
+        scenesSystem->Update(0.0f);
+        Deliver();
+        scenesSystem->SetNextScene(name);
+        scenesSystem->fadeTimer = 0.0f;
+        scenesSystem->Update(0.0f);
+        Deliver();
+        for (int step = 0; step < 3; ++step) {
+            engine->Update(0.2f);
+            Deliver();
+        }
+        DeleteWorld();
     }
 
     void Deliver()
@@ -266,34 +297,52 @@ TEST_F(BadDataTest, ScenesLoadFromBrokenFiles)
     for (const std::string& name : scenes) {
         if (name == "InitialScene")
             continue;
-        Sweep("scenes/" + name, [&] {
-            MakeWorld();
-            // A small fog grid keeps the sweep quick; the scene may resize it.
-            auto* lighting = new LightingSystem();
-            lighting->cols = 64;
-            lighting->rows = 64;
-            engine->AddSystem(lighting);
-            engine->AddSystem(new LevelSystem());
-            auto* scenesSystem = new SceneSystem();
-            engine->AddSystem(scenesSystem);
-            for (ISystem* system : engine->GetSystems())
-                if (system->GetName() == "LightingSystem" || system->GetName() == "LevelSystem")
-                    system->Init();
-            scenesSystem->SetNextScene(name);
-            // The change is carried out on the first update; a reload of the same scene after it.
-            scenesSystem->Update(0.0f);
-            Deliver();
-            scenesSystem->SetNextScene(name);
-            scenesSystem->fadeTimer = 0.0f;
-            scenesSystem->Update(0.0f);
-            Deliver();
-            for (int step = 0; step < 3; ++step) {
-                engine->Update(0.2f);
-                Deliver();
-            }
-            DeleteWorld();
-        });
+        Sweep("scenes/" + name, [&] { LoadSceneTwice(name); });
     }
+}
+
+TEST_F(BadDataTest, SceneKeysOfAWrongTypeGiveOneLineEach)
+{
+    // Every replacement of each key in the level's file, through a load, a reload and a few frames:
+    // one line naming the key when the value has the wrong type, none when it fits.
+    struct Row {
+        const char* key;
+        bool (*fits)(const rapidjson::Value& value);
+    };
+    const Row rows[] = {
+        {"Scene Type", [](const rapidjson::Value& v) { return v.IsString(); }},
+        {"Level", [](const rapidjson::Value& v) { return v.IsInt(); }},
+        {"Scene Name", [](const rapidjson::Value& v) { return v.IsString(); }},
+        {"RoomSystem", [](const rapidjson::Value& v) { return v.IsObject(); }},
+    };
+    const std::string scene = "LivingRoomScene";
+    const fs::path path = "assets/data/scenes/" + scene + ".json";
+    const std::string original = ReadText(path);
+    if (!Verbose())
+        ::testing::internal::GetCapturedStdout();
+    for (const Row& row : rows) {
+        int tried = 0;
+        for (const Variant& variant : MakeVariants(original)) {
+            if (variant.label.rfind("/" + std::string(row.key) + " = ", 0) != 0)
+                continue;
+            SCOPED_TRACE(variant.label);
+            WriteText(path, variant.text);
+            rapidjson::Document document;
+            document.Parse(variant.text.c_str());
+            ASSERT_TRUE(document.IsObject() && document.HasMember(row.key));
+            const std::string out = testsupport::CaptureConsole([&] { LoadSceneTwice(scene); });
+            const std::string named = "\"" + std::string(row.key) + "\"";
+            int lines = 0;
+            for (std::size_t at = out.find(named); at != std::string::npos; at = out.find(named, at + 1))
+                ++lines;
+            EXPECT_EQ(lines, row.fits(document[row.key]) ? 0 : 1) << out;
+            ++tried;
+        }
+        EXPECT_EQ(tried, static_cast<int>(std::size(kReplacements))) << row.key;
+    }
+    WriteText(path, original);
+    if (!Verbose())
+        ::testing::internal::CaptureStdout();
 }
 
 TEST_F(BadDataTest, InitialSceneFromBrokenFile)
