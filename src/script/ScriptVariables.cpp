@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 
@@ -34,37 +35,18 @@ bool WithVariables(const std::string& file, const std::string& objectName, Use u
     return use(stream);
 }
 
-// What a file was when its values were cached: another file put in its place, or the same one
-// written, gives another stamp.
-struct Stamp {
-    bool present = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long seconds = 0;
-    long nanoseconds = 0;
-
-    bool operator==(const Stamp& other) const
-    {
-        return present == other.present && device == other.device && inode == other.inode && size == other.size &&
-               seconds == other.seconds && nanoseconds == other.nanoseconds;
-    }
-};
+// What a file was when its values were cached (device, inode, size, modification time): another file
+// put in its place, or the same one written, gives another stamp; a missing file gives zeros.
+using Stamp = std::array<long long, 5>;
 
 Stamp StampOf(const std::string& file)
 {
-    Stamp stamp;
     const std::string saveDir = GetSaveDirectory();
     struct stat info {};
     if (saveDir.empty() || ::stat((saveDir + "/" + file + ".json").c_str(), &info) != 0)
-        return stamp;
-    stamp.present = true;
-    stamp.device = info.st_dev;
-    stamp.inode = info.st_ino;
-    stamp.size = info.st_size;
-    stamp.seconds = static_cast<long>(info.st_mtim.tv_sec);
-    stamp.nanoseconds = static_cast<long>(info.st_mtim.tv_nsec);
-    return stamp;
+        return {};
+    return {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino), info.st_size,
+            info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
 }
 
 struct CachedFile {
@@ -109,10 +91,8 @@ void ForgetIfChanged(const std::string& file)
 {
     auto& cache = Cache();
     auto cached = cache.find(file);
-    if (cached != cache.end() && !(cached->second.stamp == StampOf(file))) {
-        fprintf(stderr, "FORGET %ld %ld %ld\n", (long)cached->second.stamp.inode, (long)cached->second.stamp.nanoseconds, (long)StampOf(file).nanoseconds);
+    if (cached != cache.end() && cached->second.stamp != StampOf(file))
         cache.erase(cached);
-    }
 }
 
 } // namespace
@@ -138,7 +118,6 @@ bool ScriptVariables::WriteCached(const std::string& file, const std::string& na
     // An edit on disk within the frame: the set is written whatever the cache last saw.
     ForgetIfChanged(file);
     const Stream::StreamData* known = Cached(file, name);
-    fprintf(stderr, "SET %s known=%d\n", name.c_str(), known ? 1 : 0);
     if (known && known->SameValue(value))
         return true;
     if (!Write(file, name, objectName, value))

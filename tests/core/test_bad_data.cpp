@@ -303,44 +303,33 @@ TEST_F(BadDataTest, ScenesLoadFromBrokenFiles)
 
 TEST_F(BadDataTest, SceneKeysOfAWrongTypeGiveOneLineEach)
 {
-    // Every replacement of each key in the level's file, through a load, a reload and a few frames:
-    // one line naming the key when the value has the wrong type, none when it fits.
-    struct Row {
-        const char* key;
-        bool (*fits)(const rapidjson::Value& value);
-    };
-    const Row rows[] = {
-        {"Scene Type", [](const rapidjson::Value& v) { return v.IsString(); }},
-        {"Level", [](const rapidjson::Value& v) { return v.IsInt(); }},
-        {"Scene Name", [](const rapidjson::Value& v) { return v.IsString(); }},
-        {"RoomSystem", [](const rapidjson::Value& v) { return v.IsObject(); }},
-    };
-    const std::string scene = "LivingRoomScene";
-    const fs::path path = "assets/data/scenes/" + scene + ".json";
-    const std::string original = ReadText(path);
+    // Each replacement of a key read at every set-up, through a load, a reload and a few frames: one
+    // line naming the key when the value has the wrong type, none when it fits.
+    using Fits = bool (*)(const rapidjson::Value&);
+    const std::pair<std::string, Fits> keys[] = {{"Scene Type", [](const rapidjson::Value& v) { return v.IsString(); }},
+                                                 {"Level", [](const rapidjson::Value& v) { return v.IsInt(); }},
+                                                 {"Scene Name", [](const rapidjson::Value& v) { return v.IsString(); }},
+                                                 {"RoomSystem", [](const rapidjson::Value& v) { return v.IsObject(); }}};
+    const fs::path path = "assets/data/scenes/LivingRoomScene.json";
     if (!Verbose())
         ::testing::internal::GetCapturedStdout();
-    for (const Row& row : rows) {
-        int tried = 0;
-        for (const Variant& variant : MakeVariants(original)) {
-            if (variant.label.rfind("/" + std::string(row.key) + " = ", 0) != 0)
+    int tried = 0;
+    for (const Variant& variant : MakeVariants(ReadText(path))) {
+        for (const auto& [key, fits] : keys) {
+            if (variant.label.rfind("/" + key + " = ", 0) != 0)
                 continue;
-            SCOPED_TRACE(variant.label);
             WriteText(path, variant.text);
             rapidjson::Document document;
             document.Parse(variant.text.c_str());
-            ASSERT_TRUE(document.IsObject() && document.HasMember(row.key));
-            const std::string out = testsupport::CaptureConsole([&] { LoadSceneTwice(scene); });
-            const std::string named = "\"" + std::string(row.key) + "\"";
+            const std::string out = testsupport::CaptureConsole([&] { LoadSceneTwice("LivingRoomScene"); });
             int lines = 0;
-            for (std::size_t at = out.find(named); at != std::string::npos; at = out.find(named, at + 1))
+            for (auto at = out.find("\"" + key + "\""); at != std::string::npos; at = out.find("\"" + key + "\"", at + 1))
                 ++lines;
-            EXPECT_EQ(lines, row.fits(document[row.key]) ? 0 : 1) << out;
+            EXPECT_EQ(lines, fits(document[key.c_str()]) ? 0 : 1) << variant.label << "\n" << out;
             ++tried;
         }
-        EXPECT_EQ(tried, static_cast<int>(std::size(kReplacements))) << row.key;
     }
-    WriteText(path, original);
+    EXPECT_EQ(tried, 4 * static_cast<int>(std::size(kReplacements)));
     if (!Verbose())
         ::testing::internal::CaptureStdout();
 }

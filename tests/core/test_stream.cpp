@@ -291,50 +291,38 @@ struct SyncLog {
 
 TEST_F(StreamFileTest, SaveSyncsTheFileThenRenamesThenSyncsItsFolder)
 {
-    // A plain file; a file reached through a link (a run folder's link to the real data), which is
-    // replaced where it lies while the link stays a link; and a missing save file the stream creates.
-    enum Kind { Plain, ThroughLink, Created };
-    struct Case {
-        const char* label;
-        Kind kind;
-    };
-    for (const Case& c : {Case{"plain file", Plain}, Case{"through a link", ThroughLink},
-                          Case{"created when missing", Created}}) {
-        SCOPED_TRACE(c.label);
-        const fs::path real = c.kind == Created ? Save("vars/new.json") : Data("deep/vars.json");
-        fs::path named = real;
-        if (c.kind == Created) {
-            fs::create_directories(real.parent_path());
-        } else {
-            WriteFile(real, R"({"a": 1})");
-        }
-        if (c.kind == ThroughLink) {
-            named = Data("run/vars.json");
+    // A plain file; one reached through a link (replaced where it lies, the link kept); a missing
+    // save file the stream creates.
+    for (const std::string kind : {"plain", "link", "created"}) {
+        SCOPED_TRACE(kind);
+        const bool linked = kind == "link", created = kind == "created";
+        const fs::path real = created ? Save("vars/new.json") : Data("deep/vars.json");
+        const fs::path named = linked ? Data("run/vars.json") : real;
+        WriteFile(real, R"({"a": 1})");
+        if (created)
+            fs::remove(real);
+        if (linked) {
             fs::create_directories(named.parent_path());
             fs::create_symlink("../deep/vars.json", named);
         }
         SyncLog::Start(real, 0);
-        bool saved = false;
-        if (c.kind == Created) {
-            Stream stream("vars/new", StreamMode_SaveDir, true);
-            saved = stream.IsValid();
+        if (created) {
+            EXPECT_TRUE(Stream("vars/new", StreamMode_SaveDir, true).IsValid());
         } else {
-            Stream stream(c.kind == Plain ? "deep/vars" : "run/vars", StreamMode_Data, false);
+            Stream stream(linked ? "run/vars" : "deep/vars", StreamMode_Data, false);
             stream.data["a"].SetInt(2);
-            saved = stream.Save();
+            EXPECT_TRUE(stream.Save());
         }
         AtomicFile::SetSyncFunction(nullptr);
-        EXPECT_TRUE(saved);
         const std::string folder = fs::canonical(real.parent_path()).string();
-        const std::string result = c.kind == Created ? "{\n}" : "{\n    \"a\": 2\n}";
+        const std::string result = created ? "{\n}" : "{\n    \"a\": 2\n}";
         // The temporary is synced while the old file is still in place; the folder once the new one is.
         EXPECT_EQ(SyncLog::paths, (std::vector<std::string>{folder + "/" + real.filename().string() + ".tmp", folder}));
-        EXPECT_EQ(SyncLog::contents, (std::vector<std::string>{c.kind == Created ? "" : R"({"a": 1})", result}));
+        EXPECT_EQ(SyncLog::contents, (std::vector<std::string>{created ? "" : R"({"a": 1})", result}));
         EXPECT_EQ(std::distance(fs::directory_iterator(real.parent_path()), fs::directory_iterator()), 1);
         EXPECT_EQ(ReadFile(named), result);
-        EXPECT_EQ(fs::is_symlink(named), c.kind == ThroughLink);
+        EXPECT_EQ(fs::is_symlink(named), linked);
         fs::remove_all(Data("deep"));
-        fs::remove_all(Data("run"));
     }
 }
 
