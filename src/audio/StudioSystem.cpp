@@ -1,5 +1,7 @@
 #include "audio/StudioSystem.h"
 
+#include <iterator>
+
 #include "core/GameObject.h"
 #include "core/GameObjectManager.h"
 #include "core/Message.h"
@@ -264,6 +266,13 @@ void StudioSystem::HandleMessage(Message* message)
         Command(name, message);
 }
 
+void StudioSystem::InstanceMade(const std::string& event)
+{
+    // Instances are found by a part of their name: every told name this one answers to is told again.
+    for (auto it = toldMissing.begin(); it != toldMissing.end();)
+        it = event.find(*it) != std::string::npos ? toldMissing.erase(it) : std::next(it);
+}
+
 void StudioSystem::Command(const std::string& name, Message* message)
 {
     if (name == "Event_CreateInstance") {
@@ -275,6 +284,8 @@ void StudioSystem::Command(const std::string& name, Message* message)
         studio::EventInstance instance;
         gFmodResult = FindEventDescription(event).createInstance(&instance);
         gEventInstances[event] = instance;
+        if (instance)
+            InstanceMade(event);
     } else if (name == "Event_Play") {
         const std::string event = message->GetString();
         if (studio::EventInstance instance = FindEventInstance(event)) {
@@ -285,6 +296,8 @@ void StudioSystem::Command(const std::string& name, Message* message)
         gFmodResult = FindEventDescription(event).createInstance(&instance);
         gFmodResult = instance.start();
         gEventInstances[event] = instance;
+        if (instance)
+            InstanceMade(event);
     } else if (name == "Event_Stop") {
         if (studio::EventInstance instance = FindEventInstance(message->GetString()))
             gFmodResult = instance.stop(studio::STOP_IMMEDIATE);
@@ -299,7 +312,9 @@ void StudioSystem::Command(const std::string& name, Message* message)
         const AudioClip clip = message->GetAudioClip();
         studio::EventInstance instance = FindEventInstance(clip.eventName);
         if (!instance) {
-            Trace("Instance, \"%s\" does not exist.", clip.eventName.c_str());
+            // Told once, and again only once the instance has existed in between.
+            if (toldMissing.insert(clip.eventName).second)
+                Trace("Instance, \"%s\" does not exist.", clip.eventName.c_str());
             return;
         }
         gFmodResult = instance.setParameterByName(clip.paramName.c_str(), clip.paramValue, false);

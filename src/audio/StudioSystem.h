@@ -4,6 +4,7 @@
 // instances by short name. Acts on the audio commands broadcast as messages; each frame it ticks the
 // layer, hands it the listener, re-applies the master volume and drives the player's movement sounds.
 #include <map>
+#include <set>
 #include <string>
 
 #include "core/GameObjectHandle.h"
@@ -58,6 +59,12 @@ public:
     GameObjectHandle lastPlayer;
 
 private:
+    // Events whose missing instance was told: a change of their parameters is traced once, and again
+    // only after an instance of theirs has existed.
+    std::set<std::string> toldMissing;
+
     void Command(const std::string& name, Message* message);
+    // An instance of the event was made: its missing-instance line may be told again.
+    void InstanceMade(const std::string& event);
     void PlayerSounds(float dt);
 };

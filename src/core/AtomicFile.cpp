@@ -1,6 +1,7 @@
 #include "core/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,7 +41,30 @@ std::string KeptPath(const std::string& path)
     return path + ".tmp-old";
 }
 
+// How many links in a row are followed before a path is taken as it stands (the kernel's own limit).
+constexpr int kMaxLinkHops = 40;
+
 } // namespace
+
+std::string AtomicFile::ResolveLinks(const std::string& path)
+{
+    std::string resolved = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(resolved.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return resolved;
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0) + 256, '\0');
+        const ssize_t length = ::readlink(resolved.c_str(), &target[0], target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
+            return resolved;
+        target.resize(static_cast<std::size_t>(length));
+        // A relative target is relative to the folder that holds the link.
+        if (target[0] != '/' && resolved.find('/') != std::string::npos)
+            target = FolderOf(resolved) + "/" + target;
+        resolved = target;
+    }
+    return path;
+}
 
 std::string AtomicFile::TemporaryPath(const std::string& path)
 {
@@ -54,8 +78,10 @@ AtomicFile::SyncFunction AtomicFile::SetSyncFunction(SyncFunction sync)
     return previous;
 }
 
-bool AtomicFile::Write(const std::string& path, const char* bytes, std::size_t size)
+bool AtomicFile::Write(const std::string& named, const char* bytes, std::size_t size)
 {
+    // A link keeps pointing where it did: the file it names is the one replaced.
+    const std::string path = ResolveLinks(named);
     const std::string temporary = TemporaryPath(path);
     errno = 0;
     std::FILE* file = std::fopen(temporary.c_str(), "wb");

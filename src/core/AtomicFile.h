@@ -4,7 +4,8 @@
 // and the folder holding both is synced so the rename itself survives a power cut. Until that last
 // sync the old file keeps a second name (path + ".tmp-old"), so a failed folder sync puts it back.
 // On any failure the temporary is removed, the target keeps every byte it had, and one trace line
-// names the file.
+// names the file. A path that is a symbolic link (or a chain of them) replaces the file the link
+// points to, with the temporary beside that file; the link itself is left as it is.
 #include <cstddef>
 #include <string>
 
@@ -16,6 +17,9 @@ public:
     {
         return Write(path, content.data(), content.size());
     }
+    // The file a path names once every link in its last part is followed (the path itself when it is
+    // no link, or when a loop of links never ends).
+    static std::string ResolveLinks(const std::string& path);
     // The temporary file used while writing path.
     static std::string TemporaryPath(const std::string& path);
 

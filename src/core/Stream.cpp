@@ -148,13 +148,18 @@ void PrintUnableToCreate()
     std::fflush(stdout);
 }
 
+// Creates a missing file holding an empty JSON object, durably (see AtomicFile). A file that is there
+// but could not be read is never replaced, and a missing folder is not created here.
 bool WriteNewObjectFile(const std::string& path)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out.is_open())
+    std::error_code ec;
+    const std::filesystem::path target(AtomicFile::ResolveLinks(path));
+    if (std::filesystem::exists(target, ec) || ec)
         return false;
-    out << "{\n}";
-    return static_cast<bool>(out);
+    const std::filesystem::path folder = target.parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
+        return false;
+    return AtomicFile::Write(path, "{\n}");
 }
 
 // How deeply a JSON text may nest arrays and objects.

@@ -14,6 +14,7 @@
 #include "script/LuaAPI_System.h"
 #include "script/ScriptVariables.h"
 #include "world/Collider.h"
+#include "world/SceneSystem.h"
 
 namespace {
 
@@ -37,8 +38,10 @@ BehaviorScript::BehaviorScript() : environment(LuaAPI_System::NewEnvironment()) 
 
 void BehaviorScript::Init()
 {
+    // Objects are made while their scene is set up, before it becomes the current one: the file
+    // emptied is the one the object uses once its scene runs.
     if (owner)
-        ScriptVariables::Reset(owner->GetName());
+        ScriptVariables::Reset(owner->GetName(), SceneSystem::GetSceneBeingSetUp());
 }
 
 Object* BehaviorScript::Clone()

@@ -31,7 +31,7 @@ public:
 
     // The script path (not a class name).
     std::string GetName() override { return scriptPath; }
-    // Empties the owner's variables file of this scene.
+    // Empties the owner's variables file of the scene it is made for (the scene being set up).
     void Init() override;
     // Paths and collision flags copied; a fresh handle, contact list and environment.
     Object* Clone() override;

@@ -6,6 +6,7 @@
 #include "core/Stream.h"
 #include "core/Trace.h"
 #include "script/LuaAPI.h"
+#include "script/Safe_GameObject.h"
 #include "script/ScriptVariables.h"
 
 void (*StartupScriptHook)(const char* code) = nullptr;
@@ -74,6 +75,7 @@ LuaAPI_System::LuaAPI_System()
     StartupScriptHook = &RunStartupScript;
     // Each run of the scripting system reads the variable files afresh.
     ScriptVariables::ForgetCache();
+    Safe_GameObject::ForgetToldMissing();
     ClearStaticVariables();
     MakeScriptFolder();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <set>
 
 #include "core/Behavior.h"
 #include "core/GameObject.h"
@@ -22,6 +23,15 @@
 namespace {
 
 using Vector2f = lua__Engine_vector_math::Vector2f;
+
+// Names looked up and not found: each is told once, and again only after an object of that name has
+// been found in between (a script looks its objects up every frame).
+constexpr std::size_t kMaxToldMissing = 1024;
+std::set<std::string>& ToldMissing()
+{
+    static std::set<std::string> told;
+    return told;
+}
 
 constexpr float kDegreesToRadians = 0.01745329f;
 constexpr float kRadiansToDegrees = 57.29578f;
@@ -59,8 +69,20 @@ void Safe_GameObject::SetObjectByName(const std::string& name)
 {
     GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(name) : nullptr;
     handle.Set(object);
-    if (!object)
+    std::set<std::string>& told = ToldMissing();
+    if (object) {
+        told.erase(name);
+        return;
+    }
+    if (told.size() >= kMaxToldMissing)
+        told.clear();
+    if (told.insert(name).second)
         Trace("[C++]: Lua Controlled Object '%s' does not exist", name.c_str());
+}
+
+void Safe_GameObject::ForgetToldMissing()
+{
+    ToldMissing().clear();
 }
 
 GameObject* Safe_GameObject::ObjectOrReport(bool fullStop) const

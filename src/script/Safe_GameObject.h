@@ -36,8 +36,10 @@ public:
     ~Safe_GameObject() = default;
 
     // Points the handle at the first listed object with that name; traces when there is none (the
-    // handle is then empty).
+    // handle is then empty): once per name, and again only after an object of that name was found.
     void SetObjectByName(const std::string& name);
+    // Every missing name is told again (a new run of the scripting system).
+    static void ForgetToldMissing();
     void SetObject(GameObject* object) { handle.Set(object); }
     // The live object, or null (empty handle, or the object is gone).
     GameObject* Get() const { return handle.Get(); }

@@ -1,5 +1,8 @@
 #include "script/ScriptVariables.h"
 
+#include <sys/stat.h>
+
+#include <array>
 #include <cmath>
 #include <map>
 
@@ -32,10 +35,29 @@ bool WithVariables(const std::string& file, const std::string& objectName, Use u
     return use(stream);
 }
 
-// File name to (variable name to the value the file holds).
-std::map<std::string, std::map<std::string, Stream::StreamData>>& Cache()
+// What a file was when its values were cached (device, inode, size, modification time): another file
+// put in its place, or the same one written, gives another stamp; a missing file gives zeros.
+using Stamp = std::array<long long, 5>;
+
+Stamp StampOf(const std::string& file)
 {
-    static std::map<std::string, std::map<std::string, Stream::StreamData>> cache;
+    const std::string saveDir = GetSaveDirectory();
+    struct stat info {};
+    if (saveDir.empty() || ::stat((saveDir + "/" + file + ".json").c_str(), &info) != 0)
+        return {};
+    return {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino), info.st_size,
+            info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+struct CachedFile {
+    Stamp stamp;
+    std::map<std::string, Stream::StreamData> names;  // variable name to the value the file holds
+};
+
+// File name to what is cached of it.
+std::map<std::string, CachedFile>& Cache()
+{
+    static std::map<std::string, CachedFile> cache;
     return cache;
 }
 
@@ -44,7 +66,9 @@ void Remember(const std::string& file, const std::string& name, const Stream::St
     auto& cache = Cache();
     if (cache.size() >= ScriptVariables::CACHE_FILES && cache.find(file) == cache.end())
         cache.clear();
-    auto& names = cache[file];
+    CachedFile& cached = cache[file];
+    cached.stamp = StampOf(file);
+    auto& names = cached.names;
     auto found = names.find(name);
     if (found != names.end())
         found->second = value;
@@ -58,8 +82,17 @@ const Stream::StreamData* Cached(const std::string& file, const std::string& nam
     auto names = cache.find(file);
     if (names == cache.end())
         return nullptr;
-    auto found = names->second.find(name);
-    return found == names->second.end() ? nullptr : &found->second;
+    auto found = names->second.names.find(name);
+    return found == names->second.names.end() ? nullptr : &found->second;
+}
+
+// Drops what is cached of a file that changed on disk since it was cached.
+void ForgetIfChanged(const std::string& file)
+{
+    auto& cache = Cache();
+    auto cached = cache.find(file);
+    if (cached != cache.end() && cached->second.stamp != StampOf(file))
+        cache.erase(cached);
 }
 
 } // namespace
@@ -80,7 +113,11 @@ bool ScriptVariables::ReadCached(const std::string& file, const std::string& nam
 bool ScriptVariables::WriteCached(const std::string& file, const std::string& name, const std::string& objectName,
                                   const Stream::StreamData& value)
 {
-    const Stream::StreamData* known = file.empty() ? nullptr : Cached(file, name);
+    if (file.empty())
+        return Write(file, name, objectName, value);
+    // An edit on disk within the frame: the set is written whatever the cache last saw.
+    ForgetIfChanged(file);
+    const Stream::StreamData* known = Cached(file, name);
     if (known && known->SameValue(value))
         return true;
     if (!Write(file, name, objectName, value))
@@ -96,7 +133,11 @@ void ScriptVariables::ForgetCache()
 
 std::string ScriptVariables::ObjectFile(const std::string& objectName)
 {
-    const std::string scene = SceneSystem::GetCurrentScene();
+    return ObjectFile(objectName, SceneSystem::GetCurrentScene());
+}
+
+std::string ScriptVariables::ObjectFile(const std::string& objectName, const std::string& scene)
+{
     for (const std::string* name : {&objectName, &scene}) {
         if (!IsPlainName(*name)) {
             Trace("[Lua] Error: '%s' can't name a variables file", name->c_str());
@@ -141,7 +182,12 @@ bool ScriptVariables::Write(const std::string& file, const std::string& name, co
 
 void ScriptVariables::Reset(const std::string& objectName)
 {
-    const std::string file = ObjectFile(objectName);
+    Reset(objectName, SceneSystem::GetCurrentScene());
+}
+
+void ScriptVariables::Reset(const std::string& objectName, const std::string& scene)
+{
+    const std::string file = ObjectFile(objectName, scene);
     if (file.empty())
         return;
     Cache().erase(file);

@@ -16,6 +16,8 @@ public:
     // The variables file of an object in the current scene; "" (traced) when either name could leave
     // the variables folder.
     static std::string ObjectFile(const std::string& objectName);
+    // The same for the object in a scene given by name.
+    static std::string ObjectFile(const std::string& objectName, const std::string& scene);
     // Reads one variable. False (traced "[Lua] Error: Stream Data '<objectName> ' is invalid") when
     // the file is empty, unreadable or not a JSON object; a missing member reads as int 0.
     static bool Read(const std::string& file, const std::string& name, const std::string& objectName,
@@ -24,14 +26,17 @@ public:
     // when the file can't take it.
     static bool Write(const std::string& file, const std::string& name, const std::string& objectName,
                       const Stream::StreamData& value);
-    // Empties the object's file of its variables, when it holds a JSON object (any other text stays),
-    // and drops what was cached of it, so a later read gets what the file holds.
+    // Empties the object's file of its variables in the current scene (or in the scene named), when it
+    // holds a JSON object (any other text stays), and drops what was cached of it, so a later read
+    // gets what the file holds.
     static void Reset(const std::string& objectName);
+    static void Reset(const std::string& objectName, const std::string& scene);
 
     // Object variables through one cache per file, shared by every handle and kept for one frame, so
     // repeated reads within a frame cost no file access, every handle reads what the file holds (a
     // file changed on disk is seen from the next frame on), and a set is written whenever the file's
-    // value differs. Same results as Read and Write.
+    // value differs: a set of the cached value still reaches a file that was changed on disk since it
+    // was cached. Same results as Read and Write.
     static bool ReadCached(const std::string& file, const std::string& name, const std::string& objectName,
                            Stream::StreamData& value);
     static bool WriteCached(const std::string& file, const std::string& name, const std::string& objectName,

@@ -156,6 +156,16 @@ Scene::Scene(std::string sceneName) : name(std::move(sceneName))
         }
     }
 
+    // Keys read later, each time the scene is set up: a wrong type is told once, here.
+    if (const Value* type = Member(dataStream, "Scene Type"); type && !type->IsString())
+        Trace("Scene %s: \"Scene Type\" is not a name; the scene is not a gameplay scene", name.c_str());
+    if (const Value* level = Member(dataStream, "Level"); level && !level->IsInt())
+        Trace("Scene %s: \"Level\" is not a whole number; a reload keeps the level's fog", name.c_str());
+    if (const Value* shown = Member(dataStream, "Scene Name"); shown && !shown->IsString())
+        Trace("Scene %s: \"Scene Name\" is not a name; it is not the win screen", name.c_str());
+    if (const Value* rooms = Member(dataStream, "RoomSystem"); rooms && !rooms->IsObject())
+        Trace("Scene %s: \"RoomSystem\" is not an object; the rooms are left as they were", name.c_str());
+
     if (!dataStream->IsValid())
         AssertionFailed("dataStream->IsValid()", "src/Scene", 107, "Unable to find scene with name " + name + ".");
 }

@@ -85,6 +85,7 @@ SceneSystem::~SceneSystem()
     }
     current = nullptr;
     next = nullptr;
+    settingUp = nullptr;
     if (gSceneSystem == this) {
         gSceneSystem = nullptr;
         ScenePausableHook = nullptr;
@@ -129,6 +130,13 @@ std::string SceneSystem::GetCurrentScene()
     if (!gSceneSystem || !gSceneSystem->current)
         return std::string();
     return gSceneSystem->current->GetName();
+}
+
+std::string SceneSystem::GetSceneBeingSetUp()
+{
+    if (gSceneSystem && gSceneSystem->settingUp)
+        return gSceneSystem->settingUp->GetName();
+    return GetCurrentScene();
 }
 
 void SceneSystem::SetNextScene(std::string sceneName)
@@ -257,6 +265,7 @@ void SceneSystem::LoadNextScene()
         return;
     }
 
+    settingUp = incoming;
     if (incoming != current || !reload) {
         incoming->SetUpSystems();
         if (GameObject* player = FindObject("Player")) {
@@ -276,6 +285,7 @@ void SceneSystem::LoadNextScene()
         incoming->Restart();
     }
     incoming->Init();
+    settingUp = nullptr;
 
     current = incoming;
     startMarker = 0;

@@ -76,6 +76,9 @@ public:
 
     // The current scene's name of gSceneSystem; empty without a scene system or a current scene.
     static std::string GetCurrentScene();
+    // The scene whose objects are being made: while a change is carried out, the incoming scene
+    // (which becomes current only once it is set up); otherwise the current scene.
+    static std::string GetSceneBeingSetUp();
     // A change is pending: next set and not the current scene, or a reload requested.
     bool IsChangePending() const;
     // The fade alpha: the window's global alpha, or the system's own without a window.
@@ -92,6 +95,7 @@ public:
     float fadeTimer = 0.0f;
     float fadeStep = FADE_STEP;
     bool winPending = false;
+    Scene* settingUp = nullptr;   // the incoming scene while LoadNextScene sets it up
 
 private:
     void DebugKeys();

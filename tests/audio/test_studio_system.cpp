@@ -132,6 +132,25 @@ TEST(StudioSystemShipped, CommandTableAndAliases)
     world.studioSystem->Update(0.0f);
     EXPECT_EQ(inspect::InstancesOf("Obstacle_LaserHum").size(), 1u);
 
+    // A parameter sent every frame to an instance that is gone is told once, and again only after an
+    // instance has existed in between.
+    const std::string missing = "Instance, \"Obstacle_LaserHum\" does not exist.\n";
+    auto humFrames = [&] {
+        return world.Run([&] {
+            for (int f = 0; f < 30; ++f)
+                world.Send("Change_Event_Param", Param("Obstacle_LaserHum", "Distance", 0.5f));
+        });
+    };
+    world.Run([&] { world.Send("Event_StopDestroy", "Obstacle_LaserHum"); });
+    EXPECT_EQ(humFrames() + humFrames(), missing);
+    for (const char* make : {"Event_Play", "Event_CreateInstance"}) {
+        world.Run([&] {
+            world.Send(make, "Obstacle_LaserHum");
+            world.Send("Event_StopDestroy", "Obstacle_LaserHum");
+        });
+        EXPECT_EQ(humFrames(), missing) << make;
+    }
+
     // Mute toggles; Force_Pause pauses Music and SFX only; the listener is at (-X, Y).
     world.Run([&] {
         world.Send("Set_Bus_Mute", "Music");

@@ -47,6 +47,7 @@
 #include "world/SceneSystem.h"
 #include "world/TileMapSystem.h"
 
+#include "TestFiles.h"
 #include "bad_data_variants.h"
 
 namespace {
@@ -116,6 +117,36 @@ protected:
         engine = nullptr;
         factory = nullptr;
         manager = nullptr;
+    }
+
+    // A scene loaded through the scene system, then reloaded, then run for a few frames.
+    void LoadSceneTwice(const std::string& name)
+    {
+        MakeWorld();
+        // A small fog grid keeps the sweep quick; the scene may resize it.
+        auto* lighting = new LightingSystem();
+        lighting->cols = 64;
+        lighting->rows = 64;
+        engine->AddSystem(lighting);
+        engine->AddSystem(new LevelSystem());
+        auto* scenesSystem = new SceneSystem();
+        engine->AddSystem(scenesSystem);
+        for (ISystem* system : engine->GetSystems())
+            if (system->GetName() == "LightingSystem" || system->GetName() == "LevelSystem")
+                system->Init();
+        scenesSystem->SetNextScene(name);
+        // The change is carried out on the first update; a reload of the same scene after it.
+        scenesSystem->Update(0.0f);
+        Deliver();
+        scenesSystem->SetNextScene(name);
+        scenesSystem->fadeTimer = 0.0f;
+        scenesSystem->Update(0.0f);
+        Deliver();
+        for (int step = 0; step < 3; ++step) {
+            engine->Update(0.2f);
+            Deliver();
+        }
+        DeleteWorld();
     }
 
     void Deliver()
@@ -266,34 +297,41 @@ TEST_F(BadDataTest, ScenesLoadFromBrokenFiles)
     for (const std::string& name : scenes) {
         if (name == "InitialScene")
             continue;
-        Sweep("scenes/" + name, [&] {
-            MakeWorld();
-            // A small fog grid keeps the sweep quick; the scene may resize it.
-            auto* lighting = new LightingSystem();
-            lighting->cols = 64;
-            lighting->rows = 64;
-            engine->AddSystem(lighting);
-            engine->AddSystem(new LevelSystem());
-            auto* scenesSystem = new SceneSystem();
-            engine->AddSystem(scenesSystem);
-            for (ISystem* system : engine->GetSystems())
-                if (system->GetName() == "LightingSystem" || system->GetName() == "LevelSystem")
-                    system->Init();
-            scenesSystem->SetNextScene(name);
-            // The change is carried out on the first update; a reload of the same scene after it.
-            scenesSystem->Update(0.0f);
-            Deliver();
-            scenesSystem->SetNextScene(name);
-            scenesSystem->fadeTimer = 0.0f;
-            scenesSystem->Update(0.0f);
-            Deliver();
-            for (int step = 0; step < 3; ++step) {
-                engine->Update(0.2f);
-                Deliver();
-            }
-            DeleteWorld();
-        });
+        Sweep("scenes/" + name, [&] { LoadSceneTwice(name); });
     }
+}
+
+TEST_F(BadDataTest, SceneKeysOfAWrongTypeGiveOneLineEach)
+{
+    // Each replacement of a key read at every set-up, through a load, a reload and a few frames: one
+    // line naming the key when the value has the wrong type, none when it fits.
+    using Fits = bool (*)(const rapidjson::Value&);
+    const std::pair<std::string, Fits> keys[] = {{"Scene Type", [](const rapidjson::Value& v) { return v.IsString(); }},
+                                                 {"Level", [](const rapidjson::Value& v) { return v.IsInt(); }},
+                                                 {"Scene Name", [](const rapidjson::Value& v) { return v.IsString(); }},
+                                                 {"RoomSystem", [](const rapidjson::Value& v) { return v.IsObject(); }}};
+    const fs::path path = "assets/data/scenes/LivingRoomScene.json";
+    if (!Verbose())
+        ::testing::internal::GetCapturedStdout();
+    int tried = 0;
+    for (const Variant& variant : MakeVariants(ReadText(path))) {
+        for (const auto& [key, fits] : keys) {
+            if (variant.label.rfind("/" + key + " = ", 0) != 0)
+                continue;
+            WriteText(path, variant.text);
+            rapidjson::Document document;
+            document.Parse(variant.text.c_str());
+            const std::string out = testsupport::CaptureConsole([&] { LoadSceneTwice("LivingRoomScene"); });
+            int lines = 0;
+            for (auto at = out.find("\"" + key + "\""); at != std::string::npos; at = out.find("\"" + key + "\"", at + 1))
+                ++lines;
+            EXPECT_EQ(lines, fits(document[key.c_str()]) ? 0 : 1) << variant.label << "\n" << out;
+            ++tried;
+        }
+    }
+    EXPECT_EQ(tried, 4 * static_cast<int>(std::size(kReplacements)));
+    if (!Verbose())
+        ::testing::internal::CaptureStdout();
 }
 
 TEST_F(BadDataTest, InitialSceneFromBrokenFile)

@@ -291,19 +291,39 @@ struct SyncLog {
 
 TEST_F(StreamFileTest, SaveSyncsTheFileThenRenamesThenSyncsItsFolder)
 {
-    const fs::path file = Data("deep/vars.json");
-    WriteFile(file, R"({"a": 1})");
-    Stream stream("deep/vars", StreamMode_Data, false);
-    stream.data["a"].SetInt(2);
-    SyncLog::Start(file, 0);
-    const bool saved = stream.Save();
-    AtomicFile::SetSyncFunction(nullptr);
-    EXPECT_TRUE(saved);
-    const std::string folder = fs::canonical(Data("deep")).string();
-    // The temporary is synced while the old file is still in place; the folder once the new one is.
-    EXPECT_EQ(SyncLog::paths, (std::vector<std::string>{folder + "/vars.json.tmp", folder}));
-    EXPECT_EQ(SyncLog::contents, (std::vector<std::string>{R"({"a": 1})", "{\n    \"a\": 2\n}"}));
-    EXPECT_EQ(std::distance(fs::directory_iterator(Data("deep")), fs::directory_iterator()), 1);
+    // A plain file; one reached through a link (replaced where it lies, the link kept); a missing
+    // save file the stream creates.
+    for (const std::string kind : {"plain", "link", "created"}) {
+        SCOPED_TRACE(kind);
+        const bool linked = kind == "link", created = kind == "created";
+        const fs::path real = created ? Save("vars/new.json") : Data("deep/vars.json");
+        const fs::path named = linked ? Data("run/vars.json") : real;
+        WriteFile(real, R"({"a": 1})");
+        if (created)
+            fs::remove(real);
+        if (linked) {
+            fs::create_directories(named.parent_path());
+            fs::create_symlink("../deep/vars.json", named);
+        }
+        SyncLog::Start(real, 0);
+        if (created) {
+            EXPECT_TRUE(Stream("vars/new", StreamMode_SaveDir, true).IsValid());
+        } else {
+            Stream stream(linked ? "run/vars" : "deep/vars", StreamMode_Data, false);
+            stream.data["a"].SetInt(2);
+            EXPECT_TRUE(stream.Save());
+        }
+        AtomicFile::SetSyncFunction(nullptr);
+        const std::string folder = fs::canonical(real.parent_path()).string();
+        const std::string result = created ? "{\n}" : "{\n    \"a\": 2\n}";
+        // The temporary is synced while the old file is still in place; the folder once the new one is.
+        EXPECT_EQ(SyncLog::paths, (std::vector<std::string>{folder + "/" + real.filename().string() + ".tmp", folder}));
+        EXPECT_EQ(SyncLog::contents, (std::vector<std::string>{created ? "" : R"({"a": 1})", result}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(real.parent_path()), fs::directory_iterator()), 1);
+        EXPECT_EQ(ReadFile(named), result);
+        EXPECT_EQ(fs::is_symlink(named), linked);
+        fs::remove_all(Data("deep"));
+    }
 }
 
 TEST_F(StreamFileTest, FailedSaveKeepsTheOldFileAndTraces)

@@ -141,6 +141,10 @@ def main():
     s["Scene Scales"].append([1.0, 1.0])
     s["Scene Rotation"].append(90)
     write("fuzz_scene", "placed_archetype", json.dumps(s, indent=1) + SEP + crate)
+    # The keys read each time the scene is set up, each of a wrong type.
+    s = json.loads(text("scenes/LivingRoomScene.json"))
+    s.update({"Scene Type": 5, "Level": "1", "Scene Name": ["Win"], "RoomSystem": 8})
+    write("fuzz_scene", "wrong_key_types", json.dumps(s, indent=1))
 
     # Textures: a sheet and a still image, each with its own image file (binary after the separator).
     textures = ROOT / "assets" / "textures"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/Engine.h"
 #include "core/GameObjectFactory.h"
 #include "core/Transform.h"
 #include "graphics/LightingSystem.h"
@@ -14,6 +15,7 @@
 #include "script_fixture.h"
 #include "world/Collider.h"
 #include "world/Physics.h"
+#include "world/SceneSystem.h"
 
 using namespace testsupport;
 
@@ -61,6 +63,31 @@ TEST_F(BehaviorScriptTest, ScriptsMoveTheirOwnObjectAndKeepTheirGlobalsApart)
     EXPECT_EQ(Behaviour(b)->GetEnvironment()->Get<int>("Runs"), 3);
     EXPECT_FALSE(lua->state.Globals().Has("Runs"));
     EXPECT_EQ(ReadFile(Save("scripts/variables/Mover_.json")), "{}");  // emptied when the object starts
+}
+
+TEST_F(BehaviorScriptTest, VariablesStartEmptyOnEveryLoadOfTheirScene)
+{
+    // Each load of the scene counts afresh: the first (over a file left by an earlier run), one after
+    // another scene, a reload. Only the scene's own file is used.
+    Script("Bump", "MyObject:SetVarInt('Bumps', MyObject:GetVarInt('Bumps') + 1)");
+    WriteFile(Data("objects/Bumper.json"), R"({"Behavior": {"BehaviorType": "BehaviorScript", "ScriptName": "Bump"},
+                                              "Name": "Bumper"})");
+    WriteFile(Data("scenes/Patrol.json"), R"({"Init GameObjects": ["objects/Bumper"]})");
+    WriteFile(Data("scenes/Hall.json"), "{}");
+    const fs::path file = Save("scripts/variables/Bumper_Patrol.json");
+    WriteFile(file, R"({"Bumps": 5})");
+    auto* scenes = new SceneSystem();
+    core->engine->AddSystem(scenes);
+    for (const std::string via : {"", "Hall", "Patrol"}) {
+        for (const std::string& name : {via, std::string("Patrol")})
+            if (!name.empty())
+                CaptureConsole([&] { scenes->SetNextScene(name); scenes->fadeTimer = 0.0f; scenes->Update(0.0f); });
+        EXPECT_EQ(ReadFile(file), "{}") << via;
+        Frames(3);
+        EXPECT_EQ(ReadFile(file), "{\n    \"Bumps\": 3\n}") << via;
+    }
+    EXPECT_FALSE(fs::exists(Save("scripts/variables/Bumper_.json")));
+    EXPECT_FALSE(fs::exists(Save("scripts/variables/Bumper_Hall.json")));
 }
 
 TEST_F(BehaviorScriptTest, MyObjectIsOneValueForTheBehavioursLife)

@@ -72,6 +72,12 @@ TEST_F(GameObjectTypeTest, MissingObjectsAndComponentsAreTracedWithDefaults)
         const std::string out = Check(c.code);
         EXPECT_TRUE(Contains(out, c.trace)) << c.code << "\n" << out;
     }
+    // Looked up every frame: told once, and again only after an object of that name was found.
+    EXPECT_EQ(Check("n = GameObject('Nobody') n = GameObjectManagerGetObject('Nobody')"), "");
+    Place("Nobody");
+    EXPECT_EQ(Check("n = GameObject('Nobody') n:DESTROY_MYSELF()"), "");
+    core->manager->Update(0.0f);
+    EXPECT_EQ(Check("n = GameObject('Nobody') n = GameObject('Nobody')"), made);
 }
 
 TEST_F(GameObjectTypeTest, HandlesOutlivingTheirObjectsActEmpty)

@@ -193,6 +193,15 @@ TEST_F(LuaFunctionsTest, VariablesFollowTheirFileFromFrameToFrame)
     frame();
     WriteFile(file, R"({"Score": 42})");
     Check("assert(Old:GetVarInt('Score') == 42) assert(GameObjectManagerGetObject('Crate'):GetVarInt('Score') == 42)");
+    // Edited on disk within the frame, after the value was cached: the set of that value reaches it.
+    Check("Old:SetVarInt('Score', 3) assert(Old:GetVarInt('Score') == 3)");
+    WriteFile(file, R"({"Score": 42, "Other": 1})");
+    Check("Old:SetVarInt('Score', 3)");
+    EXPECT_EQ(ReadFile(file), "{\n    \"Score\": 3,\n    \"Other\": 1\n}");
+    // A float that changes within one whole number, many times in a frame, grows every time.
+    Check("for i = 1, 6 do Old:SetVarFloat('T', Old:GetVarFloat('T') + 0.25) end\n"
+          "assert(Old:GetVarFloat('T') == 1.5, Old:GetVarFloat('T'))");
+    EXPECT_TRUE(Contains(ReadFile(file), "\"T\": 1.5\n")) << ReadFile(file);
 
     // Reset then read in the same frame: the values set before never come back, also when the file
     // was emptied behind the game's back (then the read reports the empty file).
