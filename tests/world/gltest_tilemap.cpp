@@ -18,6 +18,7 @@
 #include "graphics/GraphicsLibrary.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Texture.h"
+#include "graphics/VertexBatch.h"
 #include "graphics/Window.h"
 #include "world/TileMapSystem.h"
 #include "test_tilemap_fixture.h"
@@ -123,7 +124,7 @@ TEST_F(TileDrawTest, QueuesVisibleLayersOnTheirDrawLayers)
     }
     EXPECT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_00][0].texture, decor);
 
-    // One by one: a command per tile.
+    // One by one: a command per tile, each a buffer of one quad, sampled to its frame's very edges.
     system->batched = false;
     ClearQueues();
     system->Draw();
@@ -144,29 +145,35 @@ TEST_F(TileDrawTest, QueuesVisibleLayersOnTheirDrawLayers)
     };
     const Expected floor[] = {{walls, 0, 0, 0, 1}, {walls, 1, 0, 1, 1}, {walls, 4, 0, 1, 0}, {walls, 5, 0, 2, 0},
                               {walls, 0, 1, 2, 1}};
-    for (std::size_t i = 0; i < 5; ++i) {
-        const DrawCommand& command = background[i];
+    // The quad's lower left and upper right corners, and the texture coordinates there (Walls: 8 x 2
+    // frames, Decor: 8 x 1).
+    auto expectQuad = [](const DrawCommand& command, Texture* texture, int column, int row, float x, float y,
+                         int rows) {
         EXPECT_EQ(command.name, "MeshRender");
         EXPECT_EQ(command.drawThroughFog, 0);
-        EXPECT_EQ(command.mesh, map->mesh);
-        EXPECT_EQ(command.texture, floor[i].texture) << i;
-        EXPECT_EQ(command.column, floor[i].column) << i;
-        EXPECT_EQ(command.row, floor[i].row) << i;
-        EXPECT_FLOAT_EQ(command.model[0], 0.5f);
-        EXPECT_FLOAT_EQ(command.model[5], 0.5f);
-        EXPECT_FLOAT_EQ(command.model[12], floor[i].x) << i;
-        EXPECT_FLOAT_EQ(command.model[13], floor[i].y) << i;
+        EXPECT_EQ(command.texture, texture);
         EXPECT_FLOAT_EQ(command.color[3], 1.0f);
+        ASSERT_NE(command.batch, nullptr);
+        ASSERT_EQ(command.batch->QuadCount(), 1);
+        const std::vector<float>& v = command.batch->Vertices();
+        EXPECT_FLOAT_EQ(v[15], x - 0.5f);
+        EXPECT_FLOAT_EQ(v[16], y - 0.5f);
+        EXPECT_FLOAT_EQ(v[0], x + 0.5f);
+        EXPECT_FLOAT_EQ(v[1], y + 0.5f);
+        EXPECT_FLOAT_EQ(v[18], static_cast<float>(column) / 8.0f);
+        EXPECT_FLOAT_EQ(v[19], static_cast<float>(rows - 1 - row) / static_cast<float>(rows));
+        EXPECT_FLOAT_EQ(v[3], static_cast<float>(column + 1) / 8.0f);
+        EXPECT_FLOAT_EQ(v[4], static_cast<float>(rows - row) / static_cast<float>(rows));
+    };
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(background[i].mesh, map->mesh);
+        expectQuad(background[i], floor[i].texture, floor[i].column, floor[i].row, floor[i].x, floor[i].y, 2);
     }
     const auto& above00 = window->layers[DRAW_LAYER_ABOVE_PLAYER_00];
-    EXPECT_EQ(above00[0].texture, decor);
-    EXPECT_EQ(above00[0].column, 0);
-    EXPECT_FLOAT_EQ(above00[0].model[12], 1.0f);
-    EXPECT_FLOAT_EQ(above00[0].model[13], 1.0f);
-    EXPECT_EQ(above00[1].column, 1);
-    EXPECT_FLOAT_EQ(above00[1].model[12], 2.0f);
-    EXPECT_FLOAT_EQ(above00[1].model[13], 0.0f);
-    EXPECT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_01][0].column, 2);
+    expectQuad(above00[0], decor, 0, 0, 1.0f, 1.0f, 1);
+    expectQuad(above00[1], decor, 1, 0, 2.0f, 0.0f, 1);
+    expectQuad(window->layers[DRAW_LAYER_ABOVE_PLAYER_01][0], decor, 2, 0, 0.0f, 1.0f, 1);
 
     // Inactive, nothing is drawn.
     ClearQueues();
