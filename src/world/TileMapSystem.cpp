@@ -361,6 +361,11 @@ int TileMap::RegionsBuilt() const
     return batches ? batches->regionsBuilt : 0;
 }
 
+int TileMap::RegionsHeld() const
+{
+    return batches ? batches->built : 0;
+}
+
 TileMap::~TileMap()
 {
     delete transform;

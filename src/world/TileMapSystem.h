@@ -92,6 +92,8 @@ struct TileMap {
     std::unique_ptr<TileMapBatches> batches;
     // The regions built into vertex buffers so far.
     int RegionsBuilt() const;
+    // The regions holding vertex buffers now.
+    int RegionsHeld() const;
     // One-tile buffers of the one-by-one drawing, kept until the next draw.
     std::vector<std::unique_ptr<VertexBatch>> singles;
 };

@@ -123,6 +123,8 @@ bool Inflate(const std::vector<unsigned char>& in, int windowBits, std::size_t l
     }
     stream.next_in = const_cast<Bytef*>(in.data());
     stream.avail_in = static_cast<uInt>(std::min<std::size_t>(in.size(), std::numeric_limits<uInt>::max()));
+    // Room for all it may hold at once: no copies while it grows (pages never written cost nothing).
+    out.reserve(limit);
     std::vector<unsigned char> chunk(1 << 16);
     int result = Z_OK;
     while (result == Z_OK) {
@@ -161,10 +163,12 @@ bool Unzstd(const std::vector<unsigned char>& in, std::size_t limit, std::vector
     }
     ZSTD_initDStream(stream);
     ZSTD_inBuffer input{in.data(), in.size(), 0};
+    out.reserve(limit);
     std::vector<unsigned char> chunk(ZSTD_DStreamOutSize());
     std::size_t result = 1;
     bool failed = false;
     while (true) {
+        const std::size_t read = input.pos;
         ZSTD_outBuffer output{chunk.data(), chunk.size(), 0};
         result = ZSTD_decompressStream(stream, &output, &input);
         if (ZSTD_isError(result)) {
@@ -177,8 +181,10 @@ bool Unzstd(const std::vector<unsigned char>& in, std::size_t limit, std::vector
             extra = true;
             break;
         }
-        // A frame ended with all input read: done. No progress with input left: cut short.
-        if (input.pos == input.size && output.pos < output.size)
+        // The last frame ended with all input read: done. Nothing read and nothing written: cut short.
+        if (result == 0 && input.pos == input.size)
+            break;
+        if (input.pos == read && output.pos == 0)
             break;
     }
     ZSTD_freeDStream(stream);

@@ -289,6 +289,47 @@ TEST_F(BatchTest, RegionsAtTheMapsEdgesAndCornersMatchAndOnlyChangedOnesAreRebui
     EXPECT_EQ(map->RegionsBuilt(), built + 1);
 }
 
+// A map of 1024 x 1024 cells seen from far away, then from elsewhere: the regions in view are built,
+// and those out of view are let go once more than a few hundred are held.
+TEST_F(BatchTest, RegionsOutOfSightAreLetGo)
+{
+    const int side = 1024;
+    std::vector<int> floor(static_cast<std::size_t>(side * side));
+    for (std::size_t k = 0; k < floor.size(); ++k)
+        floor[k] = 1 + static_cast<int>(k % 16);
+    scratch->Data("tilemaps/Vast.json",
+                  worldtest::Map(side, side, 2, {Layer(1, "FloorLayer", floor)},
+                                 "[{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"}]", 1));
+    Show("Vast");
+    TileMap* map = tiles->GetDisplayedMap();
+    auto queued = [&] {
+        for (auto& layer : window->layers)
+            layer.clear();
+        tiles->Draw();
+        const std::size_t count = window->layers[DRAW_LAYER_BACKGROUND].size();
+        for (auto& layer : window->layers)
+            layer.clear();
+        return static_cast<int>(count);
+    };
+    // 2.5 pixels a cell: 768 x 432 cells, about 25 x 15 regions, in view.
+    Aim(400.0f, 300.0f, -70.0f);
+    const int first = queued();
+    EXPECT_GT(first, 256);
+    EXPECT_EQ(map->RegionsHeld(), first);
+    EXPECT_EQ(map->RegionsBuilt(), first);
+    // Far from there: only what is now in view stays.
+    Aim(400.0f, 800.0f, -70.0f);
+    const int second = queued();
+    EXPECT_GT(second, 256);
+    EXPECT_EQ(map->RegionsHeld(), second);
+    EXPECT_EQ(map->RegionsBuilt(), first + second);
+    // Close up, the regions in view are drawn from what is held.
+    Aim(400.0f, 800.0f, 45.0f);
+    EXPECT_GT(queued(), 0);
+    EXPECT_EQ(map->RegionsBuilt(), first + second);
+    EXPECT_LE(map->RegionsHeld(), 4);
+}
+
 TEST_F(BatchTest, ATiledStyleSaveOfTheShippedMapDrawsTheSamePixels)
 {
     // The shipped map as the Tiled map editor writes it again: no "numOfTileSets", the second tileset
