@@ -123,8 +123,8 @@ bool Inflate(const std::vector<unsigned char>& in, int windowBits, std::size_t l
     }
     stream.next_in = const_cast<Bytef*>(in.data());
     stream.avail_in = static_cast<uInt>(std::min<std::size_t>(in.size(), std::numeric_limits<uInt>::max()));
-    // Room for all it may hold at once: no copies while it grows (pages never written cost nothing).
-    out.reserve(limit);
+    // Room for all it can hold at once (deflate expands at most 1032 to 1): no copies while it grows.
+    out.reserve(std::min(limit, in.size() * 1032 + 1024));
     std::vector<unsigned char> chunk(1 << 16);
     int result = Z_OK;
     while (result == Z_OK) {
@@ -163,7 +163,10 @@ bool Unzstd(const std::vector<unsigned char>& in, std::size_t limit, std::vector
     }
     ZSTD_initDStream(stream);
     ZSTD_inBuffer input{in.data(), in.size(), 0};
-    out.reserve(limit);
+    // Room for all the frame says it holds, when it says: no copies while it grows.
+    const unsigned long long stated = ZSTD_getFrameContentSize(in.data(), in.size());
+    if (stated != ZSTD_CONTENTSIZE_UNKNOWN && stated != ZSTD_CONTENTSIZE_ERROR)
+        out.reserve(static_cast<std::size_t>(std::min<unsigned long long>(limit, stated)));
     std::vector<unsigned char> chunk(ZSTD_DStreamOutSize());
     std::size_t result = 1;
     bool failed = false;
