@@ -236,6 +236,23 @@ TEST_F(BatchTest, MixedTilesetsOddCellsAndChangedCellsMatch)
     std::vector<unsigned char> after;
     CaptureConsole([&] { ExpectSamePicture("changed cells", &after, 8); });
     EXPECT_NE(before, after);
+
+    // Tiles twice the cells' size among the cells' own, reaching over their neighbours: the same
+    // picture, cell after cell, both ways.
+    scratch->Data("tilesets/Double.json",
+                  R"({"columns": 4, "tilecount": 4, "name": "Double", "image": "../../textures/HouseTiles.png",)"
+                  R"( "tilewidth": 64, "tileheight": 64, "imagewidth": 256, "imageheight": 64})");
+    std::vector<int> overhang;
+    for (int k = 0; k < 48; ++k)
+        overhang.push_back(k % 3 == 0 ? 401 + k % 4 : 1 + k % 16);
+    std::string text = worldtest::Map(8, 6, 2, {Layer(1, "FloorLayer", overhang)},
+                                      "[{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"},"
+                                      " {\"firstgid\": 401, \"source\": \"../tilesets/Double.json\"}]",
+                                      2);
+    text.insert(1, "\"tilewidth\": 32, \"tileheight\": 32, ");
+    scratch->Data("tilemaps/Overhang.json", text);
+    Show("Overhang");
+    CaptureConsole([&] { ExpectSamePicture("overhanging tiles", nullptr, 8); });
 }
 
 TEST_F(BatchTest, RegionsAtTheMapsEdgesAndCornersMatchAndOnlyChangedOnesAreRebuilt)
