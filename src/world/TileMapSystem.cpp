@@ -82,6 +82,8 @@ struct TileMapBatches {
         std::size_t size = 0; // the layer's gids when the regions were laid out
         float offsetX = 0.0f, offsetY = 0.0f;
         std::vector<Region> regions; // row by row
+        int regionColumns = 0, regionRows = 0; // cells of a region across and down
+        int across = 0;                        // regions in a row of them
     };
     // A tileset as far as the tiles' frames depend on it.
     struct TilesetKey {
@@ -103,6 +105,9 @@ struct TileMapBatches {
     void BuildRegion(const TileMap& map, int layer, Region& region);
     // Frees the buffers of regions not drawn in this frame while more than MAX_BUILT are built.
     void Trim();
+    // The regions of a layer that may meet the world rectangle box (left, right, bottom, top): the
+    // rows first..last of them, columns firstColumn..lastColumn. False when none can.
+    bool RegionsNear(int layer, const float box[4], int range[4]) const;
 
     std::vector<LayerRegions> layers;
     std::int32_t width = 0, height = 0, layerCount = 0, tileWidth = 0, tileHeight = 0;
@@ -110,6 +115,7 @@ struct TileMapBatches {
     std::vector<float> columnX, rowY; // cell centres, stepped as the one-by-one drawing steps them
     std::vector<TilesetKey> tilesets;
     bool overlapping = false; // some tile is larger than a cell
+    float reachRight = 0.0f, reachUp = 0.0f; // how far a tile reaches past its cell, in cells
     std::uint64_t frame = 0;
     int built = 0;        // regions holding buffers now
     int regionsBuilt = 0; // builds so far
@@ -176,7 +182,6 @@ TileMapBatches::TileMapBatches(const TileMap& map)
             rowY.push_back(y);
     }
     // How far a tile may reach past its cell, right and up, in cells.
-    float reachRight = 0.0f, reachUp = 0.0f;
     for (const auto& tileset : map.tilesets) {
         const TiledMap::TilesetGeometry& g = tileset->geometry;
         if (g.tileWidth <= 0 || g.tileHeight <= 0 || tileWidth <= 0 || tileHeight <= 0)
@@ -202,6 +207,9 @@ TileMapBatches::TileMapBatches(const TileMap& map)
             static_cast<int>((cells + static_cast<std::size_t>(width) - 1) / static_cast<std::size_t>(width));
         const int regionColumns = overlapping ? across : REGION_SIDE;
         const int regionRows = overlapping ? std::max(1, REGION_CELLS / across) : REGION_SIDE;
+        laid.regionColumns = regionColumns;
+        laid.regionRows = regionRows;
+        laid.across = (across + regionColumns - 1) / regionColumns;
         for (int r = 0; r < down; r += regionRows) {
             for (int c = 0; c < across; c += regionColumns) {
                 Region region;
@@ -286,6 +294,31 @@ void TileMapBatches::BuildRegion(const TileMap& map, int layer, Region& region)
     }
 }
 
+bool TileMapBatches::RegionsNear(int layer, const float box[4], int range[4]) const
+{
+    const LayerRegions& laid = layers[static_cast<std::size_t>(layer)];
+    if (laid.regions.empty() || laid.across <= 0)
+        return false;
+    const int bands = static_cast<int>(laid.regions.size()) / laid.across;
+    const float w = std::fabs(halfWidth), h = std::fabs(halfHeight);
+    // Cells one apart from the origin, one more on every side against rounding.
+    const float x = originX + laid.offsetX;
+    const float y = originY + laid.offsetY;
+    const float cellLow = box[0] - x - w * (1.0f + 2.0f * reachRight) - 1.0f;
+    const float cellHigh = box[1] - x + w + 1.0f;
+    const float rowLow = y - box[3] - h - 1.0f;
+    const float rowHigh = y - box[2] + h * (1.0f + 2.0f * reachUp) + 1.0f;
+    const float columns = static_cast<float>(laid.across * laid.regionColumns);
+    const float rows = static_cast<float>(bands * laid.regionRows);
+    if (!(cellHigh >= 0.0f && cellLow < columns && rowHigh >= 0.0f && rowLow < rows))
+        return false;
+    range[0] = static_cast<int>(std::max(rowLow, 0.0f)) / laid.regionRows;
+    range[1] = std::min(static_cast<int>(std::min(rowHigh, rows - 1.0f)) / laid.regionRows, bands - 1);
+    range[2] = static_cast<int>(std::max(cellLow, 0.0f)) / laid.regionColumns;
+    range[3] = std::min(static_cast<int>(std::min(cellHigh, columns - 1.0f)) / laid.regionColumns, laid.across - 1);
+    return true;
+}
+
 void TileMapBatches::Trim()
 {
     if (built <= MAX_BUILT)
@@ -347,6 +380,33 @@ bool MeetsAView(const std::vector<Matrix4f>& views, float left, float right, flo
             return true;
     }
     return false;
+}
+
+// The world rectangle (left, right, bottom, top) all views together show. False when a view can't
+// be turned back into world space.
+bool ViewBox(const std::vector<Matrix4f>& views, float box[4])
+{
+    constexpr float EDGE = 1.001f;
+    bool any = false;
+    for (const Matrix4f& clip : views) {
+        const float det = clip.m[0] * clip.m[5] - clip.m[4] * clip.m[1];
+        if (!std::isfinite(det) || std::fabs(det) < 1e-12f)
+            return false;
+        for (int corner = 0; corner < 4; ++corner) {
+            const float cx = (corner & 1 ? EDGE : -EDGE) - clip.m[12];
+            const float cy = (corner & 2 ? EDGE : -EDGE) - clip.m[13];
+            const float x = (clip.m[5] * cx - clip.m[4] * cy) / det;
+            const float y = (clip.m[0] * cy - clip.m[1] * cx) / det;
+            if (!std::isfinite(x) || !std::isfinite(y))
+                return false;
+            box[0] = any ? std::min(box[0], x) : x;
+            box[1] = any ? std::max(box[1], x) : x;
+            box[2] = any ? std::min(box[2], y) : y;
+            box[3] = any ? std::max(box[3], y) : y;
+            any = true;
+        }
+    }
+    return any;
 }
 
 Tileset::Tileset()
@@ -628,28 +688,41 @@ void TileMapSystem::DrawTileMap()
         ++batches.frame;
         std::vector<Matrix4f> views;
         const bool cull = ClipMatrices(views);
+        float box[4] = {};
+        const bool boxed = cull && ViewBox(views, box);
         for (int l = 0; l < batches.layerCount; ++l) {
             const TileMapLayer& layer = map->layers[l];
             if (!layer.visible || !(layer.opacity > 0.0f))
                 continue;
             const int drawLayer = DrawLayerOf(layer.name);
-            for (TileMapBatches::Region& region : batches.layers[static_cast<std::size_t>(l)].regions) {
-                if (cull && !MeetsAView(views, region.left, region.right, region.bottom, region.top))
-                    continue;
-                if (!region.built || batches.Stale(*map, l, region))
-                    batches.BuildRegion(*map, l, region);
-                region.drawn = batches.frame;
-                for (auto& piece : region.pieces) {
-                    // A window made since the upload gets buffers of its own.
-                    piece->batch.Upload();
-                    DrawCommand command;
-                    command.name = "MeshRender";
-                    command.mesh = map->mesh;
-                    command.texture = piece->texture;
-                    command.batch = &piece->batch;
-                    command.color[3] = layer.opacity;
-                    if (CurrentWindow)
-                        CurrentWindow->QueueDrawCommand(drawLayer, command);
+            auto& laid = batches.layers[static_cast<std::size_t>(l)];
+            // Only the regions near the views are looked at (all of them when the views can't be boxed).
+            int range[4] = {0, laid.across > 0 ? static_cast<int>(laid.regions.size()) / laid.across - 1 : -1, 0,
+                            laid.across - 1};
+            if (boxed && !batches.RegionsNear(l, box, range))
+                continue;
+            for (int band = range[0]; band <= range[1]; ++band) {
+                for (int column = range[2]; column <= range[3]; ++column) {
+                    TileMapBatches::Region& region =
+                        laid.regions[static_cast<std::size_t>(band) * static_cast<std::size_t>(laid.across) +
+                                     static_cast<std::size_t>(column)];
+                    if (cull && !MeetsAView(views, region.left, region.right, region.bottom, region.top))
+                        continue;
+                    if (!region.built || batches.Stale(*map, l, region))
+                        batches.BuildRegion(*map, l, region);
+                    region.drawn = batches.frame;
+                    for (auto& piece : region.pieces) {
+                        // A window made since the upload gets buffers of its own.
+                        piece->batch.Upload();
+                        DrawCommand command;
+                        command.name = "MeshRender";
+                        command.mesh = map->mesh;
+                        command.texture = piece->texture;
+                        command.batch = &piece->batch;
+                        command.color[3] = layer.opacity;
+                        if (CurrentWindow)
+                            CurrentWindow->QueueDrawCommand(drawLayer, command);
+                    }
                 }
             }
         }
