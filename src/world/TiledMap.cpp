@@ -380,9 +380,8 @@ void CountCells(const Value& layers, int entryCount, int depth, const TiledMap& 
 void TraceUndrawnSettings(const Value& entry, const std::string& where)
 {
     if (const Value* tint = Member(entry, "tintcolor")) {
-        const std::string colour = tint->IsString() ? Text(*tint) : std::string();
-        Trace("%s: its tint colour %s is not drawn; its tiles show their own colours", where.c_str(),
-              colour.c_str());
+        const std::string colour = tint->IsString() ? " " + Text(*tint) : std::string();
+        Trace("%s: its tint colour%s is not drawn; its tiles show their own colours", where.c_str(), colour.c_str());
     }
     const Value* px = Member(entry, "parallaxx");
     const Value* py = Member(entry, "parallaxy");
