@@ -4,6 +4,7 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <limits>
