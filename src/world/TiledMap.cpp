@@ -763,6 +763,14 @@ void ReadTilesetFields(const Value& root, const std::string& where, TiledMap::Ti
     tileset.columns = IntMember(root, "columns", where);
     tileset.tilecount = IntMember(root, "tilecount", where);
     tileset.geometry = TiledMap::ReadTilesetGeometry(root, where);
+    if (const Value* offset = Member(root, "tileoffset")) {
+        const Value* x = Member(*offset, "x");
+        const Value* y = Member(*offset, "y");
+        const int dx = x && x->IsInt() ? x->GetInt() : 0;
+        const int dy = y && y->IsInt() ? y->GetInt() : 0;
+        if (dx != 0 || dy != 0)
+            Trace("%s: its tile offset (%d, %d) is not drawn; its tiles sit in their cells", where.c_str(), dx, dy);
+    }
     if (animations > 0)
         Trace("%s: its %d tile animation%s not played; each such tile shows its own still image", where.c_str(),
               animations, animations == 1 ? " is" : "s are");
@@ -859,6 +867,14 @@ bool TiledMap::Load(const std::string& mapName)
                   file.c_str(), mapName.c_str(), mapName.c_str());
     }
     const Value& root = stream.data;
+    const std::string orientation = OptionalString(root, "orientation");
+    if (!orientation.empty() && orientation != "orthogonal")
+        Trace("%s: its orientation \"%s\" is not drawn; the map is drawn as an orthogonal one", file.c_str(),
+              orientation.c_str());
+    const std::string order = OptionalString(root, "renderorder");
+    if (!order.empty() && order != "right-down")
+        Trace("%s: its tile render order \"%s\" is not followed; each layer's tiles are drawn right-down",
+              file.c_str(), order.c_str());
     ReadSize(root, file);
     if (width <= 0 || height <= 0) {
         if (!infinite)

@@ -572,6 +572,14 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
          "\"tilesets/HouseTile.json\" is not there: its tiles are not drawn, but in \"WallLayer\" they still block the "
          "player",
          true, true},
+        {Map(2, 2, 2, {tile}, embedded + R"("image": "../../textures/Props.png", "tileoffset": {"x": 0, "y": 4}}])", 1),
+         "Map \"Case\" tileset \"Props\": its tile offset (0, 4) is not drawn; its tiles sit in their cells", true,
+         true},
+        {"{\"orientation\": \"isometric\", " + Map(2, 2, 2, {tile}, kTwoTilesets, 2).substr(1),
+         "Map \"Case\": its orientation \"isometric\" is not drawn; the map is drawn as an orthogonal one", true, true},
+        {"{\"renderorder\": \"left-up\", " + Map(2, 2, 2, {tile}, kTwoTilesets, 2).substr(1),
+         "Map \"Case\": its tile render order \"left-up\" is not followed; each layer's tiles are drawn right-down",
+         true, true},
         {Map(2, 2, 2, {tile, Layer(2, "Extra", {1, 1, 1, 1})}, kTwoTilesets, 2),
          "Map \"Case\": \"layers\" holds 2 entries but \"nextlayerid\" is 2, so only the first 1 is read; not read: "
          "\"Extra\"",
