@@ -4,7 +4,7 @@
 // (Engine::Update + Engine::Draw) and the render (Window::Render up to glFinish).
 //
 //   dustrun_bench                        every case, one table
-//   dustrun_bench --case b               one case (a..e), its figures on stdout
+//   dustrun_bench --case b               one case (a..f), its figures on stdout
 //   dustrun_bench --one-by-one           tiles and fog stamps drawn one draw per item, as before batching
 //   dustrun_bench --frames N --seconds S measured frames per case, and a time limit per case
 //   dustrun_bench --case d --soak 600    run a case for 600 s, printing the memory in use every minute
@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zstd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -59,7 +60,7 @@ constexpr float FRAME_DT = 1.0f / 60.0f;
 constexpr int WARM_UP_FRAMES = 60;
 
 struct Options {
-    std::string cases = "abcde";
+    std::string cases = "abcdef";
     int frames = 600;
     double seconds = 20.0;
     double soak = 0.0;
@@ -76,7 +77,8 @@ const CaseInfo CASES[] = {{'a', "(a) splash"},
                           {'b', "(b) LivingRoomScene, route"},
                           {'c', "(c) (b) + whole fog revealed"},
                           {'d', "(d) (c) + emitters at full pool"},
-                          {'e', "(e) 100x100 map, 4 layers"}};
+                          {'e', "(e) 100x100 map, 4 layers"},
+                          {'f', "(f) 4096x4096 map, 4 full layers"}};
 
 double Ms(Clock::duration d)
 {
@@ -125,22 +127,82 @@ double CurrentRssMb()
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-// ---- Case (e): a generated 100 x 100 map of four layers --------------------------------------------
+// ---- Cases (e) and (f): a generated map of four layers, 100 x 100 or 4096 x 4096 ------------------
 
-std::string LayerJson(int id, const char* name, const std::vector<int>& gids)
+// The gid of each cell of the four layers: a floor everywhere, walls round the border and in rows and
+// columns, and decor here and there.
+int CellGid(int layer, int row, int column, int side)
+{
+    switch (layer) {
+    case 0:
+        return 1 + (column * 3 + row * 5) % 8;
+    case 1: {
+        const bool border = row == 0 || column == 0 || row == side - 1 || column == side - 1;
+        const bool inner = (row % 20 == 10 && column % 7 != 3) || (column % 25 == 12 && row % 9 != 4);
+        return border || inner ? 9 + (row + column) % 8 : 0;
+    }
+    case 2:
+        return (row * 7 + column * 3) % 13 == 0 ? 101 + (row + column) % 8 : 0;
+    default:
+        return (row * 5 + column * 11) % 17 == 0 ? 101 + (row * column) % 8 : 0;
+    }
+}
+
+const char* const LAYER_NAMES[4] = {"FloorLayer", "WallLayer", "AbovePlayerLayer01", "AbovePlayerLayer00"};
+
+// A small map's layer as a JSON array, a large one's as base64 of its zstd-compressed gids (compressed
+// row by row, so no whole layer is ever held).
+std::string LayerJson(int layer, int side)
 {
     std::ostringstream out;
-    out << "{\"id\": " << id << ", \"name\": \"" << name << "\", \"type\": \"tilelayer\", \"visible\": true, "
-        << "\"width\": 100, \"height\": 100, \"data\": [";
-    for (std::size_t k = 0; k < gids.size(); ++k)
-        out << (k ? "," : "") << gids[k];
-    out << "]}";
+    out << "{\"id\": " << layer + 1 << ", \"name\": \"" << LAYER_NAMES[layer]
+        << "\", \"type\": \"tilelayer\", \"visible\": true, \"width\": " << side << ", \"height\": " << side << ", ";
+    if (side <= 100) {
+        out << "\"data\": [";
+        for (int row = 0; row < side; ++row)
+            for (int column = 0; column < side; ++column)
+                out << (row || column ? "," : "") << CellGid(layer, row, column, side);
+        out << "]}";
+        return out.str();
+    }
+    std::vector<unsigned char> packed;
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    std::vector<unsigned char> rowBytes(static_cast<std::size_t>(side) * 4);
+    std::vector<unsigned char> chunk(ZSTD_CStreamOutSize());
+    for (int row = 0; row < side; ++row) {
+        for (int column = 0; column < side; ++column) {
+            const auto gid = static_cast<std::uint32_t>(CellGid(layer, row, column, side));
+            for (int b = 0; b < 4; ++b)
+                rowBytes[static_cast<std::size_t>(column) * 4 + static_cast<std::size_t>(b)] =
+                    static_cast<unsigned char>(gid >> (8 * b));
+        }
+        ZSTD_inBuffer input{rowBytes.data(), rowBytes.size(), 0};
+        const ZSTD_EndDirective mode = row + 1 == side ? ZSTD_e_end : ZSTD_e_continue;
+        bool finished = false;
+        while (!finished) {
+            ZSTD_outBuffer output{chunk.data(), chunk.size(), 0};
+            const std::size_t left = ZSTD_compressStream2(context, &output, &input, mode);
+            packed.insert(packed.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(output.pos));
+            finished = ZSTD_isError(left) || (mode == ZSTD_e_end ? left == 0 : input.pos == input.size);
+        }
+    }
+    ZSTD_freeCCtx(context);
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    out << "\"encoding\": \"base64\", \"compression\": \"zstd\", \"data\": \"";
+    for (std::size_t i = 0; i < packed.size(); i += 3) {
+        const std::uint32_t b = static_cast<std::uint32_t>(packed[i]) << 16 |
+                                (i + 1 < packed.size() ? static_cast<std::uint32_t>(packed[i + 1]) << 8 : 0u) |
+                                (i + 2 < packed.size() ? static_cast<std::uint32_t>(packed[i + 2]) : 0u);
+        out << digits[b >> 18 & 63] << digits[b >> 12 & 63] << (i + 1 < packed.size() ? digits[b >> 6 & 63] : '=')
+            << (i + 2 < packed.size() ? digits[b & 63] : '=');
+    }
+    out << "\"}";
     return out.str();
 }
 
-// A folder that looks like the game's data, with the living room's map replaced by a 100 x 100 map.
-// Everything else links back to the real files.
-bool MakeLargeMapFolder(const fs::path& folder)
+// A folder that looks like the game's data, with the living room's map replaced by a generated map of
+// side x side cells. Everything else links back to the real files.
+bool MakeLargeMapFolder(const fs::path& folder, int side)
 {
     std::error_code ec;
     const fs::path repo = fs::current_path();
@@ -156,22 +218,10 @@ bool MakeLargeMapFolder(const fs::path& folder)
         else
             fs::create_symlink(entry.path(), folder / "assets/data" / entry.path().filename(), ec);
     }
-    const int side = 100;
-    std::vector<int> floor, walls, above01, above00;
-    for (int row = 0; row < side; ++row) {
-        for (int column = 0; column < side; ++column) {
-            floor.push_back(1 + (column * 3 + row * 5) % 8);
-            const bool border = row == 0 || column == 0 || row == side - 1 || column == side - 1;
-            const bool inner = (row % 20 == 10 && column % 7 != 3) || (column % 25 == 12 && row % 9 != 4);
-            walls.push_back(border || inner ? 9 + (row + column) % 8 : 0);
-            above01.push_back((row * 7 + column * 3) % 13 == 0 ? 101 + (row + column) % 8 : 0);
-            above00.push_back((row * 5 + column * 11) % 17 == 0 ? 101 + (row * column) % 8 : 0);
-        }
-    }
     std::ofstream map(folder / "assets/data/tilemaps/LivingRoom.json");
-    map << "{\"width\": 100, \"height\": 100, \"nextlayerid\": 5, \"layers\": [" << LayerJson(1, "FloorLayer", floor)
-        << ", " << LayerJson(2, "WallLayer", walls) << ", " << LayerJson(3, "AbovePlayerLayer01", above01) << ", "
-        << LayerJson(4, "AbovePlayerLayer00", above00) << "], \"numOfTileSets\": 2, \"tilesets\": ["
+    map << "{\"width\": " << side << ", \"height\": " << side << ", \"nextlayerid\": 5, \"layers\": ["
+        << LayerJson(0, side) << ", " << LayerJson(1, side) << ", " << LayerJson(2, side) << ", " << LayerJson(3, side)
+        << "], \"numOfTileSets\": 2, \"tilesets\": ["
         << "{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"}, "
         << "{\"firstgid\": 101, \"source\": \"../tilesets/HouseDecor.json\"}]}";
     return static_cast<bool>(map);
@@ -329,8 +379,8 @@ Figures RunCase(char id, const Options& options)
     const fs::path scratch = fs::temp_directory_path() / ("dustrun_bench_" + std::to_string(getpid()));
     fs::create_directories(scratch / "save");
     setenv("APPDATA", (scratch / "save").c_str(), 1);
-    if (id == 'e') {
-        if (!MakeLargeMapFolder(scratch / "game")) {
+    if (id == 'e' || id == 'f') {
+        if (!MakeLargeMapFolder(scratch / "game", id == 'e' ? 100 : 4096)) {
             figures.available = false;
             figures.note = "could not write the map";
             return figures;
@@ -584,7 +634,7 @@ int main(int argc, char** argv)
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: %s [--case a..e] [--frames N] [--seconds S] [--one-by-one] [--soak S [--soak-step S]]\n",
+                     "usage: %s [--case a..f] [--frames N] [--seconds S] [--one-by-one] [--soak S [--soak-step S]]\n",
                      argv[0]);
         return 2;
     }

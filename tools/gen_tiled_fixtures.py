@@ -50,17 +50,20 @@ def png_bytes(width, height, pixels):
             chunk(b"IEND", b""))
 
 
-def tile_sheet(margin, spacing):
-    """Two columns by two rows of tiles, with the margin and spacing in the gap colour."""
-    side = 2 * margin + 2 * TILE + spacing
+def tile_sheet(margin, spacing, tile=TILE, paint=None):
+    """Two columns by two rows of tiles, with the margin and spacing in the gap colour. paint(k, x, y)
+    gives the colour of tile k's pixel; by default each tile shows its four QUARTERS."""
+    def quarters(k, x, y):
+        return QUARTERS[k][(2 if y >= tile // 2 else 0) + (1 if x >= tile // 2 else 0)]
+    paint = paint or quarters
+    side = 2 * margin + 2 * tile + spacing
     pixels = [[GAP + (255,) for _ in range(side)] for _ in range(side)]
-    for k, quarters in enumerate(QUARTERS):
-        left = margin + (k % 2) * (TILE + spacing)
-        top = margin + (k // 2) * (TILE + spacing)
-        for y in range(TILE):
-            for x in range(TILE):
-                colour = quarters[(2 if y >= TILE // 2 else 0) + (1 if x >= TILE // 2 else 0)]
-                pixels[top + y][left + x] = colour + (255,)
+    for k in range(4):
+        left = margin + (k % 2) * (tile + spacing)
+        top = margin + (k // 2) * (tile + spacing)
+        for y in range(tile):
+            for x in range(tile):
+                pixels[top + y][left + x] = paint(k, x, y) + (255,)
     return side, pixels
 
 
@@ -71,13 +74,25 @@ def write(relative, data):
         out.write(data if isinstance(data, bytes) else data.encode())
 
 
-def tileset(name, margin, spacing):
-    side, pixels = tile_sheet(margin, spacing)
+def tileset(name, margin, spacing, tile=TILE, paint=None):
+    side, pixels = tile_sheet(margin, spacing, tile, paint)
     write("assets/textures/%s.png" % name, png_bytes(side, side, pixels))
     write("assets/data/tilesets/%s.json" % name, json.dumps({
         "columns": 2, "image": "../../textures/%s.png" % name, "imageheight": side, "imagewidth": side,
         "margin": margin, "name": name, "spacing": spacing, "tilecount": 4, "tiledversion": "1.8.2",
-        "tileheight": TILE, "tilewidth": TILE, "type": "tileset", "version": "1.8"}, indent=1))
+        "tileheight": tile, "tilewidth": tile, "type": "tileset", "version": "1.8"}, indent=1))
+
+
+def stripes(k, x, y):
+    """One-pixel stripes: upright in tiles 0 and 2, across in 1 and 3, each pair of its own colours."""
+    pairs = [((255, 0, 0), (0, 0, 255)), ((0, 255, 0), (255, 255, 255)), ((255, 255, 0), (128, 0, 255)),
+             ((0, 255, 255), (0, 0, 0))]
+    return pairs[k][(x if k % 2 == 0 else y) % 2]
+
+
+def big_quarters(k, x, y):
+    """Tiles twice the cells' size, of quarters unlike the small tiles' ones."""
+    return QUARTERS[3 - k][(1 if y >= TILE else 3) - (1 if x >= TILE else 0)]
 
 
 H, V, D = 0x80000000, 0x40000000, 0x20000000
@@ -101,14 +116,16 @@ def encoded(layer, compression):
     return layer
 
 
-def map_file(name, width, height, layers, sheet="Quarters", infinite=False, next_id=None):
+def map_file(name, width, height, layers, sheet="Quarters", infinite=False, next_id=None, extra_sheets=()):
     def count(entries):
         return sum(1 + count(entry.get("layers", [])) for entry in entries)
 
     document = {"compressionlevel": -1, "height": height, "infinite": infinite, "layers": layers,
                 "nextlayerid": next_id or count(layers) + 1, "nextobjectid": 1, "orientation": "orthogonal",
                 "renderorder": "right-down", "tiledversion": "1.8.2", "tileheight": TILE,
-                "tilesets": [{"firstgid": 1, "source": "../tilesets/%s.json" % sheet}], "tilewidth": TILE,
+                "tilesets": [{"firstgid": 1, "source": "../tilesets/%s.json" % sheet}] +
+                            [{"firstgid": 1 + 4 * (k + 1), "source": "../tilesets/%s.json" % extra}
+                             for k, extra in enumerate(extra_sheets)], "tilewidth": TILE,
                 "type": "map", "version": "1.8", "width": width}
     write("assets/data/tilemaps/%s.json" % name, json.dumps(document, indent=1))
 
@@ -116,6 +133,8 @@ def map_file(name, width, height, layers, sheet="Quarters", infinite=False, next
 def main():
     tileset("Quarters", 0, 0)
     tileset("Spaced", 2, 1)
+    tileset("Stripes", 0, 0, paint=stripes)
+    tileset("Big", 0, 0, tile=2 * TILE, paint=big_quarters)
 
     # Every flip of every tile: row r holds tile r + 1, column c the flags of c's three bits.
     flips = [(r + 1) | (H if c & 4 else 0) | (V if c & 2 else 0) | (D if c & 1 else 0)
@@ -148,13 +167,27 @@ def main():
     def chunk(x, y, first):
         return {"data": [0 if (first + k) % 5 == 0 else flips[(first + k) % 32] for k in range(16)],
                 "height": 4, "width": 4, "x": x, "y": y}
-    chunks = [chunk(-4, -4, 0), chunk(0, 0, 7), chunk(4, -4, 13)]
+    # The last chunk fills the rightmost column of the box Tiled's 16 x 16 chunks make.
+    chunks = [chunk(-4, -4, 0), chunk(0, 0, 7), chunk(4, -4, 13),
+              {"data": [flips[(k * 3) % 32] for k in range(16)], "height": 4, "width": 4, "x": 12, "y": -4}]
     layer = {"chunks": chunks, "height": 8, "id": 1, "name": "WallLayer", "opacity": 1, "startx": -4,
              "starty": -4, "type": "tilelayer", "visible": True, "width": 12, "x": 0, "y": 0}
     map_file("Chunks", 12, 8, [layer], infinite=True)
 
+    # Thin stripes, every flip of them, for drawing at one pixel a texel.
+    map_file("Stripes", 8, 4, [tile_layer(1, "WallLayer", flips, 8, 4)], sheet="Stripes")
+
+    # Tiles of twice the cells' size among the cells' own: a big tile reaches over the cell right of
+    # it, the one above and the one above right; Tiled draws the cells right-down, so a later cell's
+    # tile covers an earlier one's overhang.
+    overlap = [5 + (k * 3) % 4 if k % 3 == 0 else 1 + k % 4 for k in range(8 * 6)]
+    map_file("Overlap", 8, 6, [tile_layer(1, "WallLayer", overlap, 8, 6)], extra_sheets=("Big",))
+
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     maps = os.path.join(OUT, "assets", "data", "tilemaps")
+    # The shipped map as Tiled saves it.
+    subprocess.run(["tiled", "--export-map", "json", os.path.join(ROOT, "assets", "data", "tilemaps", "LivingRoom.json"),
+                    os.path.join(maps, "LivingRoomSaved.json")], env=env, check=True, stderr=subprocess.DEVNULL)
     for name in sorted(os.listdir(maps)):
         # Saved again by Tiled itself (its JSON export), as a designer's save would write it: an infinite
         # map's chunks become Tiled's 16 x 16 ones.

@@ -23,6 +23,9 @@ public:
     // uv: at (x0, y0), (x1, y0), (x0, y1), (x1, y1).
     void AddQuad(float x0, float y0, float x1, float y1, const float uv[8]);
     int QuadCount() const { return static_cast<int>(vertices.size() / FLOATS_PER_QUAD); }
+    // The quads' vertices as they are uploaded: x, y, z, u, v per corner, the corners of each quad in
+    // the order (x1, y1), (x0, y1), (x1, y0), (x0, y0).
+    const std::vector<float>& Vertices() const { return vertices; }
 
     // Sends the quads to OpenGL when they changed since the last upload or the window's context was
     // replaced. Nothing without a window whose OpenGL is loaded.

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
 #include "core/GameObject.h"
 #include "core/Matrix4f.h"
 #include "core/Message.h"
-#include "core/Stream.h"
 #include "core/Trace.h"
 #include "core/Transform.h"
 #include "graphics/GraphicsLibrary.h"
@@ -21,51 +19,6 @@ GameObject* (*TileMapPlayerHook)() = nullptr;
 
 namespace {
 
-using rapidjson::Value;
-
-const Value* Member(const Value& object, const char* key)
-{
-    if (!object.IsObject())
-        return nullptr;
-    auto it = object.FindMember(key);
-    return it == object.MemberEnd() ? nullptr : &it->value;
-}
-
-// An int member; a missing member or one of another type is traced and reads as fallback.
-int IntMember(const Value& object, const char* key, const std::string& file, int fallback = 0)
-{
-    const Value* value = Member(object, key);
-    if (!value || !value->IsInt()) {
-        Trace("%s: \"%s\" is missing or not a whole number", file.c_str(), key);
-        return fallback;
-    }
-    return value->GetInt();
-}
-
-std::string StringMember(const Value& object, const char* key, const std::string& file)
-{
-    const Value* value = Member(object, key);
-    if (!value || !value->IsString()) {
-        Trace("%s: \"%s\" is missing or not a string", file.c_str(), key);
-        return "";
-    }
-    return std::string(value->GetString(), value->GetStringLength());
-}
-
-// The array member, or null (traced) when it is missing or not an array.
-const Value* ArrayMember(const Value& object, const char* key, const std::string& file)
-{
-    const Value* value = Member(object, key);
-    if (!value || !value->IsArray()) {
-        Trace("%s: \"%s\" is missing or not an array", file.c_str(), key);
-        return nullptr;
-    }
-    return value;
-}
-
-// The widest and tallest map read, in cells.
-constexpr int MAX_MAP_SIDE = TiledMap::MAX_SIDE;
-
 // The cell a coordinate lies in: its whole part, one less for negative values. False for values too
 // far out to be any cell.
 bool CellOf(float value, int& cell)
@@ -78,74 +31,59 @@ bool CellOf(float value, int& cell)
     return true;
 }
 
-// A path's file name without its folders and its extension: "../../textures/HouseTiles.png" gives
-// "HouseTiles". Tiled writes forward slashes; backslashes are taken as folder separators too.
-std::string FileStem(const std::string& path)
+// A tileset as the game draws it, from the map's model of it: its texture, and its first tiles placed
+// on the image's grid of "columns".
+Tileset* MakeTileset(const TiledMap::Tileset& from)
 {
-    const std::size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
-    return name;
-}
-
-// The fields of a tileset, from its own file or embedded in a map: "columns", "tilecount", "name"
-// and "image" (the texture of that file name), then the entry table.
-void ReadTileset(const Value& root, const std::string& file, Tileset& tileset)
-{
-    tileset.columns = IntMember(root, "columns", file);
-    tileset.tilecount = IntMember(root, "tilecount", file);
-    tileset.name = StringMember(root, "name", file);
-    tileset.geometry = TiledMap::ReadTilesetGeometry(root, file);
-    const Value* image = Member(root, "image");
-    if (!image || !image->IsString()) {
-        Trace("%s: \"image\" is missing or not a string; its tiles have no texture", file.c_str());
-    } else {
-        const std::string path(image->GetString(), image->GetStringLength());
-        const std::string texture = FileStem(path);
-        if (texture.empty())
-            Trace("%s: \"image\" \"%s\" names no file; its tiles have no texture", file.c_str(), path.c_str());
-        else if (GraphicsLibraryInstance)
-            tileset.texture = GraphicsLibrary::GetTexture(texture, -1);
-    }
-
-    if (tileset.columns <= 0) {
-        Trace("%s: \"columns\" is %d; no tile can be placed", file.c_str(), tileset.columns);
-        return;
-    }
-    int tiles = std::max(tileset.tilecount, 0);
-    if (tiles > TileMapSystem::MAX_TILES) {
-        Trace("%s: %d tiles; only the first %d are used", file.c_str(), tiles, TileMapSystem::MAX_TILES);
-        tiles = TileMapSystem::MAX_TILES;
-    }
+    auto* tileset = new Tileset();
+    tileset->name = from.name;
+    tileset->columns = from.columns;
+    tileset->tilecount = from.tilecount;
+    tileset->geometry = from.geometry;
+    tileset->firstGidMinusOne = from.firstGid - 1;
+    if (!from.texture.empty() && GraphicsLibraryInstance)
+        tileset->texture = GraphicsLibrary::GetTexture(from.texture, -1);
+    if (from.columns <= 0)
+        return tileset;
+    const int tiles = std::min(std::max(from.tilecount, 0), TileMapSystem::MAX_TILES);
     for (int k = 1; k <= tiles; ++k)
-        tileset.entries[static_cast<std::size_t>(k)] = {(k - 1) % tileset.columns, (k - 1) / tileset.columns};
+        tileset->entries[static_cast<std::size_t>(k)] = {(k - 1) % from.columns, (k - 1) / from.columns};
+    return tileset;
 }
 
 } // namespace
 
-// The displayed tiles of one map as vertex buffers, split into square regions of cells per layer, and
-// what they were built from. Only the regions that meet a camera's view are drawn, and a change of
-// cells rebuilds only the regions holding them.
+// The displayed tiles of one map as vertex buffers, split into regions of cells per layer. A region is
+// built when it first meets a camera's view, rebuilt when its cells change, and freed again when many
+// are built and it was not drawn in the last frame: what is held follows what is drawn.
 struct TileMapBatches {
-    static constexpr int REGION_SIDE = 32; // cells
+    // Regions of 32 x 32 cells; where tiles overlap their neighbours, rows as wide as the layer (so
+    // that a region's tiles, drawn in their order, keep Tiled's right-down order across regions too).
+    static constexpr int REGION_SIDE = 32;
+    static constexpr int REGION_CELLS = REGION_SIDE * REGION_SIDE;
+    // The most regions kept built; past it, those not drawn in the last frame are freed.
+    static constexpr int MAX_BUILT = 256;
 
-    // The tiles of one region that come from one tileset.
+    // Tiles of one region drawn with one texture, one after the other.
     struct Piece {
         Texture* texture = nullptr;
         VertexBatch batch;
     };
-    // A block of cells of one layer, and the world rectangle its tiles cover.
+    // A block of cells of one layer, and the world rectangle its tiles may cover.
     struct Region {
         int firstColumn = 0, firstRow = 0, columns = 0, rows = 0;
         float left = 0.0f, right = 0.0f, bottom = 0.0f, top = 0.0f;
-        std::vector<std::unique_ptr<Piece>> pieces; // by tileset; null where none of its tiles lie
+        bool built = false;
+        std::vector<std::int32_t> cells;            // built: the cells it was built from, row by row
+        std::vector<std::unique_ptr<Piece>> pieces; // built: in drawing order
+        std::uint64_t drawn = 0;                    // the frame it was last drawn in
     };
     struct LayerRegions {
-        std::vector<std::int32_t> data; // the cells the regions were built from
+        std::size_t size = 0; // the layer's gids when the regions were laid out
         float offsetX = 0.0f, offsetY = 0.0f;
-        std::vector<Region> regions;    // row by row
+        std::vector<Region> regions; // row by row
+        int regionColumns = 0, regionRows = 0; // cells of a region across and down
+        int across = 0;                        // regions in a row of them
     };
     // A tileset as far as the tiles' frames depend on it.
     struct TilesetKey {
@@ -158,22 +96,29 @@ struct TileMapBatches {
     };
 
     explicit TileMapBatches(const TileMap& map);
-    // The map still has the size, tilesets and placement the regions were built from (its cells may
+    // The map still has the size, tilesets and placement the regions were laid out for (its cells may
     // have changed).
     bool SameLayout(const TileMap& map) const;
-    // Rebuilds the regions whose cells changed since they were built.
-    void Refresh(const TileMap& map);
     static std::vector<TilesetKey> KeysOf(const TileMap& map);
-
-    void BuildLayer(const TileMap& map, int layer);
+    // The layer's cells of the region are not the ones it was built from.
+    bool Stale(const TileMap& map, int layer, const Region& region) const;
     void BuildRegion(const TileMap& map, int layer, Region& region);
+    // Frees the buffers of regions not drawn in this frame while more than MAX_BUILT are built.
+    void Trim();
+    // The regions of a layer that may meet the world rectangle box (left, right, bottom, top): the
+    // rows first..last of them, columns firstColumn..lastColumn. False when none can.
+    bool RegionsNear(int layer, const float box[4], int range[4]) const;
 
     std::vector<LayerRegions> layers;
     std::int32_t width = 0, height = 0, layerCount = 0, tileWidth = 0, tileHeight = 0;
     float originX = 0.0f, originY = 0.0f, halfWidth = 0.0f, halfHeight = 0.0f;
     std::vector<float> columnX, rowY; // cell centres, stepped as the one-by-one drawing steps them
     std::vector<TilesetKey> tilesets;
-    int regionsBuilt = 0;
+    bool overlapping = false; // some tile is larger than a cell
+    float reachRight = 0.0f, reachUp = 0.0f; // how far a tile reaches past its cell, in cells
+    std::uint64_t frame = 0;
+    int built = 0;        // regions holding buffers now
+    int regionsBuilt = 0; // builds so far
 };
 
 std::vector<TileMapBatches::TilesetKey> TileMapBatches::KeysOf(const TileMap& map)
@@ -207,9 +152,9 @@ bool TileMapBatches::SameLayout(const TileMap& map) const
     if (map.tileWidth != tileWidth || map.tileHeight != tileHeight)
         return false;
     for (int l = 0; l < layerCount; ++l) {
-        const LayerRegions& built = layers[static_cast<std::size_t>(l)];
-        if (map.layers[l].data.size() != built.data.size() || map.layers[l].offsetX != built.offsetX ||
-            map.layers[l].offsetY != built.offsetY)
+        const LayerRegions& laid = layers[static_cast<std::size_t>(l)];
+        if (map.layers[l].data.size() != laid.size || map.layers[l].offsetX != laid.offsetX ||
+            map.layers[l].offsetY != laid.offsetY)
             return false;
     }
     return KeysOf(map) == tilesets;
@@ -236,110 +181,156 @@ TileMapBatches::TileMapBatches(const TileMap& map)
         for (std::size_t r = 0; r < down; ++r, y -= 1.0f)
             rowY.push_back(y);
     }
-    layers.resize(static_cast<std::size_t>(layerCount));
-    for (int l = 0; l < layerCount; ++l)
-        BuildLayer(map, l);
-}
+    // How far a tile may reach past its cell, right and up, in cells.
+    for (const auto& tileset : map.tilesets) {
+        const TiledMap::TilesetGeometry& g = tileset->geometry;
+        if (g.tileWidth <= 0 || g.tileHeight <= 0 || tileWidth <= 0 || tileHeight <= 0)
+            continue;
+        reachRight = std::max(reachRight, static_cast<float>(g.tileWidth) / static_cast<float>(tileWidth) - 1.0f);
+        reachUp = std::max(reachUp, static_cast<float>(g.tileHeight) / static_cast<float>(tileHeight) - 1.0f);
+    }
+    overlapping = reachRight > 0.0f || reachUp > 0.0f;
+    const float w = std::fabs(halfWidth);
+    const float h = std::fabs(halfHeight);
 
-void TileMapBatches::BuildLayer(const TileMap& map, int layer)
-{
-    LayerRegions& built = layers[static_cast<std::size_t>(layer)];
-    built.data = map.layers[layer].data;
-    built.offsetX = map.layers[layer].offsetX;
-    built.offsetY = map.layers[layer].offsetY;
-    built.regions.clear();
-    const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const std::size_t cells = std::min(built.data.size(), cellCount);
-    if (width <= 0 || cells == 0)
-        return;
-    const int across = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
-    const int down = static_cast<int>((cells + static_cast<std::size_t>(width) - 1) / static_cast<std::size_t>(width));
-    for (int r = 0; r < down; r += REGION_SIDE) {
-        for (int c = 0; c < across; c += REGION_SIDE) {
-            Region region;
-            region.firstColumn = c;
-            region.firstRow = r;
-            region.columns = std::min(REGION_SIDE, across - c);
-            region.rows = std::min(REGION_SIDE, down - r);
-            BuildRegion(map, layer, region);
-            built.regions.push_back(std::move(region));
+    layers.resize(static_cast<std::size_t>(layerCount));
+    for (int l = 0; l < layerCount; ++l) {
+        LayerRegions& laid = layers[static_cast<std::size_t>(l)];
+        laid.size = map.layers[l].data.size();
+        laid.offsetX = map.layers[l].offsetX;
+        laid.offsetY = map.layers[l].offsetY;
+        const std::size_t cells = std::min(laid.size, cellCount);
+        if (width <= 0 || cells == 0)
+            continue;
+        const int across = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
+        const int down =
+            static_cast<int>((cells + static_cast<std::size_t>(width) - 1) / static_cast<std::size_t>(width));
+        const int regionColumns = overlapping ? across : REGION_SIDE;
+        const int regionRows = overlapping ? std::max(1, REGION_CELLS / across) : REGION_SIDE;
+        laid.regionColumns = regionColumns;
+        laid.regionRows = regionRows;
+        laid.across = (across + regionColumns - 1) / regionColumns;
+        for (int r = 0; r < down; r += regionRows) {
+            for (int c = 0; c < across; c += regionColumns) {
+                Region region;
+                region.firstColumn = c;
+                region.firstRow = r;
+                region.columns = std::min(regionColumns, across - c);
+                region.rows = std::min(regionRows, down - r);
+                const std::size_t c0 = static_cast<std::size_t>(c);
+                const std::size_t c1 = static_cast<std::size_t>(c + region.columns - 1);
+                const std::size_t r0 = static_cast<std::size_t>(r);
+                const std::size_t r1 = static_cast<std::size_t>(r + region.rows - 1);
+                region.left = std::min(columnX[c0], columnX[c1]) - w + laid.offsetX;
+                region.right = std::max(columnX[c0], columnX[c1]) + w + 2.0f * w * reachRight + laid.offsetX;
+                region.bottom = std::min(rowY[r0], rowY[r1]) - h + laid.offsetY;
+                region.top = std::max(rowY[r0], rowY[r1]) + h + 2.0f * h * reachUp + laid.offsetY;
+                laid.regions.push_back(std::move(region));
+            }
         }
     }
+}
+
+bool TileMapBatches::Stale(const TileMap& map, int layer, const Region& region) const
+{
+    const std::vector<std::int32_t>& data = map.layers[layer].data;
+    const std::size_t cells = std::min(data.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::size_t at = 0;
+    for (int r = region.firstRow; r < region.firstRow + region.rows; ++r) {
+        const std::size_t from =
+            static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + static_cast<std::size_t>(region.firstColumn);
+        const std::size_t to = std::min(from + static_cast<std::size_t>(region.columns), cells);
+        if (from >= to)
+            break;
+        if (at + (to - from) > region.cells.size() ||
+            !std::equal(data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(to),
+                        region.cells.begin() + static_cast<std::ptrdiff_t>(at)))
+            return true;
+        at += to - from;
+    }
+    return at != region.cells.size();
 }
 
 void TileMapBatches::BuildRegion(const TileMap& map, int layer, Region& region)
 {
     ++regionsBuilt;
-    const LayerRegions& built = layers[static_cast<std::size_t>(layer)];
-    const std::vector<std::int32_t>& data = built.data;
-    const std::size_t cellCount = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const std::size_t cells = std::min(data.size(), cellCount);
-    // The cells' rectangle, widened below by the tiles that reach past it.
-    const float w = std::fabs(halfWidth);
-    const float h = std::fabs(halfHeight);
-    const std::size_t c0 = static_cast<std::size_t>(region.firstColumn);
-    const std::size_t c1 = static_cast<std::size_t>(region.firstColumn + region.columns - 1);
-    const std::size_t r0 = static_cast<std::size_t>(region.firstRow);
-    const std::size_t r1 = static_cast<std::size_t>(region.firstRow + region.rows - 1);
-    region.left = std::min(columnX[c0], columnX[c1]) - w + built.offsetX;
-    region.right = std::max(columnX[c0], columnX[c1]) + w + built.offsetX;
-    region.bottom = std::min(rowY[r0], rowY[r1]) - h + built.offsetY;
-    region.top = std::max(rowY[r0], rowY[r1]) + h + built.offsetY;
+    if (!region.built)
+        ++built;
+    region.built = true;
+    const LayerRegions& laid = layers[static_cast<std::size_t>(layer)];
+    const std::vector<std::int32_t>& data = map.layers[layer].data;
+    const std::size_t cells = std::min(data.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    region.cells.clear();
     region.pieces.clear();
-    region.pieces.resize(map.tilesets.size());
+    // Without overlaps one piece per tileset; with them, a new piece wherever the texture changes, so
+    // the tiles are drawn in the cells' order.
+    std::vector<Piece*> byTileset(map.tilesets.size(), nullptr);
     for (int r = region.firstRow; r < region.firstRow + region.rows; ++r) {
         for (int c = region.firstColumn; c < region.firstColumn + region.columns; ++c) {
             const std::size_t k = static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + static_cast<std::size_t>(c);
             if (k >= cells)
                 break;
+            region.cells.push_back(data[k]);
             // Placed as the one-by-one drawing places the map's transform for this cell.
             TileMap::Quad quad;
-            if (!map.TileQuad(data[k], columnX[static_cast<std::size_t>(c)] + built.offsetX,
-                              rowY[static_cast<std::size_t>(r)] + built.offsetY, quad))
+            if (!map.TileQuad(data[k], columnX[static_cast<std::size_t>(c)] + laid.offsetX,
+                              rowY[static_cast<std::size_t>(r)] + laid.offsetY, quad))
                 continue;
             std::size_t index = 0;
             while (index < map.tilesets.size() && map.tilesets[index].get() != quad.tileset)
                 ++index;
             if (index >= map.tilesets.size())
                 continue;
-            std::unique_ptr<Piece>& piece = region.pieces[index];
-            if (!piece) {
-                piece = std::make_unique<Piece>();
+            Piece* piece = overlapping ? (region.pieces.empty() ? nullptr : region.pieces.back().get())
+                                       : byTileset[index];
+            if (!piece || piece->texture != quad.tileset->texture) {
+                region.pieces.push_back(std::make_unique<Piece>());
+                piece = region.pieces.back().get();
                 piece->texture = quad.tileset->texture;
+                byTileset[index] = piece;
             }
             piece->batch.AddQuad(quad.x0, quad.y0, quad.x1, quad.y1, quad.uv);
-            region.left = std::min(region.left, std::min(quad.x0, quad.x1));
-            region.right = std::max(region.right, std::max(quad.x0, quad.x1));
-            region.bottom = std::min(region.bottom, std::min(quad.y0, quad.y1));
-            region.top = std::max(region.top, std::max(quad.y0, quad.y1));
         }
     }
 }
 
-void TileMapBatches::Refresh(const TileMap& map)
+bool TileMapBatches::RegionsNear(int layer, const float box[4], int range[4]) const
 {
-    for (int l = 0; l < layerCount; ++l) {
-        LayerRegions& built = layers[static_cast<std::size_t>(l)];
-        const std::vector<std::int32_t>& now = map.layers[l].data;
-        if (now == built.data)
-            continue;
-        // Same size (the layout matched): compare region by region, row slice by row slice.
-        std::vector<std::int32_t> before = now;
-        before.swap(built.data);
-        const std::size_t cells = std::min(now.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-        for (Region& region : built.regions) {
-            bool changed = false;
-            for (int r = region.firstRow; r < region.firstRow + region.rows && !changed; ++r) {
-                const std::size_t from = static_cast<std::size_t>(r) * static_cast<std::size_t>(width) +
-                                         static_cast<std::size_t>(region.firstColumn);
-                const std::size_t to = std::min(from + static_cast<std::size_t>(region.columns), cells);
-                if (from < to && !std::equal(now.begin() + static_cast<std::ptrdiff_t>(from),
-                                             now.begin() + static_cast<std::ptrdiff_t>(to),
-                                             before.begin() + static_cast<std::ptrdiff_t>(from)))
-                    changed = true;
-            }
-            if (changed)
-                BuildRegion(map, l, region);
+    const LayerRegions& laid = layers[static_cast<std::size_t>(layer)];
+    if (laid.regions.empty() || laid.across <= 0)
+        return false;
+    const int bands = static_cast<int>(laid.regions.size()) / laid.across;
+    const float w = std::fabs(halfWidth), h = std::fabs(halfHeight);
+    // Cells one apart from the origin, one more on every side against rounding.
+    const float x = originX + laid.offsetX;
+    const float y = originY + laid.offsetY;
+    const float cellLow = box[0] - x - w * (1.0f + 2.0f * reachRight) - 1.0f;
+    const float cellHigh = box[1] - x + w + 1.0f;
+    const float rowLow = y - box[3] - h - 1.0f;
+    const float rowHigh = y - box[2] + h * (1.0f + 2.0f * reachUp) + 1.0f;
+    const float columns = static_cast<float>(laid.across * laid.regionColumns);
+    const float rows = static_cast<float>(bands * laid.regionRows);
+    if (!(cellHigh >= 0.0f && cellLow < columns && rowHigh >= 0.0f && rowLow < rows))
+        return false;
+    range[0] = static_cast<int>(std::max(rowLow, 0.0f)) / laid.regionRows;
+    range[1] = std::min(static_cast<int>(std::min(rowHigh, rows - 1.0f)) / laid.regionRows, bands - 1);
+    range[2] = static_cast<int>(std::max(cellLow, 0.0f)) / laid.regionColumns;
+    range[3] = std::min(static_cast<int>(std::min(cellHigh, columns - 1.0f)) / laid.regionColumns, laid.across - 1);
+    return true;
+}
+
+void TileMapBatches::Trim()
+{
+    if (built <= MAX_BUILT)
+        return;
+    for (LayerRegions& laid : layers) {
+        for (Region& region : laid.regions) {
+            if (!region.built || region.drawn == frame)
+                continue;
+            region.built = false;
+            std::vector<std::int32_t>().swap(region.cells);
+            region.pieces.clear();
+            --built;
         }
     }
 }
@@ -391,6 +382,33 @@ bool MeetsAView(const std::vector<Matrix4f>& views, float left, float right, flo
     return false;
 }
 
+// The world rectangle (left, right, bottom, top) all views together show. False when a view can't
+// be turned back into world space.
+bool ViewBox(const std::vector<Matrix4f>& views, float box[4])
+{
+    constexpr float EDGE = 1.001f;
+    bool any = false;
+    for (const Matrix4f& clip : views) {
+        const float det = clip.m[0] * clip.m[5] - clip.m[4] * clip.m[1];
+        if (!std::isfinite(det) || std::fabs(det) < 1e-12f)
+            return false;
+        for (int corner = 0; corner < 4; ++corner) {
+            const float cx = (corner & 1 ? EDGE : -EDGE) - clip.m[12];
+            const float cy = (corner & 2 ? EDGE : -EDGE) - clip.m[13];
+            const float x = (clip.m[5] * cx - clip.m[4] * cy) / det;
+            const float y = (clip.m[0] * cy - clip.m[1] * cx) / det;
+            if (!std::isfinite(x) || !std::isfinite(y))
+                return false;
+            box[0] = any ? std::min(box[0], x) : x;
+            box[1] = any ? std::max(box[1], x) : x;
+            box[2] = any ? std::min(box[2], y) : y;
+            box[3] = any ? std::max(box[3], y) : y;
+            any = true;
+        }
+    }
+    return any;
+}
+
 Tileset::Tileset()
 {
     entries.fill({-1, -1});
@@ -401,6 +419,11 @@ TileMap::TileMap() = default;
 int TileMap::RegionsBuilt() const
 {
     return batches ? batches->regionsBuilt : 0;
+}
+
+int TileMap::RegionsHeld() const
+{
+    return batches ? batches->built : 0;
 }
 
 TileMap::~TileMap()
@@ -460,38 +483,33 @@ bool TileMap::TileQuad(std::int32_t gid, float x, float y, Quad& quad) const
     quad.y1 = quad.y0 + 2.0f * halfHeight * up;
 
     // The tile's rectangle in the image: from the tileset's geometry when it gives one, else the
-    // texture's own frame grid.
+    // texture's own frame grid. Sampled right to its edges, so a tile drawn at its own size shows its
+    // image's pixels one for one.
     Texture* texture = tileset.texture;
     const int imageWidth = geometry.imageWidth > 0 ? geometry.imageWidth : (texture ? texture->width : 0);
     const int imageHeight = geometry.imageHeight > 0 ? geometry.imageHeight : (texture ? texture->height : 0);
-    const bool inFrames = texture && texture->numCols > 0 && texture->numRows > 0 && quad.column < texture->numCols &&
-                          quad.row < texture->numRows;
     float uLeft = 0, vTop = 0, uRight = 0, vBottom = 0;
-    bool sameAsFrame = inFrames;
-    if (TiledMap::TileRectangle(geometry, imageWidth, imageHeight, quad.column, quad.row, uLeft, vTop, uRight,
-                                vBottom)) {
-        // The same rectangle as the frame (exactly, for the images a grid of frames describes).
-        const float cols = inFrames ? static_cast<float>(texture->numCols) : 1.0f;
-        const float rows = inFrames ? static_cast<float>(texture->numRows) : 1.0f;
-        sameAsFrame = inFrames && std::fabs(uLeft - static_cast<float>(quad.column) / cols) < 1e-6f &&
-                      std::fabs(uRight - static_cast<float>(quad.column + 1) / cols) < 1e-6f &&
-                      std::fabs(vBottom - static_cast<float>(texture->numRows - 1 - quad.row) / rows) < 1e-6f &&
-                      std::fabs(vTop - static_cast<float>(texture->numRows - quad.row) / rows) < 1e-6f;
-    } else {
-        sameAsFrame = true;
+    if (!TiledMap::TileRectangle(geometry, imageWidth, imageHeight, quad.column, quad.row, uLeft, vTop, uRight,
+                                 vBottom)) {
+        if (texture && texture->numCols > 0 && texture->numRows > 0 && quad.column < texture->numCols &&
+            quad.row < texture->numRows) {
+            const float cols = static_cast<float>(texture->numCols);
+            const float rows = static_cast<float>(texture->numRows);
+            uLeft = static_cast<float>(quad.column) / cols;
+            uRight = static_cast<float>(quad.column + 1) / cols;
+            vBottom = static_cast<float>(texture->numRows - 1 - quad.row) / rows;
+            vTop = static_cast<float>(texture->numRows - quad.row) / rows;
+        } else {
+            // Off the frame grid: the whole texture, reported once as a sprite's frame would be.
+            float frame[16];
+            Mesh::FrameMatrix(texture, quad.column, quad.row, frame);
+            uLeft = frame[12];
+            vBottom = frame[13];
+            uRight = frame[0] + frame[12];
+            vTop = frame[5] + frame[13];
+        }
     }
-    if (sameAsFrame) {
-        // The frame's own rectangle, as a sprite samples it, so a batch draws what a single tile does.
-        float frame[16];
-        Mesh::FrameMatrix(texture, quad.column, quad.row, frame);
-        uLeft = frame[12];
-        vBottom = frame[13];
-        uRight = frame[0] + frame[12];
-        vTop = frame[5] + frame[13];
-    }
-    const std::uint32_t flags = TiledMap::FlagsOf(gid);
-    TiledMap::FlipCorners(uLeft, vTop, uRight, vBottom, flags, quad.uv);
-    quad.plain = sameAsFrame && (flags & ~TiledMap::ROTATE_HEXAGONAL) == 0 && across == 1.0f && up == 1.0f;
+    TiledMap::FlipCorners(uLeft, vTop, uRight, vBottom, TiledMap::FlagsOf(gid), quad.uv);
     return true;
 }
 
@@ -600,40 +618,13 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
 {
     auto* map = new TileMap();
     map->name = name;
-    const std::string file = "Map \"" + name + "\"";
-
-    Stream stream(name.c_str(), StreamMode_TileMap, false);
-    if (!stream.IsValid()) {
-        std::error_code error;
-        if (std::filesystem::exists(AssetDataPath + "tilemaps/" + name + ".tmx", error))
-            Trace("Map, \"%s\", was not found! \"tilemaps/%s.tmx\" is there, a map saved as TMX: save the map as "
-                  "JSON (File > Export As, \"JSON map files\")", name.c_str(), name.c_str());
-        else
-            Trace("Map, \"%s\", was not found!", name.c_str());
-    } else if (!stream.data.IsObject()) {
-        Trace("%s is not a JSON object; it has no layers", file.c_str());
-    }
-    const Value& root = stream.data;
-    const bool readable = stream.IsValid() && root.IsObject();
-
     TiledMap read;
-    if (readable)
-        read.ReadSize(root, file);
+    const bool readable = read.Load(name);
+
     map->width = read.width;
     map->height = read.height;
     map->tileWidth = read.tileWidth;
     map->tileHeight = read.tileHeight;
-    if (map->width <= 0 || map->height <= 0) {
-        if (readable && !read.infinite)
-            Trace("%s: a size of %d x %d cells draws nothing", file.c_str(), map->width, map->height);
-        map->width = std::max(map->width, 0);
-        map->height = std::max(map->height, 0);
-    } else if (map->width > MAX_MAP_SIDE || map->height > MAX_MAP_SIDE) {
-        // No file holds that many gids; the row arithmetic of the wall test would overflow.
-        Trace("%s: a size of %d x %d cells is too large; it draws nothing", file.c_str(), map->width, map->height);
-        map->width = 0;
-        map->height = 0;
-    }
     map->originX = 0.0f;
     map->originY = static_cast<float>(map->height - 1);
     map->transform = new Transform();
@@ -644,134 +635,42 @@ TileMap* TileMapSystem::LoadTileMap(const std::string& name)
     gridRowOrigin = map->height - 1;
     if (GrowGrid(map->width, map->height))
         PostCameraBounds();
-
     if (!readable)
         return map;
-    read.width = map->width;
-    read.height = map->height;
-    ReadLayers(root, file, *map, read);
-    ReadTilesets(root, file, *map);
-    return map;
-}
 
-void TileMapSystem::ReadLayers(const Value& root, const std::string& file, TileMap& map, TiledMap& read)
-{
-    // The first "nextlayerid" - 1 entries, groups opened up; at most the slots.
-    const int nextLayerId = IntMember(root, "nextlayerid", file, 1);
-    if (nextLayerId < 1)
-        Trace("%s: \"nextlayerid\" is %d; no layers are read", file.c_str(), nextLayerId);
-    const int wanted = nextLayerId > 1 ? nextLayerId - 1 : 0;
-    if (wanted > TileMap::MAX_LAYERS)
-        Trace("%s: %d layers; only the first %d are read", file.c_str(), wanted, TileMap::MAX_LAYERS);
-    const Value* layers = ArrayMember(root, "layers", file);
-    if (!layers)
-        return;
-    read.ReadLayers(*layers, std::min(wanted, TileMap::MAX_LAYERS), file, TileMap::MAX_LAYERS);
-
-    // Offsets are in pixels of the map's cells; without a cell size they can't be placed.
-    const bool placeable = map.tileWidth > 0 && map.tileHeight > 0;
-    const std::size_t width = static_cast<std::size_t>(map.width);
-    map.layerCount = static_cast<std::int32_t>(read.layers.size());
-    for (std::size_t i = 0; i < read.layers.size(); ++i) {
-        TiledMap::Layer& from = read.layers[i];
-        TileMapLayer& layer = map.layers[i];
+    // Offsets are in pixels of the map's cells (the model keeps none it can't place).
+    const bool placeable = map->tileWidth > 0 && map->tileHeight > 0;
+    const std::size_t width = static_cast<std::size_t>(map->width);
+    map->layerCount = static_cast<std::int32_t>(std::min<std::size_t>(read.layers.size(), TileMap::MAX_LAYERS));
+    for (int i = 0; i < map->layerCount; ++i) {
+        TiledMap::Layer& from = read.layers[static_cast<std::size_t>(i)];
+        TileMapLayer& layer = map->layers[i];
         layer.name = std::move(from.name);
         layer.type = std::move(from.type);
         layer.data = std::move(from.data);
         layer.visible = from.visible;
         layer.opacity = from.opacity;
-        if ((from.offsetX != 0.0f || from.offsetY != 0.0f) && !placeable)
-            Trace("%s layer \"%s\": the map has no \"tilewidth\" and \"tileheight\"; its offset is not drawn",
-                  file.c_str(), layer.name.c_str());
-        else if (placeable) {
-            layer.offsetX = from.offsetX / static_cast<float>(map.tileWidth);
-            layer.offsetY = -from.offsetY / static_cast<float>(map.tileHeight);
+        if (placeable) {
+            layer.offsetX = from.offsetX / static_cast<float>(map->tileWidth);
+            layer.offsetY = -from.offsetY / static_cast<float>(map->tileHeight);
         }
-        if (layer.name != "WallLayer")
+        if (layer.name != "WallLayer" || width == 0)
             continue;
-        // The walls are where wall tiles are drawn, whichever way they are flipped.
+        // The walls are where wall tiles are, whichever way they are flipped.
         for (std::size_t k = 0; k < layer.data.size(); ++k)
             if (TiledMap::TileOf(layer.data[k]) != 0)
                 SetWall(k / width, k % width);
     }
-}
-
-void TileMapSystem::ReadTilesets(const Value& root, const std::string& file, TileMap& map)
-{
-    // Tilesets: "numOfTileSets" of them when the map says, at most what the array holds; every one
-    // listed when it does not (the Tiled map editor never writes that key).
-    const Value* tilesets = ArrayMember(root, "tilesets", file);
-    const int listed = tilesets ? static_cast<int>(tilesets->Size()) : 0;
-    int tilesetCount = listed;
-    if (const Value* stated = Member(root, "numOfTileSets")) {
-        if (!stated->IsInt()) {
-            Trace("%s: \"numOfTileSets\" is not a whole number; every listed tileset is read", file.c_str());
-        } else {
-            tilesetCount = std::max(stated->GetInt(), 0);
-            if (tilesetCount > listed) {
-                Trace("%s: \"numOfTileSets\" is %d but \"tilesets\" holds %d", file.c_str(), tilesetCount,
-                      listed);
-                tilesetCount = listed;
-            }
-        }
-    }
-    for (int i = 0; i < tilesetCount; ++i) {
-        const Value& entry = (*tilesets)[static_cast<rapidjson::SizeType>(i)];
-        const std::string where = file + " tileset " + std::to_string(i);
-        if (!entry.IsObject()) {
-            Trace("%s is not an object; skipped", where.c_str());
-            continue;
-        }
-        const int firstGid = IntMember(entry, "firstgid", where, 1);
-        if (firstGid < 1) {
-            Trace("%s starts at gid %d; gids start at 1; skipped", where.c_str(), firstGid);
-            continue;
-        }
-        Tileset* tileset = nullptr;
-        const Value* source = Member(entry, "source");
-        if (source && source->IsString()) {
-            tileset = LoadTileset(std::string(source->GetString(), source->GetStringLength()));
-        } else if (source) {
-            Trace("%s: \"source\" is not a string; its gids draw nothing", where.c_str());
-            tileset = new Tileset();
-        } else if (!Member(entry, "image") && !Member(entry, "columns") && !Member(entry, "tilecount")) {
-            Trace("%s has no \"source\" file and no tiles of its own; its gids draw nothing", where.c_str());
-            tileset = new Tileset();
-        } else {
-            // An embedded tileset carries the fields of a tileset file itself.
-            tileset = new Tileset();
-            ReadTileset(entry, where, *tileset);
-        }
-        tileset->firstGidMinusOne = firstGid - 1;
-        map.tilesets.emplace_back(tileset);
-    }
+    for (const TiledMap::Tileset& tileset : read.tilesets)
+        map->tilesets.emplace_back(MakeTileset(tileset));
+    return map;
 }
 
 Tileset* TileMapSystem::LoadTileset(const std::string& source)
 {
-    auto* tileset = new Tileset();
-    const std::string name = FileStem(source);
-    if (name.empty()) {
-        Trace("Tileset source \"%s\" names no file", source.c_str());
-        return tileset;
-    }
-    Stream stream(name.c_str(), StreamMode_Tileset, false);
-    if (!stream.IsValid() || !stream.data.IsObject()) {
-        // A tileset saved as TSX: say so, with what to do.
-        std::string extension = source.size() >= 4 ? source.substr(source.size() - 4) : "";
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        std::error_code error;
-        if (!stream.IsValid() &&
-            (extension == ".tsx" || std::filesystem::exists(AssetDataPath + "tilesets/" + name + ".tsx", error)))
-            Trace("%s wasn't opened... the map names \"%s\", a tileset saved as TSX: save the tileset as JSON "
-                  "(\"tilesets/%s.json\")", name.c_str(), source.c_str(), name.c_str());
-        else
-            Trace("%s wasn't opened...", name.c_str());
-        return tileset;
-    }
-    ReadTileset(stream.data, "Tileset \"" + name + "\"", *tileset);
-    return tileset;
+    TiledMap::Tileset read;
+    TiledMap::ReadTilesetFile(source, "", read);
+    return MakeTileset(read);
 }
 
 void TileMapSystem::DrawTileMap()
@@ -784,73 +683,77 @@ void TileMapSystem::DrawTileMap()
             const int built = map->RegionsBuilt();
             map->batches = std::make_unique<TileMapBatches>(*map);
             map->batches->regionsBuilt += built;
-        } else {
-            map->batches->Refresh(*map);
         }
+        TileMapBatches& batches = *map->batches;
+        ++batches.frame;
         std::vector<Matrix4f> views;
         const bool cull = ClipMatrices(views);
-        for (int l = 0; l < map->batches->layerCount; ++l) {
+        float box[4] = {};
+        const bool boxed = cull && ViewBox(views, box);
+        for (int l = 0; l < batches.layerCount; ++l) {
             const TileMapLayer& layer = map->layers[l];
             if (!layer.visible || !(layer.opacity > 0.0f))
                 continue;
             const int drawLayer = DrawLayerOf(layer.name);
-            auto& regions = map->batches->layers[static_cast<std::size_t>(l)].regions;
-            // Tileset by tileset, as the layer's tiles were drawn from one buffer per tileset.
-            for (std::size_t t = 0; t < map->tilesets.size(); ++t) {
-                for (TileMapBatches::Region& region : regions) {
-                    if (t >= region.pieces.size() || !region.pieces[t])
-                        continue;
+            auto& laid = batches.layers[static_cast<std::size_t>(l)];
+            // Only the regions near the views are looked at (all of them when the views can't be boxed).
+            int range[4] = {0, laid.across > 0 ? static_cast<int>(laid.regions.size()) / laid.across - 1 : -1, 0,
+                            laid.across - 1};
+            if (boxed && !batches.RegionsNear(l, box, range))
+                continue;
+            for (int band = range[0]; band <= range[1]; ++band) {
+                for (int column = range[2]; column <= range[3]; ++column) {
+                    TileMapBatches::Region& region =
+                        laid.regions[static_cast<std::size_t>(band) * static_cast<std::size_t>(laid.across) +
+                                     static_cast<std::size_t>(column)];
                     if (cull && !MeetsAView(views, region.left, region.right, region.bottom, region.top))
                         continue;
-                    TileMapBatches::Piece& piece = *region.pieces[t];
-                    // A window made since the upload gets buffers of its own.
-                    piece.batch.Upload();
-                    DrawCommand command;
-                    command.name = "MeshRender";
-                    command.mesh = map->mesh;
-                    command.texture = piece.texture;
-                    command.batch = &piece.batch;
-                    command.color[3] = layer.opacity;
-                    if (CurrentWindow)
-                        CurrentWindow->QueueDrawCommand(drawLayer, command);
+                    if (!region.built || batches.Stale(*map, l, region))
+                        batches.BuildRegion(*map, l, region);
+                    region.drawn = batches.frame;
+                    for (auto& piece : region.pieces) {
+                        // A window made since the upload gets buffers of its own.
+                        piece->batch.Upload();
+                        DrawCommand command;
+                        command.name = "MeshRender";
+                        command.mesh = map->mesh;
+                        command.texture = piece->texture;
+                        command.batch = &piece->batch;
+                        command.color[3] = layer.opacity;
+                        if (CurrentWindow)
+                            CurrentWindow->QueueDrawCommand(drawLayer, command);
+                    }
                 }
             }
         }
+        batches.Trim();
         return;
     }
-    // One by one: a mesh frame per tile; a tile a frame can't show (flipped, off the texture's frame
-    // grid, larger than a cell) gets a buffer of its own.
+    // One by one: a buffer of one quad per tile, in the cells' order.
     map->singles.clear();
     const std::size_t cellCount = static_cast<std::size_t>(map->width) * static_cast<std::size_t>(map->height);
     for (int l = 0; l < map->layerCount && l < TileMap::MAX_LAYERS; ++l) {
         const TileMapLayer& layer = map->layers[l];
         const std::size_t cells = std::min(layer.data.size(), cellCount);
-        if (!layer.visible || !(layer.opacity > 0.0f) || cells == 0)
+        if (!layer.visible || !(layer.opacity > 0.0f) || cells == 0 || !CurrentWindow)
             continue;
-        const float colour[4] = {1.0f, 1.0f, 1.0f, layer.opacity};
         const int drawLayer = DrawLayerOf(layer.name);
         float x = map->originX;
         float y = map->originY;
-        map->transform->SetTranslation(x + layer.offsetX, y + layer.offsetY);
         for (std::size_t k = 0; k < cells; ++k) {
             TileMap::Quad quad;
             if (map->TileQuad(layer.data[k], x + layer.offsetX, y + layer.offsetY, quad)) {
-                if (quad.plain) {
-                    DrawMesh(drawLayer, false, map->mesh, quad.tileset->texture, static_cast<float>(quad.column),
-                             static_cast<float>(quad.row), map->transform, colour);
-                } else if (CurrentWindow) {
-                    auto single = std::make_unique<VertexBatch>();
-                    single->AddQuad(quad.x0, quad.y0, quad.x1, quad.y1, quad.uv);
-                    single->Upload();
-                    DrawCommand command;
-                    command.name = "MeshRender";
-                    command.mesh = map->mesh;
-                    command.texture = quad.tileset->texture;
-                    command.batch = single.get();
-                    command.color[3] = layer.opacity;
-                    CurrentWindow->QueueDrawCommand(drawLayer, command);
-                    map->singles.push_back(std::move(single));
-                }
+                auto single = std::make_unique<VertexBatch>();
+                single->AddQuad(quad.x0, quad.y0, quad.x1, quad.y1, quad.uv);
+                single->Upload();
+                DrawCommand command;
+                command.name = "MeshRender";
+                command.mesh = map->mesh;
+                command.texture = quad.tileset->texture;
+                command.batch = single.get();
+                command.color[3] = layer.opacity;
+                CurrentWindow->QueueDrawCommand(drawLayer, command);
+                map->singles.push_back(std::move(single));
             }
             if ((k + 1) % static_cast<std::size_t>(map->width) == 0) {
                 x = map->originX;
@@ -858,7 +761,6 @@ void TileMapSystem::DrawTileMap()
             } else {
                 x += 1.0f;
             }
-            map->transform->SetTranslation(x + layer.offsetX, y + layer.offsetY);
         }
     }
 }

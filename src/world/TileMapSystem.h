@@ -34,7 +34,7 @@ struct TileMapLayer {
 // One tileset: entry k (1..tilecount) is tile k - 1 of the image as (column, row); entry 0 and the
 // entries past tilecount are (-1, -1), which draw nothing.
 struct Tileset {
-    static constexpr int ENTRY_COUNT = 1024;
+    static constexpr int ENTRY_COUNT = TiledMap::MAX_TILES + 1;
 
     Tileset();
 
@@ -49,7 +49,7 @@ struct Tileset {
 
 // One loaded map.
 struct TileMap {
-    static constexpr int MAX_LAYERS = 32;
+    static constexpr int MAX_LAYERS = TiledMap::MAX_LAYERS;
 
     TileMap();
     ~TileMap();
@@ -64,13 +64,12 @@ struct TileMap {
     // Where a gid's tile is drawn in the cell whose centre is (x, y), before the layer's offset: the
     // quad x0..x1 by y0..y1 (a tile larger than a cell grows right and up from the cell's lower left
     // corner), its texture and the texture coordinates of its corners as VertexBatch::AddQuad takes
-    // them, flips applied. False when the gid draws nothing.
+    // them, flips applied, reaching the tile's edges in the image. False when the gid draws nothing.
     struct Quad {
         const Tileset* tileset = nullptr;
         int column = -1, row = -1;
         float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
         float uv[8] = {};
-        bool plain = false; // unflipped, one cell, and the texture's own frame: drawable as a mesh frame
     };
     bool TileQuad(std::int32_t gid, float x, float y, Quad& quad) const;
 
@@ -86,14 +85,16 @@ struct TileMap {
     Transform* transform = nullptr; // owned
     std::string name;
     bool displayed = false;
-    // The tiles as vertex buffers: per layer, square regions of cells, each one buffer per tileset.
-    // Built on the first draw; a change of cells rebuilds the regions holding them, a change of size,
-    // tilesets or placement all of them.
+    // The tiles as vertex buffers: per layer, regions of cells, each a few buffers drawn in turn. A
+    // region is built when a camera first sees it and freed again when many are held and it is out of
+    // sight; a change of cells rebuilds the regions holding them, a change of size, tilesets or
+    // placement all of them.
     std::unique_ptr<TileMapBatches> batches;
     // The regions built into vertex buffers so far.
     int RegionsBuilt() const;
-    // One-tile buffers of the one-by-one drawing for tiles a mesh frame can't show, kept until the
-    // next draw.
+    // The regions holding vertex buffers now.
+    int RegionsHeld() const;
+    // One-tile buffers of the one-by-one drawing, kept until the next draw.
     std::vector<std::unique_ptr<VertexBatch>> singles;
 };
 
@@ -121,16 +122,16 @@ public:
     // "TileSurfaceReading" (nothing).
     void HandleMessage(Message* message) override;
 
-    // Loads a map from "tilemaps/<name>.json" (records its walls, widening the wall grid and the
-    // camera's bounds to its size). Never null; a map that could not be read has no layers and no
-    // tilesets.
+    // Loads a map from "tilemaps/<name>.json", read whole by TiledMap, and builds it from that model
+    // (records its walls, widening the wall grid and the camera's bounds to its size). Never null; a
+    // map that could not be read has no layers and no tilesets.
     TileMap* LoadTileMap(const std::string& name);
     // Loads the tileset a "source" path names: "tilesets/<file name without folders and extension>.json".
     // Never null.
     Tileset* LoadTileset(const std::string& source);
-    // Queues the tiles of the displayed map's visible layers: one command per region and tileset
-    // drawing a vertex buffer, for the regions that meet a camera's view, or one command per tile
-    // while batching is off.
+    // Queues the tiles of the displayed map's visible layers, each layer's in Tiled's right-down order
+    // where tiles overlap: a few commands per region that meets a camera's view, each drawing a vertex
+    // buffer, or one command per tile while batching is off.
     void DrawTileMap();
 
     // On: each tile layer is drawn from vertex buffers of regions of cells. Off: one draw per tile
@@ -166,8 +167,6 @@ private:
     // Widens the wall grid to hold a map of that size; true when it grew.
     bool GrowGrid(int width, int height);
     void PostCameraBounds();
-    void ReadLayers(const rapidjson::Value& root, const std::string& file, TileMap& map, TiledMap& read);
-    void ReadTilesets(const rapidjson::Value& root, const std::string& file, TileMap& map);
 
     std::vector<TileMap*> maps;        // owned, in load order
     TileMap* displayedMap = nullptr;

@@ -4,9 +4,12 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
+#include "core/Stream.h"
 #include "core/Trace.h"
 
 namespace {
@@ -121,6 +124,8 @@ bool Inflate(const std::vector<unsigned char>& in, int windowBits, std::size_t l
     }
     stream.next_in = const_cast<Bytef*>(in.data());
     stream.avail_in = static_cast<uInt>(std::min<std::size_t>(in.size(), std::numeric_limits<uInt>::max()));
+    // Room for all it can hold at once (deflate expands at most 1032 to 1): no copies while it grows.
+    out.reserve(std::min(limit, in.size() * 1032 + 1024));
     std::vector<unsigned char> chunk(1 << 16);
     int result = Z_OK;
     while (result == Z_OK) {
@@ -159,10 +164,15 @@ bool Unzstd(const std::vector<unsigned char>& in, std::size_t limit, std::vector
     }
     ZSTD_initDStream(stream);
     ZSTD_inBuffer input{in.data(), in.size(), 0};
+    // Room for all the frame says it holds, when it says: no copies while it grows.
+    const unsigned long long stated = ZSTD_getFrameContentSize(in.data(), in.size());
+    if (stated != ZSTD_CONTENTSIZE_UNKNOWN && stated != ZSTD_CONTENTSIZE_ERROR)
+        out.reserve(static_cast<std::size_t>(std::min<unsigned long long>(limit, stated)));
     std::vector<unsigned char> chunk(ZSTD_DStreamOutSize());
     std::size_t result = 1;
     bool failed = false;
     while (true) {
+        const std::size_t read = input.pos;
         ZSTD_outBuffer output{chunk.data(), chunk.size(), 0};
         result = ZSTD_decompressStream(stream, &output, &input);
         if (ZSTD_isError(result)) {
@@ -175,8 +185,10 @@ bool Unzstd(const std::vector<unsigned char>& in, std::size_t limit, std::vector
             extra = true;
             break;
         }
-        // A frame ended with all input read: done. No progress with input left: cut short.
-        if (input.pos == input.size && output.pos < output.size)
+        // The last frame ended with all input read: done. Nothing read and nothing written: cut short.
+        if (result == 0 && input.pos == input.size)
+            break;
+        if (input.pos == read && output.pos == 0)
             break;
     }
     ZSTD_freeDStream(stream);
@@ -323,6 +335,64 @@ struct Walk {
     bool reportedFull = false;
 };
 
+// The cells a tile layer will hold, before it is decoded: the map's cells, at most what one layer
+// decodes, at most the gids a JSON array lists.
+std::size_t CellsOfLayer(const Value& entry, const TiledMap& map)
+{
+    std::size_t cells = static_cast<std::size_t>(std::max(map.width, 0)) * static_cast<std::size_t>(std::max(map.height, 0));
+    if (map.infinite)
+        return cells;
+    cells = std::min(cells, TiledMap::MAX_LAYER_CELLS);
+    const Value* data = Member(entry, "data");
+    if (data && data->IsArray())
+        cells = std::min<std::size_t>(cells, data->Size());
+    return cells;
+}
+
+// What the tile layers among the first entryCount entries will hold, groups opened up as the reading
+// opens them (at most maxLayers layers): cells is their sum, firstPast the name of the first layer
+// that takes it past TiledMap::MAX_MAP_CELLS.
+void CountCells(const Value& layers, int entryCount, int depth, const TiledMap& map, int maxLayers, int& seen,
+                std::size_t& cells, std::string& firstPast, bool& pastFound)
+{
+    for (int i = 0; i < entryCount && seen < maxLayers; ++i) {
+        const Value& entry = layers[static_cast<rapidjson::SizeType>(i)];
+        const std::string type = OptionalString(entry, "type");
+        if (entry.IsObject() && type == "group") {
+            const Value* inner = Member(entry, "layers");
+            if (depth + 1 <= MAX_GROUP_DEPTH && inner && inner->IsArray())
+                CountCells(*inner, static_cast<int>(inner->Size()), depth + 1, map, maxLayers, seen, cells, firstPast,
+                           pastFound);
+            continue;
+        }
+        ++seen;
+        if (!entry.IsObject() || type == "objectgroup" || type == "imagelayer")
+            continue;
+        cells += CellsOfLayer(entry, map);
+        if (cells > TiledMap::MAX_MAP_CELLS && !pastFound) {
+            firstPast = OptionalString(entry, "name");
+            pastFound = true;
+        }
+    }
+}
+
+// Settings Tiled draws that the game does not: a tint colour and parallax factors other than 1. One
+// line each, naming the layer or group.
+void TraceUndrawnSettings(const Value& entry, const std::string& where)
+{
+    if (const Value* tint = Member(entry, "tintcolor")) {
+        const std::string colour = tint->IsString() ? " " + Text(*tint) : std::string();
+        Trace("%s: its tint colour%s is not drawn; its tiles show their own colours", where.c_str(), colour.c_str());
+    }
+    const Value* px = Member(entry, "parallaxx");
+    const Value* py = Member(entry, "parallaxy");
+    const double fx = px && px->IsNumber() ? px->GetDouble() : 1.0;
+    const double fy = py && py->IsNumber() ? py->GetDouble() : 1.0;
+    if (fx != 1.0 || fy != 1.0)
+        Trace("%s: its parallax factors (%g, %g) are not drawn; it scrolls with the map", where.c_str(), fx, fy);
+}
+
+
 // Places the chunks of an infinite map's tile layer into its dense grid.
 void ReadChunks(const Value& entry, const std::string& where, TiledMap& map, Layer& layer)
 {
@@ -404,6 +474,7 @@ void WalkLayers(const Value& layers, int entryCount, int depth, const Layer& gro
                 continue;
             }
             const std::string at = walk.file + " group \"" + name + "\"";
+            TraceUndrawnSettings(entry, at);
             Layer combined = group;
             const Value* visible = Member(entry, "visible");
             combined.visible = group.visible && (!visible || !visible->IsBool() || visible->GetBool());
@@ -438,6 +509,7 @@ void WalkLayers(const Value& layers, int entryCount, int depth, const Layer& gro
         if (!type.empty() && type != "tilelayer")
             Trace("%s: layer type \"%s\" is unknown; read as a tile layer", where.c_str(), type.c_str());
         ReadTileLayer(entry, where, walk.map, layer);
+        TraceUndrawnSettings(entry, where);
 
         // Fields Tiled always writes: traced as before when missing at the top; inside a group the
         // group gives what is missing.
@@ -456,8 +528,13 @@ void WalkLayers(const Value& layers, int entryCount, int depth, const Layer& gro
         layer.opacity = group.opacity * std::clamp(OptionalFloat(entry, "opacity", where, 1.0f), 0.0f, 1.0f);
         layer.offsetX = group.offsetX + OptionalFloat(entry, "offsetx", where, 0.0f);
         layer.offsetY = group.offsetY + OptionalFloat(entry, "offsety", where, 0.0f);
-        if (layer.name == "WallLayer")
+        if (layer.name == "WallLayer") {
             walk.map.hasWallLayer = true;
+            // Hidden in Tiled (itself or by its group): still the walls.
+            if (visible && visible->IsBool() && !layer.visible)
+                Trace("%s: layer \"WallLayer\" is hidden; its tiles are not drawn, but they still block the player",
+                      walk.file.c_str());
+        }
     }
 }
 
@@ -620,3 +697,324 @@ bool TiledMap::DecodeLayerData(const std::string& text, const std::string& compr
     return true;
 }
 
+
+namespace {
+
+// A whole-number member Tiled always writes; missing or of another type it is traced and reads as
+// fallback.
+int IntMember(const Value& object, const char* key, const std::string& file, int fallback = 0)
+{
+    const Value* value = Member(object, key);
+    if (!value || !value->IsInt()) {
+        Trace("%s: \"%s\" is missing or not a whole number", file.c_str(), key);
+        return fallback;
+    }
+    return value->GetInt();
+}
+
+std::string StringMember(const Value& object, const char* key, const std::string& file)
+{
+    const Value* value = Member(object, key);
+    if (!value || !value->IsString()) {
+        Trace("%s: \"%s\" is missing or not a string", file.c_str(), key);
+        return "";
+    }
+    return Text(*value);
+}
+
+// A path's file name without its folders and its extension: "../../textures/HouseTiles.png" gives
+// "HouseTiles". Tiled writes forward slashes; backslashes are taken as folder separators too.
+std::string FileStem(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = stem.rfind('.');
+    if (dot != std::string::npos)
+        stem.erase(dot);
+    return stem;
+}
+
+// The fields of a tileset, from its own file or embedded in a map: "columns", "tilecount", "name",
+// "image" and the image's geometry. A collection of images (a picture per tile, no "image") and tile
+// animations are named once each.
+void ReadTilesetFields(const Value& root, const std::string& where, TiledMap::Tileset& tileset)
+{
+    const Value* tiles = Member(root, "tiles");
+    int animations = 0;
+    bool pictures = false;
+    if (tiles && tiles->IsArray()) {
+        for (const Value& tile : tiles->GetArray()) {
+            const Value* animation = Member(tile, "animation");
+            if (animation && animation->IsArray() && !animation->Empty())
+                ++animations;
+            pictures = pictures || Member(tile, "image");
+        }
+    }
+    const bool collection = pictures && !Member(root, "image");
+    tileset.known = true;
+    tileset.name = StringMember(root, "name", where);
+    if (collection) {
+        Trace("%s is a collection of images (a picture per tile), which is not drawn: its tiles draw nothing (in "
+              "\"WallLayer\" they still block); make it from one image (\"Based on Tileset Image\")",
+              where.c_str());
+        tileset.tilecount = std::max(OptionalInt(root, "tilecount", where), 0);
+        return;
+    }
+    tileset.columns = IntMember(root, "columns", where);
+    tileset.tilecount = IntMember(root, "tilecount", where);
+    tileset.geometry = TiledMap::ReadTilesetGeometry(root, where);
+    if (const Value* offset = Member(root, "tileoffset")) {
+        const Value* x = Member(*offset, "x");
+        const Value* y = Member(*offset, "y");
+        const int dx = x && x->IsInt() ? x->GetInt() : 0;
+        const int dy = y && y->IsInt() ? y->GetInt() : 0;
+        if (dx != 0 || dy != 0)
+            Trace("%s: its tile offset (%d, %d) is not drawn; its tiles sit in their cells", where.c_str(), dx, dy);
+    }
+    if (animations > 0)
+        Trace("%s: its %d tile animation%s not played; each such tile shows its own still image", where.c_str(),
+              animations, animations == 1 ? " is" : "s are");
+    const Value* image = Member(root, "image");
+    if (!image || !image->IsString()) {
+        Trace("%s: \"image\" is missing or not a string; its tiles have no texture", where.c_str());
+    } else {
+        const std::string path = Text(*image);
+        tileset.texture = FileStem(path);
+        if (tileset.texture.empty())
+            Trace("%s: \"image\" \"%s\" names no file; its tiles have no texture", where.c_str(), path.c_str());
+    }
+    if (tileset.columns <= 0)
+        Trace("%s: \"columns\" is %d; no tile can be placed", where.c_str(), tileset.columns);
+    else if (tileset.tilecount > TiledMap::MAX_TILES)
+        Trace("%s: %d tiles; only the first %d are used", where.c_str(), tileset.tilecount, TiledMap::MAX_TILES);
+}
+
+// The tileset a tile number belongs to (the largest first gid not above it, the first listed of
+// equals), or null.
+const TiledMap::Tileset* OwnerOf(const std::vector<TiledMap::Tileset>& tilesets, std::uint32_t tile)
+{
+    const TiledMap::Tileset* owner = nullptr;
+    for (const TiledMap::Tileset& candidate : tilesets)
+        if (static_cast<std::uint32_t>(candidate.firstGid) <= tile && (!owner || candidate.firstGid > owner->firstGid))
+            owner = &candidate;
+    return owner;
+}
+
+} // namespace
+
+bool TiledMap::ReadTilesetFile(const std::string& source, const std::string& mapName, Tileset& tileset)
+{
+    const std::string stem = FileStem(source);
+    if (stem.empty()) {
+        Trace("Tileset source \"%s\" names no file", source.c_str());
+        return false;
+    }
+    Stream stream(stem.c_str(), StreamMode_Tileset, false);
+    if (stream.IsValid() && stream.data.IsObject()) {
+        const std::string where = mapName.empty() ? "Tileset \"" + stem + "\""
+                                                  : "Map \"" + mapName + "\" tileset \"" + stem + "\"";
+        ReadTilesetFields(stream.data, where, tileset);
+        return true;
+    }
+    // A tileset saved as TSX: say so, with what to do.
+    std::string extension = source.size() >= 4 ? source.substr(source.size() - 4) : "";
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::error_code error;
+    const std::string wanted = "tilesets/" + stem + ".json";
+    if (!stream.IsValid() &&
+        (extension == ".tsx" || std::filesystem::exists(AssetDataPath + "tilesets/" + stem + ".tsx", error))) {
+        Trace("%s wasn't opened... the map names \"%s\", a tileset saved as TSX: save the tileset as JSON (\"%s\")",
+              stem.c_str(), source.c_str(), wanted.c_str());
+    } else if (mapName.empty()) {
+        Trace("%s wasn't opened...", stem.c_str());
+    } else {
+        Trace("%s wasn't opened... Map \"%s\" names the tileset \"%s\", and \"%s\" %s: its tiles are not drawn, but "
+              "in \"WallLayer\" they still block the player",
+              stem.c_str(), mapName.c_str(), source.c_str(), wanted.c_str(),
+              stream.IsValid() ? "is not a JSON object" : "is not there");
+    }
+    return false;
+}
+
+bool TiledMap::Load(const std::string& mapName)
+{
+    *this = TiledMap();
+    name = mapName;
+    const std::string file = "Map \"" + mapName + "\"";
+    Stream stream(mapName.c_str(), StreamMode_TileMap, false);
+    std::error_code error;
+    const std::string tmx = AssetDataPath + "tilemaps/" + mapName + ".tmx";
+    if (!stream.IsValid()) {
+        if (std::filesystem::exists(tmx, error))
+            Trace("Map, \"%s\", was not found! \"tilemaps/%s.tmx\" is there, a map saved as TMX: save the map as "
+                  "JSON (File > Export As, \"JSON map files\")", mapName.c_str(), mapName.c_str());
+        else
+            Trace("Map, \"%s\", was not found!", mapName.c_str());
+        return false;
+    }
+    if (!stream.data.IsObject()) {
+        Trace("%s is not a JSON object; it has no layers", file.c_str());
+        return false;
+    }
+    // A map saved again as TMX beside the JSON the game reads: the designer's last edit is not seen.
+    if (std::filesystem::exists(tmx, error)) {
+        const auto tmxTime = std::filesystem::last_write_time(tmx, error);
+        const auto jsonTime = error ? tmxTime : std::filesystem::last_write_time(stream.GetPath(), error);
+        if (!error && tmxTime > jsonTime)
+            Trace("%s: \"tilemaps/%s.tmx\" is newer than \"tilemaps/%s.json\", which is the one read: export the map "
+                  "as JSON again (File > Export As, \"JSON map files\")",
+                  file.c_str(), mapName.c_str(), mapName.c_str());
+    }
+    const Value& root = stream.data;
+    const std::string orientation = OptionalString(root, "orientation");
+    if (!orientation.empty() && orientation != "orthogonal")
+        Trace("%s: its orientation \"%s\" is not drawn; the map is drawn as an orthogonal one", file.c_str(),
+              orientation.c_str());
+    const std::string order = OptionalString(root, "renderorder");
+    if (!order.empty() && order != "right-down")
+        Trace("%s: its tile render order \"%s\" is not followed; each layer's tiles are drawn right-down",
+              file.c_str(), order.c_str());
+    ReadSize(root, file);
+    if (width <= 0 || height <= 0) {
+        if (!infinite)
+            Trace("%s: a size of %d x %d cells draws nothing", file.c_str(), width, height);
+        width = std::max(width, 0);
+        height = std::max(height, 0);
+    } else if (width > MAX_SIDE || height > MAX_SIDE) {
+        // No file holds that many gids; the row arithmetic of the wall test would overflow.
+        Trace("%s: a size of %d x %d cells is too large; it draws nothing", file.c_str(), width, height);
+        width = 0;
+        height = 0;
+    }
+
+    // The first "nextlayerid" - 1 entries, groups opened up; at most the slots.
+    const int nextLayerId = IntMember(root, "nextlayerid", file, 1);
+    if (nextLayerId < 1)
+        Trace("%s: \"nextlayerid\" is %d; no layers are read", file.c_str(), nextLayerId);
+    const int wanted = nextLayerId > 1 ? nextLayerId - 1 : 0;
+    if (wanted > MAX_LAYERS)
+        Trace("%s: %d layers; only the first %d are read", file.c_str(), wanted, MAX_LAYERS);
+    const Value* layerList = Member(root, "layers");
+    if (!layerList || !layerList->IsArray()) {
+        Trace("%s: \"layers\" is missing or not an array", file.c_str());
+    } else {
+        const int entries = static_cast<int>(layerList->Size());
+        if (nextLayerId >= 1 && entries > wanted) {
+            std::string names;
+            for (int i = wanted; i < entries; ++i) {
+                const std::string layerName = OptionalString((*layerList)[static_cast<rapidjson::SizeType>(i)], "name");
+                names += (names.empty() ? "\"" : ", \"") + layerName + "\"";
+            }
+            Trace("%s: \"layers\" holds %d entries but \"nextlayerid\" is %d, so only the first %d %s read; not read: "
+                  "%s",
+                  file.c_str(), entries, nextLayerId, wanted, wanted == 1 ? "is" : "are", names.c_str());
+        }
+        // What the layers hold together is bounded before any of them is decoded.
+        int seen = 0;
+        std::size_t cells = 0;
+        std::string firstPast;
+        bool pastFound = false;
+        CountCells(*layerList, std::clamp(std::min(wanted, MAX_LAYERS), 0, entries), 0, *this, MAX_LAYERS, seen, cells,
+                   firstPast, pastFound);
+        if (pastFound) {
+            Trace("%s: its tile layers hold more than %zu cells together (layer \"%s\" is the first past that, at %d "
+                  "x %d cells a layer); the map is not loaded: make it smaller or use fewer layers",
+                  file.c_str(), MAX_MAP_CELLS, firstPast.c_str(), width, height);
+            refused = true;
+            width = height = 0;
+            return false;
+        }
+        ReadLayers(*layerList, std::min(wanted, MAX_LAYERS), file, MAX_LAYERS);
+    }
+
+    // Offsets are in pixels of the map's cells; without a cell size they can't be placed.
+    for (Layer& layer : layers) {
+        if ((layer.offsetX != 0.0f || layer.offsetY != 0.0f) && (tileWidth <= 0 || tileHeight <= 0)) {
+            Trace("%s layer \"%s\": the map has no \"tilewidth\" and \"tileheight\"; its offset is not drawn",
+                  file.c_str(), layer.name.c_str());
+            layer.offsetX = layer.offsetY = 0.0f;
+        }
+    }
+
+    // Tilesets: "numOfTileSets" of them when the map says, at most what the array holds; every one
+    // listed when it does not (the Tiled map editor never writes that key).
+    const Value* list = Member(root, "tilesets");
+    if (!list || !list->IsArray())
+        Trace("%s: \"tilesets\" is missing or not an array", file.c_str());
+    const int listed = list && list->IsArray() ? static_cast<int>(list->Size()) : 0;
+    int tilesetCount = listed;
+    if (const Value* stated = Member(root, "numOfTileSets")) {
+        if (!stated->IsInt()) {
+            Trace("%s: \"numOfTileSets\" is not a whole number; every listed tileset is read", file.c_str());
+        } else {
+            tilesetCount = std::max(stated->GetInt(), 0);
+            if (tilesetCount > listed) {
+                Trace("%s: \"numOfTileSets\" is %d but \"tilesets\" holds %d", file.c_str(), tilesetCount, listed);
+                tilesetCount = listed;
+            }
+        }
+    }
+    for (int i = 0; i < tilesetCount; ++i) {
+        const Value& entry = (*list)[static_cast<rapidjson::SizeType>(i)];
+        const std::string where = file + " tileset " + std::to_string(i);
+        if (!entry.IsObject()) {
+            Trace("%s is not an object; skipped", where.c_str());
+            continue;
+        }
+        Tileset tileset;
+        tileset.firstGid = IntMember(entry, "firstgid", where, 1);
+        if (tileset.firstGid < 1) {
+            Trace("%s starts at gid %d; gids start at 1; skipped", where.c_str(), tileset.firstGid);
+            continue;
+        }
+        const Value* source = Member(entry, "source");
+        if (source && source->IsString()) {
+            ReadTilesetFile(Text(*source), mapName, tileset);
+        } else if (source) {
+            Trace("%s: \"source\" is not a string; its gids draw nothing", where.c_str());
+        } else if (!Member(entry, "image") && !Member(entry, "columns") && !Member(entry, "tilecount") &&
+                   !Member(entry, "tiles")) {
+            Trace("%s has no \"source\" file and no tiles of its own; its gids draw nothing", where.c_str());
+        } else {
+            // An embedded tileset carries the fields of a tileset file itself.
+            const std::string embedded = OptionalString(entry, "name");
+            ReadTilesetFields(entry, embedded.empty() ? where : file + " tileset \"" + embedded + "\"", tileset);
+        }
+        tilesets.push_back(std::move(tileset));
+    }
+
+    // A tile number that no tileset holds is no tile: it is neither drawn nor a wall.
+    for (Layer& layer : layers) {
+        std::size_t count = 0, first = 0;
+        std::uint32_t firstTile = 0;
+        std::uint32_t lastTile = 0;
+        bool lastFree = false;
+        for (std::size_t k = 0; k < layer.data.size(); ++k) {
+            const std::uint32_t tile = TileOf(layer.data[k]);
+            if (tile == 0)
+                continue;
+            if (tile != lastTile) {
+                const Tileset* owner = OwnerOf(tilesets, tile);
+                lastFree = !owner || (owner->known && tile - static_cast<std::uint32_t>(owner->firstGid) >=
+                                                          static_cast<std::uint32_t>(std::max(owner->tilecount, 0)));
+                lastTile = tile;
+            }
+            if (!lastFree)
+                continue;
+            if (count++ == 0) {
+                first = k;
+                firstTile = tile;
+            }
+            layer.data[k] = 0;
+        }
+        if (count > 0) {
+            const std::size_t across = static_cast<std::size_t>(std::max(width, 1));
+            Trace("%s layer \"%s\": %zu cell%s a tile number that no tileset has (the first at column %zu, row %zu: "
+                  "%u); %s empty: not drawn and not blocking",
+                  file.c_str(), layer.name.c_str(), count, count == 1 ? " holds" : "s hold", first % across,
+                  first / across, firstTile, count == 1 ? "it is" : "they are");
+        }
+    }
+    return true;
+}

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include <rapidjson/document.h>
+#include <zstd.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -433,6 +434,85 @@ TEST_F(BadDataTest, TileMapsAndTilesetsLoadFromBrokenFiles)
             tiles.SetPlayer(nullptr);
         });
     }
+}
+
+// A map of 4096 x 4096 cells whose 31 layers are all filled (zstd compressed, as Tiled may save it):
+// refused in one line before any layer is decoded, and none of its broken versions aborts or holds
+// more than four full layers.
+TEST_F(BadDataTest, AHugeMapIsRefusedInOneLineAndItsBrokenVersionsBringNothingDown)
+{
+    constexpr std::size_t SIDE = 4096;
+    std::vector<unsigned char> packed;
+    std::size_t packedSize = 0;
+    {
+        const std::vector<std::uint32_t> gids(SIDE * SIDE, 1u);
+        packed.resize(ZSTD_compressBound(gids.size() * 4));
+        packedSize = ZSTD_compress(packed.data(), packed.size(), gids.data(), gids.size() * 4, 3);
+        ASSERT_FALSE(ZSTD_isError(packedSize));
+    }
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string data;
+    for (std::size_t i = 0; i < packedSize; i += 3) {
+        const std::uint32_t b = static_cast<std::uint32_t>(packed[i]) << 16 |
+                                (i + 1 < packedSize ? static_cast<std::uint32_t>(packed[i + 1]) << 8 : 0u) |
+                                (i + 2 < packedSize ? static_cast<std::uint32_t>(packed[i + 2]) : 0u);
+        data += digits[b >> 18 & 63];
+        data += digits[b >> 12 & 63];
+        data += i + 1 < packedSize ? digits[b >> 6 & 63] : '=';
+        data += i + 2 < packedSize ? digits[b & 63] : '=';
+    }
+    std::string text = R"({"width": 4096, "height": 4096, "tilewidth": 32, "tileheight": 32, "nextlayerid": 32, )"
+                       R"("tilesets": [{"firstgid": 1, "source": "../tilesets/HouseTiles.json"}], "layers": [)";
+    for (int layer = 1; layer <= 31; ++layer)
+        text += std::string(layer > 1 ? ", " : "") + R"({"id": )" + std::to_string(layer) + R"(, "name": ")" +
+                (layer == 1 ? std::string("WallLayer") : "Floor" + std::to_string(layer)) +
+                R"(", "type": "tilelayer", "visible": true, "encoding": "base64", "compression": "zstd", "data": ")" +
+                data + "\"}";
+    WriteText("assets/data/tilemaps/BadDataHugeMap.json", text + "]}");
+
+    {
+        TileMapSystem tiles;
+        if (!Verbose()) {
+            ::testing::internal::GetCapturedStdout();
+            ::testing::internal::CaptureStdout();
+        }
+        TileMap* loaded = tiles.LoadTileMap("BadDataHugeMap");
+        EXPECT_EQ(loaded->layerCount, 0);
+        EXPECT_EQ(loaded->width, 0);
+        EXPECT_FALSE(tiles.IsWall(0, 0));
+        delete loaded;
+        if (!Verbose()) {
+            const std::string out = ::testing::internal::GetCapturedStdout();
+            EXPECT_EQ(out, "Map \"BadDataHugeMap\": its tile layers hold more than 67108864 cells together (layer "
+                           "\"Floor5\" is the first past that, at 4096 x 4096 cells a layer); the map is not loaded: "
+                           "make it smaller or use fewer layers\n");
+            ::testing::internal::CaptureStdout();
+        }
+    }
+    Sweep("tilemaps/BadDataHugeMap", [&] {
+        TileMapSystem tiles;
+        TileMap* loaded = tiles.LoadTileMap("BadDataHugeMap");
+        ASSERT_NE(loaded, nullptr);
+        std::size_t held = 0;
+        for (int l = 0; l < loaded->layerCount; ++l)
+            held += loaded->layers[l].data.size();
+        EXPECT_LE(held, std::size_t{4} * SIDE * SIDE);
+        delete loaded;
+    });
+    // Its first four layers alone are read whole, walls and all.
+    const std::string all = "\"nextlayerid\": 32";
+    text.replace(text.find(all), all.size(), "\"nextlayerid\": 5");
+    WriteText("assets/data/tilemaps/BadDataHugeMap.json", text + "]}");
+    {
+        TileMapSystem tiles;
+        TileMap* loaded = tiles.LoadTileMap("BadDataHugeMap");
+        ASSERT_EQ(loaded->layerCount, 4);
+        EXPECT_EQ(loaded->layers[3].data.size(), SIDE * SIDE);
+        EXPECT_TRUE(tiles.IsWall(0, 0));
+        EXPECT_TRUE(tiles.IsWall(4095, 4095));
+        delete loaded;
+    }
+    std::filesystem::remove("assets/data/tilemaps/BadDataHugeMap.json");
 }
 
 // ---- main.json and the system settings -----------------------------------------------------------------

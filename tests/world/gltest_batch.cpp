@@ -236,6 +236,23 @@ TEST_F(BatchTest, MixedTilesetsOddCellsAndChangedCellsMatch)
     std::vector<unsigned char> after;
     CaptureConsole([&] { ExpectSamePicture("changed cells", &after, 8); });
     EXPECT_NE(before, after);
+
+    // Tiles twice the cells' size among the cells' own, reaching over their neighbours: the same
+    // picture, cell after cell, both ways.
+    scratch->Data("tilesets/Double.json",
+                  R"({"columns": 4, "tilecount": 4, "name": "Double", "image": "../../textures/HouseTiles.png",)"
+                  R"( "tilewidth": 64, "tileheight": 64, "imagewidth": 256, "imageheight": 64})");
+    std::vector<int> overhang;
+    for (int k = 0; k < 48; ++k)
+        overhang.push_back(k % 3 == 0 ? 401 + k % 4 : 1 + k % 16);
+    std::string text = worldtest::Map(8, 6, 2, {Layer(1, "FloorLayer", overhang)},
+                                      "[{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"},"
+                                      " {\"firstgid\": 401, \"source\": \"../tilesets/Double.json\"}]",
+                                      2);
+    text.insert(1, "\"tilewidth\": 32, \"tileheight\": 32, ");
+    scratch->Data("tilemaps/Overhang.json", text);
+    Show("Overhang");
+    CaptureConsole([&] { ExpectSamePicture("overhanging tiles", nullptr, 8); });
 }
 
 TEST_F(BatchTest, RegionsAtTheMapsEdgesAndCornersMatchAndOnlyChangedOnesAreRebuilt)
@@ -287,6 +304,47 @@ TEST_F(BatchTest, RegionsAtTheMapsEdgesAndCornersMatchAndOnlyChangedOnesAreRebui
     Aim(69.0f, 0.0f, 45.0f);
     ExpectSamePicture("changed corner cell");
     EXPECT_EQ(map->RegionsBuilt(), built + 1);
+}
+
+// A map of 1024 x 1024 cells seen from far away, then from elsewhere: the regions in view are built,
+// and those out of view are let go once more than a few hundred are held.
+TEST_F(BatchTest, RegionsOutOfSightAreLetGo)
+{
+    const int side = 1024;
+    std::vector<int> floor(static_cast<std::size_t>(side * side));
+    for (std::size_t k = 0; k < floor.size(); ++k)
+        floor[k] = 1 + static_cast<int>(k % 16);
+    scratch->Data("tilemaps/Vast.json",
+                  worldtest::Map(side, side, 2, {Layer(1, "FloorLayer", floor)},
+                                 "[{\"firstgid\": 1, \"source\": \"../tilesets/HouseTiles.json\"}]", 1));
+    Show("Vast");
+    TileMap* map = tiles->GetDisplayedMap();
+    auto queued = [&] {
+        for (auto& layer : window->layers)
+            layer.clear();
+        tiles->Draw();
+        const std::size_t count = window->layers[DRAW_LAYER_BACKGROUND].size();
+        for (auto& layer : window->layers)
+            layer.clear();
+        return static_cast<int>(count);
+    };
+    // 2.5 pixels a cell: 768 x 432 cells, about 25 x 15 regions, in view.
+    Aim(400.0f, 300.0f, -70.0f);
+    const int first = queued();
+    EXPECT_GT(first, 256);
+    EXPECT_EQ(map->RegionsHeld(), first);
+    EXPECT_EQ(map->RegionsBuilt(), first);
+    // Far from there: only what is now in view stays.
+    Aim(400.0f, 800.0f, -70.0f);
+    const int second = queued();
+    EXPECT_GT(second, 256);
+    EXPECT_EQ(map->RegionsHeld(), second);
+    EXPECT_EQ(map->RegionsBuilt(), first + second);
+    // Close up, the regions in view are drawn from what is held.
+    Aim(400.0f, 800.0f, 45.0f);
+    EXPECT_GT(queued(), 0);
+    EXPECT_EQ(map->RegionsBuilt(), first + second);
+    EXPECT_LE(map->RegionsHeld(), 4);
 }
 
 TEST_F(BatchTest, ATiledStyleSaveOfTheShippedMapDrawsTheSamePixels)

@@ -8,6 +8,7 @@
 #include <rapidjson/document.h>
 
 #include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "graphics/GraphicsLibrary.h"
 #include "graphics/LightingSystem.h"
 #include "graphics/Texture.h"
+#include "graphics/VertexBatch.h"
 #include "graphics/Window.h"
 #include "world/TileMapSystem.h"
 #include "test_tilemap_fixture.h"
@@ -123,7 +125,7 @@ TEST_F(TileDrawTest, QueuesVisibleLayersOnTheirDrawLayers)
     }
     EXPECT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_00][0].texture, decor);
 
-    // One by one: a command per tile.
+    // One by one: a command per tile, each a buffer of one quad, sampled to its frame's very edges.
     system->batched = false;
     ClearQueues();
     system->Draw();
@@ -144,29 +146,35 @@ TEST_F(TileDrawTest, QueuesVisibleLayersOnTheirDrawLayers)
     };
     const Expected floor[] = {{walls, 0, 0, 0, 1}, {walls, 1, 0, 1, 1}, {walls, 4, 0, 1, 0}, {walls, 5, 0, 2, 0},
                               {walls, 0, 1, 2, 1}};
-    for (std::size_t i = 0; i < 5; ++i) {
-        const DrawCommand& command = background[i];
+    // The quad's lower left and upper right corners, and the texture coordinates there (Walls: 8 x 2
+    // frames, Decor: 8 x 1).
+    auto expectQuad = [](const DrawCommand& command, Texture* texture, int column, int row, float x, float y,
+                         int rows) {
         EXPECT_EQ(command.name, "MeshRender");
         EXPECT_EQ(command.drawThroughFog, 0);
-        EXPECT_EQ(command.mesh, map->mesh);
-        EXPECT_EQ(command.texture, floor[i].texture) << i;
-        EXPECT_EQ(command.column, floor[i].column) << i;
-        EXPECT_EQ(command.row, floor[i].row) << i;
-        EXPECT_FLOAT_EQ(command.model[0], 0.5f);
-        EXPECT_FLOAT_EQ(command.model[5], 0.5f);
-        EXPECT_FLOAT_EQ(command.model[12], floor[i].x) << i;
-        EXPECT_FLOAT_EQ(command.model[13], floor[i].y) << i;
+        EXPECT_EQ(command.texture, texture);
         EXPECT_FLOAT_EQ(command.color[3], 1.0f);
+        ASSERT_NE(command.batch, nullptr);
+        ASSERT_EQ(command.batch->QuadCount(), 1);
+        const std::vector<float>& v = command.batch->Vertices();
+        EXPECT_FLOAT_EQ(v[15], x - 0.5f);
+        EXPECT_FLOAT_EQ(v[16], y - 0.5f);
+        EXPECT_FLOAT_EQ(v[0], x + 0.5f);
+        EXPECT_FLOAT_EQ(v[1], y + 0.5f);
+        EXPECT_FLOAT_EQ(v[18], static_cast<float>(column) / 8.0f);
+        EXPECT_FLOAT_EQ(v[19], static_cast<float>(rows - 1 - row) / static_cast<float>(rows));
+        EXPECT_FLOAT_EQ(v[3], static_cast<float>(column + 1) / 8.0f);
+        EXPECT_FLOAT_EQ(v[4], static_cast<float>(rows - row) / static_cast<float>(rows));
+    };
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(background[i].mesh, map->mesh);
+        expectQuad(background[i], floor[i].texture, floor[i].column, floor[i].row, floor[i].x, floor[i].y, 2);
     }
     const auto& above00 = window->layers[DRAW_LAYER_ABOVE_PLAYER_00];
-    EXPECT_EQ(above00[0].texture, decor);
-    EXPECT_EQ(above00[0].column, 0);
-    EXPECT_FLOAT_EQ(above00[0].model[12], 1.0f);
-    EXPECT_FLOAT_EQ(above00[0].model[13], 1.0f);
-    EXPECT_EQ(above00[1].column, 1);
-    EXPECT_FLOAT_EQ(above00[1].model[12], 2.0f);
-    EXPECT_FLOAT_EQ(above00[1].model[13], 0.0f);
-    EXPECT_EQ(window->layers[DRAW_LAYER_ABOVE_PLAYER_01][0].column, 2);
+    expectQuad(above00[0], decor, 0, 0, 1.0f, 1.0f, 1);
+    expectQuad(above00[1], decor, 1, 0, 2.0f, 0.0f, 1);
+    expectQuad(window->layers[DRAW_LAYER_ABOVE_PLAYER_01][0], decor, 2, 0, 0.0f, 1.0f, 1);
 
     // Inactive, nothing is drawn.
     ClearQueues();
@@ -224,21 +232,34 @@ TEST_F(TileDrawTest, AShortLayerDrawsTheCellsItHas)
 }
 
 // Maps saved in Tiled's JSON (flips, each layer encoding, a group, margin and spacing, opacity and
-// offsets, an infinite map's chunks), drawn by the game and compared quarter cell by quarter cell
+// offsets, an infinite map's chunks, tiles larger than the cells), drawn by the game and compared
 // with the picture Tiled's tmxrasterizer made of the same map (tests/world/tiled, written by
-// tools/gen_tiled_fixtures.py). Each tile has four quarters of different colours.
+// tools/gen_tiled_fixtures.py): magnified, quarter cell by quarter cell (each tile has four quarters
+// of different colours); drawn at one pixel a texel, every pixel (thin stripes, a one-pixel slip of
+// a tileset's spacing, and the shipped map as Tiled saves it).
 TEST_F(TileDrawTest, TiledMapsDrawAsTiledShowsThem)
 {
     struct Row {
         const char* map;
-        int originX, originY; // pixels of the picture to the map's top-left cell (8 pixels a cell)
+        int originX, originY; // pixels of the picture to the map's top-left cell
+        int cell = 8;         // pixels of a cell in the picture
+        bool exact = false;   // drawn at the picture's size times magnify and compared pixel by pixel
+        int magnify = 1;
     };
-    const Row rows[] = {{"Flips", 0, 0},   {"Base64", 0, 0},  {"Zlib", 0, 0},    {"Gzip", 0, 0},  {"Zstd", 0, 0},
-                        {"Grouped", 0, 0}, {"Spacing", 0, 0}, {"Opacity", 0, 8}, {"Chunks", 0, 0}};
+    const Row rows[] = {{"Flips", 0, 0},         {"Base64", 0, 0},       {"Zlib", 0, 0},
+                        {"Gzip", 0, 0},          {"Zstd", 0, 0},         {"Grouped", 0, 0},
+                        {"Spacing", 0, 0},       {"Opacity", 0, 8},      {"Chunks", 0, 0},
+                        {"Overlap", 0, 0},       {"Spacing", 0, 0, 8, true}, {"Stripes", 0, 0, 8, true},
+                        {"Stripes", 0, 0, 8, true, 2},
+                        {"Overlap", 0, 0, 8, true}, {"LivingRoomSaved", 0, 0, 32, true}};
     const std::string fixtures = (RepoDir() / "tests/world/tiled").string();
-    for (const char* file : {"assets/textures/Quarters.png", "assets/textures/Spaced.png",
-                             "assets/data/tilesets/Quarters.json", "assets/data/tilesets/Spaced.json"})
+    for (const char* file : {"assets/textures/Quarters.png", "assets/textures/Spaced.png", "assets/textures/Stripes.png",
+                             "assets/textures/Big.png", "assets/data/tilesets/Quarters.json",
+                             "assets/data/tilesets/Spaced.json", "assets/data/tilesets/Stripes.json",
+                             "assets/data/tilesets/Big.json"})
         scratch->Write(file, ReadFile(fixtures + "/" + file));
+    for (const char* file : {"assets/data/tilesets/HouseTiles.json", "assets/data/tilesets/HouseDecor.json"})
+        scratch->CopyFromRepo(file);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.map);
         scratch->Data(std::string("tilemaps/") + row.map + ".json",
@@ -259,35 +280,52 @@ TEST_F(TileDrawTest, TiledMapsDrawAsTiledShowsThem)
         EXPECT_TRUE(out.empty()) << out;
         const TileMap* map = system->GetDisplayedMap();
         ASSERT_NE(map, nullptr);
-        // The camera over the map's middle, 60 pixels a cell.
+        // The camera over the map's middle, 60 pixels a cell, or the picture's own cell size.
         const float cameraX = static_cast<float>(map->width - 1) / 2.0f;
         const float cameraY = static_cast<float>(map->height - 1) / 2.0f;
+        const int magnify = row.exact ? row.magnify : 1;
+        const float scale = row.exact ? static_cast<float>(row.cell * magnify) : 60.0f;
         CameraList[0].x = CameraList[0].matrix[12] = cameraX;
         CameraList[0].y = CameraList[0].matrix[13] = cameraY;
+        CameraList[0].zoom = 2.0f * scale - 75.0f;
         ClearQueues();
         system->Draw();
         ClearToBlack();
         CaptureConsole([&] { window->Render(); });
         ASSERT_TRUE(HaveFrame());
         int wrong = 0;
-        for (int py = 2; py < height; py += 4) {
-            for (int px = 2; px < width; px += 4) {
-                const float worldX = static_cast<float>(px - row.originX - 4) / 8.0f;
-                const float worldY =
-                    static_cast<float>(map->height - 1) - static_cast<float>(py - row.originY - 4) / 8.0f;
-                const int sx = static_cast<int>(std::lround(960.0f + (worldX - cameraX) * 60.0f));
-                const int sy = static_cast<int>(std::lround(540.0f - (worldY - cameraY) * 60.0f));
+        std::set<int> wrongCells;
+        const int step = row.exact ? 1 : row.cell / 2;
+        for (int sample = 0; sample < width * height * magnify * magnify; ++sample) {
+            // The picture's pixels (or the quarter cells' centres); magnified, each of its screen pixels.
+            const int columns = (width - step / 2 + step - 1) / step * magnify;
+            const int qx = sample % columns, qy = sample / columns;
+            const int px = step / 2 + qx / magnify * step, py = step / 2 + qy / magnify * step;
+            if (py >= height)
+                break;
+            {
+                // The sample's centre in world units (a cell's centre lies on whole numbers).
+                const float inX = static_cast<float>(px - row.originX) + (static_cast<float>(qx % magnify) + 0.5f) / static_cast<float>(magnify);
+                const float inY = static_cast<float>(py - row.originY) + (static_cast<float>(qy % magnify) + 0.5f) / static_cast<float>(magnify);
+                const float worldX = inX / static_cast<float>(row.cell) - 0.5f;
+                const float worldY = static_cast<float>(map->height - 1) - (inY / static_cast<float>(row.cell) - 0.5f);
+                const int sx = static_cast<int>(std::floor(960.0f + (worldX - cameraX) * scale));
+                const int sy = static_cast<int>(std::floor(540.0f - (worldY - cameraY) * scale));
                 if (sx < 0 || sy < 0 || sx >= 1920 || sy >= 1080)
                     continue;
                 // The picture over black, as the game clears the frame.
                 const unsigned char* p = picture + 4 * (static_cast<std::size_t>(py * width + px));
                 const int r = p[0] * p[3] / 255, g = p[1] * p[3] / 255, b = p[2] * p[3] / 255;
                 const auto same = IsColour(At(sx, sy), r, g, b, 12);
-                if (!same && ++wrong <= 5)
-                    ADD_FAILURE() << "picture pixel (" << px << ", " << py << "): " << same.message();
+                if (!same) {
+                    wrongCells.insert((py - row.originY) / row.cell * 100000 + (px - row.originX) / row.cell);
+                    if (++wrong <= 5)
+                        ADD_FAILURE() << "picture pixel (" << px << ", " << py << "): " << same.message();
+                }
             }
         }
         EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(wrongCells.size(), 0u);
         stbi_image_free(picture);
     }
 }

@@ -5,6 +5,7 @@
 #include <rapidjson/document.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -205,7 +206,7 @@ TEST_F(TileMapTest, GidsFindTheirTilesetAtAnyFirstGidAsTiledSavesThem)
     EXPECT_FALSE(Contains(out, "numOfTileSets")) << out;
     EXPECT_FALSE(Contains(out, "wasn't opened")) << out;
     EXPECT_TRUE(Contains(out, "tileset 3 has no \"source\" file and no tiles of its own")) << out;
-    EXPECT_TRUE(Contains(out, "tileset 5: \"image\" is missing")) << out;
+    EXPECT_TRUE(Contains(out, "tileset \"NoImage\": \"image\" is missing")) << out;
 
     struct Row {
         int gid;
@@ -417,7 +418,7 @@ TEST_F(TileMapTest, WallLayerFillsTheGridAndUnloadClearsIt)
     std::vector<int> walls(102 * 2, 0);
     walls[0] = 5;            // row 0, column 0
     walls[102 + 3] = 1;      // row 1, column 3
-    walls[101] = 9;          // row 0, column 101
+    walls[101] = 8;          // row 0, column 101
     scratch->Data("tilemaps/Walls.json",
                   Map(102, 2, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
     Load("Walls");
@@ -510,12 +511,17 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
     const std::string tile = R"({"data": [1, 0, 0, 1], "name": "WallLayer", "type": "tilelayer", "visible": true})";
     const std::string flipped = R"({"data": [2147483649, 1073741825, 536870913, 3758096385], "name": "WallLayer",)"
                                 R"( "type": "tilelayer", "visible": true})";
-    const std::string chunked = R"({"width": 2, "height": 2, "infinite": true, "nextlayerid": 2, "tilesets": [],)"
-                                R"( "layers": [{"name": "WallLayer", "type": "tilelayer", "visible": true, "chunks": )";
+    const std::string chunked = R"({"width": 2, "height": 2, "infinite": true, "nextlayerid": 2, "tilesets": )" +
+                                kTwoTilesets +
+                                R"(, "layers": [{"name": "WallLayer", "type": "tilelayer", "visible": true, "chunks": )";
+    const std::string wall = R"({"data": [1, 0, 0, 1], "name": "WallLayer", "type": "tilelayer", "visible": true, )";
+    const std::string embedded = R"([{"firstgid": 1, "columns": 2, "tilecount": 4, "name": "Props", )";
     struct Case {
         std::string map; // file text; "" when only a TMX file is there
         std::string trace; // "" for none
         bool walled;     // cell (0, 0) is a wall afterwards
+        bool whole = false; // the trace is the whole output, one line
+        bool tmxNewer = false; // a TMX file newer than the map lies beside it
     };
     const Case rows[] = {
         {Map(2, 2, 3, {R"({"name": "Spawns", "type": "objectgroup", "visible": true, "objects": []})", tile},
@@ -526,7 +532,66 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
          "image layer \"Sky\" is not drawn", false},
         {Map(2, 2, 2, {Layer(1, "Walls", {1, 1, 1, 1})}, kTwoTilesets, 2),
          "Map \"Case\" has no layer named \"WallLayer\"; nothing in it blocks the player", false},
-        {Map(2, 2, 2, {flipped}, "[]", 0), "", true}, // flip bits and no tileset: walls, nothing drawn
+        {Map(2, 2, 2, {flipped}, kTwoTilesets, 2), "", true}, // flipped tiles: walls
+        {Map(2, 2, 2, {flipped}, "[]", 0),
+         "Map \"Case\" layer \"WallLayer\": 4 cells hold a tile number that no tileset has (the first at column 0, "
+         "row 0: 1); they are empty: not drawn and not blocking",
+         false, true},
+        {Map(2, 2, 2, {Layer(1, "WallLayer", {9, 0, 200, 1})}, kTwoTilesets, 2),
+         "Map \"Case\" layer \"WallLayer\": 2 cells hold a tile number that no tileset has (the first at column 0, "
+         "row 0: 9); they are empty: not drawn and not blocking",
+         false, true},
+        {Map(2, 2, 2, {Layer(1, "WallLayer", {1, 0, 0, 1}, false)}, kTwoTilesets, 2),
+         "Map \"Case\": layer \"WallLayer\" is hidden; its tiles are not drawn, but they still block the player", true,
+         true},
+        {Map(2, 2, 2, {Layer(1, "WallLayer", {1, 0, 0, 1})}, kTwoTilesets, 2),
+         "Map \"Case\": \"tilemaps/Case.tmx\" is newer than \"tilemaps/Case.json\", which is the one read: export the "
+         "map as JSON again (File > Export As, \"JSON map files\")",
+         true, true, true},
+        {Map(2, 2, 2, {wall + R"("tintcolor": "#ff8000"})"}, kTwoTilesets, 2),
+         "Map \"Case\" layer \"WallLayer\": its tint colour #ff8000 is not drawn; its tiles show their own colours", true,
+         true},
+        {Map(2, 2, 2, {wall + R"("parallaxx": 0.5})"}, kTwoTilesets, 2),
+         "Map \"Case\" layer \"WallLayer\": its parallax factors (0.5, 1) are not drawn; it scrolls with the map", true,
+         true},
+        {Map(2, 2, 2, {tile},
+             embedded + R"("image": "../../textures/Props.png", "tiles": [{"id": 0, "animation": [{"tileid": 0, )"
+                        R"("duration": 100}, {"tileid": 1, "duration": 100}]}]}])",
+             1),
+         "Map \"Case\" tileset \"Props\": its 1 tile animation is not played; each such tile shows its own still image",
+         true, true},
+        {Map(2, 2, 2, {tile},
+             R"([{"firstgid": 1, "columns": 0, "tilecount": 2, "name": "Props", "tiles": [{"id": 0, "image": "a.png"}, )"
+             R"({"id": 1, "image": "b.png"}]}])",
+             1),
+         "Map \"Case\" tileset \"Props\" is a collection of images (a picture per tile), which is not drawn: its tiles "
+         "draw nothing (in \"WallLayer\" they still block); make it from one image (\"Based on Tileset Image\")",
+         true, true},
+        {Map(2, 2, 2, {tile}, R"([{"firstgid": 1, "source": "../tilesets/HouseTile.json"}])", 1),
+         "HouseTile wasn't opened... Map \"Case\" names the tileset \"../tilesets/HouseTile.json\", and "
+         "\"tilesets/HouseTile.json\" is not there: its tiles are not drawn, but in \"WallLayer\" they still block the "
+         "player",
+         true, true},
+        {Map(2, 2, 2, {tile}, embedded + R"("image": "../../textures/Props.png", "tileoffset": {"x": 0, "y": 4}}])", 1),
+         "Map \"Case\" tileset \"Props\": its tile offset (0, 4) is not drawn; its tiles sit in their cells", true,
+         true},
+        {"{\"orientation\": \"isometric\", " + Map(2, 2, 2, {tile}, kTwoTilesets, 2).substr(1),
+         "Map \"Case\": its orientation \"isometric\" is not drawn; the map is drawn as an orthogonal one", true, true},
+        {"{\"renderorder\": \"left-up\", " + Map(2, 2, 2, {tile}, kTwoTilesets, 2).substr(1),
+         "Map \"Case\": its tile render order \"left-up\" is not followed; each layer's tiles are drawn right-down",
+         true, true},
+        {Map(2, 2, 2, {tile, Layer(2, "Extra", {1, 1, 1, 1})}, kTwoTilesets, 2),
+         "Map \"Case\": \"layers\" holds 2 entries but \"nextlayerid\" is 2, so only the first 1 is read; not read: "
+         "\"Extra\"",
+         true, true},
+        // Layers that would hold more cells than a map may: refused before any is decoded.
+        {Map(4096, 4096, 6,
+             std::vector<std::string>(5, R"({"name": "WallLayer", "type": "tilelayer", "visible": true, )"
+                                         R"("encoding": "base64", "data": ""})"),
+             kTwoTilesets, 2),
+         "Map \"Case\": its tile layers hold more than 67108864 cells together (layer \"WallLayer\" is the first past "
+         "that, at 4096 x 4096 cells a layer); the map is not loaded: make it smaller or use fewer layers",
+         false, true},
         {Map(2, 2, 2, {tile}, R"([{"firstgid": 1, "source": "../tilesets/Walls.tsx"}])", 1),
          "Walls wasn't opened... the map names \"../tilesets/Walls.tsx\", a tileset saved as TSX: save the tileset "
          "as JSON", true},
@@ -549,14 +614,22 @@ TEST_F(TileMapTest, WhatIsNotDrawnIsTracedInADesignersWords)
         Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
         system->HandleMessage(unload.message);
         std::filesystem::remove("assets/data/tilemaps/Case.json");
-        if (row.map.empty())
+        std::filesystem::remove("assets/data/tilemaps/Case.tmx");
+        if (row.map.empty() || row.tmxNewer)
             scratch->Data("tilemaps/Case.tmx", "<map/>");
-        else
+        if (!row.map.empty())
             scratch->Data("tilemaps/Case.json", row.map);
+        if (row.tmxNewer)
+            std::filesystem::last_write_time("assets/data/tilemaps/Case.json",
+                                             std::filesystem::last_write_time("assets/data/tilemaps/Case.tmx") -
+                                                 std::chrono::seconds(10));
         std::string out;
         TileMap* map = Load("Case", &out);
         ASSERT_NE(map, nullptr);
-        EXPECT_TRUE(row.trace.empty() ? out.empty() : Contains(out, row.trace)) << out;
+        if (row.whole)
+            EXPECT_EQ(out, row.trace + "\n");
+        else
+            EXPECT_TRUE(row.trace.empty() ? out.empty() : Contains(out, row.trace)) << out;
         EXPECT_EQ(system->IsWall(0, 0), row.walled);
         if (map->tilesets.empty() && map->layerCount > 0 && !map->layers[0].data.empty()) {
             EXPECT_FALSE(map->FindTile(map->layers[0].data[0], nullptr, nullptr, nullptr));
@@ -570,7 +643,7 @@ TEST_F(TileMapTest, ALargeMapWidensTheWallGridAndTheCameraBounds)
     CoreEngine core;
     system->Init();
     std::vector<int> walls(150 * 120, 0);
-    walls.back() = 9; // row 119, column 149
+    walls.back() = 8; // row 119, column 149
     scratch->Data("tilemaps/Large.json", Map(150, 120, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
     Load("Large");
     Load("Absent"); // a map of no size after it leaves the grid as large
@@ -604,7 +677,7 @@ protected:
         // 10 x 10, a wall column at x = 6 (rows 0..9), floor elsewhere. Row origin 9.
         std::vector<int> walls(100, 0);
         for (int row = 0; row < 10; ++row)
-            walls[static_cast<std::size_t>(row * 10 + 6)] = 9;
+            walls[static_cast<std::size_t>(row * 10 + 6)] = 7;
         scratch->Data("tilemaps/Room.json", Map(10, 10, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
         Load("Room");
         manager = new GameObjectManager();
@@ -669,7 +742,7 @@ TEST_F(WallTest, WallsBelowSetTheBelowBit)
     // A floor of walls at row 9 (y = 0); the player walks down onto it.
     std::vector<int> walls(100, 0);
     for (int column = 0; column < 10; ++column)
-        walls[static_cast<std::size_t>(90 + column)] = 9;
+        walls[static_cast<std::size_t>(90 + column)] = 7;
     Owned unload(new Message("UnloadTileMap", system, nullptr, MessageType::None));
     system->HandleMessage(unload.message);
     scratch->Data("tilemaps/Floor.json", Map(10, 10, 2, {Layer(1, "WallLayer", walls)}, kTwoTilesets, 2));
@@ -686,11 +759,11 @@ TEST_F(WallTest, WallsBelowSetTheBelowBit)
 
 TEST_F(WallTest, FlippedWallTilesBlockWhereTheyAreDrawn)
 {
-    // The wall column of gid 9 again, each time flipped another way (Tiled's three high bits).
+    // The wall column of gid 7 again, each time flipped another way (Tiled's three high bits).
     for (const std::uint32_t flags : {0x80000000u, 0x40000000u, 0x20000000u, 0xE0000000u}) {
         std::string gids;
         for (int k = 0; k < 100; ++k)
-            gids += (k ? "," : "") + std::to_string(k % 10 == 6 ? (9u | flags) : 0u);
+            gids += (k ? "," : "") + std::to_string(k % 10 == 6 ? (7u | flags) : 0u);
         scratch->Data("tilemaps/Flipped.json",
                       Map(10, 10, 2, {"{\"data\": [" + gids + "], \"name\": \"WallLayer\", \"type\": \"tilelayer\","
                                       " \"visible\": true}"}, kTwoTilesets, 2));
