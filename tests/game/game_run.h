@@ -276,6 +276,21 @@ public:
         return true;
     }
 
+    // Moves the mouse from a far corner onto the named menu object and clicks it in that same frame
+    // (as "xdotool mousemove x y click 1" does); false when there is no such object.
+    bool ArriveAndClick(const std::string& objectName)
+    {
+        GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
+        if (!object || !object->GetTransform())
+            return false;
+        MoveTo(-1.7f, 0.98f);
+        Run(3);
+        MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
+        keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+        Run(4);
+        return true;
+    }
+
     // Moves the mouse onto the centre of the named menu object (its place in the interface: x right,
     // y up, the picture's height 2 units) and clicks it; false when there is no such object.
     bool Click(const std::string& objectName)

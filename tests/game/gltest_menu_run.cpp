@@ -7,6 +7,7 @@
 #include "core/Vector4f.h"
 #include "game/TreasureManager.h"
 #include "ui/Slider.h"
+#include "ui/Volume_CoolVersion.h"
 
 #include "PrivateDisplay.h"
 
@@ -19,6 +20,31 @@ const bool privateDisplay = UsePrivateDisplay("1920x1080x24");
 bool Exists(const std::string& name)
 {
     return gGameObjectManager && gGameObjectManager->FindGameObject(name) != nullptr;
+}
+
+// Of the last screenshot, the share of pixels brighter than a dark floor in the level's "Esc: pause"
+// hint (the HUD's top right corner).
+float HintShare(const GameRun& game)
+{
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    GameRun::InterfaceToWindow(1.45f - 0.25f, 0.92f + 0.04f, x0, y0);
+    GameRun::InterfaceToWindow(1.45f + 0.25f, 0.92f - 0.04f, x1, y1);
+    int lit = 0, all = 0;
+    for (int y = int(y0); y < int(y1); y += 2)
+        for (int x = int(x0); x < int(x1); x += 2, ++all) {
+            const Pixel p = game.ShotAt(x, y);
+            lit += p.r + p.g + p.b > 200 ? 1 : 0;
+        }
+    return all ? float(lit) / float(all) : 0.0f;
+}
+
+int TraceLinesWith(const GameRun& game, const std::string& part)
+{
+    std::istringstream in(game.TraceLog());
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        count += Contains(line, part) ? 1 : 0;
+    return count;
 }
 
 TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
@@ -48,6 +74,7 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     ASSERT_NE(game.Player(), nullptr);
     game.Hold({GLFW_KEY_W}, 30);
     game.Shot("level");
+    EXPECT_GT(HintShare(game), 0.02f) << "the pause hint in the level";
 
     // Escape pauses the game behind the pause menu; Resume goes on playing.
     game.Tap(GLFW_KEY_ESCAPE);
@@ -58,6 +85,7 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     game.Hold({GLFW_KEY_W}, 20);
     EXPECT_EQ(game.Player()->GetTransform()->TranslationX, x) << "nothing moves while paused";
     game.Shot("pause");
+    EXPECT_EQ(HintShare(game), 0.0f) << "the pause hint under the pause menu";
     ASSERT_TRUE(game.Click("PauseResume"));
     game.Run(5);
     EXPECT_FALSE(game.engine->paused);
@@ -81,6 +109,55 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     ASSERT_TRUE(game.Click("OptionsBack"));
     game.Run(5);
     EXPECT_FALSE(Exists("OptionsBack"));
+    ASSERT_TRUE(Exists("MainMenuCredits"));
+
+    // A click that arrives with the cursor (moved and pressed in one frame) counts.
+    ASSERT_TRUE(game.ArriveAndClick("MainMenuOptions"));
+    ASSERT_TRUE(Exists("OptionsBack"));
+    ASSERT_TRUE(game.ArriveAndClick("OptionsBack"));
+    EXPECT_FALSE(Exists("OptionsBack")) << "a move-and-click on Back was lost";
+    ASSERT_TRUE(Exists("MainMenuOptions"));
+
+    // An options file that does not parse opens nothing: the main menu stays, one trace line tells why
+    // and the file keeps its bytes.
+    const fs::path options = fs::current_path() / "assets/data/menus/Options.json";
+    const std::string shipped = ReadFile(options);
+    const std::string broken = shipped.substr(0, shipped.rfind('}')) + ",}";
+    WriteFile(options, broken);
+    ASSERT_TRUE(game.Click("MainMenuOptions"));
+    game.Run(5);
+    EXPECT_TRUE(Exists("MainMenuPlay"));
+    EXPECT_FALSE(Exists("OptionsBack"));
+    EXPECT_EQ(ReadFile(options), broken);
+    EXPECT_EQ(TraceLinesWith(game, "Options.json"), 1);
+    // Volume start values outside 0 .. bars are taken as the nearest end; "+" then counts from there.
+    std::string outOfRange = shipped;
+    const std::string start = "\"StartingValue\": 8";
+    ASSERT_NE(outOfRange.find(start), std::string::npos);
+    outOfRange.replace(outOfRange.find(start), start.size(), "\"StartingValue\": -2147483648");
+    ASSERT_NE(outOfRange.find(start), std::string::npos);
+    outOfRange.replace(outOfRange.find(start), start.size(), "\"StartingValue\": 99");
+    WriteFile(options, outOfRange);
+    ASSERT_TRUE(game.Click("MainMenuOptions"));
+    game.Run(5);
+    auto volume = [](const char* name) {
+        GameObject* object = gGameObjectManager->FindGameObject(name);
+        return object ? dynamic_cast<Volume_CoolVersion*>(object->GetBehavior()) : nullptr;
+    };
+    ASSERT_NE(volume("MusicVolume"), nullptr);
+    ASSERT_NE(volume("SFXVolume"), nullptr);
+    EXPECT_EQ(volume("MusicVolume")->value, 0);
+    EXPECT_EQ(volume("SFXVolume")->value, 10);
+    const Transform* plus = volume("MusicVolume")->plus.Get()->GetTransform();
+    game.MoveTo(plus->TranslationX, plus->TranslationY);
+    game.Run(2);
+    game.keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+    game.Run(3);
+    EXPECT_EQ(volume("MusicVolume")->value, 1);
+    EXPECT_TRUE(Contains(ReadFile(options), "\"StartingValue\": 1\n")) << ReadFile(options);
+    WriteFile(options, shipped);
+    ASSERT_TRUE(game.Click("OptionsBack"));
+    game.Run(5);
     ASSERT_TRUE(Exists("MainMenuCredits"));
 
     // The credits scroll (the game paused meanwhile). The window loses the focus and gets it back on
