@@ -259,6 +259,15 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
     }
     EXPECT_EQ(pings, 5);
     game.Shot("ping");
+    // The room's count and total (one digit each at the start) stand as far from the slash on either
+    // side: "0 / 7", not "0 /  7".
+    auto shownAt = [](int slot) {
+        GameObject* object = gTreasureManager->display[static_cast<std::size_t>(slot)].Get();
+        return object ? object->GetTransform()->TranslationX : 100.0f;
+    };
+    const float slash = shownAt(TreasureManager::SLASH);
+    EXPECT_EQ(gTreasureManager->display[TreasureManager::TOTAL_0].Get(), nullptr);
+    EXPECT_NEAR(shownAt(TreasureManager::TOTAL_1) - slash, slash - shownAt(TreasureManager::COLLECTED_1), 1e-4f);
     // Ten quick taps of Escape: paused, resumed, ... ten times.
     int toggles = 0;
     bool paused = game.engine->paused != 0;
