@@ -6,6 +6,7 @@
 #include "core/CreditsScroll.h"
 #include "core/Vector4f.h"
 #include "game/TreasureManager.h"
+#include "ui/Dropdown.h"
 #include "ui/Slider.h"
 #include "ui/Volume_CoolVersion.h"
 
@@ -155,6 +156,12 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     game.Run(3);
     EXPECT_EQ(volume("MusicVolume")->value, 1);
     EXPECT_TRUE(Contains(ReadFile(options), "\"StartingValue\": 1\n")) << ReadFile(options);
+    // The ambience list opens on a click that arrives with the cursor.
+    auto* ambience = dynamic_cast<Dropdown*>(gGameObjectManager->FindGameObject("AmbienceDropdown")->GetBehavior());
+    ASSERT_NE(ambience, nullptr);
+    EXPECT_FALSE(ambience->open);
+    ASSERT_TRUE(game.ArriveAndClick("AmbienceDropdown"));
+    EXPECT_TRUE(ambience->open) << "a move-and-click on the ambience list was lost";
     WriteFile(options, shipped);
     ASSERT_TRUE(game.Click("OptionsBack"));
     game.Run(5);
