@@ -94,10 +94,8 @@ void ApplySavedOptions()
                 value = std::clamp(value, 0.0f, 1.0f);
             saved->Set("SavedMaster", value);
         } else if (name == "MusicVolume" || name == "SFXVolume") {
-            int value = 0, bars = 0;
+            int value = 0;
             entry.GetInt("StartingValue", value);
-            entry.GetInt("NumBars", bars);
-            value = std::clamp(value, 0, std::clamp(bars, 0, 64));   // as the widget takes it
             saved->Set(name == "MusicVolume" ? "SavedMusic" : "SavedSfx", value);
         } else if (name == "AmbienceDropdown") {
             saved->Set("SavedAmbienceMuted", ShownOption(entry) == MUTED_AMBIENCE);
