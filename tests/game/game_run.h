@@ -4,9 +4,10 @@
 // through a scripted key source, and screenshots of chosen frames. The runs in gltest_*_run.cpp
 // drive it like a player: an autopilot turns and drives the player through a list of points.
 //
-// Screenshots and the save directory (with the trace log) go to /tmp/dustrun_run_<run name>/ (with
-// "_asan" added in the sanitizer build) and stay there after the run, so a person can look at them
-// when it fails.
+// Screenshots and the save directory (with the trace log) go to /tmp/dustrun_run_<run name>_<checkout>/
+// (with "_asan" added in the sanitizer build; <checkout> a number made from the source folder's path,
+// so checkouts that run the same run at once on one machine keep apart) and stay there after the run,
+// so a person can look at them when it fails.
 #include <gtest/gtest.h>
 
 #include <glad/gl.h>
@@ -53,6 +54,12 @@ constexpr const char* BUILD_TAG = "_asan";
 #else
 constexpr const char* BUILD_TAG = "";
 #endif
+
+// A short number for this checkout (from its source folder's path).
+inline std::string CheckoutTag()
+{
+    return std::to_string(std::hash<std::string>{}(RepoDir().string()) % 100000);
+}
 
 // Where the frame hook writes the next screenshot; empty: none asked for.
 inline std::string& PendingShot()
@@ -107,7 +114,8 @@ public:
     // Starts the game. With a first scene, that scene is loaded on the first frame in place of the
     // one "scenes/InitialScene" names.
     explicit GameRun(const std::string& runName, const std::string& firstScene = "")
-        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName + BUILD_TAG)), save(folder / "appdata")
+        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName + "_" + CheckoutTag() + BUILD_TAG)),
+          save(folder / "appdata")
     {
         fs::remove_all(folder);
         fs::create_directories(folder);
