@@ -209,6 +209,14 @@ def single_glyph(ch):
     return outlined_glyphs(ch, 160, 160, 150)
 
 
+def colon_glyph():
+    """The end screen's colon, set 4 pixels right of its square's middle: the time places the colon a
+    little nearer the minutes than the seconds, and this brings it midway between the digits."""
+    c = Canvas(160, 160)
+    c.paste(single_glyph(":"), 4, 0)
+    return c
+
+
 def room_name(n):
     """The room's name for the ping display, which shows it twice as wide as tall."""
     return outlined_glyphs("Room %d" % n, 512, 256, 120)
@@ -918,7 +926,7 @@ TEXTURES = {
     "TitleSparkle": (title_sparkle, {}),
     "Logo": (logo, {}),
     "Pickup": (pickup_word, {}),
-    "colon_character": (lambda: single_glyph(":"), {}),
+    "colon_character": (colon_glyph, {}),
     "slash_character": (lambda: single_glyph("/"), {}),
     # Frame 0 is the top-left cell: a sheet without "bottomToTop" counts its rows from the top.
     "Number": (number_sheet, {"numFrames": 10, "numRows": 2, "numCols": 5, "frameTime": 0.1}),

@@ -671,14 +671,17 @@ void TreasureManager::PingRoom(float hold, float fadeTime, float strength)
     ShowRoomCount(room);
     Trace("Treasure total: \"%s\"", total.c_str());
 
+    // The total starts next to the slash: without its leading zero, its one digit takes the first place
+    // (as the count's one digit takes the place nearest the slash on the other side).
+    const int dropped = total[0] == '0' ? 1 : 0;
     for (int i = 0; i < 2; ++i) {
         const int slot = TOTAL_0 + i;
-        if (i == 0 && total[0] == '0') {
+        if (i < dropped) {
             RemoveDisplay(slot);
             continue;
         }
         GameObject* digit = DisplayObject(slot, true);
-        SetPosition(digit, 0.2f + 0.15f * static_cast<float>(i), 0.8f);
+        SetPosition(digit, 0.2f + 0.15f * static_cast<float>(i - dropped), 0.8f);
         ShowDigit(digit, total[static_cast<std::size_t>(i)]);
         SetColour(digit, 1.0f, green, 1.0f);
     }
@@ -749,9 +752,13 @@ void TreasureManager::CreateTreasureDisplay()
             SetPosition(digit, x0 - 0.125f * static_cast<float>(n - 1 - j), y0);
             ShowDigit(digit, minutesText[static_cast<std::size_t>(j)]);
         }
+        // The seconds' digits stand as close as the ping's: one and a half digit scales apart (wider,
+        // "0:10" would read "0:1 0").
         for (std::size_t j = 0; j < secondsText.size(); ++j) {
             GameObject* digit = Create("EndScreenTimer");
-            SetPosition(digit, x0 + 0.2375f + 0.1875f * static_cast<float>(j), y0);
+            const Transform* digitTransform = digit ? digit->GetTransform() : nullptr;
+            const float step = digitTransform ? 1.5f * digitTransform->ScaleX : 0.1875f;
+            SetPosition(digit, x0 + 0.2375f + step * static_cast<float>(j), y0);
             ShowDigit(digit, secondsText[j]);
         }
     }

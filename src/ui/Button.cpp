@@ -140,8 +140,10 @@ void Button::OnUpdate(float)
     switch (currentState) {
     case Idle:
         script.Run(owner);
+        // A cursor that arrives with the press in the same frame presses the button at once: hovering
+        // first would drop that press.
         if (over)
-            SetNextState(Hovered);
+            SetNextState(press ? Pressed : Hovered);
         break;
     case Hovered:
         script.Run(owner);

@@ -241,8 +241,9 @@ void Dropdown::OnUpdate(float)
     const bool over = widget::InsideBox(owner->GetTransform(), cursor.x, cursor.y);
     switch (currentState) {
     case 0:
+        // A press made as the cursor arrives counts (see Button).
         if (over)
-            SetNextState(1);
+            SetNextState(widget::MousePressed() ? 2 : 1);
         break;
     case 1:
         if (!over)

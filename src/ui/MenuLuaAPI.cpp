@@ -135,9 +135,9 @@ float WidgetSliderGetValue(GameObject* object)
 
 void RegisterMenuLuaAPI(lua::State& state)
 {
+    // True when the menu was read (a script keeps its own menu when it was not).
     state.SetFunction("ReadMenu", [](std::string name) {
-        if (!SceneChangePending())
-            MenuSystem::LoadMenu(name);
+        return !SceneChangePending() && MenuSystem::LoadMenu(name);
     });
     state.SetFunction("GetReopenPauseMenu", []() { return MenuSystem::GetReopenPauseMenu(); });
     state.SetFunction("SetReopenPauseMenu", [](bool reopen) { MenuSystem::SetReopenPauseMenu(reopen); });

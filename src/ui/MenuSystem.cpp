@@ -215,18 +215,23 @@ int MenuSystem::FindLive(const std::string& name) const
 
 // ---- Loading --------------------------------------------------------------------------------------------
 
-void MenuSystem::LoadMenu(const std::string& name)
+bool MenuSystem::LoadMenu(const std::string& name)
 {
-    if (gMenuSystem)
-        gMenuSystem->Load(name);
+    return gMenuSystem && gMenuSystem->Load(name);
 }
 
-void MenuSystem::Load(const std::string& name)
+bool MenuSystem::Load(const std::string& name)
 {
     Prune();
     Stream stream(("menus/" + name).c_str(), StreamMode_Data, false);
     if (!stream.IsValid())
         AssertionFailed("stream.IsValid()", SOURCE_PATH, __LINE__, "Menu \"" + name + ".json\" not found!");
+    // A file that is there but does not parse (a stray comma, a NaN) builds nothing and is left as it
+    // is; the caller keeps its own menu on screen.
+    if (stream.IsValid() && !stream.data.IsObject()) {
+        Trace("Menu \"%s.json\" is not a readable JSON object; the menu is not opened", name.c_str());
+        return false;
+    }
     currentMenu = name;
 
     const int wanted = stream.ReadInt("numMenuObjects");
@@ -247,6 +252,7 @@ void MenuSystem::Load(const std::string& name)
     }
     for (int i = 0; i < count; ++i)
         LoadEntry(stream, i, name);
+    return stream.IsValid();
 }
 
 void MenuSystem::LoadEntry(Stream& stream, int index, const std::string& menuName)

@@ -41,7 +41,8 @@ public:
 
     // ---- Static calls: each works on gMenuSystem and does nothing (or answers its default) without one.
     // Builds the menu "menus/<name>"; entries whose name is already a live menu object are skipped.
-    static void LoadMenu(const std::string& name);
+    // False when the menu file is missing or holds no readable JSON object (nothing is built then).
+    static bool LoadMenu(const std::string& name);
     // Asks the live menu object of that name to be destroyed and forgets it; false when there is none.
     static bool DeleteMenuObject(const std::string& name);
     // Deletes every object listed in "menus/<name>"; "CreditsMenu" also stops the credits.
@@ -85,7 +86,7 @@ private:
     bool scriptsChecked_ = false;
     // The object the last FirstMenuObject or NextMenuObject handed out.
     GameObjectHandle walkStop_;
-    void Load(const std::string& name);
+    bool Load(const std::string& name);
     void LoadEntry(Stream& stream, int index, const std::string& menuName);
     // Forgets entries whose object is gone; an emptied credits list stops the credits.
     void Prune();

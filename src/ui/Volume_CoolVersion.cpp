@@ -56,7 +56,14 @@ void Volume_CoolVersion::ReadMenuObject(Stream& stream, int index)
         }
         bars.assign(static_cast<std::size_t>(count), GameObjectHandle());
     }
-    entry.GetInt("StartingValue", value);
+    int start = 0;
+    if (entry.GetInt("StartingValue", start)) {
+        // The value is a count of lit bars: one from outside 0 .. bars would make "+" or "-" step
+        // through numbers that show nothing, and write them back.
+        value = std::clamp(start, 0, GetNumBars());
+        if (value != start)
+            Trace("Menu \"%s\" entry %d: StartingValue %d counts as %d", entry.menuName.c_str(), index, start, value);
+    }
 }
 
 void Volume_CoolVersion::SetValue(int newValue)

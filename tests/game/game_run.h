@@ -4,9 +4,10 @@
 // through a scripted key source, and screenshots of chosen frames. The runs in gltest_*_run.cpp
 // drive it like a player: an autopilot turns and drives the player through a list of points.
 //
-// Screenshots and the save directory (with the trace log) go to /tmp/dustrun_run_<run name>/ (with
-// "_asan" added in the sanitizer build) and stay there after the run, so a person can look at them
-// when it fails.
+// Screenshots and the save directory (with the trace log) go to /tmp/dustrun_run_<run name>_<checkout>/
+// (with "_asan" added in the sanitizer build; <checkout> a number made from the source folder's path,
+// so checkouts that run the same run at once on one machine keep apart) and stay there after the run,
+// so a person can look at them when it fails.
 #include <gtest/gtest.h>
 
 #include <glad/gl.h>
@@ -53,6 +54,12 @@ constexpr const char* BUILD_TAG = "_asan";
 #else
 constexpr const char* BUILD_TAG = "";
 #endif
+
+// A short number for this checkout (from its source folder's path).
+inline std::string CheckoutTag()
+{
+    return std::to_string(std::hash<std::string>{}(RepoDir().string()) % 100000);
+}
 
 // Where the frame hook writes the next screenshot; empty: none asked for.
 inline std::string& PendingShot()
@@ -107,7 +114,8 @@ public:
     // Starts the game. With a first scene, that scene is loaded on the first frame in place of the
     // one "scenes/InitialScene" names.
     explicit GameRun(const std::string& runName, const std::string& firstScene = "")
-        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName + BUILD_TAG)), save(folder / "appdata")
+        : folder(fs::temp_directory_path() / ("dustrun_run_" + runName + "_" + CheckoutTag() + BUILD_TAG)),
+          save(folder / "appdata")
     {
         fs::remove_all(folder);
         fs::create_directories(folder);
@@ -271,6 +279,21 @@ public:
             return false;
         MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
         Run(4);
+        keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
+        Run(4);
+        return true;
+    }
+
+    // Moves the mouse from a far corner onto the named menu object and clicks it in that same frame
+    // (as "xdotool mousemove x y click 1" does); false when there is no such object.
+    bool ArriveAndClick(const std::string& objectName)
+    {
+        GameObject* object = gGameObjectManager ? gGameObjectManager->FindGameObject(objectName) : nullptr;
+        if (!object || !object->GetTransform())
+            return false;
+        MoveTo(-1.7f, 0.98f);
+        Run(3);
+        MoveTo(object->GetTransform()->TranslationX, object->GetTransform()->TranslationY);
         keys->TapMouseButton(GLFW_MOUSE_BUTTON_LEFT);
         Run(4);
         return true;

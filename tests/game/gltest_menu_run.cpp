@@ -6,7 +6,9 @@
 #include "core/CreditsScroll.h"
 #include "core/Vector4f.h"
 #include "game/TreasureManager.h"
+#include "ui/Dropdown.h"
 #include "ui/Slider.h"
+#include "ui/Volume_CoolVersion.h"
 
 #include "PrivateDisplay.h"
 
@@ -19,6 +21,28 @@ const bool privateDisplay = UsePrivateDisplay("1920x1080x24");
 bool Exists(const std::string& name)
 {
     return gGameObjectManager && gGameObjectManager->FindGameObject(name) != nullptr;
+}
+
+// Of the last screenshot, the share of pixels (every 4th) in a box of the window brighter than a sum of
+// red, green and blue.
+float Share(const GameRun& game, int x0, int y0, int x1, int y1, int above)
+{
+    int lit = 0, all = 0;
+    for (int y = y0; y < y1; y += 4)
+        for (int x = x0; x < x1; x += 4, ++all) {
+            const Pixel p = game.ShotAt(x, y);
+            lit += p.r + p.g + p.b > above ? 1 : 0;
+        }
+    return all ? static_cast<float>(lit) / static_cast<float>(all) : 0.0f;
+}
+
+// The share of lit pixels in the level's "Esc: pause" hint (the HUD's top right corner).
+float HintShare(const GameRun& game)
+{
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    GameRun::InterfaceToWindow(1.2f, 0.96f, x0, y0);
+    GameRun::InterfaceToWindow(1.7f, 0.88f, x1, y1);
+    return Share(game, int(x0), int(y0), int(x1), int(y1), 200);
 }
 
 TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
@@ -48,6 +72,7 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     ASSERT_NE(game.Player(), nullptr);
     game.Hold({GLFW_KEY_W}, 30);
     game.Shot("level");
+    EXPECT_GT(HintShare(game), 0.02f) << "the pause hint in the level";
 
     // Escape pauses the game behind the pause menu; Resume goes on playing.
     game.Tap(GLFW_KEY_ESCAPE);
@@ -58,6 +83,7 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     game.Hold({GLFW_KEY_W}, 20);
     EXPECT_EQ(game.Player()->GetTransform()->TranslationX, x) << "nothing moves while paused";
     game.Shot("pause");
+    EXPECT_EQ(HintShare(game), 0.0f) << "the pause hint under the pause menu";
     ASSERT_TRUE(game.Click("PauseResume"));
     game.Run(5);
     EXPECT_FALSE(game.engine->paused);
@@ -81,6 +107,55 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
     ASSERT_TRUE(game.Click("OptionsBack"));
     game.Run(5);
     EXPECT_FALSE(Exists("OptionsBack"));
+    ASSERT_TRUE(Exists("MainMenuCredits"));
+
+    // A click that arrives with the cursor (moved and pressed in one frame) counts.
+    ASSERT_TRUE(game.ArriveAndClick("MainMenuOptions"));
+    ASSERT_TRUE(Exists("OptionsBack"));
+    ASSERT_TRUE(game.ArriveAndClick("OptionsBack"));
+    EXPECT_FALSE(Exists("OptionsBack")) << "a move-and-click on Back was lost";
+    ASSERT_TRUE(Exists("MainMenuOptions"));
+
+    // An options file that does not parse opens nothing: the main menu stays, one trace line tells why
+    // and the file keeps its bytes.
+    const fs::path options = fs::current_path() / "assets/data/menus/Options.json";
+    const std::string shipped = ReadFile(options);
+    const std::string broken = shipped.substr(0, shipped.rfind('}')) + ",}";
+    WriteFile(options, broken);
+    ASSERT_TRUE(game.Click("MainMenuOptions"));
+    game.Run(5);
+    EXPECT_TRUE(Exists("MainMenuPlay"));
+    EXPECT_FALSE(Exists("OptionsBack"));
+    EXPECT_EQ(ReadFile(options), broken);
+    const std::string log = game.TraceLog();
+    EXPECT_NE(log.find("Options.json"), std::string::npos);
+    EXPECT_EQ(log.find("Options.json"), log.rfind("Options.json")) << "one trace line";
+    // Volume start values outside 0 .. bars are taken as the nearest end.
+    std::string outOfRange = shipped;
+    const std::string start = "\"StartingValue\": 8";
+    ASSERT_NE(outOfRange.find(start), std::string::npos);
+    outOfRange.replace(outOfRange.find(start), start.size(), "\"StartingValue\": -2147483648");
+    ASSERT_NE(outOfRange.find(start), std::string::npos);
+    outOfRange.replace(outOfRange.find(start), start.size(), "\"StartingValue\": 99");
+    WriteFile(options, outOfRange);
+    ASSERT_TRUE(game.Click("MainMenuOptions"));
+    game.Run(5);
+    auto volume = [](const char* name) {
+        GameObject* object = gGameObjectManager->FindGameObject(name);
+        return object ? dynamic_cast<Volume_CoolVersion*>(object->GetBehavior()) : nullptr;
+    };
+    ASSERT_TRUE(volume("MusicVolume") && volume("SFXVolume"));
+    EXPECT_EQ(volume("MusicVolume")->value, 0);
+    EXPECT_EQ(volume("SFXVolume")->value, 10);
+    // The ambience list opens on a click that arrives with the cursor.
+    auto* ambience = dynamic_cast<Dropdown*>(gGameObjectManager->FindGameObject("AmbienceDropdown")->GetBehavior());
+    ASSERT_NE(ambience, nullptr);
+    EXPECT_FALSE(ambience->open);
+    ASSERT_TRUE(game.ArriveAndClick("AmbienceDropdown"));
+    EXPECT_TRUE(ambience->open) << "a move-and-click on the ambience list was lost";
+    WriteFile(options, shipped);
+    ASSERT_TRUE(game.Click("OptionsBack"));
+    game.Run(5);
     ASSERT_TRUE(Exists("MainMenuCredits"));
 
     // The credits scroll (the game paused meanwhile). The window loses the focus and gets it back on
@@ -119,19 +194,6 @@ TEST(MenuRun, SplashTitleMainMenuLevelPauseOptionsAndCredits)
 } // namespace
 
 namespace {
-
-// Of the last screenshot, the share of pixels (every 4th) in a box of the window brighter than a sum of
-// red, green and blue.
-float Share(const GameRun& game, int x0, int y0, int x1, int y1, int above)
-{
-    int lit = 0, all = 0;
-    for (int y = y0; y < y1; y += 4)
-        for (int x = x0; x < x1; x += 4, ++all) {
-            const Pixel p = game.ShotAt(x, y);
-            lit += p.r + p.g + p.b > above ? 1 : 0;
-        }
-    return all ? static_cast<float>(lit) / static_cast<float>(all) : 0.0f;
-}
 
 // Sets the window's size (windowed) and lets the game take it.
 void Resize(GameRun& game, int width, int height)
@@ -182,6 +244,15 @@ TEST(MenuRun, QuickPressesWindowModesEscapeAndOtherWindowSizes)
     }
     EXPECT_EQ(pings, 5);
     game.Shot("ping");
+    // The room's count and total (one digit each at the start) stand as far from the slash on either
+    // side: "0 / 7", not "0 /  7".
+    auto shownAt = [](int slot) {
+        GameObject* object = gTreasureManager->display[static_cast<std::size_t>(slot)].Get();
+        return object ? object->GetTransform()->TranslationX : 100.0f;
+    };
+    const float slash = shownAt(TreasureManager::SLASH);
+    EXPECT_EQ(gTreasureManager->display[TreasureManager::TOTAL_0].Get(), nullptr);
+    EXPECT_NEAR(shownAt(TreasureManager::TOTAL_1) - slash, slash - shownAt(TreasureManager::COLLECTED_1), 1e-4f);
     // Ten quick taps of Escape: paused, resumed, ... ten times.
     int toggles = 0;
     bool paused = game.engine->paused != 0;

@@ -338,6 +338,30 @@ TEST(WinRun, FromTheLivingRoomToTheWinScreen)
     ASSERT_TRUE(game.Click("WinMainMenu"));
     ASSERT_TRUE(game.SettleIn("MainMenuScene"));
 
+    // The end screen once more with the clock at ten seconds: the gaps between the four characters of
+    // "0:10", measured in pixels along the time's row, are alike.
+    game.onFrame = [] { gTreasureManager->clock = CountNamed("EndScreenTimer") ? gTreasureManager->clock : 10.2f; };
+    gSceneSystem->SetNextScene("Win");
+    ASSERT_TRUE(game.SettleIn("Win"));
+    game.onFrame = nullptr;
+    game.Shot("win_0_10");
+    float left = 0, right = 0, top = 0, bottom = 0;
+    GameRun::InterfaceToWindow(-0.19f, 0.23f, left, top);
+    GameRun::InterfaceToWindow(0.6f, 0.07f, right, bottom);
+    std::vector<int> edges;   // where each run of columns holding a character's white starts and ends
+    for (int x = int(left), inked = 0; x <= int(right); ++x) {
+        int ink = 0;
+        for (int y = int(top); y < int(bottom); ++y)
+            ink |= game.ShotAt(x, y).r > 200 && game.ShotAt(x, y).g > 200 && game.ShotAt(x, y).b > 200;
+        if (ink != inked)
+            edges.push_back(x);
+        inked = ink;
+    }
+    ASSERT_EQ(edges.size(), 8u) << "0:10 as four characters";
+    const int gaps[3] = {edges[2] - edges[1], edges[4] - edges[3], edges[6] - edges[5]};
+    EXPECT_LE(*std::max_element(gaps, gaps + 3), *std::min_element(gaps, gaps + 3) * 3 / 2)
+        << "gaps " << gaps[0] << ", " << gaps[1] << ", " << gaps[2] << " pixels";
+
     EXPECT_EQ(Joined(game.ProblemLines()), "");
 }
 

@@ -225,8 +225,9 @@ TEST_F(TreasureTest, WinReadOutOfTimeAndTreasure)
         float x, y;
         int frame;
     } expected[] = {
+        // The second digit of the seconds one and a half digit scales (0.2) after the first.
         {"EndScreenTimer", -0.1f + 0.1125f, 0.09f, -1},           {"EndScreenTimer(Clone 1)", -0.1f, 0.1f, 1},
-        {"EndScreenTimer(Clone 2)", -0.1f + 0.2375f, 0.1f, 1},    {"EndScreenTimer(Clone 3)", -0.1f + 0.425f, 0.1f, 5},
+        {"EndScreenTimer(Clone 2)", -0.1f + 0.2375f, 0.1f, 1},    {"EndScreenTimer(Clone 3)", -0.1f + 0.2375f + 1.5f * 0.2f, 0.1f, 5},
         {"EndScreenDisplay", -0.5f, -0.25f, -1},                  {"EndScreenDisplay(Clone 1)", -0.25f, -0.25f, 7},
     };
     for (const auto& e : expected) {
@@ -267,7 +268,7 @@ TEST_F(TreasureTest, PingShowsTheRoomCountAndFades)
     GameObject* total = Display(TreasureManager::TOTAL_1);
     ASSERT_TRUE(collected && total);
     EXPECT_NEAR(X(collected), -0.2f, 1e-6);
-    EXPECT_NEAR(X(total), 0.35f, 1e-6);
+    EXPECT_NEAR(X(total), 0.2f, 1e-6) << "one digit of total next to the slash, as the count's";
     EXPECT_EQ(collected->GetSpriteSheet()->currentFrame, 1);
     EXPECT_EQ(total->GetSpriteSheet()->currentFrame, 4);
     EXPECT_EQ(Display(TreasureManager::ROOM_NAME)->GetSprite()->texture->name, "Room1");

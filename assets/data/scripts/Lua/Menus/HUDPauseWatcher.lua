@@ -13,3 +13,9 @@ local battery = GameObjectManagerGetObject("BatteryBar")
 if battery:AM_I_ALIVE() then
     battery:SetAlpha(1.0)
 end
+
+-- The "Esc: pause" hint makes way for the pause menu while the game is paused.
+local hint = GameObjectManagerGetObject("HUDHint")
+if hint:AM_I_ALIVE() then
+    hint:SetAlpha(IsGamePaused() and 0.0 or 1.0)
+end
