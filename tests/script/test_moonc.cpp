@@ -292,7 +292,7 @@ TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
         {"f = (a) using nil ->\n  a\n", 1}, {"x = 1\nprint \"\\xZZ\"\n", 2},
-        {"print '\\400'\n", 1}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"print '\\400'\n", 1}, {"f 1,\n  2,\n 3\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
     };
     ScratchDir dir("moonc_errors");
     for (const auto& [source, line] : cases) {

@@ -56,32 +56,32 @@ public:
                 }
                 lineStart = false;
                 space = true;
-                if (continued_) {
-                    // The line goes on with the previous one. A deeper line opens a level for the
-                    // innermost argument list; stepping back closes levels, down to one seen before.
-                    continued_ = false;
-                    if (column > runColumns_.back()) {
-                        runColumns_.push_back(column);
-                    } else {
-                        while (column < runColumns_.back()) {
-                            runColumns_.pop_back();
-                            Push(TokType::ArgEnd, "", true);
-                            if (runColumns_.empty() || column > runColumns_.back())
-                                throw CompileError(line_, "a continued line does not line up with an earlier one");
+                if (continued_ == ',') {
+                    // After a comma the line goes on with a list. A closing bracket just closes; a deeper
+                    // "key:" line starts an indented block of entries; others are marked for the parser,
+                    // which lines them up with the argument lists still open.
+                    if (!ClosingBracketAhead()) {
+                        if (column > indents_.back() && KeyLineAhead()) {
+                            Push(TokType::Newline, "", false);
+                            Layout(column);
+                        } else {
+                            indent_ = column;
+                            Push(TokType::Cont, "", true);
                         }
                     }
-                } else {
-                    runColumns_.assign(1, column);
+                    indent_ = column;
+                } else if (!continued_) {
+                    indent_ = column;
                     Layout(column);
                 }
+                continued_ = 0;
             }
             if (i_ >= src_.size())
                 break;
             const char c = src_[i_];
             if (c == '\n') {
-                if (Continues())
-                    continued_ = true;
-                else
+                continued_ = Continues();
+                if (continued_ == 0)
                     Push(TokType::Newline, "", false);
                 ++i_;
                 ++line_;
@@ -139,25 +139,54 @@ private:
         token.type = type;
         token.text = std::move(text);
         token.line = line_;
+        token.indent = indent_;
         token.space = space;
         toks_.push_back(std::move(token));
     }
 
-    // A line ending in a binary operator or a comma goes on on the next line.
-    bool Continues() const
+    // A line ending in a binary operator or a comma goes on on the next line: the comma or 'o' for an
+    // operator; 0 when the line ends.
+    char Continues() const
     {
         if (toks_.empty())
-            return false;
+            return 0;
         const Token& t = toks_.back();
         if (t.type == TokType::Keyword)
-            return t.text == "and" || t.text == "or";
+            return t.text == "and" || t.text == "or" ? 'o' : 0;
         if (t.type != TokType::Op)
-            return false;
+            return 0;
+        if (t.text == ",")
+            return ',';
         if (toks_.size() > 1 && (t.text == "*" || t.text == "^") && toks_[toks_.size() - 2].type == TokType::Keyword)
-            return false; // 'local *', 'export ^'
+            return 0; // 'local *', 'export ^'
         static const std::set<std::string> ops = {"+", "-", "*", "/", "//", "%", "^", "..", "==", "!=", "~=", "<",
-                                                  ">", "<=", ">=", "&", "|", "~", "<<", ">>", ","};
-        return ops.count(t.text) != 0;
+                                                  ">", "<=", ">=", "&", "|", "~", "<<", ">>"};
+        return ops.count(t.text) != 0 ? 'o' : 0;
+    }
+
+    bool ClosingBracketAhead() const
+    {
+        return i_ < src_.size() && (src_[i_] == ')' || src_[i_] == '}' || src_[i_] == ']');
+    }
+
+    // The line at i_ starts with a table key: "name:" or "'key':" (not "::", a ':' right after the key).
+    bool KeyLineAhead() const
+    {
+        size_t j = i_;
+        if (j < src_.size() && (std::isalpha(static_cast<unsigned char>(src_[j])) || src_[j] == '_')) {
+            while (j < src_.size() && (std::isalnum(static_cast<unsigned char>(src_[j])) || src_[j] == '_'))
+                ++j;
+        } else if (j < src_.size() && (src_[j] == '"' || src_[j] == '\'')) {
+            const char quote = src_[j++];
+            while (j < src_.size() && src_[j] != quote && src_[j] != '\n' && src_[j] != '\\')
+                ++j;
+            if (j >= src_.size() || src_[j] != quote)
+                return false;
+            ++j;
+        } else {
+            return false;
+        }
+        return j < src_.size() && src_[j] == ':' && (j + 1 >= src_.size() || src_[j + 1] != ':');
     }
 
     // The level of a long bracket "[==[" opening at pos (the number of '='), or -1.
@@ -453,11 +482,11 @@ private:
     std::vector<Token> toks_;
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
-    bool continued_ = false;
+    char continued_ = 0; // the line before ended in a comma (',') or an operator ('o')
+    int indent_ = 0;      // the column of the line being read
     bool openFirst_ = false; // a trial of "[[": the first '[' is a bracket
     bool closed_ = false;
     int trialDepth_ = 0;
-    std::vector<int> runColumns_{0}; // the statement's first line, then each deeper continued line
 };
 
 } // namespace

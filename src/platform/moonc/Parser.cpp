@@ -109,7 +109,13 @@ private:
     bool IsLayout(size_t k = 0) const
     {
         const TokType type = Peek(k).type;
-        return type == TokType::Newline || type == TokType::Indent || type == TokType::Dedent;
+        return type == TokType::Newline || type == TokType::Indent || type == TokType::Dedent || type == TokType::Cont;
+    }
+    // After a comma of a list that is not an argument list: the next line simply goes on.
+    void SkipCont()
+    {
+        if (Peek().type == TokType::Cont)
+            Next();
     }
     void SkipLayout()
     {
@@ -123,7 +129,7 @@ private:
         case TokType::Indent: return "indentation";
         case TokType::Dedent: return "end of block";
         case TokType::End: return "end of file";
-        case TokType::ArgEnd: return "the end of an indented argument list";
+        case TokType::Cont: return "a continued line";
         case TokType::String: return "string";
         default: return "'" + t.text + "'";
         }
@@ -164,7 +170,7 @@ private:
         return t.text;
     }
 
-    // A list separator: a comma, or the one an inner argument list took before its ArgEnd.
+    // A list separator: a comma, or the one an inner argument list took before the line that ended it.
     bool TakeComma()
     {
         if (pendingComma_) {
@@ -189,8 +195,14 @@ private:
 
     void EndStatement()
     {
-        if (pendingComma_)
-            Fail("unexpected end of an indented argument list");
+        if (pendingComma_ || Peek().type == TokType::Cont) {
+            if (Peek().type != TokType::Cont)
+                Fail("expected a value after ','");
+            if (lastLevelLine_ > 0)
+                Fail("a continued line does not line up with the arguments on line " + std::to_string(lastLevelLine_) +
+                     " (column " + std::to_string(lastLevel_ + 1) + ")");
+            Fail("a continued line must be indented deeper than the line it continues");
+        }
         if (Peek().type == TokType::Newline) {
             Next();
             return;
@@ -355,8 +367,9 @@ private:
         }
         while (IsOp(",")) {
             Next();
+            SkipCont();
             if (KeyAhead()) {
-                exprs.push_back(ImplicitTable(false)); // "x, a: 1": the rest is one table
+                exprs.push_back(ImplicitTable(false, true)); // "x, a: 1": the rest is one table
                 break;
             }
             exprs.push_back(Expr());
@@ -399,10 +412,13 @@ private:
         return n;
     }
 
-    // The values after '=': a list on the line, or one value on the indented lines below.
-    void ValueList(std::vector<NodeP>& values)
+    // The values after '=' or 'return' (or a bare argument list, args): a list on the line, or one value
+    // on the indented lines below. An argument list goes on over lines after a trailing comma: its first
+    // continued line, deeper than the line it started on, sets its column, and the lines that line up
+    // with it go on with it; any other line ends it and is left to the enclosing lists.
+    void ValueList(std::vector<NodeP>& values, bool args = false)
     {
-        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+        if (!args && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
             Next();
             Next();
             if (KeyAhead()) {
@@ -417,20 +433,43 @@ private:
             Next();
             return;
         }
+        const int top = Peek().indent;
+        int level = -1, levelLine = 0;
         while (true) {
             if (KeyAhead()) {
-                values.push_back(ImplicitTable(false)); // the rest of the list is one table
-                return;
+                values.push_back(ImplicitTable(false, !args)); // the rest of the list is one table
+                if (!pendingComma_)
+                    return;
+                pendingComma_ = false;
+            } else {
+                values.push_back(Expr());
+                if (!TakeComma())
+                    return;
             }
-            values.push_back(Expr());
-            if (!TakeComma())
-                return;
-            if (Peek().type == TokType::ArgEnd) {
-                // the lines of this list ended; the comma before them separates the enclosing list
+            if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2)) {
+                // "f 1," / "  x: 1" / "  y: 2": a table of the indented key lines ends the list
                 Next();
-                pendingComma_ = true;
+                Next();
+                values.push_back(ImplicitTable(true));
                 return;
             }
+            if (Peek().type != TokType::Cont)
+                continue;
+            const Token& cont = Peek();
+            if (args && !(level < 0 ? cont.indent > top : cont.indent == level)) {
+                // the line is not this list's: the comma before it separates an enclosing list
+                pendingComma_ = true;
+                if (level >= 0) {
+                    lastLevel_ = level;
+                    lastLevelLine_ = levelLine;
+                }
+                return;
+            }
+            if (level < 0) {
+                level = cont.indent;
+                levelLine = cont.line;
+            }
+            Next();
         }
     }
 
@@ -514,6 +553,7 @@ private:
                 values.push_back(Expr());
                 while (IsOp(",")) {
                     Next();
+                    SkipCont();
                     values.push_back(Expr());
                 }
                 bool inlineBody = false;
@@ -599,6 +639,7 @@ private:
         names.push_back(NameToken("a name"));
         while (IsOp(",")) {
             Next();
+            SkipCont();
             names.push_back(NameToken("a name"));
         }
         if (!IsOp("=")) {
@@ -631,6 +672,7 @@ private:
             if (!IsOp(","))
                 break;
             Next();
+            SkipCont();
         }
         if (!IsKw("from"))
             Fail("expected 'from' but found " + Describe(Peek()));
@@ -949,7 +991,7 @@ private:
         for (size_t k = 1;; ++k) {
             const Token& t = Peek(k);
             if (t.type == TokType::End || t.type == TokType::Dedent || t.type == TokType::Indent ||
-                t.type == TokType::ArgEnd)
+                t.type == TokType::Cont)
                 return false;
             if (t.type == TokType::Newline)
                 return depth == 0 && Peek(k + 1).type == TokType::Indent;
@@ -976,12 +1018,14 @@ private:
         SkipLayout();
         while (!IsOp(")")) {
             args.push_back(KeyAhead() ? ImplicitTable(false) : Expr());
-            SkipLayout();
+            const size_t before = pos_;
+            if (!pendingComma_)
+                SkipLayout();
             if (TakeComma()) {
                 SkipLayout();
                 continue;
             }
-            if (!IsOp(")"))
+            if (!IsOp(")") && (pos_ == before || AfterBlock()))
                 Fail("expected ',' or ')' but found " + Describe(Peek()));
         }
         Next();
@@ -992,7 +1036,7 @@ private:
     std::vector<NodeP> BareArgs()
     {
         std::vector<NodeP> args;
-        ValueList(args);
+        ValueList(args, true);
         return args;
     }
 
@@ -1432,17 +1476,33 @@ private:
     }
 
     // A table without braces: entries separated by commas on the line, or (lines) one or more per
-    // line of an indented block whose Indent was taken; the block's Dedent is taken too.
-    NodeP ImplicitTable(bool lines)
+    // line of an indented block whose Indent was taken; the block's Dedent is taken too. Without join,
+    // a comma followed by another line ends the table (the line belongs to the list around it).
+    NodeP ImplicitTable(bool lines, bool join = false)
     {
         NodeP n = Make(Kind::Table, Peek().line);
         while (true) {
             n->x().entries.push_back(TableEntry());
-            if (TakeComma())
-                continue;
+            if (TakeComma()) {
+                const bool keyLines = Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2);
+                if (!lines && (Peek().type == TokType::Cont || (keyLines && !join))) {
+                    pendingComma_ = true;
+                    break;
+                }
+                if (!lines && keyLines) {
+                    Next();
+                    Next();
+                    lines = true;
+                    continue;
+                }
+                if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]"))
+                    continue;
+                if (!lines)
+                    break; // a trailing comma
+            }
             if (!lines && !pendingComma_ && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent &&
                 KeyAhead(2)) {
-                // "f 1," / "  x: 1" / "  y: 2": more entries on the indented lines below
+                // "f a: 1" / "  b: 2": more entries on the indented lines below
                 Next();
                 Next();
                 lines = true;
@@ -1450,7 +1510,7 @@ private:
             }
             if (!lines)
                 break;
-            while (Peek().type == TokType::Newline)
+            while (Peek().type == TokType::Newline || Peek().type == TokType::Cont)
                 Next();
             if (Peek().type == TokType::Dedent || Peek().type == TokType::End) {
                 Next();
@@ -1531,6 +1591,7 @@ private:
     int withDepth_ = 0;
     int brackets_ = 0; // open (), {} and [] around the current token
     bool pendingComma_ = false;
+    int lastLevel_ = 0, lastLevelLine_ = 0; // the column and line of the last argument list a line ended
     bool loopHead_ = false; // parsing the head of a loop, where 'do' starts the body
     int depth_;
 };
