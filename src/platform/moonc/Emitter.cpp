@@ -344,6 +344,9 @@ private:
                 LoopStatement(n, out);
             }
             break;
+        case Kind::ClassField:
+            Line(out, "self" + FieldSuffix(n.text) + " = " + Member(*n.a, classParents_.back(), n.text, true));
+            break;
         case Kind::Class: {
             const std::string holder = Class(n, out);
             if (ret)
@@ -496,12 +499,25 @@ private:
         IfChain(n, out, ret);
     }
 
-    void IfChain(const Node& n, std::string& out, bool ret)
+    // The branches from 'from' on; an "elseif x = value" branch becomes an else holding the
+    // assignment and the rest of the chain.
+    void IfChain(const Node& n, std::string& out, bool ret, size_t from = 0)
     {
-        for (size_t i = 0; i < n.x().blocks.size(); ++i) {
-            if (i == 0) {
-                const std::string cond = Expr(*n.x().conds[0]);
-                Line(out, "if " + (n.unless ? "not " + cond : cond) + " then");
+        const auto& assigns = n.x().items2;
+        for (size_t i = from; i < n.x().blocks.size(); ++i) {
+            if (i > from && i < assigns.size() && assigns[i]) {
+                Line(out, "else");
+                ++indent_;
+                scopes_.emplace_back();
+                Assign(*assigns[i], out);
+                IfChain(n, out, ret, i);
+                scopes_.pop_back();
+                --indent_;
+                break;
+            }
+            if (i == from) {
+                const std::string cond = Expr(*n.x().conds[i]);
+                Line(out, "if " + (n.unless && i == 0 ? "not " + cond : cond) + " then");
             } else if (n.x().conds[i]) {
                 Line(out, "elseif " + Expr(*n.x().conds[i]) + " then");
             } else {
@@ -815,9 +831,6 @@ private:
         --indent_;
         Line(out, "})");
         Line(out, base + ".__class = " + cls);
-        for (const Entry& entry : n.x().entries)
-            if (entry.classLevel)
-                Line(out, cls + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name, true));
         if (!n.body.empty()) {
             // The body's statements run with self as the class.
             Line(out, "do");
@@ -826,7 +839,9 @@ private:
             Line(out, "local self = " + cls);
             Declare("self");
             methods_.push_back(std::nullopt);
+            classParents_.push_back(parent);
             Statements(n.body, out, false);
+            classParents_.pop_back();
             methods_.pop_back();
             scopes_.pop_back();
             --indent_;
@@ -1222,6 +1237,7 @@ private:
 
     std::vector<Scope> scopes_;
     std::vector<std::optional<MethodContext>> methods_;
+    std::vector<std::string> classParents_; // the parent class local of each class body being emitted
     std::vector<bool> varargs_{true};
     std::vector<std::optional<Loop>> loops_; // a null entry at each function: 'break' can't cross it
     std::vector<std::string> withs_;

@@ -255,10 +255,14 @@ private:
         return true;
     }
 
+    // A "--" comment runs to the end of the line; "--[[ ... ]]" over several lines is a comment of
+    // those lines (one that closes on its line still runs to the end of it).
     void SkipComment()
     {
         const int level = LongBracket(i_ + 2);
-        if (level >= 0) {
+        const size_t close = level < 0 ? std::string::npos
+                                       : src_.find("]" + std::string(static_cast<size_t>(level), '=') + "]", i_);
+        if (level >= 0 && src_.find('\n', i_) < close) {
             i_ += 2;
             SkipLong(level, "long comment");
             return;
@@ -359,8 +363,17 @@ private:
                 break;
             }
             if (c == '\\') {
-                if (i_ + 1 >= src_.size() || src_[i_ + 1] == '\n' || src_[i_ + 1] == '\r')
+                if (i_ + 1 >= src_.size())
                     throw CompileError(token.line, "unterminated string");
+                const size_t crlf = src_.compare(i_ + 1, 2, "\r\n") == 0 ? 1 : 0;
+                if (src_[i_ + 1 + crlf] == '\n') {
+                    // a backslash ending a line stays in the string, followed by the line break
+                    literal += "\\\\n";
+                    token.text += "\\\\n";
+                    ++line_;
+                    i_ += 2 + crlf;
+                    continue;
+                }
                 const size_t length = EscapeLength();
                 if (length == 0)
                     throw CompileError(token.line, std::string("invalid escape sequence '\\") + src_[i_ + 1] + "'");

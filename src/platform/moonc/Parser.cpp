@@ -233,17 +233,30 @@ private:
                 n->a = Expr();
                 n->body.push_back(std::move(statement));
             } else {
-                n = ForLoop(t.line);
-                if (IsKw("when")) {
-                    // "stmt for x in *t when cond": the statement runs for the passes that meet cond
+                // "stmt for a in x for b in a when cond": the clauses nest in the order written, the
+                // first outermost, and the statement runs for the passes that meet every 'when'
+                std::vector<NodeP> clauses;
+                clauses.push_back(ForLoop(t.line));
+                while (IsKw("when") || IsKw("for")) {
                     const int line = Next().line;
+                    if (toks_[pos_ - 1].text == "for") {
+                        clauses.push_back(ForLoop(line));
+                        clauses.back()->isLocal = true;
+                        continue;
+                    }
                     NodeP guard = Make(Kind::If, line);
                     guard->isLocal = true;
                     guard->x().conds.push_back(Expr());
                     guard->x().blocks.emplace_back();
-                    guard->x().blocks.back().push_back(std::move(statement));
-                    statement = std::move(guard);
+                    clauses.push_back(std::move(guard));
                 }
+                while (clauses.size() > 1) {
+                    NodeP inner = std::move(clauses.back());
+                    clauses.pop_back();
+                    (inner->kind == Kind::If ? inner->x().blocks[0] : inner->body).push_back(std::move(statement));
+                    statement = std::move(inner);
+                }
+                n = std::move(clauses[0]);
                 n->body.push_back(std::move(statement));
             }
             n->isLocal = true; // made by a decorator: a new name it assigns belongs to the enclosing block
@@ -502,14 +515,17 @@ private:
         NodeP n = Make(Kind::If, first.line);
         n->unless = first.text == "unless";
         bool inlineBody = false;
-        n->x().conds.push_back(Condition(*n));
+        n->x().conds.push_back(Condition(&n->c));
         n->x().blocks.push_back(Body(&inlineBody));
         while (true) {
             if (inlineBody && Peek().type == TokType::Newline && (IsKw("else", 1) || IsKw("elseif", 1)))
                 Next();
             if (IsKw("elseif")) {
                 Next();
-                n->x().conds.push_back(Expr());
+                auto& assigns = n->x().items2;
+                assigns.resize(n->x().conds.size());
+                assigns.emplace_back();
+                n->x().conds.push_back(Condition(&assigns.back()));
                 n->x().blocks.push_back(Body(&inlineBody));
                 continue;
             }
@@ -580,14 +596,17 @@ private:
         NodeP n = Make(Kind::While, line);
         const bool outer = loopHead_;
         loopHead_ = true;
-        n->a = Condition(*n);
+        n->a = Condition(&n->c);
+        if (n->c)
+            n->c->isLocal = true; // "while x = f!": always a local of the loop
         loopHead_ = outer;
         n->body = OptBlock();
         return n;
     }
 
-    // A condition, or "name = value" whose value is the condition (the name is local to the statement).
-    NodeP Condition(Node& statement)
+    // A condition, or "name = value" whose value is the condition; the assignment goes to *assignment
+    // (it assigns a visible name, else a local of the statement).
+    NodeP Condition(NodeP* assignment)
     {
         NodeP cond = Expr();
         if (!IsOp("="))
@@ -595,13 +614,12 @@ private:
         if (cond->kind != Kind::Name)
             Fail("only a name can be assigned in a condition");
         NodeP assign = Make(Kind::Assign, cond->line);
-        assign->isLocal = true;
         NodeP name = Make(Kind::Name, cond->line);
         name->text = cond->text;
         assign->items.push_back(std::move(cond));
         Next();
         assign->x().items2.push_back(Expr());
-        statement.c = std::move(assign);
+        *assignment = std::move(assign);
         return name;
     }
 
@@ -859,30 +877,59 @@ private:
                     Next();
                     continue;
                 }
+                if (IsOp(","))
+                    Fail("a stray ',' in the class body");
                 const bool classLevel = IsOp("@") && !IsOp("@", 1) && (Peek(1).type == TokType::Name || Peek(1).type == TokType::Keyword) &&
                                         !Peek(1).space && IsOp(":", 2) && !Peek(2).space;
-                if (!classLevel && ((Peek().type != TokType::Name && Peek().type != TokType::Keyword &&
-                                     Peek().type != TokType::String) ||
-                                    !IsOp(":", 1) || Peek(1).space)) {
+                const bool computed = IsOp("[") && IsOp(":", MatchingBracket(0) + 1);
+                if (!classLevel && !computed && ((Peek().type != TokType::Name && Peek().type != TokType::Keyword &&
+                                                  Peek().type != TokType::String) ||
+                                                 !IsOp(":", 1) || Peek(1).space)) {
                     n->body.push_back(Decorated(Statement()));
                     EndStatement();
                     continue;
                 }
-                Entry entry;
-                entry.line = Peek().line;
-                entry.classLevel = classLevel;
-                if (classLevel)
-                    Next(); // '@'
-                entry.keyKind = Entry::NameKey;
-                if (Peek().type == TokType::String) {
-                    entry.keyKind = Entry::ExprKey;
-                    entry.key = String();
-                } else {
-                    entry.name = Next().text;
+                // "name: value" entries, several on a line separated by commas, and a comma may end it
+                while (true) {
+                    Entry entry;
+                    entry.line = Peek().line;
+                    entry.classLevel = IsOp("@");
+                    if (entry.classLevel)
+                        Next(); // '@'
+                    entry.keyKind = Entry::NameKey;
+                    if (IsOp("[")) {
+                        Next();
+                        ++brackets_;
+                        entry.keyKind = Entry::ExprKey;
+                        entry.key = Expr();
+                        ExpectOp("]");
+                        --brackets_;
+                    } else if (Peek().type == TokType::String) {
+                        entry.keyKind = Entry::ExprKey;
+                        entry.key = String();
+                    } else if (Peek().type == TokType::Name || Peek().type == TokType::Keyword) {
+                        entry.name = Next().text;
+                    } else {
+                        Fail("expected a class member but found " + Describe(Peek()));
+                    }
+                    ExpectOp(":");
+                    entry.value = Expr();
+                    if (entry.classLevel) {
+                        // "@name: value" runs among the body's statements, in the order written
+                        NodeP field = Make(Kind::ClassField, entry.line);
+                        field->text = entry.name;
+                        field->a = std::move(entry.value);
+                        n->body.push_back(std::move(field));
+                    } else {
+                        n->x().entries.push_back(std::move(entry));
+                    }
+                    if (!IsOp(","))
+                        break;
+                    Next();
+                    SkipCont();
+                    if (IsLayout() || Peek().type == TokType::End)
+                        break;
                 }
-                Next(); // ':'
-                entry.value = Expr();
-                n->x().entries.push_back(std::move(entry));
                 EndStatement();
             }
             Next(); // Dedent
@@ -1133,7 +1180,7 @@ private:
             } else if (IsOp("!") && !t.space) {
                 Next();
                 e = CallOf(std::move(e), t.line);
-            } else if (Callable(*e) && ArgStart()) {
+            } else if ((Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value)) && ArgStart()) {
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
                 return n;
