@@ -84,7 +84,7 @@ private:
     {
         for (auto it = scopes_.rbegin(); it != scopes_.rend(); ++it) {
             const Scope& s = *it;
-            if (s.locals.count(name) || s.exported.count(name) || s.exportAll || (s.exportCaps && Capitalised(name)))
+            if (s.locals.count(name) || s.exported.count(name) || (it == scopes_.rbegin() && ExportsAll(s, name)))
                 return true;
             if (s.barrier && !s.allowed.count(name))
                 return false;
@@ -100,6 +100,17 @@ private:
                 return true;
         }
         return false;
+    }
+    // 'export *' / 'export ^' make the names their own block assigns global, not those of inner blocks.
+    static bool ExportsAll(const Scope& s, const std::string& name)
+    {
+        return s.exportAll || (s.exportCaps && Capitalised(name));
+    }
+    // A name assigned under 'export *' is global from then on, inner blocks included.
+    void NoteExported(const std::string& name)
+    {
+        if (ExportsAll(scopes_.back(), name) && !DeclaredLocal(name))
+            scopes_.back().exported.insert(name);
     }
     void Declare(const std::string& name) { scopes_.back().locals.insert(name); }
     void Export(const std::string& name)
@@ -646,6 +657,8 @@ private:
                 if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
                     std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                     fresh.push_back(t->text);
+                if (t->kind == Kind::Name && !n.isLocal)
+                    NoteExported(t->text);
             }
         }
         if (n.x().items2.size() == 1 && BlockValue(*n.x().items2[0])) {
@@ -769,7 +782,9 @@ private:
             Line(out, "local " + holder);
         } else if (n.exported) {
             Export(name);
-        } else if (!Declared(name)) {
+        } else if (Declared(name)) {
+            NoteExported(name);
+        } else {
             Line(out, "local " + name);
             Declare(name);
         }

@@ -676,10 +676,22 @@ private:
         return n;
     }
 
-    // "import a, \b from source": a = source.a, b = source's method b bound to source.
+    // "import a, \b from source": a = source.a, b = source's method b bound to source. The names may
+    // stand on lines of their own, 'from' too.
     NodeP Import()
     {
         NodeP n = Make(Kind::Import, Next().line);
+        int indents = 0;
+        auto skipLines = [&] {
+            while (IsLayout()) {
+                if (Peek().type == TokType::Indent)
+                    ++indents;
+                else if (Peek().type == TokType::Dedent && --indents < 0)
+                    Fail("expected 'from' but found " + Describe(Peek()));
+                Next();
+            }
+        };
+        skipLines();
         while (true) {
             if (IsOp("\\")) {
                 Next();
@@ -687,15 +699,26 @@ private:
             } else {
                 n->names.push_back(NameToken("a name"));
             }
-            if (!IsOp(","))
+            const int line = toks_[pos_ - 1].line;
+            if (IsOp(","))
+                Next();
+            skipLines();
+            if (IsKw("from"))
                 break;
-            Next();
-            SkipCont();
+            if (Peek().type != TokType::Name && !IsOp("\\"))
+                throw CompileError(line, "expected 'from' but found " + Describe(Peek()));
         }
-        if (!IsKw("from"))
-            Fail("expected 'from' but found " + Describe(Peek()));
         Next();
         n->a = Expr();
+        if (indents > 0) {
+            while (Peek().type == TokType::Newline)
+                Next();
+            for (; indents > 0; --indents) {
+                if (Peek().type != TokType::Dedent)
+                    Fail("unexpected " + Describe(Peek()) + " after the import");
+                Next();
+            }
+        }
         return n;
     }
 
