@@ -57,19 +57,17 @@ public:
                 lineStart = false;
                 space = true;
                 if (continued_ == ',') {
-                    // After a comma the line goes on with a list. A closing bracket just closes; a deeper
-                    // "key:" line starts an indented block of entries; others are marked for the parser,
-                    // which lines them up with the argument lists still open.
-                    if (!ClosingBracketAhead()) {
-                        if (column > indents_.back() && KeyLineAhead()) {
-                            Push(TokType::Newline, "", false);
-                            Layout(column);
-                        } else {
-                            indent_ = column;
-                            Push(TokType::Cont, "", true);
-                        }
-                    }
+                    // After a comma the line goes on with a list: a deeper "key:" line starts an indented
+                    // block of entries, and a line left of its block's indentation ends the block (a
+                    // trailing comma, a closing bracket); others are marked for the parser, which lines
+                    // them up with the argument lists still open.
                     indent_ = column;
+                    if ((column > indents_.back() && KeyLineAhead()) || column < indents_.back()) {
+                        Push(TokType::Newline, "", false);
+                        Layout(column);
+                    } else {
+                        Push(TokType::Cont, "", true);
+                    }
                 } else if (!continued_) {
                     indent_ = column;
                     Layout(column);
@@ -162,11 +160,6 @@ private:
         static const std::set<std::string> ops = {"+", "-", "*", "/", "//", "%", "^", "..", "==", "!=", "~=", "<",
                                                   ">", "<=", ">=", "&", "|", "~", "<<", ">>"};
         return ops.count(t.text) != 0 ? 'o' : 0;
-    }
-
-    bool ClosingBracketAhead() const
-    {
-        return i_ < src_.size() && (src_[i_] == ')' || src_[i_] == '}' || src_[i_] == ']');
     }
 
     // The line at i_ starts with a table key: "name:" or "'key':" (not "::", a ':' right after the key).
