@@ -55,8 +55,8 @@ enum class Kind {
                 // the others ("elseif x = f!"; null where none, may be shorter); isLocal on an
                 // If, While or loop = made by a line decorator
     While,      // a = condition, body; c = an assignment whose value is the condition
-    // Loops: value = used as an expression; pattern = a table destructured from the loop variable
-    // names[0] (then a temporary).
+    // Loops: value = used as an expression; pattern = the loop variables destructured: a table whose
+    // entry i (when it has a value) is the pattern read from names[i] (then a temporary).
     NumFor,     // names[0], a = start, b = stop, c = step (may be null), body
     ForIn,      // names, items = expressions, body
     ForEach,    // names[0], items = list, slice start, stop, step (null when absent), body
@@ -88,7 +88,7 @@ struct Clause {
     std::vector<std::string> names;
     std::vector<NodeP> exprs; // When: cond; NumFor: start, stop[, step]; ForIn: expressions;
                               // ForEach: list, slice start, slice stop, slice step (null when absent)
-    NodeP pattern;            // a destructured loop variable (names[0] is then its temporary)
+    NodeP pattern;            // destructured loop variables, as a loop's pattern
 };
 
 // The fields only some kinds use, allocated when first written so that common nodes stay small.

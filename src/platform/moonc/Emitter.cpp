@@ -439,7 +439,7 @@ private:
             Declare(name);
         if (pattern) {
             ++indent_;
-            PatternLocals(*pattern, names[0], out);
+            LoopPatterns(*pattern, names, out);
             --indent_;
         }
         loops_.push_back(Loop{"__continue" + std::to_string(++temp_)});
@@ -581,6 +581,15 @@ private:
                 values.push_back(from);
             }
         }
+    }
+
+    // The locals of destructured loop variables (a loop's pattern).
+    void LoopPatterns(const Node& patterns, const std::vector<std::string>& names, std::string& out)
+    {
+        const auto& entries = patterns.x().entries;
+        for (size_t i = 0; i < entries.size() && i < names.size(); ++i)
+            if (entries[i].value)
+                PatternLocals(*entries[i].value, names[i], out);
     }
 
     // New locals for every name of a pattern, read from source.
@@ -1183,7 +1192,7 @@ private:
             for (const std::string& name : clause.names)
                 Declare(name);
             if (clause.pattern)
-                PatternLocals(*clause.pattern, clause.names[0], out);
+                LoopPatterns(*clause.pattern, clause.names, out);
         }
         inner(out);
         for (int i = 0; i < opened; ++i) {

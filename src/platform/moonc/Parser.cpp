@@ -749,14 +749,22 @@ private:
     // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
     Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs, NodeP* pattern = nullptr)
     {
-        if (pattern && IsOp("{")) {
-            // "for {a, b} in ...": the loop variable is destructured
-            *pattern = Table();
-            CheckPattern(**pattern);
-            names.push_back("__pattern");
-        } else {
-            names.push_back(NameToken("a loop variable"));
-        }
+        // "for {a, b} in ...", "for k, {a, b} in ...": a loop variable is destructured
+        auto variable = [&] {
+            if (!pattern || !IsOp("{")) {
+                names.push_back(NameToken("a loop variable"));
+                return;
+            }
+            if (!*pattern)
+                *pattern = Make(Kind::Table, Peek().line);
+            Entry entry;
+            entry.value = Table();
+            CheckPattern(*entry.value);
+            (*pattern)->x().entries.resize(names.size());
+            (*pattern)->x().entries.push_back(std::move(entry));
+            names.push_back("__pattern" + std::to_string(names.size()));
+        };
+        variable();
         if (IsOp("=")) {
             Next();
             exprs.push_back(Expr());
@@ -770,7 +778,7 @@ private:
         }
         while (IsOp(",")) {
             Next();
-            names.push_back(NameToken("a loop variable"));
+            variable();
         }
         if (!IsKw("in"))
             Fail("expected 'in' or '=' but found " + Describe(Peek()));
