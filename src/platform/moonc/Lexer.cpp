@@ -61,16 +61,17 @@ public:
                     // block of entries, and a line left of its block's indentation ends the block (a
                     // trailing comma, a closing bracket); others are marked for the parser, which lines
                     // them up with the argument lists still open.
-                    indent_ = column;
                     if ((column > indents_.back() && KeyLineAhead()) || column < indents_.back()) {
                         Push(TokType::Newline, "", false);
                         Layout(column);
                     } else {
                         Push(TokType::Cont, "", true);
+                        toks_.back().indent = column;
                     }
+                    SetLineIndent(column);
                 } else if (!continued_) {
-                    indent_ = column;
                     Layout(column);
+                    SetLineIndent(column);
                 }
                 continued_ = 0;
             }
@@ -129,7 +130,21 @@ private:
         char open;
         size_t depth;
         int line;
+        int indent, indentSince; // indent_ and indentSince_ where it opened
     };
+
+    // The indentation a line's tokens stand at: its column, but inside '(' or '[' (outside a block
+    // opened within them) the lines go on freely at the indentation of the line that opened it.
+    void SetLineIndent(int column)
+    {
+        if (brackets_.empty() || brackets_.back().open == '{' || indents_.size() > brackets_.back().depth) {
+            indent_ = column;
+            indentSince_ = line_;
+        } else {
+            indent_ = brackets_.back().indent;
+            indentSince_ = brackets_.back().indentSince;
+        }
+    }
 
     void Push(TokType type, std::string text, bool space)
     {
@@ -138,6 +153,7 @@ private:
         token.text = std::move(text);
         token.line = line_;
         token.indent = indent_;
+        token.indentSince = indentSince_;
         token.space = space;
         toks_.push_back(std::move(token));
     }
@@ -458,7 +474,7 @@ private:
             i_ += text.size();
             if (text == "(" || text == "{" || text == "[") {
                 Push(TokType::Op, text, space);
-                brackets_.push_back({text[0], indents_.size(), line_});
+                brackets_.push_back({text[0], indents_.size(), line_, indent_, indentSince_});
             } else if (text == ")" || text == "}" || text == "]") {
                 const char open = text == ")" ? '(' : text == "}" ? '{' : '[';
                 if (brackets_.empty() || brackets_.back().open != open)
@@ -467,6 +483,8 @@ private:
                     indents_.pop_back();
                     Push(TokType::Dedent, "", true);
                 }
+                indent_ = brackets_.back().indent;
+                indentSince_ = brackets_.back().indentSince;
                 brackets_.pop_back();
                 Push(TokType::Op, text, space);
                 if (openFirst_ && brackets_.empty())
@@ -489,7 +507,8 @@ private:
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
     char continued_ = 0; // the line before ended in a comma (',') or an operator ('o')
-    int indent_ = 0;      // the column of the line being read
+    int indent_ = 0;      // the indentation of the line being read (SetLineIndent)
+    int indentSince_ = 0; // the line where that indentation was set
     bool openFirst_ = false; // a trial of "[[": the first '[' is a bracket
     bool closed_ = false;
     int trialDepth_ = 0;

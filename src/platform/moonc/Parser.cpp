@@ -446,8 +446,19 @@ private:
             Next();
             return;
         }
-        const int top = Peek().indent;
+        // A new list's lines go deeper than the latest indentation: its line's, or the column of the
+        // enclosing argument list when that was set later.
+        const int top = argLevelLine_ > Peek().indentSince ? argLevel_ : Peek().indent;
         int level = -1, levelLine = 0;
+        struct Restore {
+            Parser& p;
+            int level, line;
+            ~Restore()
+            {
+                p.argLevel_ = level;
+                p.argLevelLine_ = line;
+            }
+        } restore{*this, argLevel_, argLevelLine_};
         while (true) {
             if (KeyAhead()) {
                 values.push_back(ImplicitTable(false, !args)); // the rest of the list is one table
@@ -459,6 +470,10 @@ private:
                 if (!TakeComma())
                     return;
             }
+            if (args && (IsOp(")") || IsOp("}") || IsOp("]"))) {
+                pendingComma_ = true; // "{f 1, }": the comma before the bracket is the bracket's
+                return;
+            }
             if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2)) {
                 // "f 1," / "  x: 1" / "  y: 2": a table of the indented key lines ends the list
                 Next();
@@ -469,7 +484,8 @@ private:
             if (Peek().type != TokType::Cont)
                 continue;
             const Token& cont = Peek();
-            if (args && !(level < 0 ? cont.indent > top : cont.indent == level)) {
+            const bool closes = IsOp(")", 1) || IsOp("}", 1) || IsOp("]", 1);
+            if (args && (closes || !(level < 0 ? cont.indent > top : cont.indent == level))) {
                 // the line is not this list's: the comma before it separates an enclosing list
                 pendingComma_ = true;
                 if (level >= 0) {
@@ -479,8 +495,8 @@ private:
                 return;
             }
             if (level < 0) {
-                level = cont.indent;
-                levelLine = cont.line;
+                level = argLevel_ = cont.indent;
+                levelLine = argLevelLine_ = cont.line;
             }
             Next();
         }
@@ -1670,6 +1686,8 @@ private:
     int brackets_ = 0; // open (), {} and [] around the current token
     bool pendingComma_ = false;
     int lastLevel_ = 0, lastLevelLine_ = 0; // the column and line of the last argument list a line ended
+    int argLevel_ = 0, argLevelLine_ = 0;   // the column of the innermost argument list that has one, and
+                                            // the line that set it
     bool loopHead_ = false; // parsing the head of a loop, where 'do' starts the body
     int depth_;
 };
