@@ -354,7 +354,9 @@ private:
         return SimpleStatement();
     }
 
-    NodeP SimpleStatement()
+    // inlineBody: a function body on its arrow's line, whose list ends with its line ("{f: -> 1," / "g: 2}":
+    // the comma is the table's).
+    NodeP SimpleStatement(bool inlineBody = false)
     {
         const int line = Peek().line;
         std::vector<NodeP> exprs;
@@ -380,6 +382,10 @@ private:
         }
         while (IsOp(",")) {
             Next();
+            if (inlineBody && IsLayout()) {
+                pendingComma_ = true;
+                break;
+            }
             SkipCont();
             if (KeyAhead()) {
                 exprs.push_back(ImplicitTable(false, true)); // "x, a: 1": the rest is one table
@@ -479,6 +485,10 @@ private:
                 Next();
                 Next();
                 values.push_back(ImplicitTable(true));
+                return;
+            }
+            if (Peek().type == TokType::Newline || Peek().type == TokType::Indent || Peek().type == TokType::Dedent) {
+                pendingComma_ = true; // the line ended its block: the comma is the enclosing list's
                 return;
             }
             if (Peek().type != TokType::Cont)
@@ -1493,7 +1503,7 @@ private:
             if (Peek().type == TokType::Keyword && statements.count(Peek().text)) {
                 n->body.push_back(Decorated(Statement()));
             } else {
-                n->body.push_back(Decorated(SimpleStatement()));
+                n->body.push_back(Decorated(SimpleStatement(true)));
             }
         }
         return n;
@@ -1589,8 +1599,12 @@ private:
                     lines = true;
                     continue;
                 }
-                if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]"))
-                    continue;
+                if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]")) {
+                    if (lines || KeyAhead() || (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)))
+                        continue;
+                    pendingComma_ = true; // "f a: 1, 2": a value without a key ends the table
+                    break;
+                }
                 if (!lines)
                     break; // a trailing comma
             }
