@@ -293,6 +293,16 @@ const Program kPrograms[] = {
      "print b.machine.states.idle\\update(3), b.machine.states.patrol.enter!\nt = {\n  f: => 1\n  g: 2\n"
      "}\nx = 1 --[[ mid ]] + 2\nprint t.g, x, \"a\\\nb\"\n",
      "6\tgo\n2\t1\ta\\nb\n"},
+    {"layouts_found_by_comparison_destructured_loop_pairs_export_blocks_import_lines",
+     "show = (t) -> type(t) == \"table\" and \"{\" .. table.concat([show(v) for v in *t], \",\") .. \"}\" or tostring t\n"
+     "mk = (n) -> (...) -> n .. \"(\" .. table.concat([show(v) for v in *{...}], \",\") .. \")\"\n"
+     "f, g, h = mk(\"f\"), mk(\"g\"), mk(\"h\")\nprint f(a: 1, 2), show {g g 1, }\nprint h({h(1,\n"
+     "        2)}, g {3, 4},\n  5, 6)\nprint show {g(g 1,\n        f 2, f 3, 4,\n  5)}\nfns = {\n"
+     "  one: -> 1,\n  two: -> 2,\n}\nprint fns.one!, fns.two!\nfor k, {p, q} in pairs {a: {1, 2}}\n"
+     "  print k, p + q\nexport *\ntop = 1\ninner = ->\n  local_here = 2\ninner!\n"
+     "print rawget(_G, \"top\"), rawget(_G, \"local_here\")\nimport\n  concat\n  insert\n  from table\n"
+     "print concat {1, 2}, \"-\"\n",
+     "f({},2)\t{g(g(1))}\nh({h(1,2)},g({3,4},5,6))\n{g(g(1,f(2,f(3,4))),5)}\n1\t2\na\t3\n1\tnil\n1-2\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
