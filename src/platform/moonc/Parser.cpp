@@ -129,7 +129,7 @@ private:
         case TokType::Indent: return "indentation";
         case TokType::Dedent: return "end of block";
         case TokType::End: return "end of file";
-        case TokType::Cont: return "a continued line";
+        case TokType::Cont: return "continued line";
         case TokType::String: return "string";
         default: return "'" + t.text + "'";
         }
@@ -179,7 +179,7 @@ private:
         }
         if (!IsOp(","))
             return false;
-        Next();
+        commaLine_ = Next().line;
         return true;
     }
 
@@ -197,7 +197,7 @@ private:
     {
         if (pendingComma_ || Peek().type == TokType::Cont) {
             if (Peek().type != TokType::Cont)
-                Fail("expected a value after ','");
+                throw CompileError(commaLine_, "expected a value after ','");
             if (lastLevelLine_ > 0)
                 Fail("a continued line does not line up with the arguments on line " + std::to_string(lastLevelLine_) +
                      " (column " + std::to_string(lastLevel_ + 1) + ")");
@@ -984,6 +984,8 @@ private:
                         break;
                     Next();
                     SkipCont();
+                    if (IsOp(","))
+                        Fail("a stray ',' in the class body");
                     if (IsLayout() || Peek().type == TokType::End)
                         break;
                 }
@@ -1699,6 +1701,7 @@ private:
     int withDepth_ = 0;
     int brackets_ = 0; // open (), {} and [] around the current token
     bool pendingComma_ = false;
+    int commaLine_ = 0; // the line of the last comma TakeComma took
     int lastLevel_ = 0, lastLevelLine_ = 0; // the column and line of the last argument list a line ended
     int argLevel_ = 0, argLevelLine_ = 0;   // the column of the innermost argument list that has one, and
                                             // the line that set it
