@@ -303,6 +303,14 @@ const Program kPrograms[] = {
      "print rawget(_G, \"top\"), rawget(_G, \"local_here\")\nimport\n  concat\n  insert\n  from table\n"
      "print concat {1, 2}, \"-\"\n",
      "f({},2)\t{g(g(1))}\nh({h(1,2)},g({3,4},5,6))\n{g(g(1,f(2,f(3,4))),5)}\n1\t2\na\t3\n1\tnil\n1-2\n"},
+    {"comma_ending_a_block_and_key_lines_after_a_continued_list",
+     "show = (t) -> type(t) == \"table\" and \"{\" .. table.concat([show(v) for v in *t], \",\") .. "
+     "(t.c and \",c=#{t.c}\" or \"\") .. \"}\" or type(t) == \"function\" and show(t!) or tostring t\n"
+     "mk = (n) -> (...) -> n .. \"(\" .. table.concat([show(v) for v in *{...}], \",\") .. \")\"\n"
+     "f, h = mk(\"f\"), mk(\"h\")\nout = print\n"
+     "print = (...) -> out table.concat [show(v) for v in *{...}], \" \"\nprint f 1 +\n       2, ->\n"
+     "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n",
+     "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)

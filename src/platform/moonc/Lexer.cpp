@@ -59,11 +59,11 @@ public:
                 if (continued_ == ',') {
                     // After a comma the line goes on with a list: a deeper "key:" line starts an indented
                     // block of entries, and a line left of its block's indentation ends the block (a
-                    // trailing comma, a closing bracket); others are marked for the parser, which lines
-                    // them up with the argument lists still open.
+                    // trailing comma, a closing bracket) and may go on with a list outside it; others are
+                    // marked for the parser, which lines them up with the argument lists still open.
                     if ((column > indents_.back() && KeyLineAhead()) || column < indents_.back()) {
                         Push(TokType::Newline, "", false);
-                        Layout(column);
+                        Layout(column, !KeyLineAhead());
                     } else {
                         Push(TokType::Cont, "", true);
                         toks_.back().indent = column;
@@ -280,7 +280,9 @@ private:
             ++i_;
     }
 
-    void Layout(int column)
+    // The indentation tokens of a line at column; goesOn: a line that goes on with a list after the
+    // blocks it leaves, marked Cont where it is deeper than the block it returns to.
+    void Layout(int column, bool goesOn = false)
     {
         const size_t base = brackets_.empty() ? 1 : brackets_.back().depth;
         if (!brackets_.empty() && column < indents_[base - 1])
@@ -289,11 +291,15 @@ private:
             indents_.pop_back();
             Push(TokType::Dedent, "", true);
         }
-        if (column > indents_.back()) {
+        if (column > indents_.back() && goesOn) {
+            Push(TokType::Cont, "", true);
+            toks_.back().indent = column;
+        } else if (column > indents_.back()) {
             if (indents_.size() >= kMaxIndentDepth)
                 throw CompileError(line_, "indentation too deep");
             indents_.push_back(column);
             Push(TokType::Indent, "", true);
+            toks_.back().indent = column;
         } else if (column != indents_.back()) {
             throw CompileError(line_, "inconsistent indentation");
         }

@@ -29,7 +29,7 @@ struct Token {
     TokType type = TokType::End;
     std::string text;   // name, keyword, number or operator text; for strings the raw body
     int line = 0;
-    int indent = 0;     // the indentation the token stands at (for Cont: the continued line's column)
+    int indent = 0;     // the indentation the token stands at (Cont and Indent: the new line's column)
     int indentSince = 0; // the line where that indentation was set
     bool space = false; // whitespace (or a line start) right before the token
     char quote = 0;     // '"' or '\'' for strings

@@ -195,6 +195,10 @@ private:
 
     void EndStatement()
     {
+        if (pendingComma_ && Peek().type == TokType::Newline && Peek(1).type == TokType::Dedent) {
+            Next(); // the comma ending the block's last line is a list's outside the block
+            return;
+        }
         if (pendingComma_ || Peek().type == TokType::Cont) {
             if (Peek().type != TokType::Cont)
                 throw CompileError(commaLine_, "expected a value after ','");
@@ -481,7 +485,12 @@ private:
                 return;
             }
             if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2)) {
-                // "f 1," / "  x: 1" / "  y: 2": a table of the indented key lines ends the list
+                // "f 1," / "  x: 1" / "  y: 2": a table of the indented key lines ends the list (one
+                // that has not gone on over lines yet, or at the column it goes on at)
+                if (args && (level >= 0 ? Peek(1).indent != level : Peek(1).indent <= top)) {
+                    pendingComma_ = true;
+                    return;
+                }
                 Next();
                 Next();
                 values.push_back(ImplicitTable(true));
