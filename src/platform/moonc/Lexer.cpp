@@ -1,5 +1,6 @@
 #include "platform/moonc/Lexer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -31,6 +32,8 @@ public:
 
     std::vector<Token> Run()
     {
+        if (!openFirst_ && src_.compare(0, 2, "#!") == 0)
+            i_ = std::min(src_.find('\n'), src_.size()); // a "#!" first line names the interpreter
         bool lineStart = true;
         bool space = true;
         while (!closed_) {
