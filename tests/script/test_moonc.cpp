@@ -288,7 +288,7 @@ const Program kPrograms[] = {
      "print A!.hp, A!.max_hp, A.size, A.double, A!.b\n",
      "5\t9\t2\t4\t2\n"},
     {"braceless_tables_continuing_arguments_comments_and_line_ends",
-     "class Machine\n  new: (@owner, @states) =>\nclass Bot\n  new: =>\n    @machine = Machine @,\n"
+     "#!/usr/bin/env moon\nclass Machine\n  new: (@owner, @states) =>\nclass Bot\n  new: =>\n    @machine = Machine @,\n"
      "      idle:\n        update: (dt) => dt * 2\n      patrol:\n        enter: -> \"go\"\nb = Bot!\n"
      "print b.machine.states.idle\\update(3), b.machine.states.patrol.enter!\nt = {\n  f: => 1\n  g: 2\n"
      "}\nx = 1 --[[ mid ]] + 2\nprint t.g, x, \"a\\\nb\"\n",
