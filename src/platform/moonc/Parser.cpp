@@ -989,9 +989,8 @@ private:
                     } else {
                         n->x().entries.push_back(std::move(entry));
                     }
-                    if (!IsOp(","))
+                    if (!TakeComma()) // (a comma ending a method body's last line ends its member)
                         break;
-                    Next();
                     SkipCont();
                     if (IsOp(","))
                         Fail("a stray ',' in the class body");
