@@ -309,8 +309,9 @@ const Program kPrograms[] = {
      "mk = (n) -> (...) -> n .. \"(\" .. table.concat([show(v) for v in *{...}], \",\") .. \")\"\n"
      "f, h = mk(\"f\"), mk(\"h\")\nout = print\n"
      "print = (...) -> out table.concat [show(v) for v in *{...}], \" \"\nprint f 1 +\n       2, ->\n"
-     "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n",
-     "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n"},
+     "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
+     "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
+     "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)

@@ -386,8 +386,8 @@ private:
         }
         while (IsOp(",")) {
             Next();
-            if (inlineBody && IsLayout()) {
-                pendingComma_ = true;
+            if ((inlineBody && IsLayout()) || (Peek().type == TokType::Newline && Peek(1).type == TokType::Dedent)) {
+                pendingComma_ = true; // (a comma ending a block's last line: the list's around the block)
                 break;
             }
             SkipCont();
