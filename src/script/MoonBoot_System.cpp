@@ -2,7 +2,9 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -113,24 +115,80 @@ void MoonBoot_System::CompileMoonScript(const std::string& source)
     std::string argument = source;
     std::string output = lua.string();
     char* argv[] = {compiler.data(), argument.data(), output.data(), nullptr};
+    // The compiler's messages ("file:line: message") are read through a pipe, to go into the trace.
+    int pipeEnds[2] = {-1, -1};
+    const bool piped = pipe(pipeEnds) == 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (piped) {
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    }
     pid_t pid = 0;
     int status = -1;
-    const int spawned = posix_spawn(&pid, compiler.c_str(), nullptr, nullptr, argv, environ);
+    std::string messages;
+    const int spawned = posix_spawn(&pid, compiler.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (piped)
+        close(pipeEnds[1]);
     if (spawned != 0) {
         Trace("MoonBoot: could not start %s: %s", compiler.c_str(), std::strerror(spawned));
     } else {
+        if (piped)
+            messages = ReadAll(pipeEnds[0]);
         int waited = 0;
         while (waitpid(pid, &waited, 0) < 0 && errno == EINTR) {
         }
         if (WIFEXITED(waited))
             status = WEXITSTATUS(waited);
     }
+    if (piped)
+        close(pipeEnds[0]);
 
     // A failed compile leaves the script installed before it in place.
     if (status == kCannotWrite)
         Trace("MoonBoot: could not write %s", output.c_str());
     else if (status != 0 || !fs::exists(lua, error))
         Trace("[MoonC]: Compiler Error!");
+    else
+        return;
+    TraceMessages(messages);
+}
+
+std::string MoonBoot_System::ReadAll(int descriptor)
+{
+    std::string text;
+    char buffer[4096];
+    while (true) {
+        const ssize_t got = read(descriptor, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        if (text.size() < kMaxMessageBytes)
+            text.append(buffer, static_cast<size_t>(got)); // the rest is read and dropped
+    }
+    return text;
+}
+
+void MoonBoot_System::TraceMessages(const std::string& messages)
+{
+    int lines = 0;
+    size_t start = 0;
+    while (start < messages.size() && lines < kMaxMessageLines) {
+        size_t end = messages.find('\n', start);
+        if (end == std::string::npos)
+            end = messages.size();
+        std::string line = messages.substr(start, std::min<size_t>(end - start, kMaxMessageBytes));
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty()) {
+            Trace("[MoonC]: %s", line.c_str());
+            ++lines;
+        }
+        start = end + 1;
+    }
 }
 
 fs::path MoonBoot_System::ScriptFolder(const std::string& source)

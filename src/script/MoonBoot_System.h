@@ -34,8 +34,9 @@ public:
     void RecompileIfChanged(const std::filesystem::directory_entry& entry);
     // Runs the compiler on one source with its output in the save directory's "scripts/lua/" folder.
     // Traces "[MoonC]: Compiler Error!" when the source did not compile and "MoonBoot: could not
-    // write <output>" when it compiled but the output could not be written; either way the script
-    // installed before stays.
+    // write <output>" when it compiled but the output could not be written, then each line the
+    // compiler printed ("[MoonC]: <file>:<line>: <message>"); either way the script installed before
+    // stays.
     void CompileMoonScript(const std::string& source);
 
     // A source is an entry that is not a folder and whose file name contains ".moon" anywhere.
@@ -44,6 +45,13 @@ public:
     static std::string LuaPathFor(const std::string& source);
 
 private:
+    // At most this much of the compiler's messages reaches the trace.
+    static constexpr size_t kMaxMessageBytes = 2000;
+    static constexpr int kMaxMessageLines = 10;
+    // Reads a descriptor to its end; keeps the first kMaxMessageBytes.
+    static std::string ReadAll(int descriptor);
+    // Traces each non-empty line of the compiler's messages.
+    static void TraceMessages(const std::string& messages);
     // Lists the folder; an error is traced once (until a listing works again) and gives what was read.
     std::vector<std::filesystem::directory_entry> ListFolder();
     // Traces a file-system error the first time its key fails; Forget lets it be traced again.

@@ -5,6 +5,7 @@
 
 #include "FolderTest.h"
 #include "core/GameObjectFactory.h"
+#include "core/Trace.h"
 #include "core/Transform.h"
 #include "script/MoonBoot_System.h"
 #include "script_fixture.h"
@@ -194,10 +195,15 @@ TEST_F(MoonBootTest, RealCompilerInstallsTheShippedSample)
     const std::set<std::string> sources = SourceFolder();
     fs::permissions(kFolder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
+    TraceInit();
     std::string out = CaptureConsole([&] { boot.Init(); });
+    TraceClose();
     fs::permissions(kFolder, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(SourceFolder(), sources);
     EXPECT_EQ(Count(out, "[MoonC]: Compiler Error!"), 1) << out;
+    // the compiler's message, with the file and line, reaches the trace log too
+    EXPECT_TRUE(Contains(ReadFile(saveDir.LogPath()), "[MoonC]: Compiler Error!\n[MoonC]: " + kFolder +
+                                                          "Broken.moon:1: unexpected '='\n"));
     EXPECT_TRUE(Contains(ReadFile(Save("scripts/lua/MoveRight.lua")), "SetPositionFloat"));
     EXPECT_FALSE(fs::exists(Save("scripts/lua/Broken.lua")));
 }

@@ -28,8 +28,9 @@ struct CompilerRun {
     std::string errors;
 };
 
-// Runs moonc on one file with an argument vector, its stderr kept in a file.
-CompilerRun Compile(const fs::path& source)
+// Runs moonc on one file (and an output path when one is given) with an argument vector, its stderr
+// kept in a file.
+CompilerRun Compile(const fs::path& source, const char* output = nullptr)
 {
     const fs::path errorsFile = source.string() + ".err";
     posix_spawn_file_actions_t actions;
@@ -45,8 +46,8 @@ CompilerRun Compile(const fs::path& source)
     for (std::string& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string program = DUSTRUN_MOONC, argument = source.string();
-    char* argv[] = {program.data(), argument.data(), nullptr};
+    std::string program = DUSTRUN_MOONC, argument = source.string(), out = output ? output : "";
+    char* argv[] = {program.data(), argument.data(), output ? out.data() : nullptr, nullptr};
     pid_t pid = 0;
     CompilerRun run;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data()) == 0) {
@@ -268,7 +269,49 @@ const Program kPrograms[] = {
      "obj =\n  end: => \"ended\"\n  n: 2\n  then: (x) => x + @n\nget = -> obj\nstub = obj\\end\n"
      "print obj\\end!, get!\\then(3), stub!, obj[ [[n]] ]\nx = 1\nexport x\nx = 2\n"
      "print x, rawget(_G, \"x\")\n",
-     "ended\t5\tended\t2\n2\tnil\n"},
+     "ended\t5\tended\t2\n2\tnil\n"},    {"trailing_commas_and_continued_argument_lines",
+     "list = {\n  \"sword\",\n  \"shield\",\n}\nt = {\n  a: {1, 2,},\n  b: {\n    x: 1,\n  },\n}\n"
+     "count = (...) -> select \"#\", ...\nprint #list, #t.a, t.b.x\nnested = math.max(\n  1,\n"
+     "  math.min(5,\n    3),\n  2)\nprint nested\nprint count 1,\n  count(2,\n    3),\n  4\n"
+     "f = (...) -> table.concat {...}, \",\"\ng = (...) -> \"g(\" .. table.concat({...}, \",\") .. \")\"\n"
+     "print f 1, g 2,\n    3,\n  4\nprint f 1, g 2,\n  3,\n    4\nprint count(2, (a) ->\n  a),\n  4\n",
+     "2\t2\t1\n3\n3\n1,g(2,3),4\n1,g(2,3),4\n2\t4\n"},
+    {"nested_for_decorators_elseif_assignment_and_curried_calls",
+     "t = {{1, 2}, {3}}\nprint v for row in *t for v in *row\nprint x, y for x = 1, 2 for y = x, 2\n"
+     "f = (n) ->\n  if n == 1\n    \"one\"\n  elseif s = tostring n\n    \"str \" .. s\n"
+     "add = (a, b) -> a + b\ncurry = (fn) -> (a) -> (b) -> fn a, b\nprint f(1), f(2), curry(add)(1) 2\n"
+     "x = 1\nif x = tonumber \"5\"\n  print x\nprint x\n",
+     "1\n2\n3\n1\t1\n1\t2\n2\t2\none\tstr 2\t3\n5\n5\n"},
+    {"class_bodies_with_computed_keys_in_source_order",
+     "KEY = \"hp\"\nclass A\n  [KEY]: 5\n  [\"max_\" .. KEY]: 9\n  colors = {\"red\", \"green\"}\n"
+     "  @size: #colors\n  @double: @size * 2\n  a: 1, b: 2,\n"
+     "print A!.hp, A!.max_hp, A.size, A.double, A!.b\n",
+     "5\t9\t2\t4\t2\n"},
+    {"braceless_tables_continuing_arguments_comments_and_line_ends",
+     "#!/usr/bin/env moon\nclass Machine\n  new: (@owner, @states) =>\nclass Bot\n  new: =>\n    @machine = Machine @,\n"
+     "      idle:\n        update: (dt) => dt * 2\n      patrol:\n        enter: -> \"go\"\nb = Bot!\n"
+     "print b.machine.states.idle\\update(3), b.machine.states.patrol.enter!\nt = {\n  f: => 1\n  g: 2\n"
+     "}\nx = 1 --[[ mid ]] + 2\nprint t.g, x, \"a\\\nb\"\n",
+     "6\tgo\n2\t1\ta\\nb\n"},
+    {"layouts_found_by_comparison_destructured_loop_pairs_export_blocks_import_lines",
+     "show = (t) -> type(t) == \"table\" and \"{\" .. table.concat([show(v) for v in *t], \",\") .. \"}\" or tostring t\n"
+     "mk = (n) -> (...) -> n .. \"(\" .. table.concat([show(v) for v in *{...}], \",\") .. \")\"\n"
+     "f, g, h = mk(\"f\"), mk(\"g\"), mk(\"h\")\nprint f(a: 1, 2), show {g g 1, }\nprint h({h(1,\n"
+     "        2)}, g {3, 4},\n  5, 6)\nprint show {g(g 1,\n        f 2, f 3, 4,\n  5)}\nfns = {\n"
+     "  one: -> 1,\n  two: -> 2,\n}\nprint fns.one!, fns.two!\nfor k, {p, q} in pairs {a: {1, 2}}\n"
+     "  print k, p + q\nexport *\ntop = 1\ninner = ->\n  local_here = 2\ninner!\n"
+     "print rawget(_G, \"top\"), rawget(_G, \"local_here\")\nimport\n  concat\n  insert\n  from table\n"
+     "print concat {1, 2}, \"-\"\n",
+     "f({},2)\t{g(g(1))}\nh({h(1,2)},g({3,4},5,6))\n{g(g(1,f(2,f(3,4))),5)}\n1\t2\na\t3\n1\tnil\n1-2\n"},
+    {"comma_ending_a_block_and_key_lines_after_a_continued_list",
+     "show = (t) -> type(t) == \"table\" and \"{\" .. table.concat([show(v) for v in *t], \",\") .. "
+     "(t.c and \",c=#{t.c}\" or \"\") .. \"}\" or type(t) == \"function\" and show(t!) or tostring t\n"
+     "mk = (n) -> (...) -> n .. \"(\" .. table.concat([show(v) for v in *{...}], \",\") .. \")\"\n"
+     "f, h = mk(\"f\"), mk(\"h\")\nout = print\n"
+     "print = (...) -> out table.concat [show(v) for v in *{...}], \" \"\nprint f 1 +\n       2, ->\n"
+     "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
+     "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
+     "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)
@@ -286,22 +329,29 @@ TEST(Moonc, ProgramsPrintWhatTheySay)
 
 TEST(Moonc, ErrorsNameTheLineAndWriteNothing)
 {
-    const std::pair<const char*, int> cases[] = {
+    struct Case {
+        const char* source;
+        int line;
+        const char* output = nullptr; // an output path given to moonc
+        int status = 1;
+    };
+    const Case cases[] = {
         {"x = = 1\n", 1},           {"y = 1\nimport foo\n", 2},  {"x = 1\nbreak\n", 2},
         {"f = (..., a) -> 1\n", 1},    {"x = 1\n  y = 2\n", 2},      {"t = {1, 2\n", 1},
         {"s = \"abc\n", 1},         {"a = 1\nsuper!\n", 2},       {"f = ->\n  ...\n", 2},
         {"for i = 1, 2\n  f = -> continue\n", 2},      {"a, b\nc = 1\n", 1},
         {"f = (a) using nil ->\n  a\n", 1}, {"x = 1\nprint \"\\xZZ\"\n", 2},
-        {"print '\\400'\n", 1}, {"f 1, g 2,\n    3,\n  4\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"print '\\400'\n", 1}, {"f 1,\n  2,\n 3\n", 3}, {"for x in *t[1, 2]\n  y = t[1, 2]\n", 2}, {"a = 1\nx = ->\n  return 1\n  2\n", 4},
+        {"class A\n  a: 1\n  ,\n  b: 2\n", 3}, {"if true\n  print 1,\n  2\n", 3}, {"print 1\n", 0, "no/such/folder/out.lua", 3},
     };
     ScratchDir dir("moonc_errors");
-    for (const auto& [source, line] : cases) {
-        SCOPED_TRACE(source);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
         const fs::path file = dir / "bad.moon";
-        WriteFile(file, source);
-        const CompilerRun run = Compile(file);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(Contains(run.errors, file.string() + ":" + std::to_string(line) + ": ")) << run.errors;
+        WriteFile(file, c.source);
+        const CompilerRun run = Compile(file, c.output);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(Contains(run.errors, file.string() + ":" + std::to_string(c.line) + ": ")) << run.errors;
         EXPECT_FALSE(fs::exists(dir / "bad.lua"));
     }
 }

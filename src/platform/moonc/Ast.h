@@ -51,15 +51,17 @@ enum class Kind {
     Break, Continue,
     Return,     // items = values
     If,         // conds (null for the last else), blocks; unless = the first condition is negated;
-                // c = an assignment whose value is the first condition ("if x = f!"); isLocal on an
+                // c = an assignment whose value is the first condition ("if x = f!"), items2 = those of
+                // the others ("elseif x = f!"; null where none, may be shorter); isLocal on an
                 // If, While or loop = made by a line decorator
     While,      // a = condition, body; c = an assignment whose value is the condition
-    // Loops: value = used as an expression; pattern = a table destructured from the loop variable
-    // names[0] (then a temporary).
+    // Loops: value = used as an expression; pattern = the loop variables destructured: a table whose
+    // entry i (when it has a value) is the pattern read from names[i] (then a temporary).
     NumFor,     // names[0], a = start, b = stop, c = step (may be null), body
     ForIn,      // names, items = expressions, body
     ForEach,    // names[0], items = list, slice start, stop, step (null when absent), body
     Switch,     // a = subject, conds2 = value lists per branch, blocks (one more when there's an else)
+    ClassField, // "@name: value" in a class body: text = name, a = value (a field of the class object)
     Class,      // text = name, a = parent (may be null), entries, exported; b = the target of a
                 // dotted name ("class a.B"); body = the class body's statements; value = a class
                 // used as an expression
@@ -86,7 +88,7 @@ struct Clause {
     std::vector<std::string> names;
     std::vector<NodeP> exprs; // When: cond; NumFor: start, stop[, step]; ForIn: expressions;
                               // ForEach: list, slice start, slice stop, slice step (null when absent)
-    NodeP pattern;            // a destructured loop variable (names[0] is then its temporary)
+    NodeP pattern;            // destructured loop variables, as a loop's pattern
 };
 
 // The fields only some kinds use, allocated when first written so that common nodes stay small.

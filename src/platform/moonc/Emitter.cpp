@@ -84,7 +84,7 @@ private:
     {
         for (auto it = scopes_.rbegin(); it != scopes_.rend(); ++it) {
             const Scope& s = *it;
-            if (s.locals.count(name) || s.exported.count(name) || s.exportAll || (s.exportCaps && Capitalised(name)))
+            if (s.locals.count(name) || s.exported.count(name) || (it == scopes_.rbegin() && ExportsAll(s, name)))
                 return true;
             if (s.barrier && !s.allowed.count(name))
                 return false;
@@ -100,6 +100,17 @@ private:
                 return true;
         }
         return false;
+    }
+    // 'export *' / 'export ^' make the names their own block assigns global, not those of inner blocks.
+    static bool ExportsAll(const Scope& s, const std::string& name)
+    {
+        return s.exportAll || (s.exportCaps && Capitalised(name));
+    }
+    // A name assigned under 'export *' is global from then on, inner blocks included.
+    void NoteExported(const std::string& name)
+    {
+        if (ExportsAll(scopes_.back(), name) && !DeclaredLocal(name))
+            scopes_.back().exported.insert(name);
     }
     void Declare(const std::string& name) { scopes_.back().locals.insert(name); }
     void Export(const std::string& name)
@@ -344,6 +355,9 @@ private:
                 LoopStatement(n, out);
             }
             break;
+        case Kind::ClassField:
+            Line(out, "self" + FieldSuffix(n.text) + " = " + Member(*n.a, classParents_.back(), n.text, true));
+            break;
         case Kind::Class: {
             const std::string holder = Class(n, out);
             if (ret)
@@ -425,7 +439,7 @@ private:
             Declare(name);
         if (pattern) {
             ++indent_;
-            PatternLocals(*pattern, names[0], out);
+            LoopPatterns(*pattern, names, out);
             --indent_;
         }
         loops_.push_back(Loop{"__continue" + std::to_string(++temp_)});
@@ -496,12 +510,25 @@ private:
         IfChain(n, out, ret);
     }
 
-    void IfChain(const Node& n, std::string& out, bool ret)
+    // The branches from 'from' on; an "elseif x = value" branch becomes an else holding the
+    // assignment and the rest of the chain.
+    void IfChain(const Node& n, std::string& out, bool ret, size_t from = 0)
     {
-        for (size_t i = 0; i < n.x().blocks.size(); ++i) {
-            if (i == 0) {
-                const std::string cond = Expr(*n.x().conds[0]);
-                Line(out, "if " + (n.unless ? "not " + cond : cond) + " then");
+        const auto& assigns = n.x().items2;
+        for (size_t i = from; i < n.x().blocks.size(); ++i) {
+            if (i > from && i < assigns.size() && assigns[i]) {
+                Line(out, "else");
+                ++indent_;
+                scopes_.emplace_back();
+                Assign(*assigns[i], out);
+                IfChain(n, out, ret, i);
+                scopes_.pop_back();
+                --indent_;
+                break;
+            }
+            if (i == from) {
+                const std::string cond = Expr(*n.x().conds[i]);
+                Line(out, "if " + (n.unless && i == 0 ? "not " + cond : cond) + " then");
             } else if (n.x().conds[i]) {
                 Line(out, "elseif " + Expr(*n.x().conds[i]) + " then");
             } else {
@@ -554,6 +581,15 @@ private:
                 values.push_back(from);
             }
         }
+    }
+
+    // The locals of destructured loop variables (a loop's pattern).
+    void LoopPatterns(const Node& patterns, const std::vector<std::string>& names, std::string& out)
+    {
+        const auto& entries = patterns.x().entries;
+        for (size_t i = 0; i < entries.size() && i < names.size(); ++i)
+            if (entries[i].value)
+                PatternLocals(*entries[i].value, names[i], out);
     }
 
     // New locals for every name of a pattern, read from source.
@@ -630,6 +666,8 @@ private:
                 if (t->kind == Kind::Name && (n.isLocal || !Declared(t->text)) &&
                     std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                     fresh.push_back(t->text);
+                if (t->kind == Kind::Name && !n.isLocal)
+                    NoteExported(t->text);
             }
         }
         if (n.x().items2.size() == 1 && BlockValue(*n.x().items2[0])) {
@@ -753,7 +791,9 @@ private:
             Line(out, "local " + holder);
         } else if (n.exported) {
             Export(name);
-        } else if (!Declared(name)) {
+        } else if (Declared(name)) {
+            NoteExported(name);
+        } else {
             Line(out, "local " + name);
             Declare(name);
         }
@@ -815,9 +855,6 @@ private:
         --indent_;
         Line(out, "})");
         Line(out, base + ".__class = " + cls);
-        for (const Entry& entry : n.x().entries)
-            if (entry.classLevel)
-                Line(out, cls + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name, true));
         if (!n.body.empty()) {
             // The body's statements run with self as the class.
             Line(out, "do");
@@ -826,7 +863,9 @@ private:
             Line(out, "local self = " + cls);
             Declare("self");
             methods_.push_back(std::nullopt);
+            classParents_.push_back(parent);
             Statements(n.body, out, false);
+            classParents_.pop_back();
             methods_.pop_back();
             scopes_.pop_back();
             --indent_;
@@ -1153,7 +1192,7 @@ private:
             for (const std::string& name : clause.names)
                 Declare(name);
             if (clause.pattern)
-                PatternLocals(*clause.pattern, clause.names[0], out);
+                LoopPatterns(*clause.pattern, clause.names, out);
         }
         inner(out);
         for (int i = 0; i < opened; ++i) {
@@ -1222,6 +1261,7 @@ private:
 
     std::vector<Scope> scopes_;
     std::vector<std::optional<MethodContext>> methods_;
+    std::vector<std::string> classParents_; // the parent class local of each class body being emitted
     std::vector<bool> varargs_{true};
     std::vector<std::optional<Loop>> loops_; // a null entry at each function: 'break' can't cross it
     std::vector<std::string> withs_;

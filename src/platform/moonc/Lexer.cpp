@@ -1,5 +1,6 @@
 #include "platform/moonc/Lexer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -31,6 +32,8 @@ public:
 
     std::vector<Token> Run()
     {
+        if (!openFirst_ && src_.compare(0, 2, "#!") == 0)
+            i_ = std::min(src_.find('\n'), src_.size()); // a "#!" first line names the interpreter
         bool lineStart = true;
         bool space = true;
         while (!closed_) {
@@ -56,32 +59,31 @@ public:
                 }
                 lineStart = false;
                 space = true;
-                if (continued_) {
-                    // The line goes on with the previous one. A deeper line opens a level for the
-                    // innermost argument list; stepping back closes levels, down to one seen before.
-                    continued_ = false;
-                    if (column > runColumns_.back()) {
-                        runColumns_.push_back(column);
+                if (continued_ == ',') {
+                    // After a comma the line goes on with a list: a deeper "key:" line starts an indented
+                    // block of entries, and a line left of its block's indentation ends the block (a
+                    // trailing comma, a closing bracket) and may go on with a list outside it; others are
+                    // marked for the parser, which lines them up with the argument lists still open.
+                    if ((column > indents_.back() && KeyLineAhead()) || column < indents_.back()) {
+                        Push(TokType::Newline, "", false);
+                        Layout(column, !KeyLineAhead());
                     } else {
-                        while (column < runColumns_.back()) {
-                            runColumns_.pop_back();
-                            Push(TokType::ArgEnd, "", true);
-                            if (runColumns_.empty() || column > runColumns_.back())
-                                throw CompileError(line_, "a continued line does not line up with an earlier one");
-                        }
+                        Push(TokType::Cont, "", true);
+                        toks_.back().indent = column;
                     }
-                } else {
-                    runColumns_.assign(1, column);
+                    SetLineIndent(column);
+                } else if (!continued_) {
                     Layout(column);
+                    SetLineIndent(column);
                 }
+                continued_ = 0;
             }
             if (i_ >= src_.size())
                 break;
             const char c = src_[i_];
             if (c == '\n') {
-                if (Continues())
-                    continued_ = true;
-                else
+                continued_ = Continues();
+                if (continued_ == 0)
                     Push(TokType::Newline, "", false);
                 ++i_;
                 ++line_;
@@ -131,7 +133,21 @@ private:
         char open;
         size_t depth;
         int line;
+        int indent, indentSince; // indent_ and indentSince_ where it opened
     };
+
+    // The indentation a line's tokens stand at: its column, but inside '(' or '[' (outside a block
+    // opened within them) the lines go on freely at the indentation of the line that opened it.
+    void SetLineIndent(int column)
+    {
+        if (brackets_.empty() || brackets_.back().open == '{' || indents_.size() > brackets_.back().depth) {
+            indent_ = column;
+            indentSince_ = line_;
+        } else {
+            indent_ = brackets_.back().indent;
+            indentSince_ = brackets_.back().indentSince;
+        }
+    }
 
     void Push(TokType type, std::string text, bool space)
     {
@@ -139,25 +155,50 @@ private:
         token.type = type;
         token.text = std::move(text);
         token.line = line_;
+        token.indent = indent_;
+        token.indentSince = indentSince_;
         token.space = space;
         toks_.push_back(std::move(token));
     }
 
-    // A line ending in a binary operator or a comma goes on on the next line.
-    bool Continues() const
+    // A line ending in a binary operator or a comma goes on on the next line: the comma or 'o' for an
+    // operator; 0 when the line ends.
+    char Continues() const
     {
         if (toks_.empty())
-            return false;
+            return 0;
         const Token& t = toks_.back();
         if (t.type == TokType::Keyword)
-            return t.text == "and" || t.text == "or";
+            return t.text == "and" || t.text == "or" ? 'o' : 0;
         if (t.type != TokType::Op)
-            return false;
+            return 0;
+        if (t.text == ",")
+            return ',';
         if (toks_.size() > 1 && (t.text == "*" || t.text == "^") && toks_[toks_.size() - 2].type == TokType::Keyword)
-            return false; // 'local *', 'export ^'
+            return 0; // 'local *', 'export ^'
         static const std::set<std::string> ops = {"+", "-", "*", "/", "//", "%", "^", "..", "==", "!=", "~=", "<",
-                                                  ">", "<=", ">=", "&", "|", "~", "<<", ">>", ","};
-        return ops.count(t.text) != 0;
+                                                  ">", "<=", ">=", "&", "|", "~", "<<", ">>"};
+        return ops.count(t.text) != 0 ? 'o' : 0;
+    }
+
+    // The line at i_ starts with a table key: "name:" or "'key':" (not "::", a ':' right after the key).
+    bool KeyLineAhead() const
+    {
+        size_t j = i_;
+        if (j < src_.size() && (std::isalpha(static_cast<unsigned char>(src_[j])) || src_[j] == '_')) {
+            while (j < src_.size() && (std::isalnum(static_cast<unsigned char>(src_[j])) || src_[j] == '_'))
+                ++j;
+        } else if (j < src_.size() && (src_[j] == '"' || src_[j] == '\'')) {
+            const char quote = src_[j++];
+            while (j < src_.size() && src_[j] != quote && src_[j] != '\n' && src_[j] != '\\')
+                ++j;
+            if (j >= src_.size() || src_[j] != quote)
+                return false;
+            ++j;
+        } else {
+            return false;
+        }
+        return j < src_.size() && src_[j] == ':' && (j + 1 >= src_.size() || src_[j + 1] != ':');
     }
 
     // The level of a long bracket "[==[" opening at pos (the number of '='), or -1.
@@ -226,10 +267,14 @@ private:
         return true;
     }
 
+    // A "--" comment runs to the end of the line; "--[[ ... ]]" over several lines is a comment of
+    // those lines (one that closes on its line still runs to the end of it).
     void SkipComment()
     {
         const int level = LongBracket(i_ + 2);
-        if (level >= 0) {
+        const size_t close = level < 0 ? std::string::npos
+                                       : src_.find("]" + std::string(static_cast<size_t>(level), '=') + "]", i_);
+        if (level >= 0 && src_.find('\n', i_) < close) {
             i_ += 2;
             SkipLong(level, "long comment");
             return;
@@ -238,7 +283,9 @@ private:
             ++i_;
     }
 
-    void Layout(int column)
+    // The indentation tokens of a line at column; goesOn: a line that goes on with a list after the
+    // blocks it leaves, marked Cont where it is deeper than the block it returns to.
+    void Layout(int column, bool goesOn = false)
     {
         const size_t base = brackets_.empty() ? 1 : brackets_.back().depth;
         if (!brackets_.empty() && column < indents_[base - 1])
@@ -247,11 +294,15 @@ private:
             indents_.pop_back();
             Push(TokType::Dedent, "", true);
         }
-        if (column > indents_.back()) {
+        if (column > indents_.back() && goesOn) {
+            Push(TokType::Cont, "", true);
+            toks_.back().indent = column;
+        } else if (column > indents_.back()) {
             if (indents_.size() >= kMaxIndentDepth)
                 throw CompileError(line_, "indentation too deep");
             indents_.push_back(column);
             Push(TokType::Indent, "", true);
+            toks_.back().indent = column;
         } else if (column != indents_.back()) {
             throw CompileError(line_, "inconsistent indentation");
         }
@@ -330,8 +381,17 @@ private:
                 break;
             }
             if (c == '\\') {
-                if (i_ + 1 >= src_.size() || src_[i_ + 1] == '\n' || src_[i_ + 1] == '\r')
+                if (i_ + 1 >= src_.size())
                     throw CompileError(token.line, "unterminated string");
+                const size_t crlf = src_.compare(i_ + 1, 2, "\r\n") == 0 ? 1 : 0;
+                if (src_[i_ + 1 + crlf] == '\n') {
+                    // a backslash ending a line stays in the string, followed by the line break
+                    literal += "\\\\n";
+                    token.text += "\\\\n";
+                    ++line_;
+                    i_ += 2 + crlf;
+                    continue;
+                }
                 const size_t length = EscapeLength();
                 if (length == 0)
                     throw CompileError(token.line, std::string("invalid escape sequence '\\") + src_[i_ + 1] + "'");
@@ -423,7 +483,7 @@ private:
             i_ += text.size();
             if (text == "(" || text == "{" || text == "[") {
                 Push(TokType::Op, text, space);
-                brackets_.push_back({text[0], indents_.size(), line_});
+                brackets_.push_back({text[0], indents_.size(), line_, indent_, indentSince_});
             } else if (text == ")" || text == "}" || text == "]") {
                 const char open = text == ")" ? '(' : text == "}" ? '{' : '[';
                 if (brackets_.empty() || brackets_.back().open != open)
@@ -432,6 +492,8 @@ private:
                     indents_.pop_back();
                     Push(TokType::Dedent, "", true);
                 }
+                indent_ = brackets_.back().indent;
+                indentSince_ = brackets_.back().indentSince;
                 brackets_.pop_back();
                 Push(TokType::Op, text, space);
                 if (openFirst_ && brackets_.empty())
@@ -453,11 +515,12 @@ private:
     std::vector<Token> toks_;
     std::vector<int> indents_{0};
     std::vector<Bracket> brackets_;
-    bool continued_ = false;
+    char continued_ = 0; // the line before ended in a comma (',') or an operator ('o')
+    int indent_ = 0;      // the indentation of the line being read (SetLineIndent)
+    int indentSince_ = 0; // the line where that indentation was set
     bool openFirst_ = false; // a trial of "[[": the first '[' is a bracket
     bool closed_ = false;
     int trialDepth_ = 0;
-    std::vector<int> runColumns_{0}; // the statement's first line, then each deeper continued line
 };
 
 } // namespace

@@ -14,9 +14,9 @@ struct CompileError : std::runtime_error {
     int line;
 };
 
-// ArgEnd: a continued line stepped back to an earlier continued line's indentation, which ends the
-// argument list opened on the deeper lines (it stands after that list's trailing comma).
-enum class TokType { Name, Keyword, Number, String, Op, Newline, Indent, Dedent, End, ArgEnd };
+// Cont: the start of a line that goes on with the list of the line before (which ended in a comma);
+// its indent is the line's column, which decides whose list it continues.
+enum class TokType { Name, Keyword, Number, String, Op, Newline, Indent, Dedent, End, Cont };
 
 // One piece of a double-quoted string: literal text (escapes kept as written) or the source of a
 // "#{...}" expression.
@@ -29,6 +29,8 @@ struct Token {
     TokType type = TokType::End;
     std::string text;   // name, keyword, number or operator text; for strings the raw body
     int line = 0;
+    int indent = 0;     // the indentation the token stands at (Cont and Indent: the new line's column)
+    int indentSince = 0; // the line where that indentation was set
     bool space = false; // whitespace (or a line start) right before the token
     char quote = 0;     // '"' or '\'' for strings
     std::vector<StringPart> parts; // double-quoted strings only

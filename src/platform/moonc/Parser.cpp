@@ -109,7 +109,13 @@ private:
     bool IsLayout(size_t k = 0) const
     {
         const TokType type = Peek(k).type;
-        return type == TokType::Newline || type == TokType::Indent || type == TokType::Dedent;
+        return type == TokType::Newline || type == TokType::Indent || type == TokType::Dedent || type == TokType::Cont;
+    }
+    // After a comma of a list that is not an argument list: the next line simply goes on.
+    void SkipCont()
+    {
+        if (Peek().type == TokType::Cont)
+            Next();
     }
     void SkipLayout()
     {
@@ -123,7 +129,7 @@ private:
         case TokType::Indent: return "indentation";
         case TokType::Dedent: return "end of block";
         case TokType::End: return "end of file";
-        case TokType::ArgEnd: return "the end of an indented argument list";
+        case TokType::Cont: return "continued line";
         case TokType::String: return "string";
         default: return "'" + t.text + "'";
         }
@@ -164,7 +170,7 @@ private:
         return t.text;
     }
 
-    // A list separator: a comma, or the one an inner argument list took before its ArgEnd.
+    // A list separator: a comma, or the one an inner argument list took before the line that ended it.
     bool TakeComma()
     {
         if (pendingComma_) {
@@ -173,7 +179,7 @@ private:
         }
         if (!IsOp(","))
             return false;
-        Next();
+        commaLine_ = Next().line;
         return true;
     }
 
@@ -189,8 +195,18 @@ private:
 
     void EndStatement()
     {
-        if (pendingComma_)
-            Fail("unexpected end of an indented argument list");
+        if (pendingComma_ && Peek().type == TokType::Newline && Peek(1).type == TokType::Dedent) {
+            Next(); // the comma ending the block's last line is a list's outside the block
+            return;
+        }
+        if (pendingComma_ || Peek().type == TokType::Cont) {
+            if (Peek().type != TokType::Cont)
+                throw CompileError(commaLine_, "expected a value after ','");
+            if (lastLevelLine_ > 0)
+                Fail("a continued line does not line up with the arguments on line " + std::to_string(lastLevelLine_) +
+                     " (column " + std::to_string(lastLevel_ + 1) + ")");
+            Fail("a continued line must be indented deeper than the line it continues");
+        }
         if (Peek().type == TokType::Newline) {
             Next();
             return;
@@ -221,17 +237,30 @@ private:
                 n->a = Expr();
                 n->body.push_back(std::move(statement));
             } else {
-                n = ForLoop(t.line);
-                if (IsKw("when")) {
-                    // "stmt for x in *t when cond": the statement runs for the passes that meet cond
+                // "stmt for a in x for b in a when cond": the clauses nest in the order written, the
+                // first outermost, and the statement runs for the passes that meet every 'when'
+                std::vector<NodeP> clauses;
+                clauses.push_back(ForLoop(t.line));
+                while (IsKw("when") || IsKw("for")) {
                     const int line = Next().line;
+                    if (toks_[pos_ - 1].text == "for") {
+                        clauses.push_back(ForLoop(line));
+                        clauses.back()->isLocal = true;
+                        continue;
+                    }
                     NodeP guard = Make(Kind::If, line);
                     guard->isLocal = true;
                     guard->x().conds.push_back(Expr());
                     guard->x().blocks.emplace_back();
-                    guard->x().blocks.back().push_back(std::move(statement));
-                    statement = std::move(guard);
+                    clauses.push_back(std::move(guard));
                 }
+                while (clauses.size() > 1) {
+                    NodeP inner = std::move(clauses.back());
+                    clauses.pop_back();
+                    (inner->kind == Kind::If ? inner->x().blocks[0] : inner->body).push_back(std::move(statement));
+                    statement = std::move(inner);
+                }
+                n = std::move(clauses[0]);
                 n->body.push_back(std::move(statement));
             }
             n->isLocal = true; // made by a decorator: a new name it assigns belongs to the enclosing block
@@ -329,7 +358,9 @@ private:
         return SimpleStatement();
     }
 
-    NodeP SimpleStatement()
+    // inlineBody: a function body on its arrow's line, whose list ends with its line ("{f: -> 1," / "g: 2}":
+    // the comma is the table's).
+    NodeP SimpleStatement(bool inlineBody = false)
     {
         const int line = Peek().line;
         std::vector<NodeP> exprs;
@@ -355,8 +386,13 @@ private:
         }
         while (IsOp(",")) {
             Next();
+            if ((inlineBody && IsLayout()) || (Peek().type == TokType::Newline && Peek(1).type == TokType::Dedent)) {
+                pendingComma_ = true; // (a comma ending a block's last line: the list's around the block)
+                break;
+            }
+            SkipCont();
             if (KeyAhead()) {
-                exprs.push_back(ImplicitTable(false)); // "x, a: 1": the rest is one table
+                exprs.push_back(ImplicitTable(false, true)); // "x, a: 1": the rest is one table
                 break;
             }
             exprs.push_back(Expr());
@@ -399,10 +435,13 @@ private:
         return n;
     }
 
-    // The values after '=': a list on the line, or one value on the indented lines below.
-    void ValueList(std::vector<NodeP>& values)
+    // The values after '=' or 'return' (or a bare argument list, args): a list on the line, or one value
+    // on the indented lines below. An argument list goes on over lines after a trailing comma: its first
+    // continued line, deeper than the line it started on, sets its column, and the lines that line up
+    // with it go on with it; any other line ends it and is left to the enclosing lists.
+    void ValueList(std::vector<NodeP>& values, bool args = false)
     {
-        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+        if (!args && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
             Next();
             Next();
             if (KeyAhead()) {
@@ -417,20 +456,68 @@ private:
             Next();
             return;
         }
+        // A new list's lines go deeper than the latest indentation: its line's, or the column of the
+        // enclosing argument list when that was set later.
+        const int top = argLevelLine_ > Peek().indentSince ? argLevel_ : Peek().indent;
+        int level = -1, levelLine = 0;
+        struct Restore {
+            Parser& p;
+            int level, line;
+            ~Restore()
+            {
+                p.argLevel_ = level;
+                p.argLevelLine_ = line;
+            }
+        } restore{*this, argLevel_, argLevelLine_};
         while (true) {
             if (KeyAhead()) {
-                values.push_back(ImplicitTable(false)); // the rest of the list is one table
+                values.push_back(ImplicitTable(false, !args)); // the rest of the list is one table
+                if (!pendingComma_)
+                    return;
+                pendingComma_ = false;
+            } else {
+                values.push_back(Expr());
+                if (!TakeComma())
+                    return;
+            }
+            if (args && (IsOp(")") || IsOp("}") || IsOp("]"))) {
+                pendingComma_ = true; // "{f 1, }": the comma before the bracket is the bracket's
                 return;
             }
-            values.push_back(Expr());
-            if (!TakeComma())
-                return;
-            if (Peek().type == TokType::ArgEnd) {
-                // the lines of this list ended; the comma before them separates the enclosing list
+            if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2)) {
+                // "f 1," / "  x: 1" / "  y: 2": a table of the indented key lines ends the list (one
+                // that has not gone on over lines yet, or at the column it goes on at)
+                if (args && (level >= 0 ? Peek(1).indent != level : Peek(1).indent <= top)) {
+                    pendingComma_ = true;
+                    return;
+                }
                 Next();
-                pendingComma_ = true;
+                Next();
+                values.push_back(ImplicitTable(true));
                 return;
             }
+            if (Peek().type == TokType::Newline || Peek().type == TokType::Indent || Peek().type == TokType::Dedent) {
+                pendingComma_ = true; // the line ended its block: the comma is the enclosing list's
+                return;
+            }
+            if (Peek().type != TokType::Cont)
+                continue;
+            const Token& cont = Peek();
+            const bool closes = IsOp(")", 1) || IsOp("}", 1) || IsOp("]", 1);
+            if (args && (closes || !(level < 0 ? cont.indent > top : cont.indent == level))) {
+                // the line is not this list's: the comma before it separates an enclosing list
+                pendingComma_ = true;
+                if (level >= 0) {
+                    lastLevel_ = level;
+                    lastLevelLine_ = levelLine;
+                }
+                return;
+            }
+            if (level < 0) {
+                level = argLevel_ = cont.indent;
+                levelLine = argLevelLine_ = cont.line;
+            }
+            Next();
         }
     }
 
@@ -463,14 +550,17 @@ private:
         NodeP n = Make(Kind::If, first.line);
         n->unless = first.text == "unless";
         bool inlineBody = false;
-        n->x().conds.push_back(Condition(*n));
+        n->x().conds.push_back(Condition(&n->c));
         n->x().blocks.push_back(Body(&inlineBody));
         while (true) {
             if (inlineBody && Peek().type == TokType::Newline && (IsKw("else", 1) || IsKw("elseif", 1)))
                 Next();
             if (IsKw("elseif")) {
                 Next();
-                n->x().conds.push_back(Expr());
+                auto& assigns = n->x().items2;
+                assigns.resize(n->x().conds.size());
+                assigns.emplace_back();
+                n->x().conds.push_back(Condition(&assigns.back()));
                 n->x().blocks.push_back(Body(&inlineBody));
                 continue;
             }
@@ -514,6 +604,7 @@ private:
                 values.push_back(Expr());
                 while (IsOp(",")) {
                     Next();
+                    SkipCont();
                     values.push_back(Expr());
                 }
                 bool inlineBody = false;
@@ -540,14 +631,17 @@ private:
         NodeP n = Make(Kind::While, line);
         const bool outer = loopHead_;
         loopHead_ = true;
-        n->a = Condition(*n);
+        n->a = Condition(&n->c);
+        if (n->c)
+            n->c->isLocal = true; // "while x = f!": always a local of the loop
         loopHead_ = outer;
         n->body = OptBlock();
         return n;
     }
 
-    // A condition, or "name = value" whose value is the condition (the name is local to the statement).
-    NodeP Condition(Node& statement)
+    // A condition, or "name = value" whose value is the condition; the assignment goes to *assignment
+    // (it assigns a visible name, else a local of the statement).
+    NodeP Condition(NodeP* assignment)
     {
         NodeP cond = Expr();
         if (!IsOp("="))
@@ -555,13 +649,12 @@ private:
         if (cond->kind != Kind::Name)
             Fail("only a name can be assigned in a condition");
         NodeP assign = Make(Kind::Assign, cond->line);
-        assign->isLocal = true;
         NodeP name = Make(Kind::Name, cond->line);
         name->text = cond->text;
         assign->items.push_back(std::move(cond));
         Next();
         assign->x().items2.push_back(Expr());
-        statement.c = std::move(assign);
+        *assignment = std::move(assign);
         return name;
     }
 
@@ -599,6 +692,7 @@ private:
         names.push_back(NameToken("a name"));
         while (IsOp(",")) {
             Next();
+            SkipCont();
             names.push_back(NameToken("a name"));
         }
         if (!IsOp("=")) {
@@ -617,10 +711,22 @@ private:
         return n;
     }
 
-    // "import a, \b from source": a = source.a, b = source's method b bound to source.
+    // "import a, \b from source": a = source.a, b = source's method b bound to source. The names may
+    // stand on lines of their own, 'from' too.
     NodeP Import()
     {
         NodeP n = Make(Kind::Import, Next().line);
+        int indents = 0;
+        auto skipLines = [&] {
+            while (IsLayout()) {
+                if (Peek().type == TokType::Indent)
+                    ++indents;
+                else if (Peek().type == TokType::Dedent && --indents < 0)
+                    Fail("expected 'from' but found " + Describe(Peek()));
+                Next();
+            }
+        };
+        skipLines();
         while (true) {
             if (IsOp("\\")) {
                 Next();
@@ -628,14 +734,26 @@ private:
             } else {
                 n->names.push_back(NameToken("a name"));
             }
-            if (!IsOp(","))
+            const int line = toks_[pos_ - 1].line;
+            if (IsOp(","))
+                Next();
+            skipLines();
+            if (IsKw("from"))
                 break;
-            Next();
+            if (Peek().type != TokType::Name && !IsOp("\\"))
+                throw CompileError(line, "expected 'from' but found " + Describe(Peek()));
         }
-        if (!IsKw("from"))
-            Fail("expected 'from' but found " + Describe(Peek()));
         Next();
         n->a = Expr();
+        if (indents > 0) {
+            while (Peek().type == TokType::Newline)
+                Next();
+            for (; indents > 0; --indents) {
+                if (Peek().type != TokType::Dedent)
+                    Fail("unexpected " + Describe(Peek()) + " after the import");
+                Next();
+            }
+        }
         return n;
     }
 
@@ -666,14 +784,22 @@ private:
     // The head of a for loop or comprehension clause after 'for'; fills names and exprs.
     Clause::ClauseKind ForHead(std::vector<std::string>& names, std::vector<NodeP>& exprs, NodeP* pattern = nullptr)
     {
-        if (pattern && IsOp("{")) {
-            // "for {a, b} in ...": the loop variable is destructured
-            *pattern = Table();
-            CheckPattern(**pattern);
-            names.push_back("__pattern");
-        } else {
-            names.push_back(NameToken("a loop variable"));
-        }
+        // "for {a, b} in ...", "for k, {a, b} in ...": a loop variable is destructured
+        auto variable = [&] {
+            if (!pattern || !IsOp("{")) {
+                names.push_back(NameToken("a loop variable"));
+                return;
+            }
+            if (!*pattern)
+                *pattern = Make(Kind::Table, Peek().line);
+            Entry entry;
+            entry.value = Table();
+            CheckPattern(*entry.value);
+            (*pattern)->x().entries.resize(names.size());
+            (*pattern)->x().entries.push_back(std::move(entry));
+            names.push_back("__pattern" + std::to_string(names.size()));
+        };
+        variable();
         if (IsOp("=")) {
             Next();
             exprs.push_back(Expr());
@@ -687,7 +813,7 @@ private:
         }
         while (IsOp(",")) {
             Next();
-            names.push_back(NameToken("a loop variable"));
+            variable();
         }
         if (!IsKw("in"))
             Fail("expected 'in' or '=' but found " + Describe(Peek()));
@@ -817,30 +943,60 @@ private:
                     Next();
                     continue;
                 }
+                if (IsOp(","))
+                    Fail("a stray ',' in the class body");
                 const bool classLevel = IsOp("@") && !IsOp("@", 1) && (Peek(1).type == TokType::Name || Peek(1).type == TokType::Keyword) &&
                                         !Peek(1).space && IsOp(":", 2) && !Peek(2).space;
-                if (!classLevel && ((Peek().type != TokType::Name && Peek().type != TokType::Keyword &&
-                                     Peek().type != TokType::String) ||
-                                    !IsOp(":", 1) || Peek(1).space)) {
+                const bool computed = IsOp("[") && IsOp(":", MatchingBracket(0) + 1);
+                if (!classLevel && !computed && ((Peek().type != TokType::Name && Peek().type != TokType::Keyword &&
+                                                  Peek().type != TokType::String) ||
+                                                 !IsOp(":", 1) || Peek(1).space)) {
                     n->body.push_back(Decorated(Statement()));
                     EndStatement();
                     continue;
                 }
-                Entry entry;
-                entry.line = Peek().line;
-                entry.classLevel = classLevel;
-                if (classLevel)
-                    Next(); // '@'
-                entry.keyKind = Entry::NameKey;
-                if (Peek().type == TokType::String) {
-                    entry.keyKind = Entry::ExprKey;
-                    entry.key = String();
-                } else {
-                    entry.name = Next().text;
+                // "name: value" entries, several on a line separated by commas, and a comma may end it
+                while (true) {
+                    Entry entry;
+                    entry.line = Peek().line;
+                    entry.classLevel = IsOp("@");
+                    if (entry.classLevel)
+                        Next(); // '@'
+                    entry.keyKind = Entry::NameKey;
+                    if (IsOp("[")) {
+                        Next();
+                        ++brackets_;
+                        entry.keyKind = Entry::ExprKey;
+                        entry.key = Expr();
+                        ExpectOp("]");
+                        --brackets_;
+                    } else if (Peek().type == TokType::String) {
+                        entry.keyKind = Entry::ExprKey;
+                        entry.key = String();
+                    } else if (Peek().type == TokType::Name || Peek().type == TokType::Keyword) {
+                        entry.name = Next().text;
+                    } else {
+                        Fail("expected a class member but found " + Describe(Peek()));
+                    }
+                    ExpectOp(":");
+                    entry.value = Expr();
+                    if (entry.classLevel) {
+                        // "@name: value" runs among the body's statements, in the order written
+                        NodeP field = Make(Kind::ClassField, entry.line);
+                        field->text = entry.name;
+                        field->a = std::move(entry.value);
+                        n->body.push_back(std::move(field));
+                    } else {
+                        n->x().entries.push_back(std::move(entry));
+                    }
+                    if (!TakeComma()) // (a comma ending a method body's last line ends its member)
+                        break;
+                    SkipCont();
+                    if (IsOp(","))
+                        Fail("a stray ',' in the class body");
+                    if (IsLayout() || Peek().type == TokType::End)
+                        break;
                 }
-                Next(); // ':'
-                entry.value = Expr();
-                n->x().entries.push_back(std::move(entry));
                 EndStatement();
             }
             Next(); // Dedent
@@ -949,7 +1105,7 @@ private:
         for (size_t k = 1;; ++k) {
             const Token& t = Peek(k);
             if (t.type == TokType::End || t.type == TokType::Dedent || t.type == TokType::Indent ||
-                t.type == TokType::ArgEnd)
+                t.type == TokType::Cont)
                 return false;
             if (t.type == TokType::Newline)
                 return depth == 0 && Peek(k + 1).type == TokType::Indent;
@@ -976,12 +1132,14 @@ private:
         SkipLayout();
         while (!IsOp(")")) {
             args.push_back(KeyAhead() ? ImplicitTable(false) : Expr());
-            SkipLayout();
+            const size_t before = pos_;
+            if (!pendingComma_)
+                SkipLayout();
             if (TakeComma()) {
                 SkipLayout();
                 continue;
             }
-            if (!IsOp(")"))
+            if (!IsOp(")") && (pos_ == before || AfterBlock()))
                 Fail("expected ',' or ')' but found " + Describe(Peek()));
         }
         Next();
@@ -992,7 +1150,7 @@ private:
     std::vector<NodeP> BareArgs()
     {
         std::vector<NodeP> args;
-        ValueList(args);
+        ValueList(args, true);
         return args;
     }
 
@@ -1089,7 +1247,7 @@ private:
             } else if (IsOp("!") && !t.space) {
                 Next();
                 e = CallOf(std::move(e), t.line);
-            } else if (Callable(*e) && ArgStart()) {
+            } else if ((Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value)) && ArgStart()) {
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
                 return n;
@@ -1355,7 +1513,7 @@ private:
             if (Peek().type == TokType::Keyword && statements.count(Peek().text)) {
                 n->body.push_back(Decorated(Statement()));
             } else {
-                n->body.push_back(Decorated(SimpleStatement()));
+                n->body.push_back(Decorated(SimpleStatement(true)));
             }
         }
         return n;
@@ -1432,17 +1590,37 @@ private:
     }
 
     // A table without braces: entries separated by commas on the line, or (lines) one or more per
-    // line of an indented block whose Indent was taken; the block's Dedent is taken too.
-    NodeP ImplicitTable(bool lines)
+    // line of an indented block whose Indent was taken; the block's Dedent is taken too. Without join,
+    // a comma followed by another line ends the table (the line belongs to the list around it).
+    NodeP ImplicitTable(bool lines, bool join = false)
     {
         NodeP n = Make(Kind::Table, Peek().line);
         while (true) {
             n->x().entries.push_back(TableEntry());
-            if (TakeComma())
-                continue;
+            if (TakeComma()) {
+                const bool keyLines = Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2);
+                if (!lines && (Peek().type == TokType::Cont || (keyLines && !join))) {
+                    pendingComma_ = true;
+                    break;
+                }
+                if (!lines && keyLines) {
+                    Next();
+                    Next();
+                    lines = true;
+                    continue;
+                }
+                if (!IsLayout() && Peek().type != TokType::End && !IsOp(")") && !IsOp("}") && !IsOp("]")) {
+                    if (lines || KeyAhead() || (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)))
+                        continue;
+                    pendingComma_ = true; // "f a: 1, 2": a value without a key ends the table
+                    break;
+                }
+                if (!lines)
+                    break; // a trailing comma
+            }
             if (!lines && !pendingComma_ && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent &&
                 KeyAhead(2)) {
-                // "f 1," / "  x: 1" / "  y: 2": more entries on the indented lines below
+                // "f a: 1" / "  b: 2": more entries on the indented lines below
                 Next();
                 Next();
                 lines = true;
@@ -1450,7 +1628,7 @@ private:
             }
             if (!lines)
                 break;
-            while (Peek().type == TokType::Newline)
+            while (Peek().type == TokType::Newline || Peek().type == TokType::Cont)
                 Next();
             if (Peek().type == TokType::Dedent || Peek().type == TokType::End) {
                 Next();
@@ -1531,6 +1709,10 @@ private:
     int withDepth_ = 0;
     int brackets_ = 0; // open (), {} and [] around the current token
     bool pendingComma_ = false;
+    int commaLine_ = 0; // the line of the last comma TakeComma took
+    int lastLevel_ = 0, lastLevelLine_ = 0; // the column and line of the last argument list a line ended
+    int argLevel_ = 0, argLevelLine_ = 0;   // the column of the innermost argument list that has one, and
+                                            // the line that set it
     bool loopHead_ = false; // parsing the head of a loop, where 'do' starts the body
     int depth_;
 };
