@@ -312,6 +312,10 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"string_right_after_a_name_is_one_argument_and_the_chain_goes_on",
+     "tag = (s) -> {name: s, up: => @name\\upper!}\nprint tag\"ab\".name, tag'cd'\\up!, tag[[ef]].name .. \"!\"\n"
+     "wrap = (s) -> \"<\" .. s .. \">\"\nlist = {wrap\"a\", 2, wrap \"b\", 3}\nprint #list, list[1], list[3]\n",
+     "ab\tCD\tef!\n3\t<a>\t<b>\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)

@@ -1165,6 +1165,12 @@ private:
         }
         if (IsOp("(") && !Peek().space)
             return ParenArgs();
+        if (Peek().type == TokType::String && !Peek().space) {
+            // obj\m"text": one argument, and the chain goes on
+            std::vector<NodeP> args;
+            args.push_back(Primary());
+            return args;
+        }
         if (ArgStart()) {
             *bare = true;
             return BareArgs();
@@ -1247,6 +1253,12 @@ private:
             } else if (IsOp("!") && !t.space) {
                 Next();
                 e = CallOf(std::move(e), t.line);
+            } else if (t.type == TokType::String && !t.space &&
+                       (Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value))) {
+                // f"text" (or f'text', f[[text]]) calls f with that one string, like f("text")
+                NodeP n = CallOf(std::move(e), t.line);
+                n->items.push_back(Primary());
+                e = std::move(n);
             } else if ((Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value)) && ArgStart()) {
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
