@@ -312,6 +312,11 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"key_lines_under_a_call_without_a_comma_are_its_table_argument",
+     "show = (t) -> type(t) == \"table\" and \"{hp=#{t.hp},#{#t}}\" or tostring t\nspawn = (...) -> print table.concat [show(v) for v in *{...}], \" \"\nspawn \"orc\"\n"
+     "  hp: 5\nspawn\n  hp: 7\nobj = {make: (t) => spawn @name, t}\n"
+     "obj.name = \"elf\"\nobj\\make\n  hp: 9\n",
+     "orc {hp=5,0}\n{hp=7,0}\nelf {hp=9,0}\n"},
     {"string_right_after_a_name_is_one_argument_and_the_chain_goes_on",
      "tag = (s) -> {name: s, up: => @name\\upper!}\nprint tag\"ab\".name, tag'cd'\\up!, tag[[ef]].name .. \"!\"\n"
      "wrap = (s) -> \"<\" .. s .. \">\"\nlist = {wrap\"a\", 2, wrap \"b\", 3}\nprint #list, list[1], list[3]\n",

@@ -116,6 +116,7 @@ struct Node {
     bool selfName = false;
     bool isLocal = false;
     bool value = false;
+    bool bare = false; // Call / Method: arguments without brackets
     NodeP a, b, c;
     NodeP pattern; // ForEach / ForIn: a destructured loop variable
     std::vector<NodeP> items;

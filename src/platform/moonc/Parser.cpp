@@ -397,6 +397,8 @@ private:
             }
             exprs.push_back(Expr());
         }
+        if (exprs.size() == 1 && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2))
+            CallWithKeyLines(exprs[0]);
         if (IsOp("=")) {
             Next();
             NodeP n = Make(Kind::Assign, line);
@@ -433,6 +435,36 @@ private:
         else
             n->items = std::move(exprs); // only valid as a block's last statement, which returns them
         return n;
+    }
+
+    // "f 1" / "  a: 2" and "obj.f" / "  a: 2": the indented key lines are a table passed to the last
+    // value of the line: called when it is a name, field or call, else the last argument of the
+    // innermost call without brackets.
+    void CallWithKeyLines(NodeP& e)
+    {
+        NodeP* last = &e;
+        NodeP* call = nullptr;
+        while (((*last)->kind == Kind::Call || (*last)->kind == Kind::Method) && (*last)->bare) {
+            call = last;
+            last = &(*last)->items.back();
+        }
+        Node& v = **last;
+        const bool chain = Callable(v) || v.kind == Kind::Call || v.kind == Kind::Method;
+        if (!chain && !call)
+            return;
+        Next();
+        Next();
+        NodeP table = ImplicitTable(true);
+        if (!chain) {
+            (*call)->items.push_back(std::move(table));
+        } else if (v.kind == Kind::Method && v.value) {
+            v.value = false; // "obj\m" / "  a: 1": the method called with the table
+            v.items.push_back(std::move(table));
+        } else {
+            NodeP n = CallOf(std::move(*last), table->line);
+            n->items.push_back(std::move(table));
+            *last = std::move(n);
+        }
     }
 
     // The values after '=' or 'return' (or a bare argument list, args): a list on the line, or one value
@@ -1220,6 +1252,7 @@ private:
                 bool bare = false, stub = false;
                 n->items = MethodArgs(&bare, &stub);
                 n->value = stub;
+                n->bare = bare;
                 e = std::move(n);
                 if (bare)
                     return e;
@@ -1262,6 +1295,7 @@ private:
             } else if ((Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value)) && ArgStart()) {
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
+                n->bare = true;
                 return n;
             } else {
                 return e;
