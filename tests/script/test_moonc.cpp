@@ -312,6 +312,11 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"super_as_a_method_stub_in_wrapped_members_and_without_a_parent",
+     "class Base\n  greet: (n) => \"hi \" .. n\n  add: (a) => (b) -> a + b\nwrap = (f) -> f\nclass Kid extends Base\n  greet: wrap (n) => super(n) .. \"!\"\n"
+     "  other: (n) =>\n    hello = super\\greet\n    hello n\n  add: => super(1) 2\nclass Lone\n"
+     "  go: => (pcall -> super.x)\nk = Kid!\nprint k\\greet(\"a\"), k\\other(\"b\"), k\\add!, Lone!\\go!\n",
+     "hi a!\thi b\t3\tfalse\n"},
     {"key_lines_under_a_call_without_a_comma_are_its_table_argument",
      "show = (t) -> type(t) == \"table\" and \"{hp=#{t.hp},#{#t}}\" or tostring t\nspawn = (...) -> print table.concat [show(v) for v in *{...}], \" \"\nspawn \"orc\"\n"
      "  hp: 5\nspawn\n  hp: 7\nobj = {make: (t) => spawn @name, t}\n"

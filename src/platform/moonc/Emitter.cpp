@@ -233,7 +233,7 @@ private:
                 Statement(e, out, ret);
             } else if (ret) {
                 Return(out, Expr(e));
-            } else if (e.kind == Kind::Call || e.kind == Kind::Method || e.kind == Kind::SuperCall) {
+            } else if (e.kind == Kind::Call || e.kind == Kind::Method || (e.kind == Kind::SuperCall && !e.value)) {
                 Line(out, Expr(e));
             } else {
                 Line(out, "do local _ = " + Expr(e) + " end");
@@ -883,10 +883,8 @@ private:
     std::string Member(const Node& value, const std::string& parent, const std::string& method,
                        bool classLevel = false)
     {
-        if (value.kind == Kind::Function)
-            methods_.push_back(MethodContext{parent, method, classLevel});
-        else
-            methods_.push_back(std::nullopt);
+        // 'super' in any function of the value ("name: wrap =>") refers to this member
+        methods_.push_back(MethodContext{parent, method, classLevel});
         std::string text = Expr(value);
         methods_.pop_back();
         return text;
@@ -1056,19 +1054,24 @@ private:
         if (methods_.empty() || !methods_.back())
             throw CompileError(e.line, "'super' outside a class method");
         const MethodContext& context = *methods_.back();
-        if (context.parent.empty())
-            throw CompileError(e.line, "'super' in a class without 'extends'");
-        if (e.value)
-            return context.parent;
+        // without 'extends' there is no parent: using it is an error when the code runs
+        const std::string parent = context.parent.empty() ? "(nil)" : context.parent;
+        if (e.value && e.text.empty())
+            return parent;
         const std::string method = e.text.empty() ? context.method : e.text;
         std::string args = "self";
         if (!e.items.empty())
             args += ", " + Args(e.items);
+        std::string fn;
         if (context.classLevel)
-            return context.parent + FieldSuffix(method) + "(" + args + ")";
-        if (method == "new")
-            return context.parent + ".__init(" + args + ")";
-        return context.parent + ".__base" + FieldSuffix(method) + "(" + args + ")";
+            fn = parent + FieldSuffix(method);
+        else if (method == "new")
+            fn = parent + ".__init";
+        else
+            fn = parent + ".__base" + FieldSuffix(method);
+        if (e.value) // "super\\name" alone: a function calling the parent's method on self
+            return "(function(...) return " + fn + "(self, ...) end)";
+        return fn + "(" + args + ")";
     }
 
     std::string Function(const Node& e)

@@ -1292,7 +1292,8 @@ private:
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items.push_back(Primary());
                 e = std::move(n);
-            } else if ((Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value)) && ArgStart()) {
+            } else if ((Callable(*e) || e->kind == Kind::Call || ((e->kind == Kind::Method || e->kind == Kind::SuperCall) && !e->value)) &&
+                       ArgStart()) {
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
                 n->bare = true;
@@ -1464,7 +1465,7 @@ private:
         if (IsOp("\\")) {
             Next();
             n->text = FieldToken();
-            n->items = SuperArgs(&bare);
+            n->items = MethodArgs(&bare, &n->value); // value: "super\\name" alone, a function
         } else if ((IsOp("!") || IsOp("(")) && !Peek().space) {
             n->items = SuperArgs(&bare);
         } else if (ArgStart()) {
