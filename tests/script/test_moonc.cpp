@@ -312,6 +312,9 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"with_taking_several_names_assigns_them_and_uses_the_first",
+     "hp = 1\nbox = with hp, mp = {n: 3}, 4\n  .n += mp\nprint box.n, hp.n, mp\nwith obj, other = {}, 0\n  .k = 2\nprint obj, other\n",
+     "7\t7\tnil\nnil\tnil\n"},
     {"super_as_a_method_stub_in_wrapped_members_and_without_a_parent",
      "class Base\n  greet: (n) => \"hi \" .. n\n  add: (a) => (b) -> a + b\nwrap = (f) -> f\nclass Kid extends Base\n  greet: wrap (n) => super(n) .. \"!\"\n"
      "  other: (n) =>\n    hello = super\\greet\n    hello n\n  add: => super(1) 2\nclass Lone\n"

@@ -798,6 +798,33 @@ private:
             Next();
         }
         n->a = Expr();
+        if (n->text.empty() && n->a->kind == Kind::Name && IsOp(",")) {
+            // "with a, b = 1, 2": the assignment, then 'with a', in a block of their own; in "with a, b"
+            // the names after the first are not used
+            std::vector<NodeP> targets;
+            targets.push_back(std::move(n->a));
+            while (IsOp(",")) {
+                Next();
+                targets.push_back(Expr());
+                if (targets.back()->kind != Kind::Name)
+                    Fail("expected a name in the list of 'with'");
+            }
+            n->a = Make(Kind::Name, n->line);
+            n->a->text = targets[0]->text;
+            if (IsOp("=")) {
+                Next();
+                NodeP assign = Make(Kind::Assign, n->line);
+                assign->items = std::move(targets);
+                ValueList(assign->x().items2);
+                NodeP block = Make(Kind::Do, n->line);
+                block->body.push_back(std::move(assign));
+                ++withDepth_;
+                n->body = OptBlock();
+                --withDepth_;
+                block->body.push_back(std::move(n));
+                return block;
+            }
+        }
         if (n->text.empty() && IsOp("=")) {
             // "with .sub = value", "with t.x = value": the object is also assigned to that target
             CheckAssignable(*n->a);
