@@ -312,6 +312,9 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"braceless_computed_keys_and_a_key_whose_value_is_on_the_line_below",
+     "SLOT = 3\ngear =\n  [SLOT]: \"axe\"\n  [\"two words\"]: 2\n  name:\n    \"bow\"\n  weight:\n    4 + 1\nprint gear[3], gear[\"two words\"], gear.name, gear.weight\n",
+     "axe\t2\tbow\t5\n"},
     {"with_taking_several_names_assigns_them_and_uses_the_first",
      "hp = 1\nbox = with hp, mp = {n: 3}, 4\n  .n += mp\nprint box.n, hp.n, mp\nwith obj, other = {}, 0\n  .k = 2\nprint obj, other\n",
      "7\t7\tnil\nnil\tnil\n"},

@@ -1614,6 +1614,8 @@ private:
         if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) &&
             IsOp(":", k + 1) && !Peek(k + 1).space)
             return true;
+        if (IsOp("[", k) && IsOp(":", MatchingBracket(k) + 1))
+            return true; // "[expr]: value"
         return IsOp(":", k) && Peek(k + 1).type == TokType::Name && !Peek(k + 1).space;
     }
 
@@ -1651,10 +1653,20 @@ private:
             entry.value = Expr();
             return entry;
         }
-        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2)) {
             Next();
             Next();
             entry.value = ImplicitTable(true);
+        } else if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            // "key:" / "  value": one value on the indented line below
+            Next();
+            Next();
+            entry.value = Expr();
+            while (Peek().type == TokType::Newline)
+                Next();
+            if (Peek().type != TokType::Dedent)
+                Fail("expected the end of the indented value but found " + Describe(Peek()));
+            Next();
         } else if (KeyAhead()) {
             entry.value = ImplicitTable(false); // "a: b: 1, c: 2": the rest of the line is a's table
         } else {
