@@ -312,6 +312,9 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"decorated_destructuring_assigns_names_of_the_enclosing_block",
+     "pair = -> {3, {n: 4}}\n{a, {:n}} = pair! if true\n{b} = {9} unless false\nprint a, n, b\n",
+     "3\t4\t9\n"},
     {"braceless_computed_keys_and_a_key_whose_value_is_on_the_line_below",
      "SLOT = 3\ngear =\n  [SLOT]: \"axe\"\n  [\"two words\"]: 2\n  name:\n    \"bow\"\n  weight:\n    4 + 1\nprint gear[3], gear[\"two words\"], gear.name, gear.weight\n",
      "axe\t2\tbow\t5\n"},

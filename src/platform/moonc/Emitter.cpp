@@ -195,6 +195,17 @@ private:
     // ---- statements ----
 
     // "x = 1 if cond", "x = v for v in *t": x is declared where the decorated statement stands.
+    // The names an assignment target sets, those inside a destructuring pattern too.
+    static void TargetNames(const Node& t, std::vector<const Node*>& names)
+    {
+        if (t.kind == Kind::Name)
+            names.push_back(&t);
+        if (t.kind == Kind::Table)
+            for (const Entry& entry : t.x().entries)
+                if (entry.value)
+                    TargetNames(*entry.value, names);
+    }
+
     void HoistDecorated(const Node& n, std::string& out)
     {
         const Block* block = n.kind == Kind::If ? &n.x().blocks[0] : &n.body;
@@ -203,10 +214,12 @@ private:
         const Block& inner = *block;
         if (inner.size() != 1 || inner[0]->kind != Kind::Assign || inner[0]->exported || inner[0]->isLocal)
             return;
-        std::vector<std::string> fresh;
+        std::vector<const Node*> names;
         for (const NodeP& t : inner[0]->items)
-            if (t->kind == Kind::Name && !Declared(t->text) &&
-                std::find(n.names.begin(), n.names.end(), t->text) == n.names.end() &&
+            TargetNames(*t, names);
+        std::vector<std::string> fresh;
+        for (const Node* t : names)
+            if (!Declared(t->text) && std::find(n.names.begin(), n.names.end(), t->text) == n.names.end() &&
                 std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                 fresh.push_back(t->text);
         if (fresh.empty())
