@@ -232,6 +232,13 @@ private:
                 n->x().conds.push_back(Expr());
                 n->x().blocks.emplace_back();
                 n->x().blocks.back().push_back(std::move(statement));
+                if (IsKw("else")) {
+                    // "stmt if cond else other": other runs when cond fails
+                    Next();
+                    n->x().conds.push_back(nullptr);
+                    n->x().blocks.emplace_back();
+                    n->x().blocks.back().push_back(SimpleStatement());
+                }
             } else if (t.text == "while") {
                 n = Make(Kind::While, t.line);
                 n->a = Expr();
@@ -940,7 +947,7 @@ private:
         const int line = Next().line;
         NodeP n = Make(Kind::Return, line);
         if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End ||
-            ((IsKw("if") || IsKw("unless")) && !InlineIfAhead()))
+            IsKw("else") || ((IsKw("if") || IsKw("unless")) && !InlineIfAhead()))
             return n; // "return if cond": a decorated return
         ValueList(n->items);
         return n;
