@@ -313,7 +313,7 @@ const Program kPrograms[] = {
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
     {"else_after_a_decorator_and_a_bare_return_before_else",
-     "hurt = (hp) -> if hp > 0 then return else return \"dead\"\nprint \"alive\" if hurt(1) == nil else print \"gone\"\nprint \"hit\" unless true else print \"miss\", hurt(0)\n",
+     "hurt = (hp) -> if hp > 0 then return else return \"dead\"\nprint \"alive\" if hurt(1) == nil else print \"gone\"\nprint \"hit\" if hurt(0) == nil else print \"miss\", hurt(0)\n",
      "alive\nmiss\tdead\n"},
     {"decorated_destructuring_assigns_names_of_the_enclosing_block",
      "pair = -> {3, {n: 4}}\n{a, {:n}} = pair! if true\n{b} = {9} unless false\nprint a, n, b\n",

@@ -232,7 +232,7 @@ private:
                 n->x().conds.push_back(Expr());
                 n->x().blocks.emplace_back();
                 n->x().blocks.back().push_back(std::move(statement));
-                if (IsKw("else")) {
+                if (t.text == "if" && IsKw("else")) {
                     // "stmt if cond else other": other runs when cond fails
                     Next();
                     n->x().conds.push_back(nullptr);
