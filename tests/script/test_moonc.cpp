@@ -312,6 +312,9 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"line_after_a_function_body_in_brackets_is_the_next_argument",
+     "run = (f, n, g) -> print f(n), g\nrun(\n  (x) ->\n    x * 2\n  21\n  if n then \"a\" else \"b\"\n)\n",
+     "42\tb\n"},
     {"else_after_a_decorator_and_a_bare_return_before_else",
      "hurt = (hp) -> if hp > 0 then return else return \"dead\"\nprint \"alive\" if hurt(1) == nil else print \"gone\"\nprint \"hit\" if hurt(0) == nil else print \"miss\", hurt(0)\n",
      "alive\nmiss\tdead\n"},

@@ -1205,7 +1205,7 @@ private:
                 SkipLayout();
                 continue;
             }
-            if (!IsOp(")") && (pos_ == before || AfterBlock()))
+            if (!IsOp(")") && pos_ == before && !AfterBlock()) // a line break (or a block ending) separates too
                 Fail("expected ',' or ')' but found " + Describe(Peek()));
         }
         Next();
