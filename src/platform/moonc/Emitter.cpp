@@ -830,9 +830,7 @@ private:
                 continue;
             }
             if (entry.name == "new") {
-                if (entry.value->kind != Kind::Function || !entry.value->fat)
-                    throw CompileError(entry.line, "'new' must be a '=>' function");
-                init = entry.value.get();
+                init = entry.value.get(); // any value: the class calls it with the new object
                 continue;
             }
             Line(out, base + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name));

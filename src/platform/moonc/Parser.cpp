@@ -578,6 +578,8 @@ private:
         }
         if (e.kind == Kind::Name && e.text == "self")
             throw CompileError(e.line, "cannot assign to self");
+        if (e.kind == Kind::Self && !e.selfName)
+            return; // "@ = value" replaces self
         if ((e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index) ||
             (e.kind == Kind::Index && e.text == "slice"))
             throw CompileError(e.line, "cannot assign to this expression");
