@@ -312,6 +312,9 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"loop_head_ending_in_do_with_the_body_below",
+     "i = 0\nwhile i < 3 do\n  i += 1\nfor k = 1, 2 do\n  i += k\nprint i\n",
+     "6\n"},
     {"new_given_any_function_and_self_replaced_by_assignment",
      "make = (self, n) -> self.n = n * 2\nclass Crate\n  new: make\n  swap: =>\n    @ = {n: 0}\n    @n\nc = Crate 4\nprint c.n, c\\swap!, c.n\n",
      "8\t0\t8\n"},

@@ -308,6 +308,10 @@ private:
             return {};
         if (IsKw("do")) {
             Next();
+            if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+                Next(); // "while cond do" with the body on the indented lines below
+                return IndentedBlock();
+            }
             Block block;
             block.push_back(Decorated(Statement()));
             return block;
