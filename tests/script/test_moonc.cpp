@@ -312,6 +312,9 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"class_field_parameter_stores_in_the_class",
+     "class Counter\n  @total: 0\n  new: (@name, @@total) =>\na = Counter \"a\", 5\nprint a.name, Counter.total, a.total\n",
+     "a\t5\tnil\n"},
     {"loop_head_ending_in_do_with_the_body_below",
      "i = 0\nwhile i < 3 do\n  i += 1\nfor k = 1, 2 do\n  i += k\nprint i\n",
      "6\n"},

@@ -1114,7 +1114,7 @@ private:
             if (p.defaultValue)
                 Line(body, "if " + p.name + " == nil then " + p.name + " = " + Expr(*p.defaultValue) + " end");
             if (p.selfField)
-                Line(body, "self" + FieldSuffix(p.name) + " = " + p.name);
+                Line(body, std::string(p.classField ? "self.__class" : "self") + FieldSuffix(p.name) + " = " + p.name);
             if (p.pattern)
                 PatternLocals(*p.pattern, p.name, body);
         }

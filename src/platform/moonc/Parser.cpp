@@ -1559,6 +1559,10 @@ private:
                 } else if (IsOp("@")) {
                     Next();
                     param.selfField = true;
+                    if (IsOp("@") && !Peek().space) {
+                        Next();
+                        param.classField = true;
+                    }
                     param.name = FieldToken();
                     if (IsLuaKeyword(param.name))
                         Fail("'" + param.name + "' cannot be used as a name");
