@@ -810,7 +810,10 @@ private:
             n->text = NameToken("a name");
             Next();
         }
+        const bool outer = loopHead_;
+        loopHead_ = true; // "with obj do stmt": the do is the body's
         n->a = Expr();
+        loopHead_ = outer;
         if (n->text.empty() && n->a->kind == Kind::Name && IsOp(",")) {
             // "with a, b = 1, 2": the assignment, then 'with a', in a block of their own; in "with a, b"
             // the names after the first are not used
