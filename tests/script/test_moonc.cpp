@@ -312,6 +312,47 @@ const Program kPrograms[] = {
      "         f 3, 4,\n  5\nprint h 1,\n   f(2),\n          c: 4,\n"
      "list = {\n  ->\n    \"a\",\n  ->\n    h 2,\n}\nprint #list, list[1]!, list[2]!\n",
      "f(3,f(3,4),5)\nh(1,f(2)) {,c=4}\n2 a h(2)\n"},
+    {"class_field_parameter_stores_in_the_class",
+     "class Counter\n  @total: 0\n  new: (@name, @@total) =>\na = Counter \"a\", 5\nprint a.name, Counter.total, a.total\n",
+     "a\t5\tnil\n"},
+    {"with_object_then_do_and_one_statement",
+     "t = with {} do .x = 5\nwith t do \\set 2 if .set\nprint t.x\n",
+     "5\n"},
+    {"loop_head_ending_in_do_with_the_body_below",
+     "i = 0\nwhile i < 3 do\n  i += 1\nfor k = 1, 2 do\n  i += k\nprint i\n",
+     "6\n"},
+    {"new_given_any_function_and_self_replaced_by_assignment",
+     "make = (self, n) -> self.n = n * 2\nclass Crate\n  new: make\n  swap: =>\n    @ = {n: 0}\n    @n\nc = Crate 4\nprint c.n, c\\swap!, c.n\n",
+     "8\t0\t8\n"},
+    {"line_after_a_function_body_in_brackets_is_the_next_argument",
+     "run = (f, n, g) -> print f(n), g\nrun(\n  (x) ->\n    x * 2\n  21\n  if n then \"a\" else \"b\"\n)\n",
+     "42\tb\n"},
+    {"else_after_a_decorator_and_a_bare_return_before_else",
+     "hurt = (hp) -> if hp > 0 then return else return \"dead\"\nprint \"alive\" if hurt(1) == nil else print \"gone\"\nprint \"hit\" if hurt(0) == nil else print \"miss\", hurt(0)\n",
+     "alive\nmiss\tdead\n"},
+    {"decorated_destructuring_assigns_names_of_the_enclosing_block",
+     "pair = -> {3, {n: 4}}\n{a, {:n}} = pair! if true\n{b} = {9} unless false\nprint a, n, b\n",
+     "3\t4\t9\n"},
+    {"braceless_computed_keys_and_a_key_whose_value_is_on_the_line_below",
+     "SLOT = 3\ngear =\n  [SLOT]: \"axe\"\n  [\"two words\"]: 2\n  name:\n    \"bow\"\n  weight:\n    4 + 1\nprint gear[3], gear[\"two words\"], gear.name, gear.weight\n",
+     "axe\t2\tbow\t5\n"},
+    {"with_taking_several_names_assigns_them_and_uses_the_first",
+     "hp = 1\nbox = with hp, mp = {n: 3}, 4\n  .n += mp\nprint box.n, hp.n, mp\nwith obj, other = {}, 0\n  .k = 2\nprint obj, other\n",
+     "7\t7\tnil\nnil\tnil\n"},
+    {"super_as_a_method_stub_in_wrapped_members_and_without_a_parent",
+     "class Base\n  greet: (n) => \"hi \" .. n\n  add: (a) => (b) -> a + b\nwrap = (f) -> f\nclass Kid extends Base\n  greet: wrap (n) => super(n) .. \"!\"\n"
+     "  other: (n) =>\n    hello = super\\greet\n    hello n\n  add: => super(1) 2\nclass Lone\n"
+     "  go: => (pcall -> super.x)\nk = Kid!\nprint k\\greet(\"a\"), k\\other(\"b\"), k\\add!, Lone!\\go!\n",
+     "hi a!\thi b\t3\tfalse\n"},
+    {"key_lines_under_a_call_without_a_comma_are_its_table_argument",
+     "show = (t) -> type(t) == \"table\" and \"{hp=#{t.hp},#{#t}}\" or tostring t\nspawn = (...) -> print table.concat [show(v) for v in *{...}], \" \"\nspawn \"orc\"\n"
+     "  hp: 5\nspawn\n  hp: 7\nobj = {make: (t) => spawn @name, t}\n"
+     "obj.name = \"elf\"\nobj\\make\n  hp: 9\n",
+     "orc {hp=5,0}\n{hp=7,0}\nelf {hp=9,0}\n"},
+    {"string_right_after_a_name_is_one_argument_and_the_chain_goes_on",
+     "tag = (s) -> {name: s, up: => @name\\upper!}\nprint tag\"ab\".name, tag'cd'\\up!, tag[[ef]].name .. \"!\"\n"
+     "wrap = (s) -> \"<\" .. s .. \">\"\nlist = {wrap\"a\", 2, wrap \"b\", 3}\nprint #list, list[1], list[3]\n",
+     "ab\tCD\tef!\n3\t<a>\t<b>\n"},
 };
 
 TEST(Moonc, ProgramsPrintWhatTheySay)

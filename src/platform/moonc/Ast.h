@@ -70,6 +70,7 @@ enum class Kind {
 struct Param {
     std::string name;
     bool selfField = false; // (@name) stores the argument in self.name
+    bool classField = false; // (@@name): in self.__class.name
     NodeP defaultValue;
     NodeP pattern;          // a table destructured from the argument (name is then a temporary)
 };
@@ -116,6 +117,7 @@ struct Node {
     bool selfName = false;
     bool isLocal = false;
     bool value = false;
+    bool bare = false; // Call / Method: arguments without brackets
     NodeP a, b, c;
     NodeP pattern; // ForEach / ForIn: a destructured loop variable
     std::vector<NodeP> items;

@@ -195,6 +195,17 @@ private:
     // ---- statements ----
 
     // "x = 1 if cond", "x = v for v in *t": x is declared where the decorated statement stands.
+    // The names an assignment target sets, those inside a destructuring pattern too.
+    static void TargetNames(const Node& t, std::vector<const Node*>& names)
+    {
+        if (t.kind == Kind::Name)
+            names.push_back(&t);
+        if (t.kind == Kind::Table)
+            for (const Entry& entry : t.x().entries)
+                if (entry.value)
+                    TargetNames(*entry.value, names);
+    }
+
     void HoistDecorated(const Node& n, std::string& out)
     {
         const Block* block = n.kind == Kind::If ? &n.x().blocks[0] : &n.body;
@@ -203,10 +214,12 @@ private:
         const Block& inner = *block;
         if (inner.size() != 1 || inner[0]->kind != Kind::Assign || inner[0]->exported || inner[0]->isLocal)
             return;
-        std::vector<std::string> fresh;
+        std::vector<const Node*> names;
         for (const NodeP& t : inner[0]->items)
-            if (t->kind == Kind::Name && !Declared(t->text) &&
-                std::find(n.names.begin(), n.names.end(), t->text) == n.names.end() &&
+            TargetNames(*t, names);
+        std::vector<std::string> fresh;
+        for (const Node* t : names)
+            if (!Declared(t->text) && std::find(n.names.begin(), n.names.end(), t->text) == n.names.end() &&
                 std::find(fresh.begin(), fresh.end(), t->text) == fresh.end())
                 fresh.push_back(t->text);
         if (fresh.empty())
@@ -233,7 +246,7 @@ private:
                 Statement(e, out, ret);
             } else if (ret) {
                 Return(out, Expr(e));
-            } else if (e.kind == Kind::Call || e.kind == Kind::Method || e.kind == Kind::SuperCall) {
+            } else if (e.kind == Kind::Call || e.kind == Kind::Method || (e.kind == Kind::SuperCall && !e.value)) {
                 Line(out, Expr(e));
             } else {
                 Line(out, "do local _ = " + Expr(e) + " end");
@@ -817,9 +830,7 @@ private:
                 continue;
             }
             if (entry.name == "new") {
-                if (entry.value->kind != Kind::Function || !entry.value->fat)
-                    throw CompileError(entry.line, "'new' must be a '=>' function");
-                init = entry.value.get();
+                init = entry.value.get(); // any value: the class calls it with the new object
                 continue;
             }
             Line(out, base + FieldSuffix(entry.name) + " = " + Member(*entry.value, parent, entry.name));
@@ -883,10 +894,8 @@ private:
     std::string Member(const Node& value, const std::string& parent, const std::string& method,
                        bool classLevel = false)
     {
-        if (value.kind == Kind::Function)
-            methods_.push_back(MethodContext{parent, method, classLevel});
-        else
-            methods_.push_back(std::nullopt);
+        // 'super' in any function of the value ("name: wrap =>") refers to this member
+        methods_.push_back(MethodContext{parent, method, classLevel});
         std::string text = Expr(value);
         methods_.pop_back();
         return text;
@@ -1056,19 +1065,24 @@ private:
         if (methods_.empty() || !methods_.back())
             throw CompileError(e.line, "'super' outside a class method");
         const MethodContext& context = *methods_.back();
-        if (context.parent.empty())
-            throw CompileError(e.line, "'super' in a class without 'extends'");
-        if (e.value)
-            return context.parent;
+        // without 'extends' there is no parent: using it is an error when the code runs
+        const std::string parent = context.parent.empty() ? "(nil)" : context.parent;
+        if (e.value && e.text.empty())
+            return parent;
         const std::string method = e.text.empty() ? context.method : e.text;
         std::string args = "self";
         if (!e.items.empty())
             args += ", " + Args(e.items);
+        std::string fn;
         if (context.classLevel)
-            return context.parent + FieldSuffix(method) + "(" + args + ")";
-        if (method == "new")
-            return context.parent + ".__init(" + args + ")";
-        return context.parent + ".__base" + FieldSuffix(method) + "(" + args + ")";
+            fn = parent + FieldSuffix(method);
+        else if (method == "new")
+            fn = parent + ".__init";
+        else
+            fn = parent + ".__base" + FieldSuffix(method);
+        if (e.value) // "super\\name" alone: a function calling the parent's method on self
+            return "(function(...) return " + fn + "(self, ...) end)";
+        return fn + "(" + args + ")";
     }
 
     std::string Function(const Node& e)
@@ -1100,7 +1114,7 @@ private:
             if (p.defaultValue)
                 Line(body, "if " + p.name + " == nil then " + p.name + " = " + Expr(*p.defaultValue) + " end");
             if (p.selfField)
-                Line(body, "self" + FieldSuffix(p.name) + " = " + p.name);
+                Line(body, std::string(p.classField ? "self.__class" : "self") + FieldSuffix(p.name) + " = " + p.name);
             if (p.pattern)
                 PatternLocals(*p.pattern, p.name, body);
         }

@@ -232,6 +232,13 @@ private:
                 n->x().conds.push_back(Expr());
                 n->x().blocks.emplace_back();
                 n->x().blocks.back().push_back(std::move(statement));
+                if (t.text == "if" && IsKw("else")) {
+                    // "stmt if cond else other": other runs when cond fails
+                    Next();
+                    n->x().conds.push_back(nullptr);
+                    n->x().blocks.emplace_back();
+                    n->x().blocks.back().push_back(SimpleStatement());
+                }
             } else if (t.text == "while") {
                 n = Make(Kind::While, t.line);
                 n->a = Expr();
@@ -301,6 +308,10 @@ private:
             return {};
         if (IsKw("do")) {
             Next();
+            if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+                Next(); // "while cond do" with the body on the indented lines below
+                return IndentedBlock();
+            }
             Block block;
             block.push_back(Decorated(Statement()));
             return block;
@@ -397,6 +408,8 @@ private:
             }
             exprs.push_back(Expr());
         }
+        if (exprs.size() == 1 && Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2))
+            CallWithKeyLines(exprs[0]);
         if (IsOp("=")) {
             Next();
             NodeP n = Make(Kind::Assign, line);
@@ -433,6 +446,36 @@ private:
         else
             n->items = std::move(exprs); // only valid as a block's last statement, which returns them
         return n;
+    }
+
+    // "f 1" / "  a: 2" and "obj.f" / "  a: 2": the indented key lines are a table passed to the last
+    // value of the line: called when it is a name, field or call, else the last argument of the
+    // innermost call without brackets.
+    void CallWithKeyLines(NodeP& e)
+    {
+        NodeP* last = &e;
+        NodeP* call = nullptr;
+        while (((*last)->kind == Kind::Call || (*last)->kind == Kind::Method) && (*last)->bare) {
+            call = last;
+            last = &(*last)->items.back();
+        }
+        Node& v = **last;
+        const bool chain = Callable(v) || v.kind == Kind::Call || v.kind == Kind::Method;
+        if (!chain && !call)
+            return;
+        Next();
+        Next();
+        NodeP table = ImplicitTable(true);
+        if (!chain) {
+            (*call)->items.push_back(std::move(table));
+        } else if (v.kind == Kind::Method && v.value) {
+            v.value = false; // "obj\m" / "  a: 1": the method called with the table
+            v.items.push_back(std::move(table));
+        } else {
+            NodeP n = CallOf(std::move(*last), table->line);
+            n->items.push_back(std::move(table));
+            *last = std::move(n);
+        }
     }
 
     // The values after '=' or 'return' (or a bare argument list, args): a list on the line, or one value
@@ -539,6 +582,8 @@ private:
         }
         if (e.kind == Kind::Name && e.text == "self")
             throw CompileError(e.line, "cannot assign to self");
+        if (e.kind == Kind::Self && !e.selfName)
+            return; // "@ = value" replaces self
         if ((e.kind != Kind::Name && e.kind != Kind::Field && e.kind != Kind::Index) ||
             (e.kind == Kind::Index && e.text == "slice"))
             throw CompileError(e.line, "cannot assign to this expression");
@@ -765,7 +810,37 @@ private:
             n->text = NameToken("a name");
             Next();
         }
+        const bool outer = loopHead_;
+        loopHead_ = true; // "with obj do stmt": the do is the body's
         n->a = Expr();
+        loopHead_ = outer;
+        if (n->text.empty() && n->a->kind == Kind::Name && IsOp(",")) {
+            // "with a, b = 1, 2": the assignment, then 'with a', in a block of their own; in "with a, b"
+            // the names after the first are not used
+            std::vector<NodeP> targets;
+            targets.push_back(std::move(n->a));
+            while (IsOp(",")) {
+                Next();
+                targets.push_back(Expr());
+                if (targets.back()->kind != Kind::Name)
+                    Fail("expected a name in the list of 'with'");
+            }
+            n->a = Make(Kind::Name, n->line);
+            n->a->text = targets[0]->text;
+            if (IsOp("=")) {
+                Next();
+                NodeP assign = Make(Kind::Assign, n->line);
+                assign->items = std::move(targets);
+                ValueList(assign->x().items2);
+                NodeP block = Make(Kind::Do, n->line);
+                block->body.push_back(std::move(assign));
+                ++withDepth_;
+                n->body = OptBlock();
+                --withDepth_;
+                block->body.push_back(std::move(n));
+                return block;
+            }
+        }
         if (n->text.empty() && IsOp("=")) {
             // "with .sub = value", "with t.x = value": the object is also assigned to that target
             CheckAssignable(*n->a);
@@ -881,7 +956,7 @@ private:
         const int line = Next().line;
         NodeP n = Make(Kind::Return, line);
         if (Peek().type == TokType::Newline || Peek().type == TokType::Dedent || Peek().type == TokType::End ||
-            ((IsKw("if") || IsKw("unless")) && !InlineIfAhead()))
+            IsKw("else") || ((IsKw("if") || IsKw("unless")) && !InlineIfAhead()))
             return n; // "return if cond": a decorated return
         ValueList(n->items);
         return n;
@@ -1139,7 +1214,7 @@ private:
                 SkipLayout();
                 continue;
             }
-            if (!IsOp(")") && (pos_ == before || AfterBlock()))
+            if (!IsOp(")") && pos_ == before && !AfterBlock()) // a line break (or a block ending) separates too
                 Fail("expected ',' or ')' but found " + Describe(Peek()));
         }
         Next();
@@ -1165,6 +1240,12 @@ private:
         }
         if (IsOp("(") && !Peek().space)
             return ParenArgs();
+        if (Peek().type == TokType::String && !Peek().space) {
+            // obj\m"text": one argument, and the chain goes on
+            std::vector<NodeP> args;
+            args.push_back(Primary());
+            return args;
+        }
         if (ArgStart()) {
             *bare = true;
             return BareArgs();
@@ -1214,6 +1295,7 @@ private:
                 bool bare = false, stub = false;
                 n->items = MethodArgs(&bare, &stub);
                 n->value = stub;
+                n->bare = bare;
                 e = std::move(n);
                 if (bare)
                     return e;
@@ -1247,9 +1329,17 @@ private:
             } else if (IsOp("!") && !t.space) {
                 Next();
                 e = CallOf(std::move(e), t.line);
-            } else if ((Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value)) && ArgStart()) {
+            } else if (t.type == TokType::String && !t.space &&
+                       (Callable(*e) || e->kind == Kind::Call || (e->kind == Kind::Method && !e->value))) {
+                // f"text" (or f'text', f[[text]]) calls f with that one string, like f("text")
+                NodeP n = CallOf(std::move(e), t.line);
+                n->items.push_back(Primary());
+                e = std::move(n);
+            } else if ((Callable(*e) || e->kind == Kind::Call || ((e->kind == Kind::Method || e->kind == Kind::SuperCall) && !e->value)) &&
+                       ArgStart()) {
                 NodeP n = CallOf(std::move(e), t.line);
                 n->items = BareArgs();
+                n->bare = true;
                 return n;
             } else {
                 return e;
@@ -1418,7 +1508,7 @@ private:
         if (IsOp("\\")) {
             Next();
             n->text = FieldToken();
-            n->items = SuperArgs(&bare);
+            n->items = MethodArgs(&bare, &n->value); // value: "super\\name" alone, a function
         } else if ((IsOp("!") || IsOp("(")) && !Peek().space) {
             n->items = SuperArgs(&bare);
         } else if (ArgStart()) {
@@ -1472,6 +1562,10 @@ private:
                 } else if (IsOp("@")) {
                     Next();
                     param.selfField = true;
+                    if (IsOp("@") && !Peek().space) {
+                        Next();
+                        param.classField = true;
+                    }
                     param.name = FieldToken();
                     if (IsLuaKeyword(param.name))
                         Fail("'" + param.name + "' cannot be used as a name");
@@ -1540,6 +1634,8 @@ private:
         if ((t.type == TokType::Name || t.type == TokType::Keyword || t.type == TokType::String) &&
             IsOp(":", k + 1) && !Peek(k + 1).space)
             return true;
+        if (IsOp("[", k) && IsOp(":", MatchingBracket(k) + 1))
+            return true; // "[expr]: value"
         return IsOp(":", k) && Peek(k + 1).type == TokType::Name && !Peek(k + 1).space;
     }
 
@@ -1577,10 +1673,20 @@ private:
             entry.value = Expr();
             return entry;
         }
-        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+        if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent && KeyAhead(2)) {
             Next();
             Next();
             entry.value = ImplicitTable(true);
+        } else if (Peek().type == TokType::Newline && Peek(1).type == TokType::Indent) {
+            // "key:" / "  value": one value on the indented line below
+            Next();
+            Next();
+            entry.value = Expr();
+            while (Peek().type == TokType::Newline)
+                Next();
+            if (Peek().type != TokType::Dedent)
+                Fail("expected the end of the indented value but found " + Describe(Peek()));
+            Next();
         } else if (KeyAhead()) {
             entry.value = ImplicitTable(false); // "a: b: 1, c: 2": the rest of the line is a's table
         } else {
