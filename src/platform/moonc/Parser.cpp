@@ -1039,12 +1039,8 @@ private:
                         Next(); // '@'
                     entry.keyKind = Entry::NameKey;
                     if (IsOp("[")) {
-                        Next();
-                        ++brackets_;
                         entry.keyKind = Entry::ExprKey;
-                        entry.key = Expr();
-                        ExpectOp("]");
-                        --brackets_;
+                        entry.key = BracketedKey();
                     } else if (Peek().type == TokType::String) {
                         entry.keyKind = Entry::ExprKey;
                         entry.key = String();
@@ -1472,6 +1468,17 @@ private:
         Fail("unexpected " + Describe(t));
     }
 
+    // A computed key, `[expr]`, the cursor on its '['.
+    NodeP BracketedKey()
+    {
+        Next(); // '['
+        ++brackets_;
+        NodeP key = Expr();
+        ExpectOp("]");
+        --brackets_;
+        return key;
+    }
+
     NodeP String()
     {
         const Token& t = Next();
@@ -1662,12 +1669,8 @@ private:
             entry.key = String();
             Next();
         } else if (IsOp("[") && IsOp(":", MatchingBracket(0) + 1)) {
-            Next();
-            ++brackets_;
             entry.keyKind = Entry::ExprKey;
-            entry.key = Expr();
-            ExpectOp("]");
-            --brackets_;
+            entry.key = BracketedKey();
             ExpectOp(":");
         } else {
             entry.value = Expr();
