@@ -271,7 +271,7 @@ void TileMapBatches::BuildRegion(const TileMap& map, int layer, Region& region)
             if (k >= cells)
                 break;
             region.cells.push_back(data[k]);
-            // Placed as the one-by-one drawing places the map's transform for this cell.
+            // Placed where the one-by-one drawing places this cell's tile.
             TileMap::Quad quad;
             if (!map.TileQuad(data[k], columnX[static_cast<std::size_t>(c)] + laid.offsetX,
                               rowY[static_cast<std::size_t>(r)] + laid.offsetY, quad))
@@ -380,6 +380,22 @@ bool MeetsAView(const std::vector<Matrix4f>& views, float left, float right, flo
             return true;
     }
     return false;
+}
+
+// Queues a buffer of tiles drawn with one texture at the layer's opacity. The buffer is uploaded first:
+// a window made since the last upload gets buffers of its own.
+void QueueTiles(int drawLayer, Mesh* mesh, Texture* texture, VertexBatch& batch, float opacity)
+{
+    if (!CurrentWindow)
+        return;
+    batch.Upload();
+    DrawCommand command;
+    command.name = "MeshRender";
+    command.mesh = mesh;
+    command.texture = texture;
+    command.batch = &batch;
+    command.color[3] = opacity;
+    CurrentWindow->QueueDrawCommand(drawLayer, command);
 }
 
 // The world rectangle (left, right, bottom, top) all views together show. False when a view can't
@@ -711,18 +727,8 @@ void TileMapSystem::DrawTileMap()
                     if (!region.built || batches.Stale(*map, l, region))
                         batches.BuildRegion(*map, l, region);
                     region.drawn = batches.frame;
-                    for (auto& piece : region.pieces) {
-                        // A window made since the upload gets buffers of its own.
-                        piece->batch.Upload();
-                        DrawCommand command;
-                        command.name = "MeshRender";
-                        command.mesh = map->mesh;
-                        command.texture = piece->texture;
-                        command.batch = &piece->batch;
-                        command.color[3] = layer.opacity;
-                        if (CurrentWindow)
-                            CurrentWindow->QueueDrawCommand(drawLayer, command);
-                    }
+                    for (auto& piece : region.pieces)
+                        QueueTiles(drawLayer, map->mesh, piece->texture, piece->batch, layer.opacity);
                 }
             }
         }
@@ -745,14 +751,7 @@ void TileMapSystem::DrawTileMap()
             if (map->TileQuad(layer.data[k], x + layer.offsetX, y + layer.offsetY, quad)) {
                 auto single = std::make_unique<VertexBatch>();
                 single->AddQuad(quad.x0, quad.y0, quad.x1, quad.y1, quad.uv);
-                single->Upload();
-                DrawCommand command;
-                command.name = "MeshRender";
-                command.mesh = map->mesh;
-                command.texture = quad.tileset->texture;
-                command.batch = single.get();
-                command.color[3] = layer.opacity;
-                CurrentWindow->QueueDrawCommand(drawLayer, command);
+                QueueTiles(drawLayer, map->mesh, quad.tileset->texture, *single, layer.opacity);
                 map->singles.push_back(std::move(single));
             }
             if ((k + 1) % static_cast<std::size_t>(map->width) == 0) {

@@ -937,6 +937,13 @@ bool TiledMap::Load(const std::string& mapName)
         }
     }
 
+    ReadTilesets(root, file);
+    EmptyUnheldTiles(file);
+    return true;
+}
+
+void TiledMap::ReadTilesets(const Value& root, const std::string& file)
+{
     // Tilesets: "numOfTileSets" of them when the map says, at most what the array holds; every one
     // listed when it does not (the Tiled map editor never writes that key).
     const Value* list = Member(root, "tilesets");
@@ -970,7 +977,7 @@ bool TiledMap::Load(const std::string& mapName)
         }
         const Value* source = Member(entry, "source");
         if (source && source->IsString()) {
-            ReadTilesetFile(Text(*source), mapName, tileset);
+            ReadTilesetFile(Text(*source), name, tileset);
         } else if (source) {
             Trace("%s: \"source\" is not a string; its gids draw nothing", where.c_str());
         } else if (!Member(entry, "image") && !Member(entry, "columns") && !Member(entry, "tilecount") &&
@@ -983,7 +990,10 @@ bool TiledMap::Load(const std::string& mapName)
         }
         tilesets.push_back(std::move(tileset));
     }
+}
 
+void TiledMap::EmptyUnheldTiles(const std::string& file)
+{
     // A tile number that no tileset holds is no tile: it is neither drawn nor a wall.
     for (Layer& layer : layers) {
         std::size_t count = 0, first = 0;
@@ -1016,5 +1026,4 @@ bool TiledMap::Load(const std::string& mapName)
                   first / across, firstTile, count == 1 ? "it is" : "they are");
         }
     }
-    return true;
 }

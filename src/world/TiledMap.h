@@ -86,6 +86,13 @@ public:
     // (traced, with what that does to the map) when it can't be read.
     static bool ReadTilesetFile(const std::string& source, const std::string& mapName, Tileset& tileset);
 
+    // Reads the entries of "tilesets" (at most "numOfTileSets" of them when the map says) into
+    // tilesets, each from its own file or embedded.
+    void ReadTilesets(const rapidjson::Value& root, const std::string& file);
+    // Empties the cells whose tile number no read tileset holds (neither drawn nor a wall), one line a
+    // layer.
+    void EmptyUnheldTiles(const std::string& file);
+
     // Reads "width", "height", "tilewidth", "tileheight" and "infinite" (the size of an infinite map is
     // the box around its chunks).
     void ReadSize(const rapidjson::Value& root, const std::string& file);
